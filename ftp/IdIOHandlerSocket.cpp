@@ -1,0 +1,112 @@
+#include "ftp/IdIOHandlerSocket.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+
+#include "ftp/IdException.h"
+#include "platform/SocketAddress.h"
+
+using harbrook::SocketAddress;
+
+namespace harbrook {
+
+int addressFamilyOf(TIdIPVersion version) {
+    return version == Id_IPv6 ? AF_INET6 : AF_INET;
+}
+
+void bindSocket(int fd, TIdIPVersion version, const std::string& ip, std::uint16_t port,
+                std::uint16_t rangeMin, std::uint16_t rangeMax) {
+    const int family = addressFamilyOf(version);
+    const std::string host = ip.empty() ? (family == AF_INET6 ? "::" : "0.0.0.0") : ip;
+    auto address = numericAddress(host, port, family);
+    if (!address) {
+        throw EIdSocketError(EADDRNOTAVAIL);
+    }
+    auto tryBind = [&](std::uint16_t candidate) {
+        address->setPort(candidate);
+        return ::bind(fd, address->get(), address->length) == 0;
+    };
+    if (port != 0 || rangeMin >= rangeMax) {
+        if (!tryBind(port)) {
+            throw EIdSocketError(errno);
+        }
+        return;
+    }
+    int lastError = EADDRINUSE;
+    for (int candidate = rangeMax; candidate >= rangeMin; --candidate) {
+        if (tryBind(static_cast<std::uint16_t>(candidate))) {
+            return;
+        }
+        lastError = errno;
+    }
+    throw EIdSocketError(lastError);
+}
+
+}  // namespace harbrook
+
+TIdIOHandlerSocket::~TIdIOHandlerSocket() {
+    m_socket.close();
+}
+
+void TIdIOHandlerSocket::Close() {
+    m_socket.close();
+    m_binding.Handle = -1;
+}
+
+void TIdIOHandlerSocket::AttachSocket(harbrook::SocketHandle socket) {
+    m_socket = std::move(socket);
+    m_binding = {};
+    m_binding.Handle = m_socket.get();
+    m_binding.IPVersion = m_ipVersion;
+    if (auto local = harbrook::localAddressOf(m_socket.get())) {
+        m_binding.IP = local->ip();
+        m_binding.Port = local->port();
+    }
+    if (auto peer = harbrook::peerAddressOf(m_socket.get())) {
+        m_binding.PeerIP = peer->ip();
+        m_binding.PeerPort = peer->port();
+    }
+}
+
+bool TIdIOHandlerSocket::Readable(int ms) {
+    return Opened() && harbrook::waitForSocket(m_socket.get(), POLLIN, ms);
+}
+
+bool TIdIOHandlerSocket::Writable(int ms) {
+    return Opened() && harbrook::waitForSocket(m_socket.get(), POLLOUT, ms);
+}
+
+TIdIOHandler::TransferResult TIdIOHandlerSocket::ReceiveRaw(char* buffer, std::size_t count) {
+    for (;;) {
+        const ssize_t got = ::recv(m_socket.get(), buffer, count, 0);
+        if (got >= 0) {
+            return {got, 0, false};
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return {0, 0, true};
+        }
+        return {0, errno, false};
+    }
+}
+
+TIdIOHandler::TransferResult TIdIOHandlerSocket::SendRaw(const char* buffer, std::size_t count) {
+    for (;;) {
+        const ssize_t put = ::send(m_socket.get(), buffer, count, MSG_NOSIGNAL);
+        if (put >= 0) {
+            return {put, 0, false};
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return {0, 0, true};
+        }
+        return {0, errno, false};
+    }
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ftp/IdIOHandler.h"
+#include "platform/SocketHandle.h"
+
+// Where a socket is bound and to whom it is connected.
+struct TIdSocketHandle {
+    int Handle = -1;
+    std::string IP;
+    std::uint16_t Port = 0;
+    std::string PeerIP;
+    std::uint16_t PeerPort = 0;
+    TIdIPVersion IPVersion = Id_IPv4;
+};
+
+// An I/O handler over one TCP socket: the binding and the bound-address settings.
+class TIdIOHandlerSocket : public TIdIOHandler {
+public:
+    ~TIdIOHandlerSocket() override;
+
+    const std::string& BoundIP() const { return m_boundIP; }
+    void SetBoundIP(const std::string& ip) { m_boundIP = ip; }
+    std::uint16_t BoundPort() const { return m_boundPort; }
+    void SetBoundPort(std::uint16_t port) { m_boundPort = port; }
+    std::uint16_t BoundPortMin() const { return m_boundPortMin; }
+    void SetBoundPortMin(std::uint16_t port) { m_boundPortMin = port; }
+    std::uint16_t BoundPortMax() const { return m_boundPortMax; }
+    void SetBoundPortMax(std::uint16_t port) { m_boundPortMax = port; }
+    TIdIPVersion IPVersion() const { return m_ipVersion; }
+    void SetIPVersion(TIdIPVersion version) { m_ipVersion = version; }
+    bool ReuseSocket() const { return m_reuseSocket; }
+    void SetReuseSocket(bool reuse) { m_reuseSocket = reuse; }
+    // Nagle's algorithm stays on unless this is cleared.
+    bool UseNagle() const { return m_useNagle; }
+    void SetUseNagle(bool useNagle) { m_useNagle = useNagle; }
+
+    const TIdSocketHandle& Binding() const { return m_binding; }
+
+    bool Opened() const override { return m_socket.isValid(); }
+    void Close() override;
+    bool Readable(int ms) override;
+
+protected:
+    TransferResult ReceiveRaw(char* buffer, std::size_t count) override;
+    TransferResult SendRaw(const char* buffer, std::size_t count) override;
+    bool Writable(int ms) override;
+
+    // Takes over a connected socket and records its addresses.
+    void AttachSocket(harbrook::SocketHandle socket);
+    int SocketFd() const { return m_socket.get(); }
+
+private:
+    std::string m_boundIP;
+    std::uint16_t m_boundPort = 0;
+    std::uint16_t m_boundPortMin = 0;
+    std::uint16_t m_boundPortMax = 0;
+    TIdIPVersion m_ipVersion = Id_IPv4;
+    bool m_reuseSocket = false;
+    bool m_useNagle = true;
+
+    harbrook::SocketHandle m_socket;
+    TIdSocketHandle m_binding;
+};
+
+namespace harbrook {
+
+int addressFamilyOf(TIdIPVersion version);
+
+// Binds fd to ip (empty: any address) and port; with a range (min < max and port 0),
+// to the first free port of the range tried from the highest down. Raises the socket
+// error of the last attempt.
+void bindSocket(int fd, TIdIPVersion version, const std::string& ip, std::uint16_t port,
+                std::uint16_t rangeMin, std::uint16_t rangeMax);
+
+}  // namespace harbrook

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <sys/socket.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace harbrook {
+
+// An IPv4 or IPv6 socket address.
+struct SocketAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+
+    int family() const { return storage.ss_family; }
+    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+    sockaddr* get() { return reinterpret_cast<sockaddr*>(&storage); }
+    std::string ip() const;
+    std::uint16_t port() const;
+    void setPort(std::uint16_t port);
+};
+
+// The address when `ip` is a literal of the family (AF_INET or AF_INET6).
+std::optional<SocketAddress> numericAddress(const std::string& ip, std::uint16_t port, int family);
+
+// Resolves a host name (or literal) of the family. Returns 0, or an error number for
+// socketErrorText (kHostNotFoundError when the name is unknown).
+[[nodiscard]] int resolveAddress(const std::string& host, std::uint16_t port, int family,
+                                 SocketAddress& address);
+
+std::optional<SocketAddress> localAddressOf(int fd);
+std::optional<SocketAddress> peerAddressOf(int fd);
+
+// Waits until fd is ready for `events` (POLLIN, POLLOUT) within ms (-1: without
+// limit). Hang-ups and errors count as ready so the next call reports them.
+[[nodiscard]] bool waitForSocket(int fd, short events, int ms);
+
+}  // namespace harbrook

@@ -1,0 +1,327 @@
+// Line, byte and stream I/O of the handler against a scripted peer on loopback.
+
+#include "ftp/IdIOHandler.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "ftp/IdException.h"
+#include "ftp/IdTCPClient.h"
+#include "tests/support/NetworkHelpers.h"
+#include "tests/support/ScriptedFtpServer.h"
+
+namespace {
+
+using harbrook::TMemoryStream;
+using harbrook::testing::ByteSink;
+using harbrook::testing::FtpScript;
+using harbrook::testing::ScriptedFtpServer;
+using Clock = std::chrono::steady_clock;
+
+// A client connected to the server, reads bounded by readTimeout.
+struct Connected {
+    explicit Connected(std::uint16_t port, int readTimeout = 3000) {
+        client.SetHost("127.0.0.1");
+        client.SetPort(port);
+        client.SetReadTimeout(readTimeout);
+        client.Connect();
+    }
+    TIdIOHandler& io() { return *client.IOHandler(); }
+    TIdTCPClient client;
+};
+
+long long millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+TEST(IdIOHandler, LineEndings) {
+    struct Row {
+        const char* label;
+        std::string wire;
+        std::vector<std::string> lines;
+    };
+    const Row rows[] = {
+        {"CR LF", "one\r\ntwo\r\n", {"one", "two"}},
+        {"LF alone", "one\ntwo\n", {"one", "two"}},
+        {"only the CR before the LF goes", "a\rb\r\r\n", {"a\rb\r"}},
+        {"empty lines", "\r\n\nx\r\n", {"", "", "x"}},
+        {"bytes above 127 pass unchanged", "caf\xc3\xa9 \xff\r\n", {"caf\xc3\xa9 \xff"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ScriptedFtpServer server(FtpScript().send(row.wire));
+        Connected c(server.port());
+        for (const std::string& expected : row.lines) {
+            EXPECT_EQ(c.io().ReadLine(), expected);
+        }
+    }
+}
+
+TEST(IdIOHandler, LinesSplitAcrossWritesAreJoined) {
+    ScriptedFtpServer server(FtpScript()
+                                 .sendInPieces({"22", "0 hel", "lo\r", "\nnext\r\n"}, 15)
+                                 .sendByteByByte("slow line\r\n"));
+    Connected c(server.port());
+    EXPECT_EQ(c.io().ReadLine(), "220 hello");
+    EXPECT_EQ(c.io().ReadLine(), "next");
+    EXPECT_EQ(c.io().ReadLine(), "slow line");
+}
+
+TEST(IdIOHandler, OtherTerminators) {
+    ScriptedFtpServer server(FtpScript().send("a;b;;c\r\n"));
+    Connected c(server.port());
+    EXPECT_EQ(c.io().ReadLine(";"), "a");
+    EXPECT_EQ(c.io().ReadLine(";"), "b");
+    EXPECT_EQ(c.io().ReadLine(";"), "");
+    EXPECT_EQ(c.io().ReadLine("\r\n"), "c");
+}
+
+TEST(IdIOHandler, MaxLineLength) {
+    const std::string longest(16384, 'x');
+    ScriptedFtpServer server(FtpScript().send(longest + "\r\n" + longest + "y\r\n"));
+    Connected c(server.port());
+    EXPECT_EQ(c.io().ReadLine(), longest);
+    try {
+        c.io().ReadLine();
+        FAIL() << "a line of 16385 characters was accepted";
+    } catch (const EIdReadLnMaxLineLengthExceeded& error) {
+        EXPECT_STREQ(error.what(), "Max line length exceeded.");
+    }
+}
+
+TEST(IdIOHandler, EndlessLineIsRefusedNotBuffered) {
+    ScriptedFtpServer server(FtpScript().sendForever(std::string(4096, 'z')));
+    Connected c(server.port());
+    EXPECT_THROW(c.io().ReadLine(), EIdReadLnMaxLineLengthExceeded);
+    EXPECT_LT(c.io().InputBufferSize(), 16384u + 2u * 32768u);
+}
+
+TEST(IdIOHandler, SplitModeCutsLongLines) {
+    ScriptedFtpServer server(FtpScript().send("abcdefgh\r\n"));
+    Connected c(server.port());
+    c.io().SetMaxLineAction(maSplit);
+    c.io().SetMaxLineLength(5);
+    EXPECT_EQ(c.io().ReadLine(), "abcde");
+    EXPECT_TRUE(c.io().ReadLnSplit());
+    EXPECT_EQ(c.io().ReadLine(), "fgh");
+    EXPECT_FALSE(c.io().ReadLnSplit());
+}
+
+TEST(IdIOHandler, QuietConnectionTimesOut) {
+    ScriptedFtpServer server(FtpScript().hang());
+    Connected c(server.port(), 150);
+    const auto start = Clock::now();
+    EXPECT_EQ(c.io().ReadLine(), "");
+    EXPECT_TRUE(c.io().ReadLnTimedout());
+    EXPECT_GE(millisecondsSince(start), 140);
+    try {
+        c.io().ReadLineWait();
+        FAIL() << "no time-out";
+    } catch (const EIdReadTimeout& error) {
+        EXPECT_STREQ(error.what(), "Read timed out.");
+    }
+    EXPECT_LT(millisecondsSince(start), 2000);
+}
+
+TEST(IdIOHandler, TricklingPeerCannotStretchTheTimeout) {
+    FtpScript script;
+    for (int i = 0; i < 100; ++i) {
+        script.send("x").pause(30);
+    }
+    ScriptedFtpServer server(script);
+    Connected c(server.port(), 200);
+    const auto start = Clock::now();
+    EXPECT_EQ(c.io().ReadLine(), "");
+    EXPECT_TRUE(c.io().ReadLnTimedout());
+    EXPECT_LT(millisecondsSince(start), 1500);
+}
+
+TEST(IdIOHandler, ReadLineWaitSkipsBlankLines) {
+    ScriptedFtpServer server(FtpScript().send("\r\n  \r\n\t\r\n  hello  \r\n"));
+    Connected c(server.port());
+    EXPECT_EQ(c.io().ReadLineWait(), "hello");
+}
+
+TEST(IdIOHandler, ReadLineWaitGivesUpAfterItsAttempts) {
+    ScriptedFtpServer server(FtpScript().send("\r\n\r\n\r\nlate\r\n"));
+    Connected c(server.port());
+    try {
+        c.io().ReadLineWait(3);
+        FAIL() << "no error";
+    } catch (const EIdReadLnWaitMaxAttemptsExceeded& error) {
+        EXPECT_STREQ(error.what(), "Max line read attempts exceeded.");
+    }
+}
+
+TEST(IdIOHandler, ConnectedUntilThePeerHasClosedAndTheBufferIsEmpty) {
+    ScriptedFtpServer server(FtpScript().send("220 first\r\n220 second\r\n").close());
+    Connected c(server.port());
+    EXPECT_EQ(c.io().ReadLine(), "220 first");
+    const auto start = Clock::now();
+    while (!c.io().ClosedGracefully() && millisecondsSince(start) < 3000) {
+        c.io().Readable(50);
+        c.client.Connected();
+    }
+    ASSERT_TRUE(c.io().ClosedGracefully());
+    EXPECT_TRUE(c.client.Connected()) << "a line is still buffered";
+    EXPECT_EQ(c.io().ReadLine(), "220 second");
+    EXPECT_FALSE(c.client.Connected());
+    try {
+        c.io().ReadLine();
+        FAIL() << "read past the close";
+    } catch (const EIdConnClosedGracefully& error) {
+        EXPECT_STREQ(error.what(), "Connection Closed Gracefully.");
+    }
+}
+
+TEST(IdIOHandler, ReadStreamOfAKnownCountLeavesTheRestBuffered) {
+    std::string payload;
+    for (int i = 0; i < 100000; ++i) {
+        payload.push_back(static_cast<char>('a' + i % 26));
+    }
+    ScriptedFtpServer server(FtpScript().send(payload + "tail\r\n"));
+    Connected c(server.port());
+    c.io().SetRecvBufferSize(4096);
+    TMemoryStream stream;
+    std::vector<std::int64_t> progress;
+    std::int64_t announced = -1;
+    bool ended = false;
+    c.client.OnWorkBegin = [&](TWorkMode mode, std::int64_t total) {
+        EXPECT_EQ(mode, wmRead);
+        announced = total;
+    };
+    c.client.OnWork = [&](TWorkMode, std::int64_t count) { progress.push_back(count); };
+    c.client.OnWorkEnd = [&](TWorkMode) { ended = true; };
+
+    c.io().ReadStream(stream, 100000);
+
+    EXPECT_EQ(stream.Bytes(), payload);
+    EXPECT_EQ(announced, 100000);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), 100000);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(c.io().ReadLine(), "tail");
+}
+
+TEST(IdIOHandler, ReadStreamWithALengthPrefix) {
+    struct Row {
+        const char* label;
+        bool large;
+        std::string prefix;
+    };
+    const Row rows[] = {
+        {"4-byte count", false, std::string("\0\0\0\5", 4)},
+        {"8-byte count", true, std::string("\0\0\0\0\0\0\0\5", 8)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ScriptedFtpServer server(FtpScript().send(row.prefix + "hello+extra"));
+        Connected c(server.port());
+        c.io().SetLargeStream(row.large);
+        TMemoryStream stream;
+        c.io().ReadStream(stream);
+        EXPECT_EQ(stream.Bytes(), "hello");
+    }
+}
+
+TEST(IdIOHandler, ReadStreamUntilDisconnect) {
+    const std::string payload(200000, 'q');
+    ScriptedFtpServer server(FtpScript().send(payload).pause(20).send("end").close());
+    Connected c(server.port());
+    TMemoryStream stream;
+    c.io().ReadStream(stream, -1, true);
+    EXPECT_EQ(stream.Bytes(), payload + "end");
+}
+
+TEST(IdIOHandler, ShortReadCutsAPresizedStream) {
+    ScriptedFtpServer server(FtpScript().send(std::string(300, 'b')).close());
+    Connected c(server.port());
+    TMemoryStream stream(std::string("HEAD"));
+    stream.SetPosition(4);
+    EXPECT_THROW(c.io().ReadStream(stream, 1000), EIdConnClosedGracefully);
+    EXPECT_EQ(stream.Bytes(), "HEAD" + std::string(300, 'b'));
+}
+
+TEST(IdIOHandler, ReadStreamTimesOutOnASilentPeer) {
+    ScriptedFtpServer server(FtpScript().send("12345").hang());
+    Connected c(server.port(), 150);
+    TMemoryStream stream;
+    EXPECT_THROW(c.io().ReadStream(stream, 10), EIdReadTimeout);
+    EXPECT_EQ(stream.Bytes(), "12345");
+}
+
+TEST(IdIOHandler, WriteStreamSizes) {
+    struct Row {
+        const char* label;
+        std::int64_t startPosition;
+        std::int64_t size;
+        bool prefix;
+        std::string expected;
+    };
+    const Row rows[] = {
+        {"0 sends the whole stream from the start", 4, 0, false, "0123456789"},
+        {"-1 sends from the position to the end", 4, -1, false, "456789"},
+        {"a count sends that many from the position", 2, 3, false, "234"},
+        {"with a length prefix", 0, 0, true, std::string("\0\0\0\x0a", 4) + "0123456789"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ByteSink sink;
+        {
+            Connected c(sink.port());
+            c.io().SetSendBufferSize(3);
+            TMemoryStream stream(std::string("0123456789"));
+            stream.SetPosition(row.startPosition);
+            c.io().WriteStream(stream, row.size, row.prefix);
+            c.client.Disconnect();
+        }
+        EXPECT_EQ(sink.waitForClose(), row.expected);
+    }
+}
+
+// A stream that claims ten bytes but runs dry after three.
+class DryStream : public harbrook::TStream {
+public:
+    std::int64_t Read(void* buffer, std::int64_t count) override {
+        const std::int64_t taken = std::min<std::int64_t>(count, 3 - m_position);
+        if (taken <= 0) {
+            return 0;
+        }
+        std::memset(buffer, 'd', static_cast<size_t>(taken));
+        m_position += taken;
+        return taken;
+    }
+    void Write(const void*, std::int64_t) override {}
+    std::int64_t Size() const override { return 10; }
+    void SetSize(std::int64_t) override {}
+};
+
+TEST(IdIOHandler, WriteStreamOfADrySource) {
+    ByteSink sink;
+    Connected c(sink.port());
+    DryStream stream;
+    try {
+        c.io().WriteStream(stream);
+        FAIL() << "no error";
+    } catch (const EIdNoDataToRead& error) {
+        EXPECT_STREQ(error.what(), "No data to read.");
+    }
+}
+
+TEST(IdIOHandler, WritingToAClosedPeerFails) {
+    ScriptedFtpServer server(FtpScript().reset());
+    Connected c(server.port());
+    const std::string block(65536, 'w');
+    EXPECT_THROW(
+        {
+            for (int i = 0; i < 1000; ++i) {
+                c.io().Write(block);
+            }
+        },
+        EIdException);
+}
+
+}  // namespace

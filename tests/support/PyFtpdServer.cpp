@@ -1,0 +1,143 @@
+#include "tests/support/PyFtpdServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#ifndef HARBROOK_TEST_SUPPORT_DIR
+#error "HARBROOK_TEST_SUPPORT_DIR must name tests/support"
+#endif
+
+namespace harbrook::testing {
+
+namespace {
+
+constexpr const char* kPython = "/usr/bin/python3";
+constexpr int kStartTimeoutMs = 20000;
+
+// Reads the child's first output line, waiting at most timeoutMs.
+std::string readFirstLine(int fd, int timeoutMs) {
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (text.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            break;
+        }
+        pollfd entry{fd, POLLIN, 0};
+        if (::poll(&entry, 1, static_cast<int>(left)) <= 0) {
+            continue;
+        }
+        char chunk[256];
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got <= 0) {
+            break;
+        }
+        text.append(chunk, static_cast<size_t>(got));
+    }
+    return text.substr(0, text.find('\n'));
+}
+
+}  // namespace
+
+std::string PyFtpdServer::unavailableReason() {
+    if (::access(kPython, X_OK) != 0) {
+        return std::string(kPython) + " is missing";
+    }
+    const std::string probe = std::string(kPython) +
+                              " -c 'import pyftpdlib, OpenSSL' >/dev/null 2>&1";
+    if (std::system(probe.c_str()) != 0) {
+        return "python3-pyftpdlib or python3-openssl is not installed (scripts/install-deps)";
+    }
+    return {};
+}
+
+PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)) {
+    std::vector<std::string> args = {kPython,
+                                     std::string(HARBROOK_TEST_SUPPORT_DIR) + "/pyftpd_server.py",
+                                     "--root", m_root.path(),
+                                     "--user", m_options.user,
+                                     "--password", m_options.password};
+    if (m_options.tls) {
+        args.push_back("--certfile");
+        args.push_back(m_private.file("server.pem"));
+        if (m_options.tlsControlRequired) {
+            args.push_back("--tls-control-required");
+        }
+        if (m_options.tlsDataRequired) {
+            args.push_back("--tls-data-required");
+        }
+    }
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pyftpd: cannot create a pipe");
+    }
+    const pid_t parent = ::getpid();
+    m_pid = ::fork();
+    if (m_pid < 0) {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        throw std::runtime_error("pyftpd: cannot fork");
+    }
+    if (m_pid == 0) {
+        // The server must not outlive a test process that dies.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) {
+            ::_exit(127);
+        }
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::execv(kPython, argv.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    const std::string line = readFirstLine(pipeFds[0], kStartTimeoutMs);
+    ::close(pipeFds[0]);
+    if (line.rfind("PORT ", 0) == 0) {
+        m_port = static_cast<std::uint16_t>(std::atoi(line.c_str() + 5));
+    }
+    if (m_port == 0) {
+        stop();
+        throw std::runtime_error("pyftpd: the server did not start (" +
+                                 (line.empty() ? std::string("no output") : line) + ")");
+    }
+}
+
+PyFtpdServer::~PyFtpdServer() {
+    stop();
+}
+
+void PyFtpdServer::stop() {
+    if (m_pid <= 0) {
+        return;
+    }
+    ::kill(m_pid, SIGTERM);
+    int status = 0;
+    for (int waited = 0; waited < 3000; waited += 10) {
+        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(m_pid, SIGKILL);
+    ::waitpid(m_pid, &status, 0);
+    m_pid = -1;
+}
+
+}  // namespace harbrook::testing

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "tests/support/TempDir.h"
+
+namespace harbrook::testing {
+
+struct PyFtpdOptions {
+    std::string user = "harbrook";
+    std::string password = "secret";
+    // Explicit TLS (AUTH TLS) with a self-signed certificate made for the run.
+    bool tls = false;
+    bool tlsControlRequired = false;
+    bool tlsDataRequired = false;
+};
+
+// A real FTP server (Debian's pyftpdlib under /usr/bin/python3) on a free loopback
+// port, serving a fresh temporary folder. Started by the constructor, which returns
+// once the server listens; stopped (by its own PID) by stop() or the destructor.
+class PyFtpdServer {
+public:
+    explicit PyFtpdServer(PyFtpdOptions options = {});
+    ~PyFtpdServer();
+    PyFtpdServer(const PyFtpdServer&) = delete;
+    PyFtpdServer& operator=(const PyFtpdServer&) = delete;
+
+    // Why the server cannot run here (pyftpdlib missing, say); empty when it can.
+    static std::string unavailableReason();
+
+    std::string host() const { return "127.0.0.1"; }
+    std::uint16_t port() const { return m_port; }
+    const std::string& user() const { return m_options.user; }
+    const std::string& password() const { return m_options.password; }
+    // The folder the user sees as "/".
+    const std::string& root() const { return m_root.path(); }
+
+    void stop();
+
+private:
+    PyFtpdOptions m_options;
+    TempDir m_root;
+    TempDir m_private;
+    pid_t m_pid = -1;
+    std::uint16_t m_port = 0;
+};
+
+}  // namespace harbrook::testing

@@ -1,0 +1,379 @@
+#include "tests/support/ScriptedFtpServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <stdexcept>
+
+namespace harbrook::testing {
+
+namespace {
+
+constexpr int kSliceMs = 20;
+constexpr int kExpectTimeoutMs = 5000;
+
+std::string verbOf(const std::string& line) {
+    std::string verb = line.substr(0, line.find(' '));
+    std::transform(verb.begin(), verb.end(), verb.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return verb;
+}
+
+}  // namespace
+
+FtpScript& FtpScript::send(std::string bytes) {
+    m_steps.push_back({StepKind::Send, std::move(bytes)});
+    return *this;
+}
+
+FtpScript& FtpScript::reply(const std::string& line) {
+    return send(line + "\r\n");
+}
+
+FtpScript& FtpScript::sendInPieces(const std::vector<std::string>& pieces, int pauseMs) {
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0) {
+            pause(pauseMs);
+        }
+        send(pieces[i]);
+    }
+    return *this;
+}
+
+FtpScript& FtpScript::sendByteByByte(const std::string& bytes, int pauseMs) {
+    std::vector<std::string> pieces;
+    for (char c : bytes) {
+        pieces.emplace_back(1, c);
+    }
+    return sendInPieces(pieces, pauseMs);
+}
+
+FtpScript& FtpScript::pause(int ms) {
+    m_steps.push_back({StepKind::Pause, {}, ms});
+    return *this;
+}
+
+FtpScript& FtpScript::expect(std::string line) {
+    m_steps.push_back({StepKind::Expect, std::move(line)});
+    return *this;
+}
+
+FtpScript& FtpScript::expectPrefix(std::string prefix) {
+    m_steps.push_back({StepKind::ExpectPrefix, std::move(prefix)});
+    return *this;
+}
+
+FtpScript& FtpScript::on(std::string line, const std::string& answer) {
+    expect(std::move(line));
+    return reply(answer);
+}
+
+FtpScript& FtpScript::close() {
+    m_steps.push_back({StepKind::Close, {}});
+    return *this;
+}
+
+FtpScript& FtpScript::reset() {
+    m_steps.push_back({StepKind::Reset, {}});
+    return *this;
+}
+
+FtpScript& FtpScript::hang() {
+    m_steps.push_back({StepKind::Hang, {}});
+    return *this;
+}
+
+FtpScript& FtpScript::sendForever(std::string pattern) {
+    m_steps.push_back({StepKind::SendForever, std::move(pattern)});
+    return *this;
+}
+
+// One accepted connection: line reading with the server's stop flag in mind.
+class ScriptedFtpServer::Session {
+public:
+    Session(ScriptedFtpServer& server, int fd, std::size_t index)
+        : m_server(server), m_fd(fd), m_index(index) {}
+    ~Session() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+
+    enum class Read { Line, Closed, TimedOut };
+
+    // The next line from the client, recorded. Waits at most ms (-1: until the client
+    // goes away or the server stops).
+    Read readLine(std::string& line, int ms) {
+        const auto start = std::chrono::steady_clock::now();
+        for (;;) {
+            const size_t end = m_buffer.find('\n');
+            if (end != std::string::npos) {
+                line = m_buffer.substr(0, end);
+                m_buffer.erase(0, end + 1);
+                if (!line.empty() && line.back() == '\r') {
+                    line.pop_back();
+                }
+                m_server.record(m_index, line);
+                return Read::Line;
+            }
+            if (m_peerClosed || m_server.m_stopping) {
+                return Read::Closed;
+            }
+            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now() - start).count();
+            if (ms >= 0 && spent >= ms) {
+                return Read::TimedOut;
+            }
+            pollfd entry{m_fd, POLLIN, 0};
+            if (::poll(&entry, 1, kSliceMs) <= 0) {
+                continue;
+            }
+            char chunk[4096];
+            const ssize_t got = ::recv(m_fd, chunk, sizeof chunk, 0);
+            if (got <= 0) {
+                m_peerClosed = true;
+            } else {
+                m_buffer.append(chunk, static_cast<size_t>(got));
+            }
+        }
+    }
+
+    bool write(const std::string& bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            if (m_server.m_stopping) {
+                return false;
+            }
+            pollfd entry{m_fd, POLLOUT, 0};
+            if (::poll(&entry, 1, kSliceMs) <= 0) {
+                continue;
+            }
+            const ssize_t put = ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (put <= 0) {
+                return false;
+            }
+            done += static_cast<size_t>(put);
+        }
+        return true;
+    }
+
+    void pause(int ms) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!m_server.m_stopping && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 5)));
+        }
+    }
+
+    // Records what the client still sends until it goes away, answering nothing.
+    void drain() {
+        std::string line;
+        while (readLine(line, -1) == Read::Line) {
+        }
+    }
+
+    void closeSending() { ::shutdown(m_fd, SHUT_WR); }
+
+    void resetConnection() {
+        linger hard{1, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    ScriptedFtpServer& m_server;
+    int m_fd;
+    std::size_t m_index;
+    std::string m_buffer;
+    bool m_peerClosed = false;
+};
+
+ScriptedFtpServer::ScriptedFtpServer(FtpScript script)
+    : ScriptedFtpServer(std::vector<FtpScript>{std::move(script)}) {}
+
+ScriptedFtpServer::ScriptedFtpServer(std::vector<FtpScript> scripts)
+    : m_scripts(std::move(scripts)) {
+    m_defaults["QUIT"] = "221 Goodbye.";
+    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (m_listenFd < 0 || ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(m_listenFd, 16) != 0 ||
+        ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("scripted server: cannot listen on 127.0.0.1");
+    }
+    m_port = ntohs(address.sin_port);
+    m_acceptThread = std::thread([this] { acceptLoop(); });
+}
+
+ScriptedFtpServer::~ScriptedFtpServer() {
+    stop();
+}
+
+void ScriptedFtpServer::stop() {
+    m_stopping = true;
+    if (m_acceptThread.joinable()) {
+        m_acceptThread.join();
+    }
+    for (std::thread& thread : m_connectionThreads) {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+    if (m_listenFd >= 0) {
+        ::close(m_listenFd);
+        m_listenFd = -1;
+    }
+}
+
+void ScriptedFtpServer::setDefaultReply(const std::string& verb, const std::string& line) {
+    std::lock_guard lock(m_mutex);
+    m_defaults[verbOf(verb)] = line;
+}
+
+std::string ScriptedFtpServer::defaultReply(const std::string& line) const {
+    std::lock_guard lock(m_mutex);
+    auto found = m_defaults.find(verbOf(line));
+    return found == m_defaults.end() ? std::string() : found->second;
+}
+
+void ScriptedFtpServer::acceptLoop() {
+    while (!m_stopping) {
+        pollfd entry{m_listenFd, POLLIN, 0};
+        if (::poll(&entry, 1, kSliceMs) <= 0) {
+            continue;
+        }
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        std::size_t index;
+        {
+            std::lock_guard lock(m_mutex);
+            index = m_connections.size();
+            m_connections.emplace_back();
+        }
+        m_connectionThreads.emplace_back([this, fd, index] { serve(fd, index); });
+    }
+}
+
+void ScriptedFtpServer::record(std::size_t index, const std::string& line) {
+    std::lock_guard lock(m_mutex);
+    m_connections[index].lines.push_back(line);
+    m_changed.notify_all();
+}
+
+void ScriptedFtpServer::fail(const std::string& what) {
+    std::lock_guard lock(m_mutex);
+    m_failures.push_back(what);
+}
+
+void ScriptedFtpServer::serve(int fd, std::size_t index) {
+    Session session(*this, fd, index);
+    const FtpScript empty;
+    const FtpScript& script =
+        m_scripts.empty() ? empty : m_scripts[std::min(index, m_scripts.size() - 1)];
+    bool open = true;
+    bool answerDefaults = true;
+    using Kind = FtpScript::StepKind;
+    for (const FtpScript::Step& step : script.steps()) {
+        if (!open || m_stopping) {
+            break;
+        }
+        switch (step.kind) {
+            case Kind::Send:
+                open = session.write(step.bytes);
+                break;
+            case Kind::Pause:
+                session.pause(step.pauseMs);
+                break;
+            case Kind::Expect:
+            case Kind::ExpectPrefix: {
+                std::string line;
+                const auto outcome = session.readLine(line, kExpectTimeoutMs);
+                const bool matches =
+                    outcome == Session::Read::Line &&
+                    (step.kind == Kind::Expect ? line == step.bytes
+                                               : line.compare(0, step.bytes.size(), step.bytes) == 0);
+                if (!matches) {
+                    fail("connection " + std::to_string(index) + ": expected \"" + step.bytes +
+                         "\", got " +
+                         (outcome == Session::Read::Line ? "\"" + line + "\""
+                          : outcome == Session::Read::Closed ? std::string("a closed connection")
+                                                             : std::string("nothing")));
+                    open = false;
+                }
+                break;
+            }
+            case Kind::Close:
+                session.closeSending();
+                answerDefaults = false;
+                break;
+            case Kind::Reset:
+                session.resetConnection();
+                open = false;
+                break;
+            case Kind::Hang:
+                answerDefaults = false;
+                open = false;
+                session.drain();
+                break;
+            case Kind::SendForever:
+                while (session.write(step.bytes)) {
+                }
+                open = false;
+                break;
+        }
+    }
+    if (open) {
+        std::string line;
+        while (session.readLine(line, -1) == Session::Read::Line) {
+            const std::string answer = answerDefaults ? defaultReply(line) : std::string();
+            if (!answer.empty() && !session.write(answer + "\r\n")) {
+                break;
+            }
+            if (answerDefaults && verbOf(line) == "QUIT") {
+                session.closeSending();
+                answerDefaults = false;
+            }
+        }
+    }
+    std::lock_guard lock(m_mutex);
+    m_connections[index].finished = true;
+    m_changed.notify_all();
+}
+
+std::vector<std::string> ScriptedFtpServer::received(std::size_t connection) const {
+    std::lock_guard lock(m_mutex);
+    return connection < m_connections.size() ? m_connections[connection].lines
+                                             : std::vector<std::string>{};
+}
+
+std::vector<std::string> ScriptedFtpServer::failures() const {
+    std::lock_guard lock(m_mutex);
+    return m_failures;
+}
+
+std::size_t ScriptedFtpServer::connectionCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_connections.size();
+}
+
+bool ScriptedFtpServer::waitUntilFinished(int ms, std::size_t connections) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+        return m_connections.size() >= connections &&
+               std::all_of(m_connections.begin(), m_connections.end(),
+                           [](const Connection& c) { return c.finished; });
+    });
+}
+
+}  // namespace harbrook::testing
