@@ -9,6 +9,7 @@ public:
     explicit EIdException(const std::string& message = {}) : std::runtime_error(message) {}
 };
 
+// Declares an exception class whose message defaults to the given text.
 #define HARBROOK_ID_EXCEPTION(Name, Base, DefaultMessage)                          \
     class Name : public Base {                                                    \
     public:                                                                       \
@@ -37,8 +38,6 @@ HARBROOK_ID_EXCEPTION(EIdReplyTooLong, EIdException,
 HARBROOK_ID_EXCEPTION(EIdCommandLineInvalid, EIdException,
                       "The command was not sent: it contains a CR, LF or NUL character.");
 HARBROOK_ID_EXCEPTION(EIdFTPException, EIdException, "");
-
-#undef HARBROOK_ID_EXCEPTION
 
 // A socket call failed; the message is "Socket Error # n" CR LF and the error's text.
 class EIdSocketError : public EIdException {

@@ -78,6 +78,11 @@ void TIdReply::Clear() {
     m_text.clear();
 }
 
+void TIdReply::Assign(const TIdReply& source) {
+    m_code = source.m_code;
+    m_text = source.m_text;
+}
+
 std::string TIdReply::FormattedText() const {
     std::string text;
     for (const std::string& line : FormattedLines()) {
@@ -161,6 +166,13 @@ std::vector<std::string> TIdReplyRFC::formatLines(bool indentMidLines) const {
 
 std::vector<std::string> TIdReplyRFC::FormattedLines() const {
     return formatLines(false);
+}
+
+void TIdReplyFTP::Assign(const TIdReply& source) {
+    TIdReplyRFC::Assign(source);
+    if (const auto* ftp = dynamic_cast<const TIdReplyFTP*>(&source)) {
+        m_format = ftp->m_format;
+    }
 }
 
 void TIdReplyFTP::ParseLines(const std::vector<std::string>& lines) {

@@ -20,6 +20,8 @@ public:
     const std::vector<std::string>& Text() const { return m_text; }
     std::vector<std::string>& Text() { return m_text; }
     void Clear();
+    // Copies code and text (and the format, between FTP replies).
+    virtual void Assign(const TIdReply& source);
 
     // Fills code and text from the lines of one reply as read from the wire.
     virtual void ParseLines(const std::vector<std::string>& lines) = 0;
@@ -59,6 +61,7 @@ public:
     TIdReplyRFCFormat ReplyFormat() const { return m_format; }
     void SetReplyFormat(TIdReplyRFCFormat format) { m_format = format; }
 
+    void Assign(const TIdReply& source) override;
     void ParseLines(const std::vector<std::string>& lines) override;
     std::vector<std::string> FormattedLines() const override;
 

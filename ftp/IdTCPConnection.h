@@ -27,12 +27,14 @@ public:
 
     TIdIOHandler* IOHandler() const { return m_ioHandler; }
     // Borrows a handler that the caller keeps alive (a TLS handler the window owns).
-    void SetIOHandler(TIdIOHandler* handler);
+    virtual void SetIOHandler(TIdIOHandler* handler);
     // Hands a handler over to the connection.
     void SetIOHandler(std::unique_ptr<TIdIOHandler> handler);
 
     TIdReply& Greeting() { return *m_greeting; }
+    const TIdReply& Greeting() const { return *m_greeting; }
     TIdReply& LastCmdResult() { return *m_lastCmdResult; }
+    const TIdReply& LastCmdResult() const { return *m_lastCmdResult; }
 
     bool Connected();
     // Tells the peer (when still connected) and closes the handler.
@@ -62,6 +64,11 @@ protected:
     // For protocols whose replies need more than code and text (FTP).
     TIdTCPConnection(std::unique_ptr<TIdReply> greeting, std::unique_ptr<TIdReply> lastCmdResult);
 
+    // Replaces the reply objects with ones of the protocol's own class.
+    void UseReplyObjects(std::unique_ptr<TIdReply> greeting, std::unique_ptr<TIdReply> lastCmdResult) {
+        m_greeting = std::move(greeting);
+        m_lastCmdResult = std::move(lastCmdResult);
+    }
     // Sent before closing; the base sends nothing.
     virtual void DisconnectNotifyPeer() {}
     // Whether the connection made its current handler itself.

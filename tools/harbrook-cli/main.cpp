@@ -1,34 +1,63 @@
 // harbrook-cli: the command-line front end over the FTP library and the transfer
-// engine. It grows with the library; for now it reports its version.
+// engine: one session, the commands of the command line in turn.
 
-#include <cstring>
 #include <iostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "platform/HarbrookVersion.h"
+#include "tools/harbrook-cli/CliOptions.h"
+#include "tools/harbrook-cli/CliSession.h"
 
 namespace {
 
-void printUsage(std::ostream& out) {
-    out << "Usage: harbrook-cli [--help] [--version]\n"
-           "\n"
-           "Command-line front end of Harbrook, the FTP client.\n"
-           "\n"
-           "  --help      show this text\n"
-           "  --version   show the version\n";
+// Server texts end their lines with CR LF; a terminal wants LF alone.
+std::string forTerminal(std::string message) {
+    std::string text;
+    for (char c : message) {
+        if (c != '\r') {
+            text += c;
+        }
+    }
+    while (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    return text;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    using namespace harbrook::cli;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help") {
+        std::cout << "harbrook-cli " << HARBROOK_VERSION_TEXT << "\n\n" << usageText();
+        return 0;
+    }
+    if (args[0] == "--version") {
         std::cout << "harbrook-cli " << HARBROOK_VERSION_TEXT << "\n";
         return 0;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        printUsage(std::cout);
-        return 0;
+    std::string error;
+    const auto options = parseCliOptions(args, error);
+    if (!options) {
+        std::cerr << "harbrook-cli: " << error << "\n\n" << usageText();
+        return 2;
     }
-    std::cout << "harbrook-cli " << HARBROOK_VERSION_TEXT << "\n\n";
-    printUsage(std::cout);
-    return argc == 1 ? 0 : 2;
+    try {
+        CliSession session(*options, std::cout);
+        session.connect();
+        for (const std::string& command : options->commands) {
+            session.run(command);
+        }
+        session.disconnect();
+    } catch (const std::invalid_argument& mistake) {
+        std::cerr << "harbrook-cli: " << mistake.what() << "\n";
+        return 2;
+    } catch (const std::exception& failure) {
+        std::cerr << forTerminal(failure.what()) << "\n";
+        return 1;
+    }
+    return 0;
 }

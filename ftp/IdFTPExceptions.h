@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ftp/IdException.h"
+
+// Explicit TLS on a client connection.
+HARBROOK_ID_EXCEPTION(EIdTLSClientException, EIdException, "");
+HARBROOK_ID_EXCEPTION(EIdTLSClientTLSNotAvailable, EIdTLSClientException,
+                      "Start SSL negotiation command failed.");
+HARBROOK_ID_EXCEPTION(EIdTLSClientTLSHandShakeFailed, EIdTLSClientException,
+                      "SSL is not available on this server.");
+HARBROOK_ID_EXCEPTION(EIdTLSClientCanNotSetWhileConnected, EIdTLSClientException,
+                      "This value can not be set while the client is connected.");
+HARBROOK_ID_EXCEPTION(EIdTLSClientSSLIOHandlerRequred, EIdTLSClientException,
+                      "SSL IOHandler is required for this setting");
+
+// OpenSSL.
+HARBROOK_ID_EXCEPTION(EIdOpenSSLError, EIdException, "");
+HARBROOK_ID_EXCEPTION(EIdOSSLCouldNotLoadSSLLibrary, EIdOpenSSLError, "Could not load SSL library.");
+HARBROOK_ID_EXCEPTION(EIdOSSLCreatingContextError, EIdOpenSSLError, "Error creating SSL context.");
+HARBROOK_ID_EXCEPTION(EIdOSSLGetMethodError, EIdOpenSSLError, "Error geting SSL method.");
+HARBROOK_ID_EXCEPTION(EIdOSSLSettingCipherError, EIdOpenSSLError, "SetCipher failed.");
+HARBROOK_ID_EXCEPTION(EIdOSSLDataBindingError, EIdOpenSSLError, "Error binding data to SSL socket.");
+HARBROOK_ID_EXCEPTION(EIdOSSLFDSetError, EIdOpenSSLError, "Error setting File Descriptor for SSL");
+HARBROOK_ID_EXCEPTION(EIdOSSLConnectError, EIdOpenSSLError, "Error connecting with SSL.");
+// A TLS record layer failure after the handshake (a corrupt record, say).
+HARBROOK_ID_EXCEPTION(EIdOSSLUnderlyingCryptoError, EIdOpenSSLError, "TLS error on the connection.");
+
+// The FTP client.
+HARBROOK_ID_EXCEPTION(EIdFTPWrongIOHandler, EIdFTPException, "IOHandler is of wrong type.");
+HARBROOK_ID_EXCEPTION(EIdFTPNoAUTHWOSSL, EIdFTPException, "Can not set AUTH without SSL.");
+HARBROOK_ID_EXCEPTION(EIdFTPCanNotSetAUTHCon, EIdFTPException, "Can not set AUTH while connected.");
+HARBROOK_ID_EXCEPTION(EIdFTPNoDataPortProtectionWOEncryption, EIdFTPException,
+                      "Can not set DataPortProtection with unencrypted connections.");
+HARBROOK_ID_EXCEPTION(EIdFTPNoDataPortProtectionAfterCCC, EIdFTPException,
+                      "Can not set DataPortProtection after CCC issued.");
+HARBROOK_ID_EXCEPTION(EIdFTPNoCCCWOEncryption, EIdFTPException, "Can not set CCC without encyption.");
+HARBROOK_ID_EXCEPTION(EIdFTPMustUseExtWithIPv6, EIdFTPException,
+                      "UseExtensionDataPort must be true for IPv6 connections.");
+HARBROOK_ID_EXCEPTION(EIdFTPMustUseExtWithNATFastTrack, EIdFTPException,
+                      "UseExtensionDataPort must be true for NAT fasttracking.");
+HARBROOK_ID_EXCEPTION(EIdFTPPassiveMustBeTrueWithNATFT, EIdFTPException,
+                      "Can not use active transfers with NAT fastracking.");
+HARBROOK_ID_EXCEPTION(EIdFTPOnCustomFTPProxyRequired, EIdFTPException,
+                      "OnCustomFTPProxy required but not assigned");
+HARBROOK_ID_EXCEPTION(EIdSocksServerCommandError, EIdException, "Command not supported.");
+HARBROOK_ID_EXCEPTION(EIdOTPUnknownMethod, EIdException, "Unknown OTP method");
+
+namespace harbrook {
+
+// A text that should have been a number or a time was not; ends what was going on.
+class EConvertError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+}  // namespace harbrook

@@ -1,0 +1,236 @@
+#include "ftp/IdSSLOpenSSL.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <mutex>
+
+#include "ftp/IdFTPExceptions.h"
+#include "platform/SocketAddress.h"
+
+namespace harbrook {
+
+bool loadOpenSSL() {
+    static std::once_flag once;
+    static bool loaded = false;
+    std::call_once(once, [] { loaded = OPENSSL_init_ssl(0, nullptr) == 1; });
+    return loaded;
+}
+
+}  // namespace harbrook
+
+namespace {
+
+// Offered when the options name no cipher list; OpenSSL drops what it does not have.
+constexpr const char* kDefaultCipherList = "AES:ALL:!aNULL:!eNULL:+RC4:@STRENGTH";
+
+}  // namespace
+
+void TIdSSLIOHandlerSocketOpenSSL::ContextFree::operator()(ssl_ctx_st* context) const {
+    SSL_CTX_free(context);
+}
+
+void TIdSSLIOHandlerSocketOpenSSL::SessionFree::operator()(ssl_st* ssl) const {
+    SSL_free(ssl);
+}
+
+TIdSSLIOHandlerSocketOpenSSL::TIdSSLIOHandlerSocketOpenSSL() = default;
+
+TIdSSLIOHandlerSocketOpenSSL::~TIdSSLIOHandlerSocketOpenSSL() {
+    Close();
+}
+
+void TIdSSLIOHandlerSocketOpenSSL::createContext() {
+    if (!harbrook::loadOpenSSL()) {
+        throw EIdOSSLCouldNotLoadSSLLibrary();
+    }
+    // Whatever version the options name, the general client method is used with
+    // TLS 1.2 as the floor: current OpenSSL refuses the old fixed-version methods.
+    const SSL_METHOD* method = TLS_client_method();
+    if (method == nullptr) {
+        throw EIdOSSLGetMethodError();
+    }
+    std::unique_ptr<ssl_ctx_st, ContextFree> context(SSL_CTX_new(method));
+    if (!context) {
+        throw EIdOSSLCreatingContextError();
+    }
+    SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION);
+    const std::string& ciphers =
+        m_options.CipherList.empty() ? std::string(kDefaultCipherList) : m_options.CipherList;
+    if (SSL_CTX_set_cipher_list(context.get(), ciphers.c_str()) != 1) {
+        throw EIdOSSLSettingCipherError();
+    }
+    SSL_CTX_set_verify(context.get(), SSL_VERIFY_NONE, nullptr);
+    SSL_CTX_set_mode(context.get(), SSL_MODE_ENABLE_PARTIAL_WRITE |
+                                        SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    m_context = std::move(context);
+}
+
+void TIdSSLIOHandlerSocketOpenSSL::AfterConnect() {
+    try {
+        createContext();
+    } catch (const EIdOpenSSLError&) {
+        // A plain connection does not need TLS; the failure shows once TLS is asked for.
+        if (!m_passThrough) {
+            throw;
+        }
+    }
+    if (!m_passThrough) {
+        handshake();
+    }
+}
+
+void TIdSSLIOHandlerSocketOpenSSL::SetPassThrough(bool passThrough) {
+    if (passThrough == m_passThrough) {
+        return;
+    }
+    m_passThrough = passThrough;
+    if (!passThrough && Opened()) {
+        try {
+            handshake();
+        } catch (...) {
+            m_passThrough = true;
+            m_ssl.reset();
+            throw;
+        }
+    }
+}
+
+int TIdSSLIOHandlerSocketOpenSSL::handshakeTimeout() const {
+    return ReadTimeout() > 0 ? ReadTimeout() : -1;
+}
+
+void TIdSSLIOHandlerSocketOpenSSL::handshake() {
+    if (!m_context) {
+        createContext();
+    }
+    std::unique_ptr<ssl_st, SessionFree> ssl(SSL_new(m_context.get()));
+    if (!ssl) {
+        throw EIdOSSLDataBindingError();
+    }
+    if (SSL_set_fd(ssl.get(), SocketFd()) != 1) {
+        throw EIdOSSLFDSetError();
+    }
+    for (;;) {
+        ERR_clear_error();
+        const int result = SSL_connect(ssl.get());
+        if (result == 1) {
+            break;
+        }
+        const int error = SSL_get_error(ssl.get(), result);
+        short waitFor = 0;
+        if (error == SSL_ERROR_WANT_READ) {
+            waitFor = POLLIN;
+        } else if (error == SSL_ERROR_WANT_WRITE) {
+            waitFor = POLLOUT;
+        } else {
+            ERR_clear_error();
+            throw EIdOSSLConnectError();
+        }
+        if (!harbrook::waitForSocket(SocketFd(), waitFor, handshakeTimeout())) {
+            throw EIdOSSLConnectError();
+        }
+    }
+    m_ssl = std::move(ssl);
+
+    const SSL_CIPHER* cipher = SSL_get_current_cipher(m_ssl.get());
+    char description[256] = {};
+    SSL_CIPHER_description(cipher, description, sizeof description);
+    std::string describe = description;
+    while (!describe.empty() && static_cast<unsigned char>(describe.back()) <= ' ') {
+        describe.pop_back();
+    }
+    m_statusText = std::string("Cipher: name = ") + SSL_CIPHER_get_name(cipher) + "; " +
+                   "description = " + describe + "; " +
+                   "bits = " + std::to_string(SSL_CIPHER_get_bits(cipher, nullptr)) + "; " +
+                   "version = " + SSL_get_version(m_ssl.get()) + "; ";
+    if (OnStatusInfo) {
+        OnStatusInfo(m_statusText);
+    }
+}
+
+void TIdSSLIOHandlerSocketOpenSSL::Close() {
+    if (m_ssl) {
+        if (!m_passThrough && Opened()) {
+            // One attempt at a polite close_notify; the peer's answer is not awaited.
+            ERR_clear_error();
+            SSL_shutdown(m_ssl.get());
+            ERR_clear_error();
+        }
+        m_ssl.reset();
+    }
+    m_passThrough = true;
+    TIdSSLIOHandlerSocketBase::Close();
+}
+
+bool TIdSSLIOHandlerSocketOpenSSL::Readable(int ms) {
+    if (tlsActive() && SSL_pending(m_ssl.get()) > 0) {
+        return true;
+    }
+    return TIdSSLIOHandlerSocketBase::Readable(ms);
+}
+
+TIdIOHandler::TransferResult TIdSSLIOHandlerSocketOpenSSL::ReceiveRaw(char* buffer,
+                                                                      std::size_t count) {
+    if (!tlsActive()) {
+        return TIdSSLIOHandlerSocketBase::ReceiveRaw(buffer, count);
+    }
+    for (;;) {
+        ERR_clear_error();
+        errno = 0;
+        const int got = SSL_read(m_ssl.get(), buffer, static_cast<int>(count));
+        if (got > 0) {
+            return {got, 0, false};
+        }
+        switch (SSL_get_error(m_ssl.get(), got)) {
+            case SSL_ERROR_ZERO_RETURN:
+                return {0, 0, false};
+            case SSL_ERROR_WANT_READ:
+                return {0, 0, true};
+            case SSL_ERROR_WANT_WRITE:
+                if (!harbrook::waitForSocket(SocketFd(), POLLOUT, handshakeTimeout())) {
+                    return {0, ETIMEDOUT, false};
+                }
+                continue;
+            case SSL_ERROR_SYSCALL:
+                // No error number: the peer closed without a close_notify.
+                return {0, errno, false};
+            default:
+                ERR_clear_error();
+                throw EIdOSSLUnderlyingCryptoError();
+        }
+    }
+}
+
+TIdIOHandler::TransferResult TIdSSLIOHandlerSocketOpenSSL::SendRaw(const char* buffer,
+                                                                   std::size_t count) {
+    if (!tlsActive()) {
+        return TIdSSLIOHandlerSocketBase::SendRaw(buffer, count);
+    }
+    for (;;) {
+        ERR_clear_error();
+        errno = 0;
+        const int put = SSL_write(m_ssl.get(), buffer, static_cast<int>(count));
+        if (put > 0) {
+            return {put, 0, false};
+        }
+        switch (SSL_get_error(m_ssl.get(), put)) {
+            case SSL_ERROR_WANT_WRITE:
+                return {0, 0, true};
+            case SSL_ERROR_WANT_READ:
+                if (!harbrook::waitForSocket(SocketFd(), POLLIN, handshakeTimeout())) {
+                    return {0, ETIMEDOUT, false};
+                }
+                continue;
+            case SSL_ERROR_ZERO_RETURN:
+                return {0, EPIPE, false};
+            case SSL_ERROR_SYSCALL:
+                return {0, errno != 0 ? errno : EPIPE, false};
+            default:
+                ERR_clear_error();
+                throw EIdOSSLUnderlyingCryptoError();
+        }
+    }
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ftp/IdException.h"
+#include "ftp/IdFTP.h"
+#include "tests/support/ScriptedFtpServer.h"
+
+namespace harbrook::testing {
+
+using Lines = std::vector<std::string>;
+
+// A TIdFTP pointed at a scripted server, logging in as "u" with password "p".
+struct ScriptedFtp {
+    explicit ScriptedFtp(FtpScript script) : server(std::move(script)) {
+        ftp.SetHost(server.host());
+        ftp.SetPort(server.port());
+        ftp.SetUsername("u");
+        ftp.SetPassword("p");
+        ftp.SetReadTimeout(2000);
+    }
+    void useTLS(TIdUseTLS policy) {
+        ftp.SetIOHandler(&tls);
+        ftp.SetUseTLS(policy);
+    }
+    // Everything the client sent, once it has disconnected.
+    Lines transcript() {
+        ftp.Disconnect();
+        server.waitUntilFinished();
+        return server.received();
+    }
+
+    ScriptedFtpServer server;
+    TIdSSLIOHandlerSocketOpenSSL tls;
+    TIdFTP ftp;
+};
+
+// The greeting and a plain USER/PASS login.
+inline FtpScript greetAndLogin() {
+    return FtpScript().reply("220 ready").on("USER u", "331 Password please").on("PASS p", "230 In");
+}
+
+// What follows a login: FEAT, SYST and TYPE.
+inline FtpScript& afterLogin(FtpScript& script) {
+    return script.on("FEAT", "211-Features:\r\n MDTM\r\n SIZE\r\n211 End")
+        .on("SYST", "215 UNIX Type: L8")
+        .on("TYPE I", "200 Type set to I");
+}
+
+inline FtpScript loggedIn() {
+    FtpScript script = greetAndLogin();
+    return afterLogin(script);
+}
+
+// Message of the exception `action` throws; a test failure when it throws none.
+template <typename Action>
+std::string errorOf(Action action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    ADD_FAILURE() << "no error raised";
+    return {};
+}
+
+}  // namespace harbrook::testing

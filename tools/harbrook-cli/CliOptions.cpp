@@ -1,0 +1,129 @@
+#include "tools/harbrook-cli/CliOptions.h"
+
+#include <charconv>
+
+namespace harbrook::cli {
+
+namespace {
+
+bool parseNumber(const std::string& text, long long low, long long high, long long& value) {
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && value >= low &&
+           value <= high;
+}
+
+}  // namespace
+
+std::string usageText() {
+    return "Usage: harbrook-cli [OPTIONS] HOST COMMAND...\n"
+           "\n"
+           "Connects to the FTP server HOST, logs in and runs the commands in one session,\n"
+           "in the order given, each written as one argument (e.g. 'cd /pub' pwd).\n"
+           "\n"
+           "Options:\n"
+           "  --port N          server port (default 21)\n"
+           "  --user U          account (default anonymous)\n"
+           "  --pass P          password\n"
+           "  --tls             explicit TLS when the server offers it, plain text otherwise\n"
+           "  --require-tls     explicit TLS, or fail\n"
+           "  --active          active data connections (default passive)\n"
+           "  --timeout SECONDS read time-out for replies (default 10)\n"
+           "  --help, --version\n"
+           "\n"
+           "Commands:\n"
+           "  pwd               print the current folder\n"
+           "  cd PATH           change folder\n"
+           "  cdup              change to the parent folder\n"
+           "  mkdir NAME        create a folder\n"
+           "  rmdir NAME        remove an empty folder\n"
+           "  rm NAME           delete a file\n"
+           "  mv OLD NEW        rename (quote names with blanks: mv \"a b\" c)\n"
+           "  size NAME         print a file's size, -1 when unknown\n"
+           "  feat              print the server's capability list\n";
+}
+
+std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, std::string& error) {
+    CliOptions options;
+    std::size_t i = 0;
+    auto valueOf = [&](const std::string& flag) -> std::optional<std::string> {
+        if (i + 1 >= args.size()) {
+            error = flag + " needs a value";
+            return std::nullopt;
+        }
+        return args[++i];
+    };
+    for (; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.rfind("--", 0) != 0) {
+            break;
+        }
+        if (arg == "--tls") {
+            options.tls = true;
+        } else if (arg == "--require-tls") {
+            options.requireTls = true;
+        } else if (arg == "--active") {
+            options.active = true;
+        } else if (arg == "--port" || arg == "--user" || arg == "--pass" || arg == "--timeout") {
+            const auto value = valueOf(arg);
+            if (!value) {
+                return std::nullopt;
+            }
+            long long number = 0;
+            if (arg == "--port") {
+                if (!parseNumber(*value, 1, 65535, number)) {
+                    error = "--port needs a number from 1 to 65535";
+                    return std::nullopt;
+                }
+                options.port = static_cast<std::uint16_t>(number);
+            } else if (arg == "--timeout") {
+                if (!parseNumber(*value, 1, 86400, number)) {
+                    error = "--timeout needs a number of seconds from 1 to 86400";
+                    return std::nullopt;
+                }
+                options.readTimeoutMs = static_cast<int>(number * 1000);
+            } else if (arg == "--user") {
+                options.user = *value;
+            } else {
+                options.password = *value;
+            }
+        } else {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        }
+    }
+    if (i >= args.size()) {
+        error = "no host given";
+        return std::nullopt;
+    }
+    options.host = args[i++];
+    options.commands.assign(args.begin() + static_cast<long>(i), args.end());
+    return options;
+}
+
+std::vector<std::string> splitCommandWords(const std::string& command) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (char c : command) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == ' ' && !quoted) {
+            if (inWord) {
+                words.push_back(word);
+                word.clear();
+                inWord = false;
+            }
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+}  // namespace harbrook::cli

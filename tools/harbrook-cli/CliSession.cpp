@@ -1,0 +1,76 @@
+#include "tools/harbrook-cli/CliSession.h"
+
+#include <ostream>
+#include <stdexcept>
+
+namespace harbrook::cli {
+
+CliSession::CliSession(const CliOptions& options, std::ostream& out)
+    : m_options(options), m_out(out) {
+    m_ftp.SetHost(options.host);
+    m_ftp.SetPort(options.port);
+    m_ftp.SetUsername(options.user);
+    // Anonymous servers ask for an address-like password by convention.
+    m_ftp.SetPassword(options.password.value_or(options.user == "anonymous" ? "harbrook@" : ""));
+    m_ftp.SetReadTimeout(options.readTimeoutMs);
+    m_ftp.SetPassive(!options.active);
+    if (options.tls || options.requireTls) {
+        m_ftp.SetIOHandler(&m_tlsHandler);
+        m_ftp.SetUseTLS(options.requireTls ? utUseRequireTLS : utUseExplicitTLS);
+        // Like the window: a server without TLS is used in plain text.
+        m_ftp.OnTLSNotAvailable = [](bool& goOn) { goOn = true; };
+    }
+}
+
+void CliSession::connect() {
+    m_ftp.Connect();
+}
+
+void CliSession::disconnect() {
+    m_ftp.Disconnect();
+}
+
+void CliSession::run(const std::string& command) {
+    const std::size_t space = command.find(' ');
+    const std::string verb = command.substr(0, space);
+    const std::string rest = space == std::string::npos ? std::string() : command.substr(space + 1);
+    auto needArgument = [&] {
+        if (rest.empty()) {
+            throw std::invalid_argument("'" + verb + "' needs a name");
+        }
+    };
+    if (verb == "pwd") {
+        m_out << m_ftp.CurrentDirectory() << "\n";
+    } else if (verb == "cd") {
+        needArgument();
+        m_ftp.ChangeDirectory(rest);
+    } else if (verb == "cdup") {
+        m_ftp.ChangeToParent();
+    } else if (verb == "mkdir") {
+        needArgument();
+        m_ftp.MakeDirectory(rest);
+    } else if (verb == "rmdir") {
+        needArgument();
+        m_ftp.RemoveDirectory(rest);
+    } else if (verb == "rm") {
+        needArgument();
+        m_ftp.RemoveFile(rest);
+    } else if (verb == "mv") {
+        const auto words = splitCommandWords(rest);
+        if (words.size() != 2) {
+            throw std::invalid_argument("'mv' needs an old and a new name");
+        }
+        m_ftp.RenameFile(words[0], words[1]);
+    } else if (verb == "size") {
+        needArgument();
+        m_out << m_ftp.FileSize(rest) << "\n";
+    } else if (verb == "feat") {
+        for (const std::string& line : m_ftp.Capabilities()) {
+            m_out << line << "\n";
+        }
+    } else {
+        throw std::invalid_argument("unknown command '" + verb + "'");
+    }
+}
+
+}  // namespace harbrook::cli
