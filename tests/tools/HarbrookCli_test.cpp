@@ -1,0 +1,108 @@
+// The built harbrook-cli run as a program against a real server.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include "tests/support/PyFtpdServer.h"
+#include "tests/support/TempDir.h"
+
+namespace harbrook::testing {
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string shellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+CliRun runCli(const std::vector<std::string>& args) {
+    TempDir dir;
+    std::string command = shellQuote(HARBROOK_CLI_PATH);
+    for (const std::string& arg : args) {
+        command += " " + shellQuote(arg);
+    }
+    command += " >" + dir.file("out") + " 2>" + dir.file("err");
+    CliRun run;
+    const int status = std::system(command.c_str());
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = readFile(dir.file("out"));
+    run.err = readFile(dir.file("err"));
+    return run;
+}
+
+class HarbrookCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+    }
+    static std::vector<std::string> login(const PyFtpdServer& server,
+                                          std::vector<std::string> rest) {
+        std::vector<std::string> args = {"--port", std::to_string(server.port()), "--user",
+                                         server.user(), "--pass", server.password(), "--timeout",
+                                         "5"};
+        args.insert(args.end(), rest.begin(), rest.end());
+        return args;
+    }
+};
+
+TEST_F(HarbrookCli, MakesEntersAndPrintsAFolderOverTls) {
+    PyFtpdOptions options;
+    options.tls = true;
+    options.tlsControlRequired = true;
+    PyFtpdServer server(options);
+    const CliRun run = runCli(login(server, {"--tls", "127.0.0.1", "mkdir x", "cd x", "pwd"}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "/x\n");
+    EXPECT_TRUE(std::filesystem::is_directory(server.root() + "/x"));
+}
+
+TEST_F(HarbrookCli, TlsFallsBackToPlainButRequireTlsDoesNot) {
+    PyFtpdServer server;
+    const CliRun plain = runCli(login(server, {"--tls", "127.0.0.1", "pwd"}));
+    EXPECT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(plain.out, "/\n");
+    const CliRun required = runCli(login(server, {"--require-tls", "127.0.0.1", "pwd"}));
+    EXPECT_EQ(required.exitCode, 1);
+    EXPECT_EQ(required.err, "Start SSL negotiation command failed.\n");
+}
+
+TEST_F(HarbrookCli, SizesRenamesAndErrors) {
+    PyFtpdServer server;
+    writeFile(server.root() + "/a.txt", "12345");
+    const CliRun run = runCli(login(server, {"127.0.0.1", "size a.txt", "size missing", "mv a.txt \"b c.txt\"",
+                                          "size b c.txt", "feat"}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.substr(0, 7), "5\n-1\n5\n");
+    EXPECT_NE(run.out.find("SIZE\n"), std::string::npos) << "feat lists the capabilities";
+
+    const CliRun failed = runCli(login(server, {"127.0.0.1", "rm missing.txt"}));
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.err, "No such file or directory.\n");
+
+    const CliRun wrongCommand = runCli(login(server, {"127.0.0.1", "frobnicate"}));
+    EXPECT_EQ(wrongCommand.exitCode, 2);
+}
+
+TEST(HarbrookCliUsage, PrintsUsageWithoutArguments) {
+    const CliRun run = runCli({});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("Usage: harbrook-cli"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace harbrook::testing
