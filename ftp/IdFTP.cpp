@@ -145,6 +145,12 @@ void TIdFTP::SetUseCCC(bool value) {
 }
 
 void TIdFTP::SetTransferType(TIdFTPTransferType value) {
+    {
+        std::lock_guard lock(m_transferLock);
+        if (m_dataChannel) {
+            return;
+        }
+    }
     m_transferType = value;
     if (Connected()) {
         sendTransferType();
@@ -267,6 +273,9 @@ void TIdFTP::connectAndGreet(bool& greetingReceived) {
         handler->SetPassThrough(m_useTLS != utUseImplicitTLS);
     }
     ConnectTransport();
+    if (auto* control = dynamic_cast<TIdIOHandlerSocket*>(IOHandler())) {
+        control->SetKeepAlive(true);
+    }
 
     const int first = ReadReply();
     if (first >= 100 && first <= 199) {
@@ -476,7 +485,11 @@ void TIdFTP::sendSiteZone() {
 }
 
 void TIdFTP::sendTransferType() {
-    SendCommand(m_transferType == ftBinary ? "TYPE I" : "TYPE A", 200);
+    sendTransferTypeCommand(m_transferType);
+}
+
+void TIdFTP::sendTransferTypeCommand(TIdFTPTransferType type) {
+    SendCommand(type == ftBinary ? "TYPE I" : "TYPE A", 200);
 }
 
 void TIdFTP::DisconnectNotifyPeer() {

@@ -2,11 +2,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "ftp/IdExplicitTLSClient.h"
+#include "ftp/IdFTPCommandText.h"
+#include "platform/Stream.h"
+
+class TIdSimpleServer;
 
 enum TIdFTPTransferType { ftASCII, ftBinary };
 enum TAuthCmd { tAuto, tAuthTLS, tAuthSSL, tAuthTLSC, tAuthTLSP };
@@ -59,8 +65,17 @@ struct TIdFTPTZInfo {
     bool GMTOffsetAvailable = false;
 };
 
+// The text of the last listing as lines, and what kind of listing it was.
+struct TIdFTPListResult {
+    std::vector<std::string> Lines;
+    bool Detailed = false;
+    bool MachineList = false;
+};
+
 using TIdFTPBannerEvent = std::function<void(const std::string& text)>;
 using TIdNeedAccountEvent = std::function<void(std::string& account)>;
+using TIdFTPStreamEvent = std::function<void(harbrook::TStream& stream)>;
+using TIdDataChannelEvent = std::function<void(TIdTCPConnection& channel)>;
 
 // The FTP client: session set-up and login, and the single commands on the control
 // connection.
@@ -100,6 +115,22 @@ public:
     bool UseMLIS() const { return m_useMLIS; }
     void SetUseMLIS(bool value) { m_useMLIS = value; }
     void SetIPVersion(TIdIPVersion version);
+    bool PassiveUseControlHost() const { return m_passiveUseControlHost; }
+    void SetPassiveUseControlHost(bool value) { m_passiveUseControlHost = value; }
+    std::uint16_t DataPort() const { return m_dataPort; }
+    void SetDataPort(std::uint16_t port) { m_dataPort = port; }
+    std::uint16_t DataPortMin() const { return m_dataPortMin; }
+    void SetDataPortMin(std::uint16_t port) { m_dataPortMin = port; }
+    std::uint16_t DataPortMax() const { return m_dataPortMax; }
+    void SetDataPortMax(std::uint16_t port) { m_dataPortMax = port; }
+    const std::string& ExternalIP() const { return m_externalIP; }
+    void SetExternalIP(const std::string& ip) { m_externalIP = ip; }
+    // Read time-out on data connections; 0 waits without limit.
+    int TransferTimeout() const { return m_transferTimeout; }
+    void SetTransferTimeout(int ms) { m_transferTimeout = ms; }
+    // How long the active-mode listener waits for the server; -1 without limit.
+    int ListenTimeout() const { return m_listenTimeout; }
+    void SetListenTimeout(int ms) { m_listenTimeout = ms; }
     TIdFtpProxySettings& ProxySettings() { return m_proxySettings; }
     TIdFTPClientIdentifier& ClientInfo() { return m_clientInfo; }
 
@@ -136,12 +167,36 @@ public:
     // Asked once per client object (REST 1 / REST 0), then remembered.
     bool ResumeSupported();
 
+    // Transfers over a data connection. The stream is read or written in chunks of
+    // the control connection's buffer sizes.
+    // RETR into the stream at its position; resumes there (REST) only when asked and
+    // the server can.
+    void Download(const std::string& remoteName, harbrook::TStream& destination,
+                  bool resume = false);
+    // STOR of the whole stream, or APPE of the stream from its position.
+    void Upload(harbrook::TStream& source, const std::string& remoteName, bool append = false);
+    // LIST (or NLST without details) into the raw listing; copied into `destination`
+    // when one is given.
+    void ListDirectory(std::vector<std::string>* destination = nullptr,
+                       const std::string& specifier = "", bool details = true);
+    const TIdFTPListResult& ListResult() const { return m_listResult; }
+    // Sends ABOR. During a transfer (also from another thread) the data connection is
+    // ended and the transfer reads the server's answers; otherwise one reply is read.
+    void Abort();
+
     TIdFTPBannerEvent OnBannerWarning;
     TIdFTPBannerEvent OnBannerBeforeLogin;
     TIdFTPBannerEvent OnBannerAfterLogin;
     TNotifyEvent OnAfterClientLogin;
     TIdNeedAccountEvent OnNeedAccount;
     TNotifyEvent OnCustomFTPProxy;
+    TIdFTPStreamEvent OnBeforeGet;
+    TIdFTPStreamEvent OnBeforePut;
+    TIdFTPStreamEvent OnAfterGet;
+    TNotifyEvent OnAfterPut;
+    TIdDataChannelEvent OnDataChannelCreate;
+    TIdDataChannelEvent OnDataChannelDestroy;
+    TNotifyEvent OnRetrievedDir;
 
 protected:
     void DisconnectNotifyPeer() override;
@@ -158,6 +213,33 @@ private:
     void sendTransferType();
     std::string authArgument(TAuthCmd command) const;
 
+    // Data connections.
+    enum class TransferPhase { Idle, Starting, Data, Finishing };
+    void sendDataSettings();
+    TIdFTPDataEndpoint sendPasv();
+    TIdFTPDataEndpoint sendEpsv();
+    TIdFTPDataEndpoint passiveEndpoint();
+    void announceListener(const TIdSimpleServer& listener);
+    void sendPort(const std::string& address, std::uint16_t port);
+    std::unique_ptr<TIdIOHandlerSocket> makeDataHandler() const;
+    void prepareDataChannel(TIdTCPConnection& channel, TIdIOHandlerSocket& handler);
+    void connectPassiveChannel(const TIdFTPDataEndpoint& endpoint);
+    TIdSimpleServer& listenActiveChannel();
+    void acceptActiveChannel(TIdSimpleServer& listener);
+    void writeTransferCommand(const std::string& command);
+    void readTransferReply(const TIdReplyCodes& accepted);
+    void resyncAfterFailedStart();
+    // Moves to the data phase; false when an Abort came in while starting.
+    bool enterDataPhase();
+    void startDataTLS();
+    void beginTransfer();
+    void receive(const std::string& command, harbrook::TStream& destination, bool resume,
+                 bool emptyOn450);
+    void send(const std::string& command, harbrook::TStream& source, bool fromStart);
+    void finishTransfer(bool failing);
+    void closeDataChannel();
+    void sendTransferTypeCommand(TIdFTPTransferType type);
+
     std::string m_username;
     std::string m_password;
     std::string m_account;
@@ -172,6 +254,26 @@ private:
     bool m_useMLIS = false;
     TIdFtpProxySettings m_proxySettings;
     TIdFTPClientIdentifier m_clientInfo;
+    bool m_passiveUseControlHost = false;
+    std::uint16_t m_dataPort = 0;
+    std::uint16_t m_dataPortMin = 0;
+    std::uint16_t m_dataPortMax = 0;
+    std::string m_externalIP;
+    int m_transferTimeout = 0;
+    int m_listenTimeout = 10000;
+    TIdFTPListResult m_listResult;
+
+    // The running transfer, shared with Abort on another thread.
+    std::mutex m_transferLock;
+    TransferPhase m_phase = TransferPhase::Idle;
+    bool m_abortFlag = false;
+    bool m_abortPending = false;
+    // Whether the running transfer's command went out, and whether its answer came.
+    enum class CommandState { NotSent, Sent, Answered };
+    CommandState m_commandState = CommandState::NotSent;
+    // The handler outlives the channel that borrows it.
+    std::unique_ptr<TIdIOHandlerSocket> m_dataHandler;
+    std::unique_ptr<TIdTCPConnection> m_dataChannel;
 
     bool m_tlsInUse = false;
     bool m_cccDone = false;

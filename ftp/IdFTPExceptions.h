@@ -54,3 +54,13 @@ public:
 };
 
 }  // namespace harbrook
+
+// Data connections.
+HARBROOK_ID_EXCEPTION(EIdAcceptTimeout, EIdException, "Accept timed out.");
+HARBROOK_ID_EXCEPTION(EIdInvalidPortRange, EIdException, "Invalid Port Range");
+HARBROOK_ID_EXCEPTION(EIdCanNotBindPortInRange, EIdException, "Can not bind in port range");
+HARBROOK_ID_EXCEPTION(EIdCouldNotBindSocket, EIdException,
+                      "Could not bind socket. Address and port are already in use.");
+HARBROOK_ID_EXCEPTION(EIdFTPServerSentInvalidPort, EIdFTPException, "Server sent invalid port number");
+HARBROOK_ID_EXCEPTION(EIdFTPUploadFileNameCanNotBeEmpty, EIdFTPException,
+                      "The destination filename can not be empty");

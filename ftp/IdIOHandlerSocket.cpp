@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
 
 #include "ftp/IdException.h"
@@ -68,6 +70,38 @@ void TIdIOHandlerSocket::AttachSocket(harbrook::SocketHandle socket) {
     if (auto peer = harbrook::peerAddressOf(m_socket.get())) {
         m_binding.PeerIP = peer->ip();
         m_binding.PeerPort = peer->port();
+    }
+}
+
+void TIdIOHandlerSocket::AttachAcceptedSocket(harbrook::SocketHandle socket) {
+    ResetState();
+    const int flags = ::fcntl(socket.get(), F_GETFL, 0);
+    ::fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK);
+    AttachSocket(std::move(socket));
+}
+
+void TIdIOHandlerSocket::SetKeepAlive(bool enabled) {
+    if (Opened()) {
+        const int value = enabled ? 1 : 0;
+        ::setsockopt(m_socket.get(), SOL_SOCKET, SO_KEEPALIVE, &value, sizeof value);
+    }
+}
+
+void TIdIOHandlerSocket::DiscardPendingInput() {
+    char sink[16384];
+    // Bounded: a peer that keeps sending must not hold the close up.
+    for (int round = 0; round < 64 && Opened(); ++round) {
+        const ssize_t got = ::recv(m_socket.get(), sink, sizeof sink, MSG_DONTWAIT);
+        if (got <= 0) {
+            return;
+        }
+    }
+}
+
+void TIdIOHandlerSocket::Interrupt() {
+    const int fd = m_binding.Handle;
+    if (fd >= 0) {
+        ::shutdown(fd, SHUT_RDWR);
     }
 }
 

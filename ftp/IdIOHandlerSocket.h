@@ -39,6 +39,15 @@ public:
 
     const TIdSocketHandle& Binding() const { return m_binding; }
 
+    // Takes over a socket a listener accepted, as if this handler had connected it.
+    void AttachAcceptedSocket(harbrook::SocketHandle socket);
+    // TCP keep-alive probes, so an idle control connection survives a long transfer
+    // behind routers that drop quiet connections.
+    void SetKeepAlive(bool enabled);
+    // Ends the connection in both directions without closing the descriptor, so a read
+    // or write running on another thread returns at once. Safe from any thread.
+    void Interrupt();
+
     bool Opened() const override { return m_socket.isValid(); }
     void Close() override;
     bool Readable(int ms) override;
@@ -48,6 +57,8 @@ protected:
     TransferResult SendRaw(const char* buffer, std::size_t count) override;
     bool Writable(int ms) override;
 
+    // Reads and drops whatever the socket has already received, without waiting.
+    void DiscardPendingInput();
     // Takes over a connected socket and records its addresses.
     void AttachSocket(harbrook::SocketHandle socket);
     int SocketFd() const { return m_socket.get(); }

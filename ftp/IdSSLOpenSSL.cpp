@@ -28,10 +28,6 @@ constexpr const char* kDefaultCipherList = "AES:ALL:!aNULL:!eNULL:+RC4:@STRENGTH
 
 }  // namespace
 
-void TIdSSLIOHandlerSocketOpenSSL::ContextFree::operator()(ssl_ctx_st* context) const {
-    SSL_CTX_free(context);
-}
-
 void TIdSSLIOHandlerSocketOpenSSL::SessionFree::operator()(ssl_st* ssl) const {
     SSL_free(ssl);
 }
@@ -52,7 +48,7 @@ void TIdSSLIOHandlerSocketOpenSSL::createContext() {
     if (method == nullptr) {
         throw EIdOSSLGetMethodError();
     }
-    std::unique_ptr<ssl_ctx_st, ContextFree> context(SSL_CTX_new(method));
+    std::shared_ptr<ssl_ctx_st> context(SSL_CTX_new(method), SSL_CTX_free);
     if (!context) {
         throw EIdOSSLCreatingContextError();
     }
@@ -113,6 +109,9 @@ void TIdSSLIOHandlerSocketOpenSSL::handshake() {
     if (SSL_set_fd(ssl.get(), SocketFd()) != 1) {
         throw EIdOSSLFDSetError();
     }
+    if (m_resumeSession) {
+        SSL_set_session(ssl.get(), m_resumeSession.get());
+    }
     for (;;) {
         ERR_clear_error();
         const int result = SSL_connect(ssl.get());
@@ -151,6 +150,28 @@ void TIdSSLIOHandlerSocketOpenSSL::handshake() {
     }
 }
 
+std::unique_ptr<TIdSSLIOHandlerSocketBase> TIdSSLIOHandlerSocketOpenSSL::CloneForDataChannel() const {
+    auto clone = std::make_unique<TIdSSLIOHandlerSocketOpenSSL>();
+    clone->m_options = m_options;
+    // Sharing the context keeps the data connection's TLS in the same session cache.
+    clone->m_context = m_context;
+    clone->OnStatusInfo = OnStatusInfo;
+    clone->rememberSessionOf(*this);
+    return clone;
+}
+
+void TIdSSLIOHandlerSocketOpenSSL::rememberSessionOf(const TIdSSLIOHandlerSocketOpenSSL& control) {
+    if (control.tlsActive()) {
+        if (SSL_SESSION* session = SSL_get1_session(control.m_ssl.get())) {
+            m_resumeSession.reset(session, SSL_SESSION_free);
+        }
+    }
+}
+
+bool TIdSSLIOHandlerSocketOpenSSL::SessionReused() const {
+    return m_ssl != nullptr && SSL_session_reused(m_ssl.get()) == 1;
+}
+
 void TIdSSLIOHandlerSocketOpenSSL::Close() {
     if (m_ssl) {
         if (!m_passThrough && Opened()) {
@@ -158,6 +179,10 @@ void TIdSSLIOHandlerSocketOpenSSL::Close() {
             ERR_clear_error();
             SSL_shutdown(m_ssl.get());
             ERR_clear_error();
+            // Closing a socket with unread bytes (a session ticket the server sent
+            // after the handshake, say) resets the connection, and a reset can destroy
+            // the last bytes of an upload before the server has read them.
+            DiscardPendingInput();
         }
         m_ssl.reset();
     }

@@ -8,6 +8,7 @@
 
 struct ssl_ctx_st;
 struct ssl_st;
+struct ssl_session_st;
 
 enum TIdSSLVersion { sslvSSLv2, sslvSSLv23, sslvSSLv3, sslvTLSv1 };
 enum TIdSSLMode { sslmUnassigned, sslmClient, sslmServer, sslmBoth };
@@ -32,6 +33,9 @@ public:
     // Clearing pass-through on an open connection runs the TLS handshake.
     virtual void SetPassThrough(bool passThrough) = 0;
     void StartSSL() { SetPassThrough(false); }
+    // A fresh handler for a data connection: the same TLS settings, in pass-through,
+    // set to resume this handler's TLS session when it starts TLS.
+    virtual std::unique_ptr<TIdSSLIOHandlerSocketBase> CloneForDataChannel() const = 0;
 
 protected:
     bool m_passThrough = true;
@@ -48,6 +52,9 @@ public:
     const TIdSSLOptions& SSLOptions() const { return m_options; }
 
     void SetPassThrough(bool passThrough) override;
+    std::unique_ptr<TIdSSLIOHandlerSocketBase> CloneForDataChannel() const override;
+    // Whether the last handshake resumed an earlier session.
+    bool SessionReused() const;
     // Ends the TLS session (when there is one) before closing the socket.
     void Close() override;
     bool Readable(int ms) override;
@@ -64,21 +71,22 @@ protected:
     TransferResult SendRaw(const char* buffer, std::size_t count) override;
 
 private:
-    struct ContextFree {
-        void operator()(ssl_ctx_st* context) const;
-    };
     struct SessionFree {
         void operator()(ssl_st* ssl) const;
     };
 
     void createContext();
+    void rememberSessionOf(const TIdSSLIOHandlerSocketOpenSSL& control);
     void handshake();
     int handshakeTimeout() const;
     bool tlsActive() const { return !m_passThrough && m_ssl != nullptr; }
 
     TIdSSLOptions m_options;
-    std::unique_ptr<ssl_ctx_st, ContextFree> m_context;
+    std::shared_ptr<ssl_ctx_st> m_context;
     std::unique_ptr<ssl_st, SessionFree> m_ssl;
+    // The control connection's session, offered for resumption on a data connection:
+    // servers such as vsftpd refuse data connections that do not resume it.
+    std::shared_ptr<ssl_session_st> m_resumeSession;
     std::string m_statusText;
 };
 

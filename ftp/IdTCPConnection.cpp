@@ -151,7 +151,7 @@ void TIdTCPConnection::CheckResponse(const TIdReplyCodes& accepted) {
     }
 }
 
-int TIdTCPConnection::SendCommand(const std::string& command, const TIdReplyCodes& accepted) {
+void TIdTCPConnection::WriteCommand(const std::string& command) {
     if (m_ioHandler == nullptr) {
         throw EIdNotConnected();
     }
@@ -159,6 +159,13 @@ int TIdTCPConnection::SendCommand(const std::string& command, const TIdReplyCode
         throw EIdCommandLineInvalid();
     }
     m_ioHandler->WriteLine(command);
+}
+
+int TIdTCPConnection::SendCommand(const std::string& command, const TIdReplyCodes& accepted) {
+    if (m_ioHandler == nullptr) {
+        throw EIdNotConnected();
+    }
+    WriteCommand(command);
     return ReadReply(accepted);
 }
 

@@ -48,6 +48,9 @@ public:
     int SendCommand(const std::string& command, std::initializer_list<int> accepted);
     // -1 accepts every reply.
     int SendCommand(const std::string& command, int accepted);
+    // Writes one command line without reading its reply; a line holding CR, LF or NUL
+    // is refused before anything is sent.
+    void WriteCommand(const std::string& command);
     int ReadReply(const TIdReplyCodes& accepted = {});
     int ReadReply(std::initializer_list<int> accepted);
     // Raises EIdReplyRFCError unless the last reply's code is accepted.

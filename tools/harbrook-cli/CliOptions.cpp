@@ -24,7 +24,8 @@ std::string usageText() {
            "  --port N          server port (default 21)\n"
            "  --user U          account (default anonymous)\n"
            "  --pass P          password\n"
-           "  --tls             explicit TLS when the server offers it, plain text otherwise\n"
+           "  --tls             explicit TLS (commands and file data) when the server offers\n"
+           "                    it, plain text otherwise\n"
            "  --require-tls     explicit TLS, or fail\n"
            "  --active          active data connections (default passive)\n"
            "  --timeout SECONDS read time-out for replies (default 10)\n"
@@ -39,6 +40,10 @@ std::string usageText() {
            "  rm NAME           delete a file\n"
            "  mv OLD NEW        rename (quote names with blanks: mv \"a b\" c)\n"
            "  size NAME         print a file's size, -1 when unknown\n"
+           "  ls [PATH]         print the folder's listing as the server sends it\n"
+           "  get REMOTE LOCAL  download a file\n"
+           "  put LOCAL REMOTE  upload a file\n"
+           "  append LOCAL REMOTE  append a local file to a remote one\n"
            "  feat              print the server's capability list\n";
 }
 

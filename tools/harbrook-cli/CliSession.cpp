@@ -3,6 +3,8 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "platform/Stream.h"
+
 namespace harbrook::cli {
 
 CliSession::CliSession(const CliOptions& options, std::ostream& out)
@@ -14,9 +16,13 @@ CliSession::CliSession(const CliOptions& options, std::ostream& out)
     m_ftp.SetPassword(options.password.value_or(options.user == "anonymous" ? "harbrook@" : ""));
     m_ftp.SetReadTimeout(options.readTimeoutMs);
     m_ftp.SetPassive(!options.active);
+    m_ftp.SetTransferTimeout(options.transferTimeoutMs);
+    m_ftp.SetListenTimeout(options.transferTimeoutMs);
     if (options.tls || options.requireTls) {
         m_ftp.SetIOHandler(&m_tlsHandler);
         m_ftp.SetUseTLS(options.requireTls ? utUseRequireTLS : utUseExplicitTLS);
+        // File contents are as private as the commands.
+        m_ftp.SetDataPortProtection(ftpdpsPrivate);
         // Like the window: a server without TLS is used in plain text.
         m_ftp.OnTLSNotAvailable = [](bool& goOn) { goOn = true; };
     }
@@ -64,6 +70,26 @@ void CliSession::run(const std::string& command) {
     } else if (verb == "size") {
         needArgument();
         m_out << m_ftp.FileSize(rest) << "\n";
+    } else if (verb == "ls") {
+        std::vector<std::string> lines;
+        m_ftp.ListDirectory(&lines, rest);
+        for (const std::string& line : lines) {
+            m_out << line << "\n";
+        }
+    } else if (verb == "get") {
+        const auto words = splitCommandWords(rest);
+        if (words.size() != 2) {
+            throw std::invalid_argument("'get' needs a remote and a local name");
+        }
+        TFileStream file(words[1], FileOpenMode::Create);
+        m_ftp.Download(words[0], file);
+    } else if (verb == "put" || verb == "append") {
+        const auto words = splitCommandWords(rest);
+        if (words.size() != 2) {
+            throw std::invalid_argument("'" + verb + "' needs a local and a remote name");
+        }
+        TFileStream file(words[0], FileOpenMode::OpenRead);
+        m_ftp.Upload(file, words[1], verb == "append");
     } else if (verb == "feat") {
         for (const std::string& line : m_ftp.Capabilities()) {
             m_out << line << "\n";
