@@ -71,6 +71,9 @@ TIdFTP::TIdFTP() : m_loginMsg(std::make_unique<TIdReplyFTP>()) {
 }
 
 TIdFTP::~TIdFTP() {
+    // Whoever set the events may be partly gone by now; closing must not call back.
+    OnStatus = nullptr;
+    OnDisconnected = nullptr;
     try {
         DisconnectNotPeer();
     } catch (const EIdException&) {

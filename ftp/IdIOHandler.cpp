@@ -330,8 +330,10 @@ void TIdIOHandler::readStreamBody(TStream& destination, std::int64_t count,
         if (wanted == 0) {
             return;
         }
-        if (m_input.size() >= wanted) {
-            deliver(wanted);
+        // Reading to the end, bytes are passed on as they come (up to a chunk at a
+        // time), so progress shows while a server pauses.
+        if (m_input.size() >= wanted || (readUntilDisconnect && !m_input.empty())) {
+            deliver(std::min(wanted, m_input.size()));
             continue;
         }
         if (m_closedGracefully || !Opened()) {

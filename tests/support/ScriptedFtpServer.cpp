@@ -6,9 +6,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace harbrook::testing {
@@ -27,9 +33,13 @@ std::string verbOf(const std::string& line) {
 
 }  // namespace
 
-FtpScript& FtpScript::send(std::string bytes) {
-    m_steps.push_back({StepKind::Send, std::move(bytes)});
+FtpScript& FtpScript::add(StepKind kind, std::string bytes, int pauseMs, std::string reply) {
+    m_steps.push_back({kind, std::move(bytes), pauseMs, std::move(reply)});
     return *this;
+}
+
+FtpScript& FtpScript::send(std::string bytes) {
+    return add(StepKind::Send, std::move(bytes));
 }
 
 FtpScript& FtpScript::reply(const std::string& line) {
@@ -55,18 +65,15 @@ FtpScript& FtpScript::sendByteByByte(const std::string& bytes, int pauseMs) {
 }
 
 FtpScript& FtpScript::pause(int ms) {
-    m_steps.push_back({StepKind::Pause, {}, ms});
-    return *this;
+    return add(StepKind::Pause, {}, ms);
 }
 
 FtpScript& FtpScript::expect(std::string line) {
-    m_steps.push_back({StepKind::Expect, std::move(line)});
-    return *this;
+    return add(StepKind::Expect, std::move(line));
 }
 
 FtpScript& FtpScript::expectPrefix(std::string prefix) {
-    m_steps.push_back({StepKind::ExpectPrefix, std::move(prefix)});
-    return *this;
+    return add(StepKind::ExpectPrefix, std::move(prefix));
 }
 
 FtpScript& FtpScript::on(std::string line, const std::string& answer) {
@@ -75,24 +82,129 @@ FtpScript& FtpScript::on(std::string line, const std::string& answer) {
 }
 
 FtpScript& FtpScript::close() {
-    m_steps.push_back({StepKind::Close, {}});
-    return *this;
+    return add(StepKind::Close);
 }
 
 FtpScript& FtpScript::reset() {
-    m_steps.push_back({StepKind::Reset, {}});
-    return *this;
+    return add(StepKind::Reset);
 }
 
 FtpScript& FtpScript::hang() {
-    m_steps.push_back({StepKind::Hang, {}});
-    return *this;
+    return add(StepKind::Hang);
 }
 
 FtpScript& FtpScript::sendForever(std::string pattern) {
-    m_steps.push_back({StepKind::SendForever, std::move(pattern)});
-    return *this;
+    return add(StepKind::SendForever, std::move(pattern));
 }
+
+FtpScript& FtpScript::startTls() {
+    return add(StepKind::StartTls);
+}
+
+FtpScript& FtpScript::passive(std::string command, std::string replyTemplate) {
+    return add(StepKind::Passive, std::move(command), 0, std::move(replyTemplate));
+}
+
+FtpScript& FtpScript::activeTarget(std::string commandPrefix, const std::string& answer) {
+    return add(StepKind::ActiveTarget, std::move(commandPrefix), 0, answer);
+}
+
+FtpScript& FtpScript::acceptData() {
+    return add(StepKind::AcceptData);
+}
+
+FtpScript& FtpScript::connectData() {
+    return add(StepKind::ConnectData);
+}
+
+FtpScript& FtpScript::sendData(std::string bytes) {
+    return add(StepKind::SendData, std::move(bytes));
+}
+
+FtpScript& FtpScript::receiveData() {
+    return add(StepKind::ReceiveData);
+}
+
+FtpScript& FtpScript::closeData() {
+    return add(StepKind::CloseData);
+}
+
+FtpScript& FtpScript::resetData() {
+    return add(StepKind::ResetData);
+}
+
+namespace {
+
+// One server context for every scripted server of the process, with a throw-away
+// self-signed certificate.
+SSL_CTX* serverTlsContext() {
+    static SSL_CTX* context = [] {
+        EVP_PKEY* key = EVP_EC_gen("P-256");
+        X509* cert = X509_new();
+        X509_set_version(cert, 2);
+        ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+        X509_gmtime_adj(X509_getm_notBefore(cert), -60);
+        X509_gmtime_adj(X509_getm_notAfter(cert), 24 * 3600);
+        X509_set_pubkey(cert, key);
+        X509_NAME* name = X509_get_subject_name(cert);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char*>("localhost"), -1, -1, 0);
+        X509_set_issuer_name(cert, name);
+        X509_sign(cert, key, EVP_sha256());
+        SSL_CTX* made = SSL_CTX_new(TLS_server_method());
+        SSL_CTX_use_certificate(made, cert);
+        SSL_CTX_use_PrivateKey(made, key);
+        X509_free(cert);
+        EVP_PKEY_free(key);
+        return made;
+    }();
+    return context;
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// "PORT 127,0,0,1,4,1" or "EPRT |1|127.0.0.1|1025|" -> address and port.
+bool parseActiveTarget(const std::string& line, sockaddr_in& target) {
+    target = {};
+    target.sin_family = AF_INET;
+    std::string ip;
+    int port = 0;
+    if (line.rfind("PORT ", 0) == 0) {
+        int parts[6];
+        if (std::sscanf(line.c_str() + 5, "%d,%d,%d,%d,%d,%d", &parts[0], &parts[1], &parts[2],
+                        &parts[3], &parts[4], &parts[5]) != 6) {
+            return false;
+        }
+        ip = std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." +
+             std::to_string(parts[2]) + "." + std::to_string(parts[3]);
+        port = parts[4] * 256 + parts[5];
+    } else if (line.rfind("EPRT ", 0) == 0 && line.size() > 6) {
+        const char delimiter = line[5];
+        std::vector<std::string> fields;
+        size_t start = 6;
+        for (size_t end = line.find(delimiter, start); end != std::string::npos;
+             end = line.find(delimiter, start)) {
+            fields.push_back(line.substr(start, end - start));
+            start = end + 1;
+        }
+        if (fields.size() < 3) {
+            return false;
+        }
+        ip = fields[1];
+        port = std::atoi(fields[2].c_str());
+    } else {
+        return false;
+    }
+    target.sin_port = htons(static_cast<uint16_t>(port));
+    return inet_pton(AF_INET, ip.c_str(), &target.sin_addr) == 1;
+}
+
+}  // namespace
 
 // One accepted connection: line reading with the server's stop flag in mind.
 class ScriptedFtpServer::Session {
@@ -102,6 +214,111 @@ public:
     ~Session() {
         if (m_fd >= 0) {
             ::close(m_fd);
+        }
+        closeData();
+        if (m_dataListener >= 0) {
+            ::close(m_dataListener);
+        }
+        if (m_ssl != nullptr) {
+            SSL_free(m_ssl);
+        }
+    }
+
+    bool startTls() {
+        m_ssl = SSL_new(serverTlsContext());
+        SSL_set_fd(m_ssl, m_fd);
+        if (SSL_accept(m_ssl) == 1) {
+            return true;
+        }
+        SSL_free(m_ssl);
+        m_ssl = nullptr;
+        return false;
+    }
+
+    // Opens a data listener; returns its port, 0 on failure.
+    uint16_t listenForData() {
+        if (m_dataListener >= 0) {
+            ::close(m_dataListener);
+        }
+        m_dataListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_dataListener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(m_dataListener, 1) != 0 ||
+            ::getsockname(m_dataListener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            return 0;
+        }
+        return ntohs(address.sin_port);
+    }
+
+    bool acceptData() {
+        closeData();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExpectTimeoutMs);
+        while (!m_server.m_stopping && std::chrono::steady_clock::now() < until) {
+            pollfd entry{m_dataListener, POLLIN, 0};
+            if (::poll(&entry, 1, kSliceMs) > 0) {
+                m_dataFd = ::accept4(m_dataListener, nullptr, nullptr, SOCK_CLOEXEC);
+                return m_dataFd >= 0;
+            }
+        }
+        return false;
+    }
+
+    void setActiveTarget(const sockaddr_in& target) { m_activeTarget = target; }
+
+    bool connectData() {
+        closeData();
+        m_dataFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        return ::connect(m_dataFd, reinterpret_cast<const sockaddr*>(&m_activeTarget),
+                         sizeof m_activeTarget) == 0;
+    }
+
+    bool sendData(const std::string& bytes) {
+        size_t done = 0;
+        while (done < bytes.size() && !m_server.m_stopping) {
+            pollfd entry{m_dataFd, POLLOUT, 0};
+            if (::poll(&entry, 1, kSliceMs) <= 0) {
+                continue;
+            }
+            const ssize_t put = ::send(m_dataFd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            if (put <= 0) {
+                return false;
+            }
+            done += static_cast<size_t>(put);
+        }
+        return true;
+    }
+
+    void receiveData() {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExpectTimeoutMs);
+        while (!m_server.m_stopping && std::chrono::steady_clock::now() < until) {
+            pollfd entry{m_dataFd, POLLIN, 0};
+            if (::poll(&entry, 1, kSliceMs) <= 0) {
+                continue;
+            }
+            char chunk[65536];
+            const ssize_t got = ::recv(m_dataFd, chunk, sizeof chunk, 0);
+            if (got <= 0) {
+                return;
+            }
+            m_server.recordData(m_index, chunk, static_cast<size_t>(got));
+        }
+    }
+
+    void closeData() {
+        if (m_dataFd >= 0) {
+            ::close(m_dataFd);
+            m_dataFd = -1;
+        }
+    }
+
+    void resetData() {
+        if (m_dataFd >= 0) {
+            linger hard{1, 0};
+            ::setsockopt(m_dataFd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+            closeData();
         }
     }
 
@@ -131,11 +348,13 @@ public:
                 return Read::TimedOut;
             }
             pollfd entry{m_fd, POLLIN, 0};
-            if (::poll(&entry, 1, kSliceMs) <= 0) {
+            const bool pending = m_ssl != nullptr && SSL_pending(m_ssl) > 0;
+            if (!pending && ::poll(&entry, 1, kSliceMs) <= 0) {
                 continue;
             }
             char chunk[4096];
-            const ssize_t got = ::recv(m_fd, chunk, sizeof chunk, 0);
+            const ssize_t got = m_ssl != nullptr ? SSL_read(m_ssl, chunk, sizeof chunk)
+                                                 : ::recv(m_fd, chunk, sizeof chunk, 0);
             if (got <= 0) {
                 m_peerClosed = true;
             } else {
@@ -154,7 +373,10 @@ public:
             if (::poll(&entry, 1, kSliceMs) <= 0) {
                 continue;
             }
-            const ssize_t put = ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            const ssize_t put =
+                m_ssl != nullptr
+                    ? SSL_write(m_ssl, bytes.data() + done, static_cast<int>(bytes.size() - done))
+                    : ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
             if (put <= 0) {
                 return false;
             }
@@ -177,7 +399,12 @@ public:
         }
     }
 
-    void closeSending() { ::shutdown(m_fd, SHUT_WR); }
+    void closeSending() {
+        if (m_ssl != nullptr) {
+            SSL_shutdown(m_ssl);
+        }
+        ::shutdown(m_fd, SHUT_WR);
+    }
 
     void resetConnection() {
         linger hard{1, 0};
@@ -192,6 +419,10 @@ private:
     std::size_t m_index;
     std::string m_buffer;
     bool m_peerClosed = false;
+    SSL* m_ssl = nullptr;
+    int m_dataListener = -1;
+    int m_dataFd = -1;
+    sockaddr_in m_activeTarget{};
 };
 
 ScriptedFtpServer::ScriptedFtpServer(FtpScript script)
@@ -271,6 +502,16 @@ void ScriptedFtpServer::record(std::size_t index, const std::string& line) {
     m_changed.notify_all();
 }
 
+void ScriptedFtpServer::recordData(std::size_t index, const char* bytes, std::size_t count) {
+    std::lock_guard lock(m_mutex);
+    m_connections[index].data.append(bytes, count);
+}
+
+std::string ScriptedFtpServer::receivedData(std::size_t connection) const {
+    std::lock_guard lock(m_mutex);
+    return connection < m_connections.size() ? m_connections[connection].data : std::string();
+}
+
 void ScriptedFtpServer::fail(const std::string& what) {
     std::lock_guard lock(m_mutex);
     m_failures.push_back(what);
@@ -296,13 +537,27 @@ void ScriptedFtpServer::serve(int fd, std::size_t index) {
                 session.pause(step.pauseMs);
                 break;
             case Kind::Expect:
-            case Kind::ExpectPrefix: {
+            case Kind::ExpectPrefix:
+            case Kind::Passive:
+            case Kind::ActiveTarget: {
                 std::string line;
                 const auto outcome = session.readLine(line, kExpectTimeoutMs);
-                const bool matches =
-                    outcome == Session::Read::Line &&
-                    (step.kind == Kind::Expect ? line == step.bytes
-                                               : line.compare(0, step.bytes.size(), step.bytes) == 0);
+                const bool exact = step.kind == Kind::Expect || step.kind == Kind::Passive;
+                bool matches = outcome == Session::Read::Line &&
+                               (exact ? line == step.bytes
+                                      : line.compare(0, step.bytes.size(), step.bytes) == 0);
+                if (matches && step.kind == Kind::Passive) {
+                    const uint16_t port = session.listenForData();
+                    std::string answer = replaceAll(step.reply, "{p1}", std::to_string(port / 256));
+                    answer = replaceAll(answer, "{p2}", std::to_string(port % 256));
+                    answer = replaceAll(answer, "{port}", std::to_string(port));
+                    open = port != 0 && session.write(answer + "\r\n");
+                } else if (matches && step.kind == Kind::ActiveTarget) {
+                    sockaddr_in target{};
+                    matches = parseActiveTarget(line, target);
+                    session.setActiveTarget(target);
+                    open = matches && session.write(step.reply + "\r\n");
+                }
                 if (!matches) {
                     fail("connection " + std::to_string(index) + ": expected \"" + step.bytes +
                          "\", got " +
@@ -330,6 +585,34 @@ void ScriptedFtpServer::serve(int fd, std::size_t index) {
                 while (session.write(step.bytes)) {
                 }
                 open = false;
+                break;
+            case Kind::StartTls:
+                if (!session.startTls()) {
+                    fail("connection " + std::to_string(index) + ": TLS handshake failed");
+                    open = false;
+                }
+                break;
+            case Kind::AcceptData:
+                if (!session.acceptData()) {
+                    fail("connection " + std::to_string(index) + ": no data connection came");
+                }
+                break;
+            case Kind::ConnectData:
+                if (!session.connectData()) {
+                    fail("connection " + std::to_string(index) + ": cannot reach the client's data port");
+                }
+                break;
+            case Kind::SendData:
+                session.sendData(step.bytes);
+                break;
+            case Kind::ReceiveData:
+                session.receiveData();
+                break;
+            case Kind::CloseData:
+                session.closeData();
+                break;
+            case Kind::ResetData:
+                session.resetData();
                 break;
         }
     }

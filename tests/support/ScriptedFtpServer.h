@@ -15,11 +15,30 @@ namespace harbrook::testing {
 // What a scripted server does on one connection, step by step.
 class FtpScript {
 public:
-    enum class StepKind { Send, Pause, Expect, ExpectPrefix, Close, Reset, Hang, SendForever };
+    enum class StepKind {
+        Send,
+        Pause,
+        Expect,
+        ExpectPrefix,
+        Close,
+        Reset,
+        Hang,
+        SendForever,
+        Passive,
+        ActiveTarget,
+        AcceptData,
+        ConnectData,
+        SendData,
+        ReceiveData,
+        CloseData,
+        ResetData,
+        StartTls,
+    };
     struct Step {
         StepKind kind;
         std::string bytes;
         int pauseMs = 0;
+        std::string reply;
     };
 
     // Writes the bytes exactly as given, in one write.
@@ -45,9 +64,31 @@ public:
     // Sends the pattern over and over until the client goes away.
     FtpScript& sendForever(std::string pattern);
 
+    // Switches the control connection to TLS (server side, a self-signed certificate);
+    // from here on lines are read and written through TLS.
+    FtpScript& startTls();
+
+    // Data connections. Expects `command` (PASV, EPSV...), opens a data listener on
+    // 127.0.0.1 and answers `replyTemplate` with {p1},{p2} (the port as PASV numbers)
+    // and {port} filled in.
+    FtpScript& passive(std::string command, std::string replyTemplate);
+    // Expects a PORT or EPRT command, notes where the client listens and answers.
+    FtpScript& activeTarget(std::string commandPrefix, const std::string& answer);
+    // Accepts the client's data connection (passive).
+    FtpScript& acceptData();
+    // Connects to where the client listens (active).
+    FtpScript& connectData();
+    FtpScript& sendData(std::string bytes);
+    // Reads the data connection until the client closes it; see receivedData().
+    FtpScript& receiveData();
+    FtpScript& closeData();
+    FtpScript& resetData();
+
     const std::vector<Step>& steps() const { return m_steps; }
 
 private:
+    FtpScript& add(StepKind kind, std::string bytes = {}, int pauseMs = 0, std::string reply = {});
+
     std::vector<Step> m_steps;
 };
 
@@ -72,6 +113,8 @@ public:
 
     // The lines the client sent on a connection, in order, without CR LF.
     std::vector<std::string> received(std::size_t connection = 0) const;
+    // The bytes the client sent over data connections of a control connection.
+    std::string receivedData(std::size_t connection = 0) const;
     // What went against the script ("expected USER x, got PASS y").
     std::vector<std::string> failures() const;
     std::size_t connectionCount() const;
@@ -84,6 +127,7 @@ public:
 private:
     struct Connection {
         std::vector<std::string> lines;
+        std::string data;
         bool finished = false;
     };
     class Session;
@@ -91,6 +135,7 @@ private:
     void acceptLoop();
     void serve(int fd, std::size_t index);
     void record(std::size_t index, const std::string& line);
+    void recordData(std::size_t index, const char* bytes, std::size_t count);
     void fail(const std::string& what);
     std::string defaultReply(const std::string& line) const;
 

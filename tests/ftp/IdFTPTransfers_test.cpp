@@ -1,0 +1,540 @@
+// Transfers against the scripted server: how data connections are agreed, the
+// commands around them, the finishing replies and Abort, exchange by exchange.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "ftp/IdFTP.h"
+#include "ftp/IdFTPCommandText.h"
+#include "ftp/IdFTPExceptions.h"
+#include "ftp/IdSimpleServer.h"
+#include "tests/ftp/FtpTestSupport.h"
+
+namespace harbrook::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kPasv = "227 Entering Passive Mode (127,0,0,1,{p1},{p2})";
+
+// The commands after the login's FEAT, SYST and TYPE I.
+Lines afterLoginCommands(const Lines& sent) {
+    return sent.size() > 5 ? Lines(sent.begin() + 5, sent.end()) : Lines{};
+}
+
+FtpScript passiveDownload(FtpScript script, const std::string& pasvReply, const std::string& bytes) {
+    return script.passive("PASV", pasvReply)
+        .acceptData()
+        .on("RETR f", "150 Opening BINARY mode data connection")
+        .sendData(bytes)
+        .closeData()
+        .reply("226 Transfer complete");
+}
+
+TEST(IdFTPTransfers, PasvReplyForms) {
+    struct Row {
+        const char* line;
+        std::string host;
+        int port;
+    };
+    const Row rows[] = {
+        {"Entering Passive Mode (10,0,0,5,19,137)", "10.0.0.5", 5001},
+        {"Entering Passive Mode 10,0,0,5,19,137", "10.0.0.5", 5001},
+        {"Entering Passive Mode (10,0,0,5, 19 , 137 ).", "10.0.0.5", 5001},
+        {"Entering Passive Mode 10,0,0,5,275,393", "10.0.0.5", 5001},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        const TIdFTPDataEndpoint endpoint = parsePasvReply(row.line);
+        EXPECT_EQ(endpoint.Host, row.host);
+        EXPECT_EQ(endpoint.Port, row.port);
+    }
+    EXPECT_EQ(errorOf([] { parsePasvReply("Entering Passive Mode (10,0,0,5,x,137)"); }),
+              "'x' is not a valid integer value");
+    EXPECT_EQ(errorOf([] { parsePasvReply("Entering Passive Mode (10,0,0,5)"); }),
+              "'' is not a valid integer value");
+    EXPECT_EQ(errorOf([] { parsePasvReply("Entering Passive Mode (10,0,0,5,0,0)"); }),
+              "Server sent invalid port number (0,0)");
+}
+
+TEST(IdFTPTransfers, EpsvReplyForms) {
+    const TIdFTPDataEndpoint endpoint = parseEpsvReply("Entering Extended Passive Mode (|||6446|)");
+    EXPECT_EQ(endpoint.Host, "");
+    EXPECT_EQ(endpoint.Port, 6446);
+    EXPECT_EQ(parseEpsvReply("Entering Extended Passive Mode (!!127.0.0.1!21!)").Port, 21);
+    for (const char* bad : {"(|||0|)", "(|||70000|)", "(|||x|)", "(||||)", "no parentheses"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_THROW(parseEpsvReply(bad), EIdFTPServerSentInvalidPort);
+    }
+    EXPECT_EQ(errorOf([] { parseEpsvReply("(|||70000|)"); }),
+              "Server sent invalid port number (70000)");
+}
+
+TEST(IdFTPTransfers, ListingTextIsSplitIntoLines) {
+    const std::pair<std::string, Lines> rows[] = {
+        {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
+        {"a\r\n", {"a"}},
+        {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+        {std::string("a\r\nb\0junk\r\nmore", 16), {"a", "b"}},
+        {"", {}},
+    };
+    for (const auto& [text, lines] : rows) {
+        EXPECT_EQ(splitListingText(text), lines);
+    }
+}
+
+TEST(IdFTPTransfers, PassiveDownloadGoesToTheControlPeer) {
+    for (const std::string reply : {"227 Entering Passive Mode (10,0,0,5,{p1},{p2})",
+                                    "227 Entering Passive Mode 10,0,0,5,{p1},{p2}"}) {
+        SCOPED_TRACE(reply);
+        ScriptedFtp s(passiveDownload(loggedIn(), reply, "hello, world"));
+        s.ftp.SetPassive(true);
+        s.ftp.Connect();
+        TMemoryStream stream;
+        Lines status;
+        s.ftp.OnStatus = [&](TIdStatus, const std::string& text) { status.push_back(text); };
+        s.ftp.Download("f", stream);
+        EXPECT_EQ(stream.Bytes(), "hello, world");
+        EXPECT_EQ(status, (Lines{"Starting FTP transfer", "Transfer complete"}));
+        EXPECT_EQ(afterLoginCommands(s.transcript()), (Lines{"PASV", "RETR f", "QUIT"}));
+        EXPECT_TRUE(s.server.failures().empty());
+    }
+}
+
+TEST(IdFTPTransfers, EpsvUsesTheControlHostAndFallsBackToPasvForTheSession) {
+    FtpScript script = FtpScript()
+                           .reply("220 ready")
+                           .on("USER u", "230 In")
+                           .on("FEAT", "211-Features:\r\n EPRT\r\n EPSV\r\n211 End")
+                           .on("SYST", "215 UNIX")
+                           .on("TYPE I", "200 ok");
+    script.passive("EPSV", "229 Entering Extended Passive Mode (|||{port}|)")
+        .acceptData()
+        .on("RETR f", "150 ok")
+        .sendData("one")
+        .closeData()
+        .reply("226 ok");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.SetUseExtensionDataPort(true);
+    s.ftp.Connect();
+    TMemoryStream stream;
+    s.ftp.Download("f", stream);
+    EXPECT_EQ(stream.Bytes(), "one");
+    EXPECT_TRUE(s.ftp.UsingExtDataPort());
+
+    FtpScript refusing = FtpScript()
+                             .reply("220 ready")
+                             .on("USER u", "230 In")
+                             .on("FEAT", "211-Features:\r\n EPRT\r\n EPSV\r\n211 End")
+                             .on("SYST", "215 UNIX")
+                             .on("TYPE I", "200 ok")
+                             .on("EPSV", "500 EPSV not understood");
+    refusing.passive("PASV", kPasv).acceptData().on("RETR f", "150 ok").sendData("1").closeData().reply("226 ok");
+    refusing.passive("PASV", kPasv).acceptData().on("RETR g", "150 ok").sendData("2").closeData().reply("226 ok");
+    ScriptedFtp t(refusing);
+    t.ftp.SetPassive(true);
+    t.ftp.SetUseExtensionDataPort(true);
+    t.ftp.Connect();
+    TMemoryStream first;
+    TMemoryStream second;
+    t.ftp.Download("f", first);
+    EXPECT_FALSE(t.ftp.UsingExtDataPort());
+    t.ftp.Download("g", second);
+    EXPECT_EQ(first.Bytes() + second.Bytes(), "12");
+    EXPECT_EQ(Lines(t.transcript()), (Lines{"USER u", "FEAT", "SYST", "TYPE I", "EPSV", "PASV",
+                                            "RETR f", "PASV", "RETR g", "QUIT"}));
+}
+
+TEST(IdFTPTransfers, EpsvWithAnImpossiblePortAbortsAndRaises) {
+    for (const std::string port : {"0", "70000"}) {
+        SCOPED_TRACE(port);
+        FtpScript script = FtpScript()
+                               .reply("220 ready")
+                               .on("USER u", "230 In")
+                               .on("FEAT", "211-Features:\r\n EPRT\r\n EPSV\r\n211 End")
+                               .on("SYST", "215 UNIX")
+                               .on("TYPE I", "200 ok")
+                               .on("EPSV", "229 Entering Extended Passive Mode (|||" + port + "|)")
+                               .on("ABOR", "225 No transfer to abort");
+        ScriptedFtp s(script);
+        s.ftp.SetPassive(true);
+        s.ftp.SetUseExtensionDataPort(true);
+        s.ftp.Connect();
+        TMemoryStream stream;
+        EXPECT_EQ(errorOf([&] { s.ftp.Download("f", stream); }),
+                  "Server sent invalid port number (" + port + ")");
+        EXPECT_EQ(s.transcript().back(), "QUIT");
+        EXPECT_TRUE(s.server.failures().empty());
+    }
+}
+
+TEST(IdFTPTransfers, ActiveModeFallsBackFromEprtToPort) {
+    FtpScript script = FtpScript()
+                           .reply("220 ready")
+                           .on("USER u", "230 In")
+                           .on("FEAT", "211-Features:\r\n EPRT\r\n EPSV\r\n211 End")
+                           .on("SYST", "215 UNIX")
+                           .on("TYPE I", "200 ok");
+    script.expectPrefix("EPRT |1|127.0.0.1|")
+        .reply("522 Use PORT")
+        .activeTarget("PORT 127,0,0,1,", "200 PORT ok")
+        .on("RETR f", "150 ok")
+        .connectData()
+        .sendData("active bytes")
+        .closeData()
+        .reply("226 ok")
+        .activeTarget("PORT 127,0,0,1,", "200 PORT ok")
+        .on("STOR g", "150 ok")
+        .connectData()
+        .receiveData()
+        .reply("226 stored");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(false);
+    s.ftp.SetUseExtensionDataPort(true);
+    s.ftp.Connect();
+    TMemoryStream stream;
+    s.ftp.Download("f", stream);
+    EXPECT_EQ(stream.Bytes(), "active bytes");
+    TMemoryStream upload(std::string("up"));
+    s.ftp.Upload(upload, "g");
+    EXPECT_EQ(s.server.receivedData(), "up");
+    s.transcript();
+    EXPECT_TRUE(s.server.failures().empty()) << s.server.failures().front();
+}
+
+TEST(IdFTPTransfers, ListingInBinaryModeSwitchesToAsciiAroundIt) {
+    FtpScript script = loggedIn();
+    script.on("TYPE A", "200 ok")
+        .passive("PASV", kPasv)
+        .acceptData()
+        .on("LIST", "150 Here it comes")
+        .sendData(std::string("drwxr-xr-x 2 u g 4096 Jan 1 2024 pub\r\n-rw-r--r-- 1 u g 5 Jan 1 2024 a\n\0rest", 72))
+        .closeData()
+        .reply("226 done")
+        .on("TYPE I", "200 ok");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.Connect();
+    Lines listing;
+    bool retrieved = false;
+    s.ftp.OnRetrievedDir = [&] { retrieved = true; };
+    s.ftp.ListDirectory(&listing);
+    EXPECT_EQ(listing, (Lines{"drwxr-xr-x 2 u g 4096 Jan 1 2024 pub", "-rw-r--r-- 1 u g 5 Jan 1 2024 a"}));
+    EXPECT_EQ(s.ftp.ListResult().Lines, listing);
+    EXPECT_TRUE(s.ftp.ListResult().Detailed);
+    EXPECT_TRUE(retrieved);
+    EXPECT_EQ(afterLoginCommands(s.transcript()), (Lines{"TYPE A", "PASV", "LIST", "TYPE I", "QUIT"}));
+}
+
+TEST(IdFTPTransfers, NameListWithAPath) {
+    FtpScript script = loggedIn();
+    script.on("TYPE A", "200 ok")
+        .passive("PASV", kPasv)
+        .acceptData()
+        .on("NLST /pub", "150 ok")
+        .sendData("a\r\nb\r\n")
+        .closeData()
+        .reply("226 done")
+        .on("TYPE I", "200 ok");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.Connect();
+    s.ftp.ListDirectory(nullptr, "/pub", false);
+    EXPECT_EQ(s.ftp.ListResult().Lines, (Lines{"a", "b"}));
+    EXPECT_FALSE(s.ftp.ListResult().Detailed);
+}
+
+TEST(IdFTPTransfers, StoreSendsTheWholeStreamAppendFromItsPosition) {
+    FtpScript script = loggedIn();
+    script.passive("PASV", kPasv)
+        .on("STOR whole.txt", "150 ok")
+        .acceptData()
+        .receiveData()
+        .reply("226 stored");
+    FtpScript appendScript = loggedIn();
+    appendScript.passive("PASV", kPasv)
+        .on("APPE tail.txt", "150 ok")
+        .acceptData()
+        .receiveData()
+        .reply("226 appended");
+    for (const bool append : {false, true}) {
+        SCOPED_TRACE(append ? "APPE" : "STOR");
+        ScriptedFtp s(append ? appendScript : script);
+        s.ftp.SetPassive(true);
+        s.ftp.Connect();
+        TMemoryStream source(std::string("0123456789"));
+        source.SetPosition(4);
+        s.ftp.Upload(source, append ? "tail.txt" : "whole.txt", append);
+        s.transcript();
+        EXPECT_EQ(s.server.receivedData(), append ? "456789" : "0123456789");
+        EXPECT_TRUE(s.server.failures().empty());
+    }
+    TIdFTP ftp;
+    TMemoryStream source;
+    EXPECT_EQ(errorOf([&] { ftp.Upload(source, ""); }), "The destination filename can not be empty");
+}
+
+TEST(IdFTPTransfers, ExplicitTlsSendsProtectionSettingsBeforeEveryDataCommand) {
+    FtpScript script = FtpScript()
+                           .reply("220 ready")
+                           .on("AUTH TLS", "234 Go ahead")
+                           .startTls()
+                           .on("USER u", "230 In")
+                           .on("FEAT", "211 none")
+                           .on("SYST", "215 UNIX")
+                           .on("TYPE I", "200 ok");
+    for (int round = 0; round < 2; ++round) {
+        script.on("PBSZ 0", "200 PBSZ=0")
+            .on("PROT C", "200 Protection set to Clear")
+            .passive("PASV", kPasv)
+            .acceptData()
+            .on("RETR f", "150 ok")
+            .sendData("x")
+            .closeData()
+            .reply("226 ok");
+    }
+    script.on("TYPE A", "200 ok")
+        .on("PBSZ 0", "200 PBSZ=0")
+        .on("PROT C", "200 Protection set to Clear")
+        .passive("PASV", kPasv)
+        .on("STOR g", "150 ok")
+        .acceptData()
+        .receiveData()
+        .reply("226 ok");
+    ScriptedFtp s(script);
+    s.useTLS(utUseExplicitTLS);
+    s.ftp.SetPassive(true);
+    s.ftp.Connect();
+    EXPECT_TRUE(s.ftp.IsTLSInUse());
+    TMemoryStream stream;
+    s.ftp.Download("f", stream);
+    s.ftp.Download("f", stream);
+    s.ftp.SetTransferType(ftASCII);
+    TMemoryStream upload(std::string("u"));
+    s.ftp.Upload(upload, "g");
+    EXPECT_EQ(stream.Bytes(), "xx");
+    EXPECT_EQ(s.transcript(),
+              (Lines{"AUTH TLS", "USER u", "FEAT", "SYST", "TYPE I", "PBSZ 0", "PROT C", "PASV",
+                     "RETR f", "PBSZ 0", "PROT C", "PASV", "RETR f", "TYPE A", "PBSZ 0", "PROT C",
+                     "PASV", "STOR g", "QUIT"}));
+    EXPECT_TRUE(s.server.failures().empty());
+}
+
+TEST(IdFTPTransfers, Answer450ToAListingIsAnEmptyListingButToRetrAnError) {
+    FtpScript script = loggedIn();
+    script.on("TYPE A", "200 ok")
+        .passive("PASV", kPasv)
+        .acceptData()
+        .on("LIST", "450 No files found")
+        .on("TYPE I", "200 ok")
+        .passive("PASV", kPasv)
+        .acceptData()
+        .on("RETR busy", "450 File busy")
+        .on("NOOP", "200 ok");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.Connect();
+    Lines status;
+    s.ftp.OnStatus = [&](TIdStatus, const std::string& text) { status.push_back(text); };
+    Lines listing = {"stale"};
+    s.ftp.ListDirectory(&listing);
+    EXPECT_TRUE(listing.empty());
+    EXPECT_EQ(status, (Lines{"Starting FTP transfer", "Transfer aborted"}));
+
+    TMemoryStream stream;
+    try {
+        s.ftp.Download("busy", stream);
+        FAIL() << "a busy file was reported as an empty download";
+    } catch (const EIdReplyRFCError& error) {
+        EXPECT_EQ(error.ErrorCode(), 450);
+        EXPECT_STREQ(error.what(), "File busy\r\n");
+    }
+    s.ftp.SendCommand("NOOP", 200);
+    EXPECT_TRUE(s.server.failures().empty());
+}
+
+TEST(IdFTPTransfers, RefusedTransferCommandRaisesAndKeepsTheSession) {
+    FtpScript script = loggedIn();
+    script.passive("PASV", kPasv).acceptData().on("RETR nothere", "550 No such file").on("NOOP", "200 ok");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.Connect();
+    TMemoryStream stream;
+    EXPECT_EQ(errorOf([&] { s.ftp.Download("nothere", stream); }), "No such file\r\n");
+    EXPECT_EQ(s.ftp.SendCommand("NOOP", 200), 200);
+}
+
+TEST(IdFTPTransfers, CompletionReplyOtherThan226Raises) {
+    FtpScript script = loggedIn();
+    script.passive("PASV", kPasv)
+        .acceptData()
+        .on("RETR f", "150 ok")
+        .sendData("part")
+        .closeData()
+        .reply("451 Local error in processing")
+        .on("NOOP", "200 ok");
+    ScriptedFtp t(script);
+    t.ftp.SetPassive(true);
+    t.ftp.Connect();
+    TMemoryStream stream;
+    EXPECT_EQ(errorOf([&] { t.ftp.Download("f", stream); }), "Local error in processing\r\n");
+    EXPECT_EQ(stream.Bytes(), "part") << "what arrived stays";
+    EXPECT_EQ(t.ftp.SendCommand("NOOP", 200), 200);
+}
+
+TEST(IdFTPTransfers, EarlyCloseOfTheDataConnectionKeepsWhatArrived) {
+    FtpScript script = loggedIn();
+    script.passive("PASV", kPasv)
+        .acceptData()
+        .on("RETR f", "150 ok")
+        .sendData("first half")
+        .resetData()
+        .reply("426 Connection closed; transfer aborted.");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.Connect();
+    TMemoryStream stream;
+    const std::string message = errorOf([&] { s.ftp.Download("f", stream); });
+    EXPECT_TRUE(message == "Connection closed; transfer aborted.\r\n" ||
+                message == "Socket Error # 104\r\nConnection reset by peer.")
+        << message;
+    EXPECT_EQ(stream.Bytes().substr(0, 10), std::string("first half").substr(0, stream.Bytes().size()));
+}
+
+TEST(IdFTPTransfers, EmptyDataConnectionIsAnEmptyFile) {
+    ScriptedFtp s(passiveDownload(loggedIn(), kPasv, ""));
+    s.ftp.SetPassive(true);
+    s.ftp.Connect();
+    TMemoryStream stream(std::string("old contents"));
+    s.ftp.Download("f", stream);
+    EXPECT_EQ(stream.Bytes(), "");
+}
+
+TEST(IdFTPTransfers, SilentDataConnectionTimesOut) {
+    FtpScript script = loggedIn();
+    script.passive("PASV", kPasv)
+        .acceptData()
+        .on("RETR f", "150 ok")
+        .sendData("a little")
+        .receiveData()
+        .reply("426 Data connection closed");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.SetTransferTimeout(200);
+    s.ftp.Connect();
+    TMemoryStream stream;
+    const auto start = Clock::now();
+    EXPECT_EQ(errorOf([&] { s.ftp.Download("f", stream); }), "Read timed out.");
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(stream.Bytes(), "a little");
+}
+
+TEST(IdFTPTransfers, ServerThatNeverConnectsInActiveMode) {
+    FtpScript script = loggedIn();
+    script.activeTarget("PORT 127,0,0,1,", "200 ok")
+        .on("RETR f", "150 ok")
+        .pause(400)
+        .reply("425 Can't open data connection");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(false);
+    s.ftp.SetListenTimeout(300);
+    s.ftp.Connect();
+    TMemoryStream stream;
+    EXPECT_EQ(errorOf([&] { s.ftp.Download("f", stream); }), "Accept timed out.");
+}
+
+TEST(IdFTPTransfers, ActivePortRangeRules) {
+    struct Row {
+        int low;
+        int high;
+        int fixed;
+        std::string message;
+    };
+    // A port in use for the "fixed port" and "range full" cases.
+    TIdSimpleServer occupied;
+    occupied.SetBoundIP("127.0.0.1");
+    occupied.BeginListen();
+    const int busy = occupied.ListenPort();
+    const Row rows[] = {
+        {2000, 1000, 0, "Invalid Port Range (2000 - 1000)"},
+        {busy, busy, 0, "Can not bind in port range (" + std::to_string(busy) + " - " +
+                            std::to_string(busy) + ")"},
+        {0, 0, busy, "Could not bind socket. Address and port are already in use."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.message);
+        ScriptedFtp s(loggedIn());
+        s.ftp.SetPassive(false);
+        s.ftp.SetDataPortMin(static_cast<std::uint16_t>(row.low));
+        s.ftp.SetDataPortMax(static_cast<std::uint16_t>(row.high));
+        s.ftp.SetDataPort(static_cast<std::uint16_t>(row.fixed));
+        s.ftp.Connect();
+        TMemoryStream stream;
+        EXPECT_EQ(errorOf([&] { s.ftp.Download("f", stream); }), row.message);
+    }
+}
+
+TEST(IdFTPTransfers, AbortWithoutATransferSendsAborAndReadsItsReply) {
+    FtpScript script = loggedIn();
+    script.on("ABOR", "225 No transfer to abort").on("NOOP", "200 ok");
+    ScriptedFtp s(script);
+    s.ftp.Connect();
+    s.ftp.Abort();
+    EXPECT_EQ(s.ftp.LastCmdResult().NumericCode(), 225);
+    EXPECT_EQ(s.ftp.SendCommand("NOOP", 200), 200);
+}
+
+TEST(IdFTPTransfers, AbortFromAnotherThreadEndsARunningDownload) {
+    FtpScript script = loggedIn();
+    script.passive("PASV", kPasv)
+        .acceptData()
+        .on("RETR big", "150 ok")
+        .sendData(std::string(100000, 'd'))
+        .expect("ABOR")
+        .reply("426 Transfer aborted")
+        .reply("226 ABOR successful")
+        .on("NOOP", "200 still fine");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.SetTransferTimeout(5000);
+    s.ftp.Connect();
+    std::atomic<bool> dataFlowing{false};
+    s.ftp.OnWork = [&](TWorkMode, std::int64_t count) {
+        if (count >= 100000) {
+            dataFlowing = true;
+        }
+    };
+    Lines status;
+    s.ftp.OnStatus = [&](TIdStatus, const std::string& text) { status.push_back(text); };
+    std::thread aborter([&] {
+        while (!dataFlowing) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        s.ftp.Abort();
+    });
+    TMemoryStream stream;
+    const auto start = Clock::now();
+    const std::string error = [&] {
+        try {
+            s.ftp.Download("big", stream);
+            return std::string();
+        } catch (const std::exception& failure) {
+            return std::string(failure.what());
+        }
+    }();
+    dataFlowing = true;
+    aborter.join();
+    EXPECT_EQ(error, "") << "an aborted download ends without an error of its own";
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(stream.Bytes().size(), 100000u);
+    EXPECT_EQ(status.back(), "Transfer aborted");
+    EXPECT_EQ(s.ftp.SendCommand("NOOP", 200), 200) << "the session goes on";
+    EXPECT_TRUE(s.server.failures().empty());
+}
+
+}  // namespace
+}  // namespace harbrook::testing
