@@ -7,6 +7,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <chrono>
 
 #include "ftp/IdException.h"
 #include "platform/SocketAddress.h"
@@ -87,12 +88,21 @@ void TIdIOHandlerSocket::SetKeepAlive(bool enabled) {
     }
 }
 
-void TIdIOHandlerSocket::DiscardPendingInput() {
+void TIdIOHandlerSocket::DrainUntilPeerCloses(int maxMs) {
+    if (!Opened()) {
+        return;
+    }
+    ::shutdown(m_socket.get(), SHUT_WR);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
     char sink[16384];
-    // Bounded: a peer that keeps sending must not hold the close up.
-    for (int round = 0; round < 64 && Opened(); ++round) {
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0 || !harbrook::waitForSocket(m_socket.get(), POLLIN, static_cast<int>(left))) {
+            return;
+        }
         const ssize_t got = ::recv(m_socket.get(), sink, sizeof sink, MSG_DONTWAIT);
-        if (got <= 0) {
+        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
             return;
         }
     }

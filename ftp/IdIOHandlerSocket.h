@@ -57,8 +57,10 @@ protected:
     TransferResult SendRaw(const char* buffer, std::size_t count) override;
     bool Writable(int ms) override;
 
-    // Reads and drops whatever the socket has already received, without waiting.
-    void DiscardPendingInput();
+    // Ends our sending side and reads (and drops) what the peer still sends until it
+    // closes too, at most maxMs. Closing a socket with unread bytes resets the
+    // connection, and a reset can destroy data the peer has not read yet.
+    void DrainUntilPeerCloses(int maxMs);
     // Takes over a connected socket and records its addresses.
     void AttachSocket(harbrook::SocketHandle socket);
     int SocketFd() const { return m_socket.get(); }

@@ -4,7 +4,10 @@
 #include <openssl/ssl.h>
 #include <poll.h>
 
+#include <sys/socket.h>
+
 #include <cerrno>
+#include <cstdint>
 #include <mutex>
 
 #include "ftp/IdFTPExceptions.h"
@@ -25,6 +28,50 @@ namespace {
 
 // Offered when the options name no cipher list; OpenSSL drops what it does not have.
 constexpr const char* kDefaultCipherList = "AES:ALL:!aNULL:!eNULL:+RC4:@STRENGTH";
+
+// How long a closing TLS connection waits for the peer to close its side.
+constexpr int kCloseLingerMs = 3000;
+
+int socketOf(BIO* bio) {
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(bio)));
+}
+
+bool wouldBlock(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+
+// OpenSSL's own socket BIO writes with write(), so a peer that has gone raises SIGPIPE
+// and ends the process. Ours sends with MSG_NOSIGNAL: a hang-up is an error code.
+BIO_METHOD* noSignalSocketMethod() {
+    static BIO_METHOD* method = [] {
+        BIO_METHOD* made = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "harbrook socket");
+        BIO_meth_set_write(made, [](BIO* bio, const char* data, int length) -> int {
+            BIO_clear_retry_flags(bio);
+            const ssize_t put = ::send(socketOf(bio), data, static_cast<size_t>(length), MSG_NOSIGNAL);
+            if (put < 0 && wouldBlock(errno)) {
+                BIO_set_retry_write(bio);
+            }
+            return static_cast<int>(put);
+        });
+        BIO_meth_set_read(made, [](BIO* bio, char* data, int length) -> int {
+            BIO_clear_retry_flags(bio);
+            const ssize_t got = ::recv(socketOf(bio), data, static_cast<size_t>(length), 0);
+            if (got < 0 && wouldBlock(errno)) {
+                BIO_set_retry_read(bio);
+            }
+            return static_cast<int>(got);
+        });
+        BIO_meth_set_ctrl(made, [](BIO*, int command, long, void*) -> long {
+            return command == BIO_CTRL_FLUSH ? 1 : 0;
+        });
+        BIO_meth_set_create(made, [](BIO* bio) -> int {
+            BIO_set_init(bio, 1);
+            return 1;
+        });
+        return made;
+    }();
+    return method;
+}
 
 }  // namespace
 
@@ -59,6 +106,9 @@ void TIdSSLIOHandlerSocketOpenSSL::createContext() {
         throw EIdOSSLSettingCipherError();
     }
     SSL_CTX_set_verify(context.get(), SSL_VERIFY_NONE, nullptr);
+    // Many FTP servers end a data connection without a TLS close_notify; the server's
+    // completion reply, not the TLS layer, says whether a transfer is whole.
+    SSL_CTX_set_options(context.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(context.get(), SSL_MODE_ENABLE_PARTIAL_WRITE |
                                         SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     m_context = std::move(context);
@@ -106,9 +156,12 @@ void TIdSSLIOHandlerSocketOpenSSL::handshake() {
     if (!ssl) {
         throw EIdOSSLDataBindingError();
     }
-    if (SSL_set_fd(ssl.get(), SocketFd()) != 1) {
+    BIO* bio = BIO_new(noSignalSocketMethod());
+    if (bio == nullptr) {
         throw EIdOSSLFDSetError();
     }
+    BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(SocketFd())));
+    SSL_set_bio(ssl.get(), bio, bio);
     if (m_resumeSession) {
         SSL_set_session(ssl.get(), m_resumeSession.get());
     }
@@ -179,10 +232,9 @@ void TIdSSLIOHandlerSocketOpenSSL::Close() {
             ERR_clear_error();
             SSL_shutdown(m_ssl.get());
             ERR_clear_error();
-            // Closing a socket with unread bytes (a session ticket the server sent
-            // after the handshake, say) resets the connection, and a reset can destroy
-            // the last bytes of an upload before the server has read them.
-            DiscardPendingInput();
+            // The server answers our close_notify, and may still be reading the end
+            // of an upload: closing now would reset the connection under it.
+            DrainUntilPeerCloses(kCloseLingerMs);
         }
         m_ssl.reset();
     }

@@ -41,3 +41,55 @@ std::string readFile(const std::string& path) {
 }
 
 }  // namespace harbrook::testing
+
+#include <openssl/evp.h>
+
+#include <random>
+
+namespace harbrook::testing {
+
+void writeRandomFile(const std::string& path, std::int64_t size, unsigned seed) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::mt19937_64 generator(seed);
+    std::vector<std::uint64_t> block(8192);
+    std::int64_t left = size;
+    while (left > 0) {
+        for (auto& word : block) {
+            word = generator();
+        }
+        const auto bytes = static_cast<std::streamsize>(
+            std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size() * 8)));
+        out.write(reinterpret_cast<const char*>(block.data()), bytes);
+        left -= bytes;
+    }
+    if (!out) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+std::string sha256OfFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    EVP_DigestInit_ex(context, EVP_sha256(), nullptr);
+    std::vector<char> buffer(1 << 16);
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        EVP_DigestUpdate(context, buffer.data(), static_cast<size_t>(in.gcount()));
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned length = 0;
+    EVP_DigestFinal_ex(context, digest, &length);
+    EVP_MD_CTX_free(context);
+    static const char* hex = "0123456789abcdef";
+    std::string text;
+    for (unsigned i = 0; i < length; ++i) {
+        text += hex[digest[i] >> 4];
+        text += hex[digest[i] & 15];
+    }
+    return text;
+}
+
+}  // namespace harbrook::testing

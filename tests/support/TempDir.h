@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace harbrook::testing {
@@ -23,5 +24,14 @@ private:
 
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
+
+}  // namespace harbrook::testing
+
+namespace harbrook::testing {
+
+// Writes `size` bytes of repeatable pseudo-random content (chosen by `seed`) to path.
+void writeRandomFile(const std::string& path, std::int64_t size, unsigned seed = 1);
+// SHA-256 of a file's contents as hex.
+std::string sha256OfFile(const std::string& path);
 
 }  // namespace harbrook::testing
