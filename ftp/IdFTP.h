@@ -180,8 +180,10 @@ public:
     void ListDirectory(std::vector<std::string>* destination = nullptr,
                        const std::string& specifier = "", bool details = true);
     const TIdFTPListResult& ListResult() const { return m_listResult; }
-    // Sends ABOR. During a transfer (also from another thread) the data connection is
-    // ended and the transfer reads the server's answers; otherwise one reply is read.
+    // Aborts a transfer. During one (also from another thread) the data connection is
+    // cut, and the transfer's own thread then sends ABOR and reads the server's answers,
+    // so the control connection is never used by two threads. Without a transfer, ABOR
+    // is sent and one reply read.
     void Abort();
 
     TIdFTPBannerEvent OnBannerWarning;
@@ -237,7 +239,7 @@ private:
                  bool emptyOn450);
     void send(const std::string& command, harbrook::TStream& source, bool fromStart);
     void finishTransfer(bool failing);
-    void closeDataChannel();
+    void closeDataChannel(bool abandon);
     void sendTransferTypeCommand(TIdFTPTransferType type);
 
     std::string m_username;
@@ -268,6 +270,7 @@ private:
     TransferPhase m_phase = TransferPhase::Idle;
     bool m_abortFlag = false;
     bool m_abortPending = false;
+    bool m_aborSent = false;
     // Whether the running transfer's command went out, and whether its answer came.
     enum class CommandState { NotSent, Sent, Answered };
     CommandState m_commandState = CommandState::NotSent;

@@ -99,6 +99,7 @@ void TIdFTP::beginTransfer() {
         std::lock_guard lock(m_transferLock);
         m_abortFlag = false;
         m_abortPending = false;
+        m_aborSent = false;
         m_phase = TransferPhase::Starting;
         m_commandState = CommandState::NotSent;
     }
@@ -128,6 +129,7 @@ bool TIdFTP::enterDataPhase() {
         // An Abort came while the control connection was still busy starting the
         // transfer; it is carried out here, where the line is free.
         IOHandler()->WriteLine("ABOR");
+        m_aborSent = true;
         m_abortFlag = true;
         return false;
     }
@@ -144,7 +146,7 @@ void TIdFTP::startDataTLS() {
     }
 }
 
-void TIdFTP::closeDataChannel() {
+void TIdFTP::closeDataChannel(bool abandon) {
     std::unique_ptr<TIdTCPConnection> channel;
     std::unique_ptr<TIdIOHandlerSocket> handler;
     {
@@ -154,6 +156,9 @@ void TIdFTP::closeDataChannel() {
     }
     if (!channel) {
         return;
+    }
+    if (abandon) {
+        handler->SetAbortiveClose();
     }
     if (OnDataChannelDestroy) {
         OnDataChannelDestroy(*channel);
@@ -186,7 +191,9 @@ void TIdFTP::finishTransfer(bool failing) {
         m_phase = TransferPhase::Finishing;
         aborted = m_abortFlag;
     }
-    closeDataChannel();
+    // A transfer that was aborted or failed abandons its data connection: the server
+    // may still be sending into it.
+    closeDataChannel(aborted || failing);
     auto backToIdle = [this] {
         std::lock_guard lock(m_transferLock);
         m_phase = TransferPhase::Idle;
@@ -199,6 +206,9 @@ void TIdFTP::finishTransfer(bool failing) {
             resyncAfterFailedStart();
         } else if (code >= 100 && code <= 299) {
             DoStatus(ftpReady, "Transfer complete");
+            if (aborted && !m_aborSent) {
+                WriteCommand("ABOR");
+            }
             if (aborted) {
                 const int first = ReadReply({225, 226, 250, 426, 450, 451, 425, 550, 552});
                 const int answered[] = {226, 426, 450, 451, 425, 550};
@@ -400,16 +410,8 @@ void TIdFTP::Abort() {
     std::unique_lock lock(m_transferLock);
     switch (m_phase) {
         case TransferPhase::Data:
-            // The transfer's thread is busy with the data connection only: the control
-            // line is free for ABOR, and ending the data connection wakes the transfer,
-            // which then reads the server's answers.
-            if (IOHandler() != nullptr && IOHandler()->Opened()) {
-                try {
-                    IOHandler()->WriteLine("ABOR");
-                } catch (const EIdException&) {
-                    // The data connection is ended all the same.
-                }
-            }
+            // Cutting the data connection wakes the transfer's thread, which sends ABOR
+            // itself once its data phase has ended.
             m_abortFlag = true;
             if (auto* listener = dynamic_cast<TIdSimpleServer*>(m_dataChannel.get())) {
                 listener->AbortListen();

@@ -55,6 +55,11 @@ TIdIOHandlerSocket::~TIdIOHandlerSocket() {
 }
 
 void TIdIOHandlerSocket::Close() {
+    if (m_abortiveClose && m_socket) {
+        const linger reset{1, 0};
+        ::setsockopt(m_socket.get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
+    m_abortiveClose = false;
     m_socket.close();
     m_binding.Handle = -1;
 }
@@ -79,6 +84,10 @@ void TIdIOHandlerSocket::AttachAcceptedSocket(harbrook::SocketHandle socket) {
     const int flags = ::fcntl(socket.get(), F_GETFL, 0);
     ::fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK);
     AttachSocket(std::move(socket));
+}
+
+void TIdIOHandlerSocket::SetAbortiveClose() {
+    m_abortiveClose = true;
 }
 
 void TIdIOHandlerSocket::SetKeepAlive(bool enabled) {

@@ -44,6 +44,11 @@ public:
     // TCP keep-alive probes, so an idle control connection survives a long transfer
     // behind routers that drop quiet connections.
     void SetKeepAlive(bool enabled);
+    // Makes the next Close reset the connection instead of ending it politely: for a
+    // data connection that is abandoned while the server still sends, which would
+    // otherwise wait on a full window for ever.
+    void SetAbortiveClose();
+    bool AbortiveClose() const { return m_abortiveClose; }
     // Ends the connection in both directions without closing the descriptor, so a read
     // or write running on another thread returns at once. Safe from any thread.
     void Interrupt();
@@ -76,6 +81,7 @@ private:
 
     harbrook::SocketHandle m_socket;
     TIdSocketHandle m_binding;
+    bool m_abortiveClose = false;
 };
 
 namespace harbrook {

@@ -36,6 +36,25 @@ int socketOf(BIO* bio) {
     return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(bio)));
 }
 
+// The OpenSSL reason of the latest failure, to follow our own message.
+std::string openSSLReason() {
+    const unsigned long code = ERR_peek_last_error();
+    ERR_clear_error();
+    if (code == 0) {
+        return {};
+    }
+    char text[256] = {};
+    ERR_error_string_n(code, text, sizeof text);
+    return text;
+}
+
+[[noreturn]] void raiseRecordError() {
+    const std::string reason = openSSLReason();
+    throw EIdOSSLUnderlyingCryptoError(
+        reason.empty() ? EIdOSSLUnderlyingCryptoError().what()
+                       : std::string(EIdOSSLUnderlyingCryptoError().what()) + "\r\n" + reason);
+}
+
 bool wouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
 }
@@ -227,7 +246,7 @@ bool TIdSSLIOHandlerSocketOpenSSL::SessionReused() const {
 
 void TIdSSLIOHandlerSocketOpenSSL::Close() {
     if (m_ssl) {
-        if (!m_passThrough && Opened()) {
+        if (!m_passThrough && Opened() && !AbortiveClose()) {
             // One attempt at a polite close_notify; the peer's answer is not awaited.
             ERR_clear_error();
             SSL_shutdown(m_ssl.get());
@@ -275,8 +294,7 @@ TIdIOHandler::TransferResult TIdSSLIOHandlerSocketOpenSSL::ReceiveRaw(char* buff
                 // No error number: the peer closed without a close_notify.
                 return {0, errno, false};
             default:
-                ERR_clear_error();
-                throw EIdOSSLUnderlyingCryptoError();
+                raiseRecordError();
         }
     }
 }
@@ -306,8 +324,7 @@ TIdIOHandler::TransferResult TIdSSLIOHandlerSocketOpenSSL::SendRaw(const char* b
             case SSL_ERROR_SYSCALL:
                 return {0, errno != 0 ? errno : EPIPE, false};
             default:
-                ERR_clear_error();
-                throw EIdOSSLUnderlyingCryptoError();
+                raiseRecordError();
         }
     }
 }

@@ -1,5 +1,6 @@
 // Transfers against real servers: pyftpdlib passive and active, plain, explicit TLS
-// with clear data and with private data; byte-exact files of several sizes.
+// with clear data and with private data, and vsftpd with its strict TLS defaults;
+// byte-exact files of several sizes.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,10 @@
 #include "ftp/IdFTPExceptions.h"
 #include "tests/ftp/FtpTestSupport.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/VsftpdServer.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace harbrook::testing {
 namespace {
@@ -18,8 +23,10 @@ namespace {
 namespace fs = std::filesystem;
 
 enum class Security { Plain, TlsClearData, TlsPrivateData };
+enum class Server { Pyftpd, Vsftpd };
 
 struct Mode {
+    Server server;
     bool passive;
     Security security;
     bool withHugeFile;
@@ -27,7 +34,8 @@ struct Mode {
 
 std::string modeName(const ::testing::TestParamInfo<Mode>& info) {
     const Mode& mode = info.param;
-    std::string name = mode.passive ? "Passive" : "Active";
+    std::string name = mode.server == Server::Pyftpd ? "Pyftpd" : "Vsftpd";
+    name += mode.passive ? "Passive" : "Active";
     switch (mode.security) {
         case Security::Plain: name += "Plain"; break;
         case Security::TlsClearData: name += "TlsClearData"; break;
@@ -39,17 +47,22 @@ std::string modeName(const ::testing::TestParamInfo<Mode>& info) {
 class RealTransfers : public ::testing::TestWithParam<Mode> {
 protected:
     void SetUp() override {
-        if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
-            GTEST_SKIP() << reason;
+        if (GetParam().server == Server::Vsftpd) {
+            if (const std::string reason = VsftpdServer::unavailableReason(); !reason.empty()) {
+                GTEST_SKIP() << reason;
+            }
+            m_vsftpd = std::make_unique<VsftpdServer>();
+            useServer(*m_vsftpd);
+        } else {
+            if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+                GTEST_SKIP() << reason;
+            }
+            PyFtpdOptions options;
+            options.tls = GetParam().security != Security::Plain;
+            options.tlsDataRequired = GetParam().security == Security::TlsPrivateData;
+            m_pyftpd = std::make_unique<PyFtpdServer>(options);
+            useServer(*m_pyftpd);
         }
-        PyFtpdOptions options;
-        options.tls = GetParam().security != Security::Plain;
-        options.tlsDataRequired = GetParam().security == Security::TlsPrivateData;
-        m_server = std::make_unique<PyFtpdServer>(options);
-        m_ftp.SetHost(m_server->host());
-        m_ftp.SetPort(m_server->port());
-        m_ftp.SetUsername(m_server->user());
-        m_ftp.SetPassword(m_server->password());
         m_ftp.SetReadTimeout(10000);
         m_ftp.SetTransferTimeout(10000);
         m_ftp.SetListenTimeout(10000);
@@ -64,11 +77,30 @@ protected:
         m_ftp.Connect();
     }
 
-    std::string remote(const std::string& name) const { return m_server->root() + "/" + name; }
+    template <typename Server>
+    void useServer(const Server& server) {
+        m_root = server.root();
+        m_ftp.SetHost(server.host());
+        m_ftp.SetPort(server.port());
+        m_ftp.SetUsername(server.user());
+        m_ftp.SetPassword(server.password());
+    }
+
+    std::string remote(const std::string& name) const { return m_root + "/" + name; }
+
+    // Files the test puts on the server belong to the server's account, which vsftpd
+    // needs for appending to them.
+    void handOver(const std::string& path) const {
+        struct stat owner {};
+        if (::stat(m_root.c_str(), &owner) == 0) {
+            [[maybe_unused]] const int ignored = ::chown(path.c_str(), owner.st_uid, owner.st_gid);
+        }
+    }
 
     void roundTrip(const std::string& name, std::int64_t size) {
         SCOPED_TRACE(name);
         writeRandomFile(remote(name), size, static_cast<unsigned>(size + 7));
+        handOver(remote(name));
         {
             harbrook::TFileStream file(m_local.file(name), harbrook::FileOpenMode::Create);
             m_ftp.Download(name, file);
@@ -83,13 +115,16 @@ protected:
     }
 
     TempDir m_local;
-    std::unique_ptr<PyFtpdServer> m_server;
+    std::unique_ptr<PyFtpdServer> m_pyftpd;
+    std::unique_ptr<VsftpdServer> m_vsftpd;
+    std::string m_root;
     TIdSSLIOHandlerSocketOpenSSL m_tls;
     TIdFTP m_ftp;
 };
 
 TEST_P(RealTransfers, ListsDownloadsUploadsAndAppends) {
     fs::create_directory(remote("sub dir"));
+    handOver(remote("sub dir"));
     roundTrip("zero.bin", 0);
     roundTrip("one.bin", 1);
     roundTrip("mebi.bin", 1 << 20);
@@ -126,6 +161,7 @@ TEST_P(RealTransfers, ListsDownloadsUploadsAndAppends) {
 
 TEST_P(RealTransfers, AbortFromAnotherThreadThenCarryOn) {
     writeRandomFile(remote("large.bin"), 64LL << 20);
+    handOver(remote("large.bin"));
     std::atomic<bool> started{false};
     m_ftp.OnWork = [&](TWorkMode, std::int64_t count) {
         if (count > (1 << 20)) {
@@ -154,19 +190,64 @@ TEST_P(RealTransfers, AbortFromAnotherThreadThenCarryOn) {
 
     // The same session serves the next transfer.
     writeFile(remote("after.txt"), "still working");
+    handOver(remote("after.txt"));
     TMemoryStream after;
     m_ftp.Download("after.txt", after);
     EXPECT_EQ(after.Bytes(), "still working");
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, RealTransfers,
-                         ::testing::Values(Mode{true, Security::Plain, true},
-                                           Mode{false, Security::Plain, false},
-                                           Mode{true, Security::TlsClearData, false},
-                                           Mode{false, Security::TlsClearData, false},
-                                           Mode{true, Security::TlsPrivateData, true},
-                                           Mode{false, Security::TlsPrivateData, false}),
-                         modeName);
+INSTANTIATE_TEST_SUITE_P(
+    Servers, RealTransfers,
+    ::testing::Values(Mode{Server::Pyftpd, true, Security::Plain, true},
+                      Mode{Server::Pyftpd, false, Security::Plain, false},
+                      Mode{Server::Pyftpd, true, Security::TlsClearData, false},
+                      Mode{Server::Pyftpd, false, Security::TlsClearData, false},
+                      Mode{Server::Pyftpd, true, Security::TlsPrivateData, true},
+                      Mode{Server::Pyftpd, false, Security::TlsPrivateData, false},
+                      Mode{Server::Vsftpd, true, Security::TlsPrivateData, true},
+                      Mode{Server::Vsftpd, false, Security::TlsPrivateData, false}),
+    modeName);
+
+// vsftpd's defaults refuse clear data after AUTH TLS and data connections that do not
+// resume the control connection's TLS session: this is why the program protects data.
+TEST(VsftpdDefaults, RefusesClearDataAndNeedsSessionReuse) {
+    if (const std::string reason = VsftpdServer::unavailableReason(); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
+    VsftpdServer server;
+    writeFile(server.root() + "/a.txt", "abc");
+    TIdSSLIOHandlerSocketOpenSSL tls;
+    TIdFTP ftp;
+    ftp.SetHost(server.host());
+    ftp.SetPort(server.port());
+    ftp.SetUsername(server.user());
+    ftp.SetPassword(server.password());
+    ftp.SetReadTimeout(10000);
+    ftp.SetPassive(true);
+    ftp.SetIOHandler(&tls);
+    ftp.SetUseTLS(utUseExplicitTLS);
+    ftp.Connect();
+    TMemoryStream stream;
+    try {
+        ftp.Download("a.txt", stream);
+        FAIL() << "clear data was accepted";
+    } catch (const EIdReplyRFCError& error) {
+        EXPECT_EQ(error.ErrorCode(), 522);
+    }
+    ftp.Disconnect();
+
+    ftp.SetDataPortProtection(ftpdpsPrivate);
+    ftp.Connect();
+    bool reused = false;
+    ftp.OnDataChannelDestroy = [&](TIdTCPConnection& channel) {
+        if (auto* handler = dynamic_cast<TIdSSLIOHandlerSocketOpenSSL*>(channel.IOHandler())) {
+            reused = handler->SessionReused();
+        }
+    };
+    ftp.Download("a.txt", stream);
+    EXPECT_EQ(stream.Bytes(), "abc");
+    EXPECT_TRUE(reused) << "the data connection resumed the control connection's session";
+}
 
 }  // namespace
 }  // namespace harbrook::testing

@@ -494,6 +494,7 @@ TEST(IdFTPTransfers, AbortFromAnotherThreadEndsARunningDownload) {
         .acceptData()
         .on("RETR big", "150 ok")
         .sendData(std::string(100000, 'd'))
+        .receiveData()
         .expect("ABOR")
         .reply("426 Transfer aborted")
         .reply("226 ABOR successful")

@@ -1,14 +1,14 @@
 #include "tests/support/ScriptedFtpServer.h"
 
+#include "tests/support/TlsCertificate.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <openssl/evp.h>
 #include <openssl/ssl.h>
-#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cctype>
@@ -135,32 +135,6 @@ FtpScript& FtpScript::resetData() {
 
 namespace {
 
-// One server context for every scripted server of the process, with a throw-away
-// self-signed certificate.
-SSL_CTX* serverTlsContext() {
-    static SSL_CTX* context = [] {
-        EVP_PKEY* key = EVP_EC_gen("P-256");
-        X509* cert = X509_new();
-        X509_set_version(cert, 2);
-        ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
-        X509_gmtime_adj(X509_getm_notBefore(cert), -60);
-        X509_gmtime_adj(X509_getm_notAfter(cert), 24 * 3600);
-        X509_set_pubkey(cert, key);
-        X509_NAME* name = X509_get_subject_name(cert);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                   reinterpret_cast<const unsigned char*>("localhost"), -1, -1, 0);
-        X509_set_issuer_name(cert, name);
-        X509_sign(cert, key, EVP_sha256());
-        SSL_CTX* made = SSL_CTX_new(TLS_server_method());
-        SSL_CTX_use_certificate(made, cert);
-        SSL_CTX_use_PrivateKey(made, key);
-        X509_free(cert);
-        EVP_PKEY_free(key);
-        return made;
-    }();
-    return context;
-}
-
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
@@ -225,7 +199,7 @@ public:
     }
 
     bool startTls() {
-        m_ssl = SSL_new(serverTlsContext());
+        m_ssl = SSL_new(testServerTlsContext());
         SSL_set_fd(m_ssl, m_fd);
         if (SSL_accept(m_ssl) == 1) {
             return true;
