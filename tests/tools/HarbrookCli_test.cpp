@@ -98,6 +98,40 @@ TEST_F(HarbrookCli, SizesRenamesAndErrors) {
     EXPECT_EQ(wrongCommand.exitCode, 2);
 }
 
+TEST_F(HarbrookCli, TransfersFilesPassiveAndActiveWithPrivateData) {
+    PyFtpdOptions options;
+    options.tls = true;
+    options.tlsDataRequired = true;
+    PyFtpdServer server(options);
+    TempDir local;
+    writeRandomFile(server.root() + "/remote.bin", 300000, 3);
+    writeFile(local.file("tail.txt"), "tail");
+    for (const char* mode : {"--passive-default", "--active"}) {
+        SCOPED_TRACE(mode);
+        std::vector<std::string> args = {"--tls"};
+        if (std::string(mode) == "--active") {
+            args.push_back("--active");
+        }
+        args.insert(args.end(), {"127.0.0.1", "get remote.bin " + local.file("got.bin"),
+                                 "put " + local.file("got.bin") + " \"copy of.bin\"",
+                                 "append " + local.file("tail.txt") + " \"copy of.bin\"", "ls"});
+        const CliRun run = runCli(login(server, args));
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(sha256OfFile(local.file("got.bin")), sha256OfFile(server.root() + "/remote.bin"));
+        const std::string copy = readFile(server.root() + "/copy of.bin");
+        EXPECT_EQ(copy, readFile(local.file("got.bin")) + "tail");
+        EXPECT_NE(run.out.find("remote.bin"), std::string::npos) << "ls prints the listing";
+    }
+}
+
+TEST_F(HarbrookCli, MissingLocalFileIsAClearError) {
+    PyFtpdServer server;
+    TempDir local;
+    const CliRun run = runCli(login(server, {"127.0.0.1", "put " + local.file("none.bin") + " x"}));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("none.bin"), std::string::npos) << run.err;
+}
+
 TEST(HarbrookCliUsage, PrintsUsageWithoutArguments) {
     const CliRun run = runCli({});
     EXPECT_EQ(run.exitCode, 0);
