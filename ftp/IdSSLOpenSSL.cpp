@@ -151,6 +151,9 @@ void TIdSSLIOHandlerSocketOpenSSL::SetPassThrough(bool passThrough) {
     if (passThrough == m_passThrough) {
         return;
     }
+    if (passThrough && tlsActive()) {
+        leaveTLS();
+    }
     m_passThrough = passThrough;
     if (!passThrough && Opened()) {
         try {
@@ -161,6 +164,28 @@ void TIdSSLIOHandlerSocketOpenSSL::SetPassThrough(bool passThrough) {
             throw;
         }
     }
+}
+
+void TIdSSLIOHandlerSocketOpenSSL::leaveTLS() {
+    // Back to plain text on a live connection (CCC): both sides send close_notify, and
+    // the server's must be read here, or its bytes would reach the plain line reader.
+    for (int round = 0; round < 16; ++round) {
+        ERR_clear_error();
+        const int result = SSL_shutdown(m_ssl.get());
+        if (result == 1) {
+            break;
+        }
+        if (result < 0) {
+            const int error = SSL_get_error(m_ssl.get(), result);
+            const short waitFor = error == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN;
+            if ((error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) ||
+                !harbrook::waitForSocket(SocketFd(), waitFor, handshakeTimeout())) {
+                ERR_clear_error();
+                break;
+            }
+        }
+    }
+    m_ssl.reset();
 }
 
 int TIdSSLIOHandlerSocketOpenSSL::handshakeTimeout() const {

@@ -78,6 +78,7 @@ private:
     void createContext();
     void rememberSessionOf(const TIdSSLIOHandlerSocketOpenSSL& control);
     void handshake();
+    void leaveTLS();
     int handshakeTimeout() const;
     bool tlsActive() const { return !m_passThrough && m_ssl != nullptr; }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -322,6 +324,61 @@ TEST(IdFTPTransfers, ExplicitTlsSendsProtectionSettingsBeforeEveryDataCommand) {
                      "RETR f", "PBSZ 0", "PROT C", "PASV", "RETR f", "TYPE A", "PBSZ 0", "PROT C",
                      "PASV", "STOR g", "QUIT"}));
     EXPECT_TRUE(s.server.failures().empty());
+}
+
+TEST(IdFTPTransfers, ClearingTheCommandChannelWithCcc) {
+    FtpScript script = FtpScript()
+                           .reply("220 ready")
+                           .on("AUTH TLS", "234 Go ahead")
+                           .startTls()
+                           .on("USER u", "230 In")
+                           .on("FEAT", "211 none")
+                           .on("SYST", "215 UNIX")
+                           .on("TYPE I", "200 ok")
+                           .on("PBSZ 0", "200 PBSZ=0")
+                           .on("PROT C", "200 Clear")
+                           .on("CCC", "200 Command channel cleared")
+                           .endTls();
+    for (const char* name : {"RETR f", "RETR g"}) {
+        script.passive("PASV", kPasv).acceptData().on(name, "150 ok").sendData("y").closeData().reply("226 ok");
+    }
+    ScriptedFtp s(script);
+    s.useTLS(utUseExplicitTLS);
+    s.ftp.SetUseCCC(true);
+    s.ftp.SetPassive(true);
+    s.ftp.Connect();
+    TMemoryStream stream;
+    s.ftp.Download("f", stream);
+    EXPECT_EQ(errorOf([&] { s.ftp.SetDataPortProtection(ftpdpsPrivate); }),
+              "Can not set DataPortProtection after CCC issued.");
+    s.ftp.Download("g", stream);
+    EXPECT_EQ(stream.Bytes(), "yy");
+    EXPECT_EQ(s.transcript(), (Lines{"AUTH TLS", "USER u", "FEAT", "SYST", "TYPE I", "PBSZ 0", "PROT C",
+                                     "CCC", "PASV", "RETR f", "PASV", "RETR g", "QUIT"}));
+    EXPECT_TRUE(s.server.failures().empty());
+}
+
+TEST(IdFTPTransfers, ExternalAddressIsAnnounced) {
+    FtpScript script = loggedIn();
+    script.expectPrefix("PORT 192,0,2,7,").reply("500 Illegal PORT command");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(false);
+    s.ftp.SetExternalIP("192.0.2.7");
+    s.ftp.Connect();
+    TMemoryStream stream;
+    EXPECT_EQ(errorOf([&] { s.ftp.Download("f", stream); }), "Illegal PORT command\r\n");
+    EXPECT_TRUE(s.server.failures().empty());
+}
+
+TEST(IdFTPTransfers, ControlConnectionKeepsAlive) {
+    ScriptedFtp s(loggedIn());
+    s.ftp.Connect();
+    const auto* control = dynamic_cast<const TIdIOHandlerSocket*>(s.ftp.IOHandler());
+    ASSERT_NE(control, nullptr);
+    int enabled = 0;
+    socklen_t length = sizeof enabled;
+    ASSERT_EQ(::getsockopt(control->Binding().Handle, SOL_SOCKET, SO_KEEPALIVE, &enabled, &length), 0);
+    EXPECT_EQ(enabled, 1);
 }
 
 TEST(IdFTPTransfers, Answer450ToAListingIsAnEmptyListingButToRetrAnError) {

@@ -144,7 +144,8 @@ TEST(IdTCPClient, HostileReplies) {
         client.Connect();
         const auto start = Clock::now();
         EXPECT_EQ(errorOf([&] { client.ReadReply(); }), row.message);
-        EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+        // Bounded, not timed: a hang would run into the ten seconds.
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
     }
 }
 

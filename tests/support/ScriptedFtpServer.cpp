@@ -101,6 +101,10 @@ FtpScript& FtpScript::startTls() {
     return add(StepKind::StartTls);
 }
 
+FtpScript& FtpScript::endTls() {
+    return add(StepKind::EndTls);
+}
+
 FtpScript& FtpScript::passive(std::string command, std::string replyTemplate) {
     return add(StepKind::Passive, std::move(command), 0, std::move(replyTemplate));
 }
@@ -207,6 +211,19 @@ public:
         SSL_free(m_ssl);
         m_ssl = nullptr;
         return false;
+    }
+
+    bool endTls() {
+        if (m_ssl == nullptr) {
+            return false;
+        }
+        int result = SSL_shutdown(m_ssl);
+        if (result == 0) {
+            result = SSL_shutdown(m_ssl);
+        }
+        SSL_free(m_ssl);
+        m_ssl = nullptr;
+        return result == 1;
     }
 
     // Opens a data listener; returns its port, 0 on failure.
@@ -564,6 +581,11 @@ void ScriptedFtpServer::serve(int fd, std::size_t index) {
                 if (!session.startTls()) {
                     fail("connection " + std::to_string(index) + ": TLS handshake failed");
                     open = false;
+                }
+                break;
+            case Kind::EndTls:
+                if (!session.endTls()) {
+                    fail("connection " + std::to_string(index) + ": TLS did not end cleanly");
                 }
                 break;
             case Kind::AcceptData:

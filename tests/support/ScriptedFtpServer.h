@@ -33,6 +33,7 @@ public:
         CloseData,
         ResetData,
         StartTls,
+        EndTls,
     };
     struct Step {
         StepKind kind;
@@ -67,6 +68,8 @@ public:
     // Switches the control connection to TLS (server side, a self-signed certificate);
     // from here on lines are read and written through TLS.
     FtpScript& startTls();
+    // Leaves TLS on a live connection (after CCC): close_notify both ways, then plain.
+    FtpScript& endTls();
 
     // Data connections. Expects `command` (PASV, EPSV...), opens a data listener on
     // 127.0.0.1 and answers `replyTemplate` with {p1},{p2} (the port as PASV numbers)
