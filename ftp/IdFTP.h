@@ -10,6 +10,7 @@
 
 #include "ftp/IdExplicitTLSClient.h"
 #include "ftp/IdFTPCommandText.h"
+#include "ftp/IdFTPList.h"
 #include "platform/Stream.h"
 
 class TIdSimpleServer;
@@ -180,6 +181,11 @@ public:
     void ListDirectory(std::vector<std::string>* destination = nullptr,
                        const std::string& specifier = "", bool details = true);
     const TIdFTPListResult& ListResult() const { return m_listResult; }
+    // The entries of the last listing, parsed on first use (a machine listing with the
+    // layout "MLST", any other by detection against the system description).
+    TIdFTPListItems& DirectoryItems();
+    // The layout that parsed the entries; empty when none recognised the listing.
+    const std::string& ListParserIdentifier() const { return m_listParserIdentifier; }
     // Aborts a transfer. During one (also from another thread) the data connection is
     // cut, and the transfer's own thread then sends ABOR and reads the server's answers,
     // so the control connection is never used by two threads. Without a transfer, ABOR
@@ -199,6 +205,8 @@ public:
     TIdDataChannelEvent OnDataChannelCreate;
     TIdDataChannelEvent OnDataChannelDestroy;
     TNotifyEvent OnRetrievedDir;
+    TNotifyEvent OnDirParseStart;
+    TNotifyEvent OnDirParseEnd;
 
 protected:
     void DisconnectNotifyPeer() override;
@@ -264,6 +272,8 @@ private:
     int m_transferTimeout = 0;
     int m_listenTimeout = 10000;
     TIdFTPListResult m_listResult;
+    std::unique_ptr<TIdFTPListItems> m_directoryItems;
+    std::string m_listParserIdentifier;
 
     // The running transfer, shared with Abort on another thread.
     std::mutex m_transferLock;

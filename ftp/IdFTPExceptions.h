@@ -64,3 +64,7 @@ HARBROOK_ID_EXCEPTION(EIdCouldNotBindSocket, EIdException,
 HARBROOK_ID_EXCEPTION(EIdFTPServerSentInvalidPort, EIdFTPException, "Server sent invalid port number");
 HARBROOK_ID_EXCEPTION(EIdFTPUploadFileNameCanNotBeEmpty, EIdFTPException,
                       "The destination filename can not be empty");
+
+// Listing parsers.
+HARBROOK_ID_EXCEPTION(EIdFTPListParseError, EIdException,
+                      "No IdFTPListParse classes have been registered. Check your uses clause!");

@@ -6,6 +6,7 @@
 
 #include "ftp/IdFTP.h"
 #include "ftp/IdFTPExceptions.h"
+#include "ftp/IdFTPListParseBase.h"
 #include "ftp/IdIOHandlerStack.h"
 #include "ftp/IdSimpleServer.h"
 
@@ -395,6 +396,8 @@ void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::str
             sendTransferTypeCommand(saved);
         }
     }
+    m_directoryItems.reset();
+    m_listParserIdentifier.clear();
     m_listResult.Lines = harbrook::splitListingText(text.Bytes());
     m_listResult.Detailed = details;
     m_listResult.MachineList = machineList;
@@ -404,6 +407,27 @@ void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::str
     if (OnRetrievedDir) {
         OnRetrievedDir();
     }
+}
+
+TIdFTPListItems& TIdFTP::DirectoryItems() {
+    if (!m_directoryItems) {
+        m_directoryItems = std::make_unique<TIdFTPListItems>();
+        if (OnDirParseStart) {
+            OnDirParseStart();
+        }
+        if (m_listResult.MachineList) {
+            DefaultListParsers().ParseListing(m_listResult.Lines, *m_directoryItems, "MLST");
+            m_listParserIdentifier = "MLST";
+        } else {
+            DefaultListParsers().CheckAndParseListing(m_listResult.Lines, *m_directoryItems,
+                                                      m_listResult.Detailed, SystemDesc(),
+                                                      m_listParserIdentifier);
+        }
+        if (OnDirParseEnd) {
+            OnDirParseEnd();
+        }
+    }
+    return *m_directoryItems;
 }
 
 void TIdFTP::Abort() {

@@ -16,6 +16,7 @@ bool parseNumber(const std::string& text, long long low, long long high, long lo
 
 std::string usageText() {
     return "Usage: harbrook-cli [OPTIONS] HOST COMMAND...\n"
+           "       harbrook-cli parse-listing [--syst TEXT] [--nlst | --mlsd] [FILE]\n"
            "\n"
            "Connects to the FTP server HOST, logs in and runs the commands in one session,\n"
            "in the order given, each written as one argument (e.g. 'cd /pub' pwd).\n"
@@ -40,7 +41,8 @@ std::string usageText() {
            "  rm NAME           delete a file\n"
            "  mv OLD NEW        rename (quote names with blanks: mv \"a b\" c)\n"
            "  size NAME         print a file's size, -1 when unknown\n"
-           "  ls [PATH]         print the folder's listing as the server sends it\n"
+           "  ls [--raw] [PATH] print the folder's entries (TYPE SIZE MODIFIED NAME after a\n"
+           "                    layout line), or with --raw the lines the server sent\n"
            "  get REMOTE LOCAL  download a file\n"
            "  put LOCAL REMOTE  upload a file\n"
            "  append LOCAL REMOTE  append a local file to a remote one\n"

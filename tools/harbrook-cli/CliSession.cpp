@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "platform/Stream.h"
+#include "tools/harbrook-cli/ListingOutput.h"
 
 namespace harbrook::cli {
 
@@ -71,10 +72,17 @@ void CliSession::run(const std::string& command) {
         needArgument();
         m_out << m_ftp.FileSize(rest) << "\n";
     } else if (verb == "ls") {
+        const bool raw = rest == "--raw" || rest.rfind("--raw ", 0) == 0;
+        const std::string path = raw ? (rest.size() > 6 ? rest.substr(6) : std::string()) : rest;
         std::vector<std::string> lines;
-        m_ftp.ListDirectory(&lines, rest);
-        for (const std::string& line : lines) {
-            m_out << line << "\n";
+        m_ftp.ListDirectory(&lines, path);
+        if (raw) {
+            for (const std::string& line : lines) {
+                m_out << line << "\n";
+            }
+        } else {
+            const TIdFTPListItems& items = m_ftp.DirectoryItems();
+            printEntries(m_out, m_ftp.ListParserIdentifier(), items);
         }
     } else if (verb == "get") {
         const auto words = splitCommandWords(rest);

@@ -9,6 +9,7 @@
 #include "platform/HarbrookVersion.h"
 #include "tools/harbrook-cli/CliOptions.h"
 #include "tools/harbrook-cli/CliSession.h"
+#include "tools/harbrook-cli/ListingOutput.h"
 
 namespace {
 
@@ -38,6 +39,15 @@ int main(int argc, char** argv) {
     if (args[0] == "--version") {
         std::cout << "harbrook-cli " << HARBROOK_VERSION_TEXT << "\n";
         return 0;
+    }
+    if (args[0] == "parse-listing") {
+        try {
+            return runParseListing(std::vector<std::string>(args.begin() + 1, args.end()), std::cin,
+                                   std::cout, std::cerr);
+        } catch (const std::exception& failure) {
+            std::cerr << forTerminal(failure.what()) << "\n";
+            return 1;
+        }
     }
     std::string error;
     const auto options = parseCliOptions(args, error);

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/DateTime.h"
+
+enum TIdDirItemType {
+    ditDirectory,
+    ditFile,
+    ditSymbolicLink,
+    ditSymbolicLinkDir,
+    ditBlockDev,
+    ditCharDev,
+    ditFIFO,
+    ditSocket,
+};
+
+// One entry of a parsed listing.
+class TIdFTPListItem {
+public:
+    virtual ~TIdFTPListItem() = default;
+
+    // The listing line the entry came from.
+    std::string Data;
+    std::int64_t Size = 0;
+    bool SizeAvail = true;
+    harbrook::TDateTime ModifiedDate = 0;
+    harbrook::TDateTime ModifiedDateGMT = 0;
+    bool ModifiedAvail = true;
+    TIdDirItemType ItemType = ditFile;
+    std::string PermissionDisplay;
+
+    const std::string& FileName() const { return m_fileName; }
+    // Also sets the local file name while it is empty or still follows the old name:
+    // the new name, lower-cased when it has no lower-case letter.
+    void SetFileName(const std::string& name);
+    const std::string& LocalFileName() const { return m_localFileName; }
+    void SetLocalFileName(const std::string& name) { m_localFileName = name; }
+
+private:
+    std::string m_fileName;
+    std::string m_localFileName;
+};
+
+// A Unix ls line's own fields.
+class TIdUnixFTPListItem : public TIdFTPListItem {
+public:
+    std::string OwnerPermissions;
+    std::string GroupPermissions;
+    std::string OtherPermissions;
+    int LinkCount = 0;
+    std::string OwnerName;
+    std::string GroupName;
+    std::string LinkedItemName;
+    std::int64_t NumberBlocks = 0;
+    std::int64_t Inode = 0;
+};
+
+// Unitree adds the file family and whether the file is migrated (AR).
+class TIdUnitreeFTPListItem : public TIdUnixFTPListItem {
+public:
+    std::string FileFamily;
+    bool Migrated = false;
+};
+
+// The DOS attribute letters R, A, S and H.
+enum class TIdDOSAttribute { ReadOnly, Archive, System, Hidden };
+class TIdDOSAttributes {
+public:
+    void ReadFromLetters(const std::string& letters);
+    bool Has(TIdDOSAttribute attribute) const { return m_attributes.count(attribute) > 0; }
+    std::string Letters() const;
+
+private:
+    std::set<TIdDOSAttribute> m_attributes;
+};
+
+// A machine-listing entry's facts.
+class TIdMLSTFTPListItem : public TIdFTPListItem {
+public:
+    std::string Facts;
+    std::string PermissionFacts;
+    std::string UniqueID;
+    std::string UnixMode;
+    harbrook::TDateTime CreationDate = 0;
+};
+
+// The entries of one listing, in listing order.
+class TIdFTPListItems {
+public:
+    TIdFTPListItem& Add(std::unique_ptr<TIdFTPListItem> item);
+    std::size_t Count() const { return m_items.size(); }
+    TIdFTPListItem& operator[](std::size_t index) const { return *m_items[index]; }
+    void Delete(std::size_t index);
+    void Clear() { m_items.clear(); }
+
+    auto begin() const { return m_items.begin(); }
+    auto end() const { return m_items.end(); }
+
+private:
+    std::vector<std::unique_ptr<TIdFTPListItem>> m_items;
+};

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "ftp/IdFTPListParseBase.h"
+
+// Names only (NLST): every line is a name.
+class TIdFTPLPNList : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "NLST"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// Machine listings (MLSD): "fact=value;fact=value; name". Never chosen by detection.
+class TIdFTPLPMList : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "MLST"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    // A line whose facts are not all "name=value" is not an entry (RFC 3659 form).
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+    std::unique_ptr<TIdFTPListItem> MakeNewItem() const override;
+};
+
+// IIS and other DOS-style servers: date, time, <DIR> or size, name.
+class TIdFTPLPWindowsNT : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "Windows NT"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// ls -l output, with its many variants.
+class TIdFTPLPUnix : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "Unix"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+    std::unique_ptr<TIdFTPListItem> MakeNewItem() const override;
+
+protected:
+    // Unitree's ls shares this parse; its lines carry "AR" or "DK" and a file family.
+    virtual bool IsUnitree() const { return false; }
+};
+
+class TIdFTPLPUnitree : public TIdFTPLPUnix {
+public:
+    std::string Identifier() const override { return "Unitree"; }
+    std::unique_ptr<TIdFTPListItem> MakeNewItem() const override;
+
+protected:
+    bool IsUnitree() const override { return true; }
+};
+
+namespace harbrook {
+
+// Registers the built-in layouts at their places in the table of known layouts.
+void registerBuiltInListParsers(TIdFTPListParserRegistry& registry);
+
+namespace listing {
+// The tests the Unix layout's recognition and parse are built from.
+bool isUnixLine(const std::string& line);
+bool isUnitreeLine(const std::string& line);
+bool isUnitreeBanner(const std::string& line);
+bool isTotalLine(const std::string& line);
+bool isDirectoryHeader(const std::string& line);
+}  // namespace listing
+
+}  // namespace harbrook

@@ -1,0 +1,91 @@
+#include "tools/harbrook-cli/ListingOutput.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "ftp/IdFTPCommandText.h"
+#include "ftp/IdFTPListParseBase.h"
+
+namespace harbrook::cli {
+
+std::string itemTypeName(TIdDirItemType type) {
+    switch (type) {
+        case ditDirectory: return "dir";
+        case ditFile: return "file";
+        case ditSymbolicLink: return "link";
+        case ditSymbolicLinkDir: return "linkdir";
+        case ditBlockDev: return "block";
+        case ditCharDev: return "char";
+        case ditFIFO: return "fifo";
+        case ditSocket: return "socket";
+    }
+    return "file";
+}
+
+std::string entryLine(const TIdFTPListItem& item) {
+    std::string modified = "-";
+    if (item.ModifiedAvail && item.ModifiedDate != 0) {
+        const DateTimeParts parts = decodeDateTime(item.ModifiedDate);
+        char text[32];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", parts.year, parts.month,
+                      parts.day, parts.hour, parts.minute, parts.second);
+        modified = text;
+    }
+    return itemTypeName(item.ItemType) + "\t" + (item.SizeAvail ? std::to_string(item.Size) : "-") +
+           "\t" + modified + "\t" + item.FileName();
+}
+
+void printEntries(std::ostream& out, const std::string& layout, const TIdFTPListItems& items) {
+    out << "layout: " << layout << "\n";
+    for (const auto& item : items) {
+        out << entryLine(*item) << "\n";
+    }
+}
+
+int runParseListing(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                    std::ostream& err) {
+    std::string systemDescription;
+    bool nameList = false;
+    bool machineList = false;
+    std::string fileName;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--syst" && i + 1 < args.size()) {
+            systemDescription = args[++i];
+        } else if (args[i] == "--nlst") {
+            nameList = true;
+        } else if (args[i] == "--mlsd") {
+            machineList = true;
+        } else if (args[i].rfind("--", 0) == 0 || !fileName.empty()) {
+            err << "harbrook-cli: parse-listing [--syst TEXT] [--nlst | --mlsd] [FILE]\n";
+            return 2;
+        } else {
+            fileName = args[i];
+        }
+    }
+    std::ostringstream raw;
+    if (fileName.empty()) {
+        raw << in.rdbuf();
+    } else {
+        std::ifstream file(fileName, std::ios::binary);
+        if (!file) {
+            err << "Cannot open file \"" << fileName << "\".\n";
+            return 1;
+        }
+        raw << file.rdbuf();
+    }
+    const TIdListingLines lines = splitListingText(raw.str());
+    TIdFTPListItems items;
+    std::string layout;
+    if (machineList) {
+        DefaultListParsers().ParseListing(lines, items, "MLST");
+        layout = "MLST";
+    } else {
+        DefaultListParsers().CheckAndParseListing(lines, items, !nameList, systemDescription, layout);
+    }
+    printEntries(out, layout, items);
+    return 0;
+}
+
+}  // namespace harbrook::cli

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "ftp/IdFTPList.h"
+
+namespace harbrook::cli {
+
+// "dir", "file", "link", "linkdir", "block", "char", "fifo", "socket"
+std::string itemTypeName(TIdDirItemType type);
+// TYPE TAB SIZE TAB MODIFIED TAB NAME, with "-" for an unknown size or date.
+std::string entryLine(const TIdFTPListItem& item);
+// "layout: ID" and then one line per entry.
+void printEntries(std::ostream& out, const std::string& layout, const TIdFTPListItems& items);
+
+// harbrook-cli parse-listing [--syst TEXT] [--nlst | --mlsd] [FILE]: parses a raw listing
+// from the file or standard input as a session would. Returns the exit code.
+int runParseListing(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                    std::ostream& err);
+
+}  // namespace harbrook::cli
