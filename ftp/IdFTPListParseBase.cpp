@@ -28,7 +28,7 @@ ListingClock listingClock() {
             return *g_clock;
         }
     }
-    return ListingClock{localNow(), 0};
+    return ListingClock{localNow(), kDefaultTwoDigitYearWindow};
 }
 
 namespace listing {

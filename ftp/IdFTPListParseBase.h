@@ -75,6 +75,11 @@ TIdFTPListParserRegistry& DefaultListParsers();
 
 namespace harbrook {
 
+// A two-digit year above this belongs to the last century (96 -> 1996, 07 -> 2007),
+// the usual desktop setting; without a window every two-digit year would land in this
+// century.
+inline constexpr int kDefaultTwoDigitYearWindow = 50;
+
 // "Today" and the two-digit-year window as listing parsers see them. Tests fix them;
 // otherwise they are read from the clock at each parse.
 struct ListingClock {

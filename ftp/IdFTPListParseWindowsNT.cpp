@@ -88,8 +88,10 @@ std::optional<bool> lineVerdict(const std::string& line) {
     const bool fixedColumns =
         marker == "<DIR>" || (marker.empty() && isNumber(sizeText));
     // Servers that do not keep IIS's fixed columns ("02-05-2013 09:45AM <DIR> TEST")
-    // still give date, time and then <DIR> or the size as words.
-    const bool wordColumns = w.size() >= 4 && looksLikeTime(w[1]) &&
+    // still give date, time and then <DIR> or the size as words. A line laid out in
+    // IIS's columns (two blanks after an eight-character date) is held to them.
+    const bool iisColumns = u.size() > 10 && u[8] == ' ' && u[9] == ' ';
+    const bool wordColumns = !iisColumns && w.size() >= 4 && looksLikeTime(w[1]) &&
                              (w[2] == "<DIR>" || isNumber(withoutCommas(w[2])));
     if (!fixedColumns && !wordColumns) {
         return std::nullopt;

@@ -1,0 +1,319 @@
+// Listing parsers: the layouts' own edge cases, the registry, and hostile input.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+
+#include "ftp/IdFTPExceptions.h"
+#include "ftp/IdFTPListParsers.h"
+
+namespace harbrook::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// A fixed "now": 15 June 2026, 12:00, with the usual two-digit-year window.
+class FixedClock {
+public:
+    explicit FixedClock(int year = 2026, int month = 6, int day = 15,
+                        int window = kDefaultTwoDigitYearWindow) {
+        ListingClock clock;
+        clock.now = {year, month, day, 12, 0, 0, 0};
+        clock.twoDigitYearWindow = window;
+        setListingClock(clock);
+    }
+    ~FixedClock() { setListingClock(std::nullopt); }
+};
+
+struct Parsed {
+    std::string layout;
+    TIdFTPListItems items;
+};
+
+Parsed detect(const Lines& lines, bool detailed = true, const std::string& syst = "") {
+    Parsed parsed;
+    DefaultListParsers().CheckAndParseListing(lines, parsed.items, detailed, syst, parsed.layout);
+    return parsed;
+}
+
+std::string when(const TIdFTPListItem& item) {
+    if (!item.ModifiedAvail) {
+        return "-";
+    }
+    const DateTimeParts p = decodeDateTime(item.ModifiedDate);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day,
+                  p.hour, p.minute, p.second, p.millisecond);
+    return text;
+}
+
+struct EntryRow {
+    const char* label;
+    Lines lines;
+    std::string layout;
+    TIdDirItemType type;
+    std::int64_t size;  // -1: no size available
+    std::string name;
+    std::string modified;
+};
+
+TEST(ListParsers, SingleEntries) {
+    FixedClock clock;
+    const EntryRow rows[] = {
+        {"directory with a time, date after today -> last year",
+         {"drwxr-xr-x   2 user group 4096 Dec 31 23:59 docs"}, "Unix", ditDirectory, 4096, "docs",
+         "2025-12-31 23:59:00.999"},
+        {"file with a year", {"-rw-r--r--   1 user group 1048576 Mar  5  2007 archive.zip"},
+         "Unix", ditFile, 1048576, "archive.zip", "2007-03-05 00:00:00.999"},
+        {"link to a directory", {"lrwxrwxrwx 1 root root 7 Jan  1 12:00 lib -> usr/lib/"}, "Unix",
+         ditSymbolicLinkDir, 7, "lib", "2026-01-01 12:00:00.999"},
+        {"inode and block columns", {"12345 8 -rw-r--r-- 1 u g 10 Jan  1 2000 a"}, "Unix", ditFile,
+         10, "a", "2000-01-01 00:00:00.999"},
+        {"no owner and group", {"-rw-r--r-- 1 5 Jan 1 2000 a"}, "Unix", ditFile, 5, "a",
+         "2000-01-01 00:00:00.999"},
+        {"seconds and a year after the time", {"-rw-r--r-- 1 u g 3 Dec 31 23:59:58 2007 x"}, "Unix",
+         ditFile, 3, "x", "2007-12-31 23:59:58.999"},
+        {"device numbers are no size", {"crw-rw-rw-   1 root tty 5,   0 Jan  1 2020 tty"}, "Unix",
+         ditCharDev, -1, "tty", "2020-01-01 00:00:00.999"},
+        {"ls -F marks", {"-rwxr-xr-x 1 u g 18 Jan  1 2020 run.sh*"}, "Unix", ditFile, 18, "run.sh",
+         "2020-01-01 00:00:00.999"},
+        {"impossible date keeps the entry", {"-rw-r--r-- 1 u g 10 Foo  1 2000 odd"}, "Unix", ditFile,
+         10, "odd", "-"},
+        {"day zero keeps the entry", {"-rw-r--r-- 1 u g 10 Jan  0 2000 zero"}, "Unix", ditFile, 10,
+         "zero", "-"},
+        {"name with spaces kept exactly", {"-rw-r--r-- 1 u g 1 Jan  1 2000 a  b "}, "Unix", ditFile, 1,
+         "a  b ", "2000-01-01 00:00:00.999"},
+        {"IIS directory", {"12-31-07  11:59PM       <DIR>          My Folder"}, "Windows NT",
+         ditDirectory, -1, "My Folder", "2007-12-31 23:59:00.000"},
+        {"IIS file with thousands separator",
+         {"01-02-08  09:05AM                1,234 report.txt"}, "Windows NT", ditFile, 1234,
+         "report.txt", "2008-01-02 09:05:00.000"},
+        {"four-digit year first", {"2008-01-31  12:08AM            5000000000 big.iso"}, "Windows NT",
+         ditFile, 5000000000LL, "big.iso", "2008-01-31 00:08:00.000"},
+        {"directory name with a leading space",
+         {"12-03-96  06:38PM       <DIR>           10 years and under"}, "Windows NT", ditDirectory,
+         -1, " 10 years and under", "1996-12-03 18:38:00.000"},
+        {"single-spaced DOS columns", {"02-05-2013 09:45AM <DIR> TEST", "01-28-2013 03:54PM 2847 DATA.TXT"},
+         "Windows NT", ditDirectory, -1, "TEST", "2013-02-05 09:45:00.000"},
+        {"name list", {"a b.txt"}, "NLST", ditFile, -1, "a b.txt", "-"},
+    };
+    for (const EntryRow& row : rows) {
+        SCOPED_TRACE(row.label);
+        const Parsed parsed = detect(row.lines, row.layout != "NLST");
+        EXPECT_EQ(parsed.layout, row.layout);
+        ASSERT_GE(parsed.items.Count(), 1u);
+        const TIdFTPListItem& item = parsed.items[0];
+        EXPECT_EQ(item.ItemType, row.type);
+        EXPECT_EQ(item.SizeAvail ? item.Size : -1, row.size);
+        EXPECT_EQ(item.FileName(), row.name);
+        EXPECT_EQ(when(item), row.modified);
+    }
+}
+
+TEST(ListParsers, UnixFields) {
+    FixedClock clock;
+    const Parsed parsed = detect({"12345 8 lrwxrwxrwx 3 owner grp 7 Jan  1 12:00 lib -> usr/lib/"});
+    const auto& entry = static_cast<const TIdUnixFTPListItem&>(parsed.items[0]);
+    EXPECT_EQ(entry.Inode, 12345);
+    EXPECT_EQ(entry.NumberBlocks, 8);
+    EXPECT_EQ(entry.PermissionDisplay, "lrwxrwxrwx");
+    EXPECT_EQ(entry.OwnerPermissions, "rwx");
+    EXPECT_EQ(entry.LinkCount, 3);
+    EXPECT_EQ(entry.OwnerName, "owner");
+    EXPECT_EQ(entry.GroupName, "grp");
+    EXPECT_EQ(entry.LinkedItemName, "usr/lib");
+}
+
+TEST(ListParsers, DateWithoutAYearDependsOnToday) {
+    const Lines line = {"drwxr-xr-x   2 user group 4096 Dec 31 23:59 docs"};
+    {
+        FixedClock newYearsEve(2026, 12, 31);
+        EXPECT_EQ(when(detect(line).items[0]), "2026-12-31 23:59:00.999");
+    }
+    {
+        FixedClock midsummer(2026, 6, 15);
+        EXPECT_EQ(when(detect(line).items[0]), "2025-12-31 23:59:00.999");
+    }
+}
+
+TEST(ListParsers, TwoDigitYearWindow) {
+    const Lines line = {"12-31-07  11:59PM       <DIR>          My Folder"};
+    for (const auto& [window, year] : std::vector<std::pair<int, std::string>>{
+             {0, "2007"}, {7, "2007"}, {50, "2007"}, {5, "1907"}}) {
+        // The edge case of the layout: 2007 with a window of 0 or of 7 and above.
+        SCOPED_TRACE(window);
+        FixedClock clock(2026, 6, 15, window);
+        EXPECT_EQ(when(detect(line).items[0]).substr(0, 4), year);
+    }
+}
+
+TEST(ListParsers, WindowsNtSizeMustSitInItsColumns) {
+    FixedClock clock;
+    const std::string ok = "01-02-08  09:05AM" + std::string(16, ' ') + "1,234 report.txt";
+    const std::string off = "01-02-08  09:05AM" + std::string(15, ' ') + "1,234 report.txt";
+    EXPECT_EQ(ok.find("1,234") + 5, 38u) << "the size ends at character 38";
+    EXPECT_EQ(off.find("1,234") + 5, 37u);
+    EXPECT_TRUE(TIdFTPLPWindowsNT().CheckListing({ok}, "", true));
+    EXPECT_FALSE(TIdFTPLPWindowsNT().CheckListing({off}, "", true))
+        << "the size text at 20 to 38 holds part of the name";
+    const Parsed parsed = detect({ok});
+    EXPECT_EQ(parsed.items[0].Size, 1234);
+    EXPECT_EQ(parsed.items[0].FileName(), "report.txt");
+}
+
+TEST(ListParsers, RecognitionOrder) {
+    FixedClock clock;
+    const Lines nt = {"12-31-07  11:59PM       <DIR>          My Folder",
+                      "01-02-08  09:05AM                1,234 report.txt"};
+    const Lines unix = {"total 8", "drwxr-xr-x   2 user group 4096 Dec 31 23:59 docs",
+                        "-rw-r--r--   1 user group 10 Jan  1 2000 12-31-07"};
+    EXPECT_EQ(detect(nt).layout, "Windows NT");
+    EXPECT_TRUE(TIdFTPLPUnix().CheckListing(unix, "", true));
+    EXPECT_FALSE(TIdFTPLPWindowsNT().CheckListing(unix, "", true));
+    EXPECT_EQ(detect(unix).layout, "Unix");
+    EXPECT_EQ(detect(unix).items.Count(), 2u);
+
+    const Lines totals = {"total 0", "", "TOTAL 12"};
+    const Parsed empty = detect(totals);
+    EXPECT_EQ(empty.layout, "");
+    EXPECT_EQ(empty.items.Count(), 0u);
+
+    const Lines unitree = {"-rw-r--r-- 1 u g AR fam1 100 Jan  1 2000 a"};
+    const Parsed tree = detect(unitree);
+    EXPECT_EQ(tree.layout, "Unitree");
+    ASSERT_EQ(tree.items.Count(), 1u);
+    const auto& entry = static_cast<const TIdUnitreeFTPListItem&>(tree.items[0]);
+    EXPECT_EQ(entry.Size, 100);
+    EXPECT_TRUE(entry.Migrated);
+    EXPECT_EQ(entry.FileFamily, "fam1");
+    EXPECT_FALSE(TIdFTPLPUnix().CheckListing(unitree, "", true));
+}
+
+TEST(ListParsers, RecursiveListingsCarryTheirFolder) {
+    FixedClock clock;
+    const Parsed unix = detect({".:", "-rw-r--r-- 1 u g 1 Jan  1 2000 top", "", "./docs:",
+                                "-rw-r--r-- 1 u g 2 Jan  1 2000 a.txt"});
+    ASSERT_EQ(unix.items.Count(), 2u);
+    EXPECT_EQ(unix.items[0].FileName(), "top");
+    EXPECT_EQ(unix.items[1].FileName(), "docs/a.txt");
+    EXPECT_EQ(unix.items[1].LocalFileName(), "a.txt");
+    const Parsed nt = detect({"docs:", "01-02-08  09:05AM                 1,234 REPORT.TXT"});
+    EXPECT_EQ(nt.items[0].FileName(), "docs\\REPORT.TXT");
+    EXPECT_EQ(nt.items[0].LocalFileName(), "REPORT.TXT");
+}
+
+TEST(ListParsers, LocalFileNameRule) {
+    TIdFTPListItem item;
+    item.SetFileName("README.TXT");
+    EXPECT_EQ(item.LocalFileName(), "readme.txt");
+    item.SetFileName("Notes.txt");
+    EXPECT_EQ(item.LocalFileName(), "Notes.txt") << "followed the old name";
+    item.SetLocalFileName("mine.txt");
+    item.SetFileName("OTHER");
+    EXPECT_EQ(item.LocalFileName(), "mine.txt") << "a chosen local name stays";
+}
+
+TEST(ListParsers, MachineListing) {
+    TIdFTPListItems items;
+    DefaultListParsers().ParseListing(
+        {"type=dir;modify=20240131120000; sub dir", "Type=file;Size=12;Modify=20240131120000.5; a.txt",
+         "type=file;sizd=7;UNIX.mode=0644; b", "size=1;invalid; broken"},
+        items, "MLST");
+    ASSERT_EQ(items.Count(), 3u) << "a line with a malformed fact list is no entry";
+    EXPECT_EQ(items[0].ItemType, ditDirectory);
+    EXPECT_EQ(items[0].FileName(), "sub dir");
+    EXPECT_FALSE(items[0].SizeAvail);
+    EXPECT_EQ(items[1].Size, 12);
+    const DateTimeParts gmt = decodeDateTime(items[1].ModifiedDateGMT);
+    EXPECT_EQ(gmt.year, 2024);
+    EXPECT_EQ(gmt.millisecond, 500);
+    EXPECT_EQ(items[2].Size, 7);
+    EXPECT_FALSE(items[2].ModifiedAvail);
+    EXPECT_EQ(static_cast<const TIdMLSTFTPListItem&>(items[2]).UnixMode, "0644");
+}
+
+TEST(ListParsers, Registry) {
+    TIdFTPListParserRegistry registry;
+    TIdFTPListItems items;
+    std::string layout = "stale";
+    EXPECT_EQ(std::string([&] {
+                  try {
+                      registry.CheckAndParseListing({"x"}, items, true, "", layout);
+                  } catch (const EIdFTPListParseError& error) {
+                      return std::string(error.what());
+                  }
+                  return std::string("no error");
+              }()),
+              "No IdFTPListParse classes have been registered. Check your uses clause!");
+    registry.RegisterParser(1, std::make_unique<TIdFTPLPNList>());
+    EXPECT_THROW(registry.CheckAndParseListing({"x"}, items, true, "", layout), EIdFTPListParseError);
+    EXPECT_TRUE(registry.CheckAndParseListing({"x"}, items, false, "", layout)) << "NLST alone serves NLST";
+
+    registry.RegisterParser(18, std::make_unique<TIdFTPLPUnix>());
+    registry.RegisterParser(4, std::make_unique<TIdFTPLPWindowsNT>());
+    std::vector<std::string> order;
+    for (const TIdFTPListBase* parser : registry.Parsers()) {
+        order.push_back(parser->Identifier());
+    }
+    EXPECT_EQ(order, (Lines{"NLST", "Windows NT", "Unix"})) << "kept in table order";
+    EXPECT_FALSE(registry.CheckAndParseListing({"nothing known"}, items, true, "", layout));
+    EXPECT_EQ(layout, "");
+    registry.ParseListing({"a"}, items, "No such layout");
+    EXPECT_EQ(items.Count(), 0u);
+}
+
+// Random and mutated lines must never crash, hang or escape as an exception.
+TEST(ListParsers, HostileInputNeverEscapes) {
+    const Lines seeds = {
+        "drwxr-xr-x   2 user group 4096 Dec 31 23:59 docs",
+        "12345 8 -rw-r--r-- 1 u g 10 Jan  1 2000 a",
+        "lrwxrwxrwx 1 root root 7 Jan  1 12:00 lib -> usr/lib/",
+        "crw-rw-rw-   1 root tty 5,   0 Jan  1 2020 tty",
+        "-rw-r--r-- 1 u g AR fam1 100 Jan  1 2000 a",
+        "12-31-07  11:59PM       <DIR>          My Folder",
+        "2008-01-31  12:08AM            5000000000 big.iso",
+        "type=file;size=12;modify=20240131120000; a.txt",
+        "total 12",
+        "docs:",
+    };
+    const std::string alphabet = std::string("drwxl-stTSpcb0123456789:,/.<>DIR AMPamp;=\t\xc3\xa4\xff", 46) +
+                                 std::string(1, '\0');
+    std::mt19937 random(20261208);
+    std::vector<const TIdFTPListBase*> parsers = DefaultListParsers().Parsers();
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; round < 20000; ++round) {
+        Lines lines;
+        const int count = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < count; ++i) {
+            std::string line = seeds[random() % seeds.size()];
+            const int edits = static_cast<int>(random() % 6);
+            for (int e = 0; e < edits; ++e) {
+                const std::size_t at = line.empty() ? 0 : random() % line.size();
+                switch (random() % 4) {
+                    case 0: line.insert(at, 1, alphabet[random() % alphabet.size()]); break;
+                    case 1: if (!line.empty()) line.erase(at, 1 + random() % 5); break;
+                    case 2: if (!line.empty()) line[at] = alphabet[random() % alphabet.size()]; break;
+                    default: line = line.substr(0, at); break;
+                }
+            }
+            if (round % 97 == 0) {
+                line = std::string(random() % 3 == 0 ? 100000 : 40, ' ');
+            } else if (round % 89 == 0) {
+                line = std::string(50000, '9');
+            }
+            lines.push_back(line);
+        }
+        for (const TIdFTPListBase* parser : parsers) {
+            TIdFTPListItems items;
+            EXPECT_NO_THROW({
+                parser->CheckListing(lines, "UNIX Type: L8", true);
+                parser->ParseListing(lines, items);
+            }) << parser->Identifier() << " on: " << lines.front().substr(0, 80);
+        }
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+}
+
+}  // namespace
+}  // namespace harbrook::testing
