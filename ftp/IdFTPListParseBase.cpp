@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <ctime>
 
 #include "ftp/IdFTPExceptions.h"
 #include "ftp/IdFTPListParsers.h"
@@ -28,7 +29,15 @@ ListingClock listingClock() {
             return *g_clock;
         }
     }
-    return ListingClock{localNow(), kDefaultTwoDigitYearWindow};
+    // Every line of a listing asks; reading the local time is worth doing once a second.
+    thread_local std::time_t cachedSecond = -1;
+    thread_local ListingClock cached;
+    const std::time_t second = std::time(nullptr);
+    if (second != cachedSecond) {
+        cached = ListingClock{localNow(), kDefaultTwoDigitYearWindow};
+        cachedSecond = second;
+    }
+    return cached;
 }
 
 namespace listing {
@@ -68,10 +77,10 @@ int toInt(const std::string& text, int fallback) {
     return value > 2147483647 ? fallback : static_cast<int>(value);
 }
 
-std::vector<std::string> words(const std::string& line) {
+std::vector<std::string> words(const std::string& line, std::size_t limit) {
     std::vector<std::string> result;
     std::size_t at = 0;
-    while (at < line.size()) {
+    while (at < line.size() && result.size() < limit) {
         while (at < line.size() && line[at] == ' ') {
             ++at;
         }

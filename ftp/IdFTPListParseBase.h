@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -101,8 +102,8 @@ bool isNumber(const std::string& text);
 // The value of a number word; `fallback` when it is not one or does not fit.
 std::int64_t toInt64(const std::string& text, std::int64_t fallback = 0);
 int toInt(const std::string& text, int fallback = 0);
-// Words split at runs of spaces.
-std::vector<std::string> words(const std::string& line);
+// Words split at runs of spaces; at most `limit` of them (the first ones).
+std::vector<std::string> words(const std::string& line, std::size_t limit = SIZE_MAX);
 // Removes leading spaces, then takes the text up to the next space (or the end).
 std::string fetchWord(std::string& text);
 std::string trimSpaces(const std::string& text);

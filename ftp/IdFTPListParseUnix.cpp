@@ -10,7 +10,7 @@
 namespace harbrook::listing {
 
 bool isUnixLine(const std::string& line) {
-    const std::vector<std::string> w = words(upper(line));
+    const std::vector<std::string> w = words(upper(line), 10);
     if (isUnixPermissions(line)) {
         const char first = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
         if (first != 'C' && first != 'B' && w.size() > 9) {
@@ -33,7 +33,7 @@ bool isUnitreeBanner(const std::string& line) {
 }
 
 bool isUnitreeLine(const std::string& line) {
-    const std::vector<std::string> w = words(upper(line));
+    const std::vector<std::string> w = words(upper(line), 5);
     return (w.size() > 4 && (w[4] == "AR" || w[4] == "DK")) || isUnitreeBanner(line);
 }
 
@@ -45,7 +45,10 @@ bool isTotalLine(const std::string& line) {
         return true;
     }
     // ls in other languages names the total in its own words ("Gesamt 4352").
-    const std::vector<std::string> w = words(line);
+    if (isUnixPermissions(line)) {
+        return false;
+    }
+    const std::vector<std::string> w = words(line, 3);
     return w.size() == 2 && isNumber(w[1]) && !isUnixPermissions(w[0]) &&
            std::all_of(w[0].begin(), w[0].end(), [](unsigned char c) { return std::isalpha(c) != 0; });
 }
@@ -63,7 +66,7 @@ namespace {
 // Whether the line lacks the owner and group columns: after any inode and block
 // numbers, the fourth word is a month, the fifth a day and the sixth a year or time.
 bool lacksOwnerAndGroup(const std::string& line) {
-    std::vector<std::string> w = words(line);
+    std::vector<std::string> w = words(line, 8);
     for (int dropped = 0; dropped < 2 && !w.empty() && isNumber(w.front()); ++dropped) {
         w.erase(w.begin());
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "ftp/IdFTP.h"
 #include "ftp/IdFTPExceptions.h"
@@ -141,6 +142,41 @@ TEST_F(RealServer, FileCommandsOnARealTree) {
     EXPECT_EQ(ftp.CurrentDirectory(), "/pub") << "the session stays usable after refusals";
     EXPECT_TRUE(ftp.ResumeSupported());
     ftp.Disconnect();
+}
+
+TEST_F(RealServer, DirectoryItemsFromListAndMachineListings) {
+    PyFtpdServer server;
+    fs::create_directories(fs::path(server.root()) / "sub folder");
+    writeFile(server.root() + "/data.bin", std::string(4321, 'd'));
+    writeFile(server.root() + "/caf\xc3\xa9 menu.txt", "x");
+
+    for (const bool machine : {false, true}) {
+        SCOPED_TRACE(machine ? "MLSD" : "LIST");
+        TIdFTP ftp;
+        prepare(ftp, server);
+        ftp.SetPassive(true);
+        ftp.SetUseMLIS(machine);
+        ftp.Connect();
+        EXPECT_EQ(ftp.UsingMLIS(), machine);
+        int parses = 0;
+        ftp.OnDirParseStart = [&] { ++parses; };
+        ftp.OnDirParseEnd = [&] { ++parses; };
+        ftp.ListDirectory();
+        const TIdFTPListItems& items = ftp.DirectoryItems();
+        ftp.DirectoryItems();
+        EXPECT_EQ(parses, 2) << "parsed once, on first use";
+        EXPECT_EQ(ftp.ListParserIdentifier(), machine ? "MLST" : "Unix");
+        std::map<std::string, const TIdFTPListItem*> byName;
+        for (const auto& item : items) {
+            byName[item->FileName()] = item.get();
+        }
+        ASSERT_EQ(byName.size(), 3u);
+        EXPECT_EQ(byName["sub folder"]->ItemType, ditDirectory);
+        EXPECT_EQ(byName["data.bin"]->ItemType, ditFile);
+        EXPECT_EQ(byName["data.bin"]->Size, 4321);
+        EXPECT_TRUE(byName["data.bin"]->ModifiedAvail);
+        EXPECT_EQ(byName.count("caf\xc3\xa9 menu.txt"), 1u) << "names stay byte-exact";
+    }
 }
 
 }  // namespace

@@ -132,6 +132,40 @@ TEST_F(HarbrookCli, MissingLocalFileIsAClearError) {
     EXPECT_NE(run.err.find("none.bin"), std::string::npos) << run.err;
 }
 
+TEST(HarbrookCliParseListing, PrintsLayoutAndEntries) {
+    TempDir dir;
+    writeFile(dir.file("nt.txt"), "12-31-07  11:59PM       <DIR>          My Folder\r\n"
+                                  "01-02-08  09:05AM                1,234 report.txt\r\n");
+    const CliRun nt = runCli({"parse-listing", dir.file("nt.txt")});
+    EXPECT_EQ(nt.exitCode, 0) << nt.err;
+    EXPECT_EQ(nt.out, "layout: Windows NT\n"
+                      "dir\t-\t2007-12-31 23:59:00\tMy Folder\n"
+                      "file\t1234\t2008-01-02 09:05:00\treport.txt\n");
+
+    writeFile(dir.file("names.txt"), "a\nb c\n");
+    EXPECT_EQ(runCli({"parse-listing", "--nlst", dir.file("names.txt")}).out,
+              "layout: NLST\nfile\t-\t-\ta\nfile\t-\t-\tb c\n");
+
+    writeFile(dir.file("mlsd.txt"), "type=dir;modify=20240131120000; docs\n");
+    const CliRun mlsd = runCli({"parse-listing", "--mlsd", dir.file("mlsd.txt")});
+    EXPECT_EQ(mlsd.out.substr(0, 21), "layout: MLST\ndir\t-\t20");
+
+    writeFile(dir.file("unknown.txt"), "nothing anybody would send\n");
+    EXPECT_EQ(runCli({"parse-listing", dir.file("unknown.txt")}).out, "layout: \n");
+    EXPECT_EQ(runCli({"parse-listing", dir.file("missing.txt")}).exitCode, 1);
+}
+
+TEST_F(HarbrookCli, ListsParsedAndRawEntries) {
+    PyFtpdServer server;
+    writeFile(server.root() + "/five.txt", "12345");
+    const CliRun parsed = runCli(login(server, {"127.0.0.1", "ls"}));
+    EXPECT_EQ(parsed.exitCode, 0) << parsed.err;
+    EXPECT_EQ(parsed.out.substr(0, 19), "layout: Unix\nfile\t5");
+    EXPECT_NE(parsed.out.find("\tfive.txt\n"), std::string::npos);
+    const CliRun raw = runCli(login(server, {"127.0.0.1", "ls --raw"}));
+    EXPECT_EQ(raw.out.substr(0, 10), "-rw-r--r--");
+}
+
 TEST(HarbrookCliUsage, PrintsUsageWithoutArguments) {
     const CliRun run = runCli({});
     EXPECT_EQ(run.exitCode, 0);
