@@ -85,11 +85,15 @@ std::string joined(const std::vector<std::string>& parts, std::size_t from, std:
     return text;
 }
 
-// Drops `count` words from the front of the text.
+// Drops `count` words from the front of the text, in one pass: a line of many thousand
+// words must not cost a copy per word.
 void dropWords(std::string& text, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        fetchWord(text);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < count && at < text.size(); ++i) {
+        at = std::min(text.find_first_not_of(' ', at), text.size());
+        at = std::min(text.find(' ', at), text.size());
     }
+    text.erase(0, at);
 }
 
 }  // namespace
@@ -221,19 +225,16 @@ bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) cons
             sizeWord = after[monthAt - 1];
             dropWords(text, monthAt);
         } else {
-            sizeWord = group;
-            entry.GroupName = entry.OwnerName;
+            // The group word and the words after it up to the next number are the
+            // group; that number is the size.
             entry.OwnerName.clear();
-            std::string groupName = sizeWord;
-            while (!text.empty()) {
-                const std::string word = fetchWord(text);
-                if (word.empty() || isNumber(word)) {
-                    sizeWord = word;
-                    break;
-                }
-                groupName += " " + word;
+            std::size_t numberAt = 0;
+            while (numberAt < after.size() && !isNumber(after[numberAt])) {
+                ++numberAt;
             }
-            entry.GroupName = groupName;
+            entry.GroupName = numberAt > 0 ? group + " " + joined(after, 0, numberAt) : group;
+            sizeWord = numberAt < after.size() ? after[numberAt] : std::string();
+            dropWords(text, numberAt + 1);
         }
     } else {
         sizeWord = fetchWord(text);

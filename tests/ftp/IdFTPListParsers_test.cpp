@@ -301,6 +301,12 @@ TEST(ListParsers, HostileInputNeverEscapes) {
                 line = std::string(random() % 3 == 0 ? 100000 : 40, ' ');
             } else if (round % 89 == 0) {
                 line = std::string(50000, '9');
+            } else if (round % 1009 == 0) {
+                // Tens of thousands of words: no parser may copy the line per word.
+                line = "-rw-r--r-- 1 u g ";
+                for (int word = 0; word < 40000; ++word) {
+                    line += "x ";
+                }
             }
             lines.push_back(line);
         }
