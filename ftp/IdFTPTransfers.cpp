@@ -227,7 +227,7 @@ void TIdFTP::finishTransfer(bool failing) {
         } else {
             DoStatus(ftpAborted, "Transfer aborted");
         }
-    } catch (const EIdException&) {
+    } catch (const std::exception&) {
         backToIdle();
         if (!failing) {
             throw;
@@ -273,7 +273,9 @@ void TIdFTP::receive(const std::string& command, TStream& destination, bool resu
                 m_dataHandler->ReadStream(destination, -1, true);
             }
         }
-    } catch (const EIdException&) {
+    } catch (...) {
+        // Also the stream's own errors (a full disk, transfers disabled): the data
+        // connection is closed and the server's answers read before they pass on.
         bool aborted;
         {
             std::lock_guard lock(m_transferLock);
@@ -326,7 +328,7 @@ void TIdFTP::send(const std::string& command, TStream& source, bool fromStart) {
     } catch (const EIdConnClosedGracefully&) {
         // The server closing the data connection is not an error of the upload itself;
         // its completion reply says how the upload went.
-    } catch (const EIdException&) {
+    } catch (...) {
         bool aborted;
         {
             std::lock_guard lock(m_transferLock);
@@ -382,7 +384,7 @@ void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::str
         try {
             receive(harbrook::trimControl((details ? "LIST " : "NLST ") + specifier), text, false,
                     true);
-        } catch (const EIdException&) {
+        } catch (...) {
             if (switchType) {
                 try {
                     sendTransferTypeCommand(saved);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/HarbrookVersion.h"
+#include "platform/LocalFiles.h"
 #include "tools/harbrook-cli/CliOptions.h"
 #include "tools/harbrook-cli/CliSession.h"
 #include "tools/harbrook-cli/ListingOutput.h"
@@ -33,11 +33,11 @@ int main(int argc, char** argv) {
     using namespace harbrook::cli;
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help") {
-        std::cout << "harbrook-cli " << HARBROOK_VERSION_TEXT << "\n\n" << usageText();
+        std::cout << "harbrook-cli " << harbrook::ProgramVersionText() << "\n\n" << usageText();
         return 0;
     }
     if (args[0] == "--version") {
-        std::cout << "harbrook-cli " << HARBROOK_VERSION_TEXT << "\n";
+        std::cout << "harbrook-cli " << harbrook::ProgramVersionText() << "\n";
         return 0;
     }
     if (args[0] == "parse-listing") {

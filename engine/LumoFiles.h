@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/DateTime.h"
+
+// The kit's non-visual component base: a revision text that writing does not change.
+class TLumo_Custom_Component {
+public:
+    virtual ~TLumo_Custom_Component() = default;
+    virtual std::string Version() const = 0;
+    void SetVersion(const std::string&) {}
+};
+
+// What a folder chooser is asked; the Qt layer shows the dialog.
+struct TLumoFolderRequest {
+    std::string Caption;
+    // Empty when the given folder does not exist.
+    std::string InitialFolder;
+    // The platform dialog's flags: file-system folders only (0x0001) and the new style
+    // (0x0040) always; the edit box (0x0010) or no "New Folder" button (0x0200); files
+    // too (0x4000).
+    unsigned Flags = 0;
+};
+
+class IFolderBrowser {
+public:
+    virtual ~IFolderBrowser() = default;
+    // The chosen folder, empty when cancelled.
+    virtual std::string ChooseFolder(const TLumoFolderRequest& request) = 0;
+};
+
+// Local-file services: the program's version and date, special folders, the disk
+// serial, local-disk test and the folder chooser.
+class TLumo_files : public TLumo_Custom_Component {
+public:
+    explicit TLumo_files(IFolderBrowser* folderBrowser = nullptr);
+
+    std::string Version() const override { return "r1.17"; }
+    const std::string& DiskSerial() const { return m_diskSerial; }
+    bool ShowProgress = true;
+    bool Confirmation = false;
+    bool OnlocalDrive() const { return m_onLocalDrive; }
+    std::function<void(const std::string& found)> OnFileFound;
+    std::function<void(int count)> OnFindFileReady;
+
+    std::string _Desktop() const;
+    std::string _Programs() const;
+    std::string _Startup() const;
+    std::string _Personal() const;
+
+    void SetFolderBrowser(IFolderBrowser* folderBrowser) { m_folderBrowser = folderBrowser; }
+
+    harbrook::TDateTime FileDate(const std::string& path) const;
+    std::string GetSpecialFolder(int folder) const;
+    std::string BrowseForFolder(const std::string& caption, const std::string& initialFolder,
+                                bool showEditBox, bool includeFiles) const;
+    bool GetFileVersion(const std::string& path, int& major, int& minor, int& release, int& build) const;
+    std::string GetDiskSerial(char driveLetter) const;
+    bool IsLocalDrive(const std::string& path) const;
+
+    // The running program's own file.
+    static std::string ProgramPath();
+
+private:
+    IFolderBrowser* m_folderBrowser;
+    std::string m_diskSerial;
+    bool m_onLocalDrive;
+};
