@@ -5,7 +5,7 @@ BUILD_TYPE ?= RelWithDebInfo
 ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build test run sanitize bench clean
+.PHONY: all deps build test run sanitize tsan bench clean
 
 all: build
 
@@ -31,9 +31,17 @@ sanitize: deps
 	@cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # Micro-benchmarks, then harbrook-cli against curl on loopback servers.
+# The engine's and the FTP client's tests under ThreadSanitizer (shared caches, workers,
+# Abort from another thread).
+TSAN_DIR ?= build-tsan
+tsan: deps
+	@[ -f $(TSAN_DIR)/build.ninja ] || cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHARBROOK_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
+	@cmake --build $(TSAN_DIR) -j $(JOBS) --target engine_test ftp_test
+	@cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -R "LumoThread|SStringlist|TransferList|DirListings|Abort|Transfers"
+
 bench: build
 	@for b in $(BUILD_DIR)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
 	@bench/cli_vs_curl.sh $(BUILD_DIR)
 
 clean:
-	@rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	@rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR)
