@@ -20,10 +20,11 @@ std::int32_t NewTransferId() {
 }  // namespace harbrook
 
 tftp_filestream::tftp_filestream(const std::string& fileName, harbrook::FileOpenMode mode, int,
-                                 std::int64_t maxRate, std::int64_t expectedSize)
+                                 std::int64_t maxRate, std::int64_t expectedSize,
+                                 const std::string& displayName)
     : harbrook::TFileStream(fileName, mode),
       MaxRate(maxRate),
-      FileName(fileName),
+      FileName(displayName.empty() ? fileName : displayName),
       StartTicks(harbrook::CurrentTicks()),
       TransferId(harbrook::NewTransferId()),
       ExpectedSize(expectedSize > 0 ? expectedSize : 0) {}

@@ -21,9 +21,11 @@ public:
 // list. Once transfers are disabled its next block fails with "Transfers are disabled".
 class tftp_filestream : public harbrook::TFileStream {
 public:
-    // For downloads: the remote size, when known (> 0), is the size the list shows.
+    // For downloads: the remote size, when known (> 0), is the size the list shows. A
+    // download written to a temporary file names its target in `displayName`.
     tftp_filestream(const std::string& fileName, harbrook::FileOpenMode mode, int rights,
-                    std::int64_t maxRate, std::int64_t expectedSize);
+                    std::int64_t maxRate, std::int64_t expectedSize,
+                    const std::string& displayName = {});
     // For uploads.
     tftp_filestream(const std::string& fileName, harbrook::FileOpenMode mode, int rights,
                     std::int64_t maxRate);

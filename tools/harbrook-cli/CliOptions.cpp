@@ -29,6 +29,7 @@ std::string usageText() {
            "                    it, plain text otherwise\n"
            "  --require-tls     explicit TLS, or fail\n"
            "  --active          active data connections (default passive)\n"
+           "  --progress        show running transfers on stderr twice a second\n"
            "  --timeout SECONDS read time-out for replies (default 10)\n"
            "  --help, --version\n"
            "\n"
@@ -46,6 +47,9 @@ std::string usageText() {
            "  get REMOTE LOCAL  download a file\n"
            "  put LOCAL REMOTE  upload a file\n"
            "  append LOCAL REMOTE  append a local file to a remote one\n"
+           "  get -r REMOTEFOLDER LOCALDIR  download a folder tree\n"
+           "  put -r LOCALDIR   upload a folder tree into the current remote folder\n"
+           "  rm -r NAME        delete a remote folder tree\n"
            "  feat              print the server's capability list\n";
 }
 
@@ -70,6 +74,8 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
             options.requireTls = true;
         } else if (arg == "--active") {
             options.active = true;
+        } else if (arg == "--progress") {
+            options.progress = true;
         } else if (arg == "--port" || arg == "--user" || arg == "--pass" || arg == "--timeout") {
             const auto value = valueOf(arg);
             if (!value) {

@@ -15,6 +15,8 @@ struct CliOptions {
     bool tls = false;
     bool requireTls = false;
     bool active = false;
+    // Transfer list lines on stderr twice a second while a transfer runs.
+    bool progress = false;
     // As the main window: 10 s for replies, 30 s for transfers and the active listener.
     int readTimeoutMs = 10000;
     int transferTimeoutMs = 30000;

@@ -1,8 +1,17 @@
 #include "tools/harbrook-cli/CliSession.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <iostream>
+#include <mutex>
 #include <ostream>
+#include <thread>
 #include <stdexcept>
 
+#include "engine/DirListings.h"
+#include "engine/FtpFileStream.h"
+#include "engine/FtpTools.h"
+#include "engine/TransferList.h"
 #include "platform/Stream.h"
 #include "tools/harbrook-cli/ListingOutput.h"
 
@@ -41,6 +50,42 @@ void CliSession::run(const std::string& command) {
     const std::size_t space = command.find(' ');
     const std::string verb = command.substr(0, space);
     const std::string rest = space == std::string::npos ? std::string() : command.substr(space + 1);
+    if (!m_options.progress) {
+        runCommand(verb, rest);
+        return;
+    }
+    // The transfer list, twice a second, while the command runs.
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread reporter([&] {
+        std::unique_lock lock(mutex);
+        while (!done.wait_for(lock, std::chrono::milliseconds(500), [&] { return finished; })) {
+            std::vector<std::string> lines;
+            FillTransferLines(lines);
+            for (const std::string& line : lines) {
+                std::cerr << line << "\n";
+            }
+        }
+    });
+    auto stopReporter = [&] {
+        {
+            std::lock_guard lock(mutex);
+            finished = true;
+        }
+        done.notify_all();
+        reporter.join();
+    };
+    try {
+        runCommand(verb, rest);
+    } catch (...) {
+        stopReporter();
+        throw;
+    }
+    stopReporter();
+}
+
+void CliSession::runCommand(const std::string& verb, const std::string& rest) {
     auto needArgument = [&] {
         if (rest.empty()) {
             throw std::invalid_argument("'" + verb + "' needs a name");
@@ -61,7 +106,11 @@ void CliSession::run(const std::string& command) {
         m_ftp.RemoveDirectory(rest);
     } else if (verb == "rm") {
         needArgument();
-        m_ftp.RemoveFile(rest);
+        if (rest.rfind("-r ", 0) == 0) {
+            DeleteRemoteFolder(m_ftp, rest.substr(3));
+        } else {
+            m_ftp.RemoveFile(rest);
+        }
     } else if (verb == "mv") {
         const auto words = splitCommandWords(rest);
         if (words.size() != 2) {
@@ -86,17 +135,26 @@ void CliSession::run(const std::string& command) {
         }
     } else if (verb == "get") {
         const auto words = splitCommandWords(rest);
+        if (words.size() == 3 && words[0] == "-r") {
+            DownloadRemoteFolder(m_ftp, words[2], AddTrailingSlash(words[1]));
+            return;
+        }
         if (words.size() != 2) {
             throw std::invalid_argument("'get' needs a remote and a local name");
         }
-        TFileStream file(words[1], FileOpenMode::Create);
+        tftp_filestream file(words[1], FileOpenMode::Create, 0, 0, 0);
         m_ftp.Download(words[0], file);
     } else if (verb == "put" || verb == "append") {
         const auto words = splitCommandWords(rest);
+        if (verb == "put" && words.size() == 2 && words[0] == "-r") {
+            const std::string folder = StripTrailingSlash(words[1]);
+            UploadLocalFolder(m_ftp, folder, ExtractRemoteName(folder));
+            return;
+        }
         if (words.size() != 2) {
             throw std::invalid_argument("'" + verb + "' needs a local and a remote name");
         }
-        TFileStream file(words[0], FileOpenMode::OpenRead);
+        tftp_filestream file(words[0], FileOpenMode::OpenRead, 0, 0);
         m_ftp.Upload(file, words[1], verb == "append");
     } else if (verb == "feat") {
         for (const std::string& line : m_ftp.Capabilities()) {

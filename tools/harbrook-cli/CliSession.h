@@ -21,6 +21,8 @@ public:
     void disconnect();
 
 private:
+    void runCommand(const std::string& verb, const std::string& rest);
+
     const CliOptions& m_options;
     std::ostream& m_out;
     TIdSSLIOHandlerSocketOpenSSL m_tlsHandler;

@@ -1,0 +1,231 @@
+#include "engine/FtpTools.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <memory>
+#include <random>
+
+#include "engine/DirListings.h"
+#include "engine/FtpFileStream.h"
+#include "ftp/IdFTP.h"
+#include "ftp/IdSSLOpenSSL.h"
+#include "platform/LocalFiles.h"
+
+namespace fs = std::filesystem;
+
+std::string AddTrailingBackslash(const std::string& localPath) {
+    return localPath.empty() || localPath.back() == '/' ? localPath : localPath + "/";
+}
+
+std::string AddTrailingSlash(const std::string& remotePath) {
+    return remotePath.empty() || remotePath.back() == '/' ? remotePath : remotePath + "/";
+}
+
+std::string ExtractRemoteDir(const std::string& remotePath) {
+    const std::size_t slash = remotePath.rfind('/');
+    return slash == std::string::npos ? std::string() : remotePath.substr(0, slash + 1);
+}
+
+std::string ExtractRemoteName(const std::string& remotePath) {
+    const std::size_t slash = remotePath.rfind('/');
+    return slash == std::string::npos ? remotePath : remotePath.substr(slash + 1);
+}
+
+std::string GetTempFolder() {
+    std::error_code error;
+    const fs::path folder = fs::temp_directory_path(error);
+    return AddTrailingBackslash(error ? std::string("/tmp") : folder.string());
+}
+
+bool IsSafeRemoteName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+void CloneConnection(TIdFTP& main, TIdFTP& clone) {
+    clone.SetPassive(main.Passive());
+    clone.SetUsername(main.Username());
+    clone.SetPassword(main.Password());
+    clone.SetReadTimeout(main.ReadTimeout());
+    clone.SetListenTimeout(main.ListenTimeout());
+    clone.SetTransferTimeout(main.TransferTimeout());
+    clone.SetAutoLogin(true);
+    // The clone speaks to the same port with the same TLS policy: on any other port, or
+    // with the password sent in clear text where the user asked for TLS, it would fail
+    // or leak.
+    clone.SetPort(main.Port());
+    if (const auto* tls = dynamic_cast<const TIdSSLIOHandlerSocketOpenSSL*>(main.IOHandler());
+        tls != nullptr && main.UseTLS() != utNoTLSSupport) {
+        auto handler = std::make_unique<TIdSSLIOHandlerSocketOpenSSL>();
+        handler->SSLOptions() = tls->SSLOptions();
+        clone.SetIOHandler(std::move(handler));
+        clone.SetUseTLS(main.UseTLS());
+        clone.SetPort(main.Port());
+        clone.SetAUTHCmd(main.AUTHCmd());
+        clone.SetDataPortProtection(main.DataPortProtection());
+        clone.OnTLSNotAvailable = main.OnTLSNotAvailable;
+    }
+    try {
+        clone.Connect(main.Host());
+        clone.IOHandler()->SetLargeStream(true);
+        clone.IOHandler()->SetRecvBufferSize(4096);
+        clone.IOHandler()->SetSendBufferSize(4096);
+        clone.ChangeDirectory(main.CurrentDirectory());
+    } catch (const std::exception&) {
+        // The caller looks at Connected() to learn whether the clone can be used.
+        try {
+            if (clone.Connected()) {
+                clone.Disconnect();
+            }
+        } catch (const std::exception&) {
+            // Already giving up on this connection.
+        }
+    }
+}
+
+namespace {
+
+// A name beside `target` that nothing else uses, for the new copy of a download.
+std::string temporaryNameFor(const std::string& target) {
+    static std::mt19937 random(std::random_device{}());
+    const fs::path path(target);
+    for (;;) {
+        const std::string candidate =
+            (path.parent_path() / ("." + path.filename().string() + ".harbrook-" +
+                                   std::to_string(random() % 1000000) + ".part"))
+                .string();
+        if (!fs::exists(candidate)) {
+            return candidate;
+        }
+    }
+}
+
+}  // namespace
+
+void DownloadRemoteFile(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath) {
+    const std::string name = ExtractRemoteName(remotePath);
+    const std::string localFile = AddTrailingBackslash(localFolder) + name;
+    const std::int64_t remoteSize = connection.FileSize(remotePath);
+    const bool exists = harbrook::GetFileSize(localFile) >= 0 && !fs::is_directory(localFile);
+    if (remoteSize > 0 && exists) {
+        // The rules keep a shorter local file when the server can restart transfers. The
+        // transfer asks for the file from its start either way, so the answer changes
+        // nothing but the REST probe the server sees.
+        const std::int64_t localSize = harbrook::GetFileSize(localFile);
+        if (localSize < remoteSize) {
+            connection.ResumeSupported();
+        }
+    }
+    if (!exists) {
+        // A new name keeps whatever arrived, also when the transfer fails.
+        tftp_filestream stream(localFile, harbrook::FileOpenMode::Create, 0, 0, remoteSize);
+        connection.Download(remotePath, stream);
+        return;
+    }
+    // An existing file is replaced only by a complete copy: it is written beside it and
+    // renamed over it at the end.
+    const std::string partial = temporaryNameFor(localFile);
+    try {
+        {
+            tftp_filestream stream(partial, harbrook::FileOpenMode::Create, 0, 0, remoteSize, localFile);
+            connection.Download(remotePath, stream);
+        }
+        fs::rename(partial, localFile);
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(partial, ignored);
+        throw;
+    }
+}
+
+void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std::string& remoteName) {
+    tftp_filestream stream(localFile, harbrook::FileOpenMode::OpenRead, 0, 0);
+    connection.Upload(stream, remoteName);
+}
+
+void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath) {
+    const std::string folder = StripTrailingSlash(remotePath);
+    const std::string target = AddTrailingBackslash(localFolder) + ExtractRemoteName(folder);
+    std::error_code error;
+    if (!fs::is_directory(target, error)) {
+        fs::create_directories(target, error);
+        if (!fs::is_directory(target)) {
+            throw harbrook::EToolError("Failed to create directory\r" + target);
+        }
+    }
+    const std::string dir = ExtractRemoteDir(remotePath);
+    if (!dir.empty()) {
+        connection.ChangeDirectory(dir);
+    }
+    TLines folders;
+    TLines files;
+    ListRemoteNames(connection, folders, files, false);
+    // Names from the server never leave the target folder: ".", "..", "a/b" and the
+    // like are skipped (also what would make the walk loop for ever).
+    for (const std::string& file : files) {
+        if (IsSafeRemoteName(file)) {
+            DownloadRemoteFile(connection, target, file);
+        }
+    }
+    for (const std::string& sub : folders) {
+        if (IsSafeRemoteName(sub)) {
+            DownloadRemoteFolder(connection, target, sub + "/");
+        }
+    }
+    connection.ChangeToParent();
+}
+
+void UploadLocalFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remoteName) {
+    TLines folders;
+    TLines files;
+    ListRemoteNames(connection, folders, files, false);
+    auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    };
+    const bool exists = std::any_of(folders.begin(), folders.end(), [&](const std::string& folder) {
+        return lower(folder) == lower(remoteName);
+    });
+    if (!exists) {
+        connection.MakeDirectory(remoteName);
+    }
+    connection.ChangeDirectory(remoteName);
+    for (const auto& entry : fs::directory_iterator(localFolder)) {
+        const std::string name = entry.path().filename().string();
+        // Hidden entries stay at home.
+        if (name.empty() || name[0] == '.') {
+            continue;
+        }
+        const std::string path = AddTrailingBackslash(localFolder) + name;
+        if (entry.is_directory()) {
+            UploadLocalFolder(connection, path, name);
+        } else {
+            UploadLocalFile(connection, path, name);
+        }
+    }
+    RemoveDirListing(connection.CurrentDirectory());
+    connection.ChangeToParent();
+}
+
+void DeleteRemoteFolder(TIdFTP& connection, const std::string& name) {
+    connection.ChangeDirectory(name);
+    TLines folders;
+    TLines files;
+    ListRemoteNames(connection, folders, files, false);
+    for (const std::string& file : files) {
+        if (IsSafeRemoteName(file)) {
+            connection.RemoveFile(file);
+        }
+    }
+    for (const std::string& sub : folders) {
+        if (IsSafeRemoteName(sub)) {
+            DeleteRemoteFolder(connection, sub);
+        }
+    }
+    connection.ChangeToParent();
+    connection.RemoveDirectory(name);
+}
