@@ -42,6 +42,7 @@ tsan: deps
 bench: build
 	@for b in $(BUILD_DIR)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
 	@bench/cli_vs_curl.sh $(BUILD_DIR)
+	@bench/mirror_vs_lftp.sh $(BUILD_DIR)
 
 clean:
 	@rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR)

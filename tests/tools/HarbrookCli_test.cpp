@@ -166,6 +166,24 @@ TEST_F(HarbrookCli, ListsParsedAndRawEntries) {
     EXPECT_EQ(raw.out.substr(0, 10), "-rw-r--r--");
 }
 
+TEST_F(HarbrookCli, RecursiveTransfersAndProgress) {
+    PyFtpdServer server;
+    TempDir local;
+    std::filesystem::create_directories(local.file("src/inner"));
+    writeRandomFile(local.file("src/inner/big.bin"), 3 << 20, 8);
+    writeFile(local.file("src/small.txt"), "small");
+    const CliRun put = runCli(login(server, {"--progress", "127.0.0.1", "put -r " + local.file("src")}));
+    EXPECT_EQ(put.exitCode, 0) << put.err;
+    EXPECT_EQ(readFile(server.root() + "/src/small.txt"), "small");
+    const CliRun get = runCli(login(server, {"127.0.0.1", "get -r /src " + local.file("copy")}));
+    EXPECT_EQ(get.exitCode, 0) << get.err;
+    EXPECT_EQ(sha256OfFile(local.file("copy/src/inner/big.bin")), sha256OfFile(local.file("src/inner/big.bin")));
+    const CliRun remove = runCli(login(server, {"127.0.0.1", "rm -r src", "pwd"}));
+    EXPECT_EQ(remove.exitCode, 0) << remove.err;
+    EXPECT_EQ(remove.out, "/\n");
+    EXPECT_FALSE(std::filesystem::exists(server.root() + "/src"));
+}
+
 TEST(HarbrookCliUsage, PrintsUsageWithoutArguments) {
     const CliRun run = runCli({});
     EXPECT_EQ(run.exitCode, 0);
