@@ -1,0 +1,92 @@
+#include "widgets/LumoEdit.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+
+namespace {
+
+QString checked(TLumo_edit& edit, const QString& text) {
+    edit.setText(text);
+    edit.CheckValue();
+    return edit.text();
+}
+
+void type(TLumo_edit& edit, const QString& text) {
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(&edit, &press);
+    }
+}
+
+TEST(LumoEdit, IntegerMode) {
+    TLumo_edit edit;
+    edit.SetEditMode(mNumEdit);
+    EXPECT_EQ(checked(edit, "12a34"), "12");
+    EXPECT_EQ(checked(edit, ""), "0");
+    EXPECT_EQ(checked(edit, "1-2"), "1-2") << "not read without a range";
+    edit.ValueRange = true;
+    edit.SetValueMin(1);
+    EXPECT_EQ(edit.ValueMin(), 0) << "a lower limit above the upper one is refused";
+    edit.SetValueMax(65535);
+    edit.SetValueMin(1);
+    EXPECT_EQ(checked(edit, "70000"), "65535");
+    EXPECT_EQ(checked(edit, "0"), "1");
+    EXPECT_EQ(checked(edit, "1-2"), "0");
+    edit.setText("8080");
+    EXPECT_EQ(edit.ValueAsInteger(), 8080);
+    edit.setText("");
+    type(edit, "4x2");
+    EXPECT_EQ(edit.text(), "42") << "the filter drops x";
+}
+
+TEST(LumoEdit, RangeLimitsAreSetInOrder) {
+    TLumo_edit edit;
+    edit.SetValueMin(10);
+    EXPECT_EQ(edit.ValueMin(), 0);
+    edit.SetValueMax(100);
+    edit.SetValueMin(10);
+    EXPECT_EQ(edit.ValueMin(), 10);
+    EXPECT_EQ(edit.ValueMax(), 100);
+    edit.SetValueMax(5);
+    EXPECT_EQ(edit.ValueMax(), 100) << "an upper limit below the lower one is refused";
+}
+
+TEST(LumoEdit, RealMode) {
+    TLumo_edit edit;
+    edit.SetEditMode(mFloatEdit);
+    EXPECT_EQ(checked(edit, "3.14159"), "3.14");
+    EXPECT_EQ(checked(edit, "."), "0.00");
+    EXPECT_EQ(checked(edit, "1.2.3"), "0.00");
+    edit.SetDecimals(0);
+    EXPECT_EQ(checked(edit, "1.5"), "1.5");
+    edit.setText("2.5");
+    EXPECT_EQ(edit.ValueAsInteger(), 2) << "halves to even";
+    edit.setText("3.5");
+    EXPECT_EQ(edit.ValueAsInteger(), 4);
+}
+
+TEST(LumoEdit, HexAndTextModes) {
+    TLumo_edit hex;
+    hex.SetEditMode(mHexEdit);
+    hex.setText("");
+    type(hex, "1Fg");
+    EXPECT_EQ(hex.text(), "1F");
+    EXPECT_EQ(checked(hex, "1F"), "1F");
+    EXPECT_EQ(hex.ValueAsInteger(), 31);
+
+    TLumo_edit text;
+    EXPECT_EQ(text.EditMode(), mTextEdit);
+    EXPECT_EQ(checked(text, "12a34"), "12a34");
+    type(text, "!");
+    EXPECT_EQ(text.text(), "12a34!");
+    text.setText("21");
+    EXPECT_EQ(text.ValueAsInteger(), 21);
+    text.setText("abc");
+    EXPECT_EQ(text.ValueAsInteger(), 0);
+    EXPECT_EQ(text.Version(), "r1.11");
+    EXPECT_EQ(text.size(), QSize(80, 22));
+}
+
+}  // namespace

@@ -1,0 +1,254 @@
+#include "widgets/LumoListbox.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QHeaderView>
+#include <QStandardItemModel>
+
+namespace {
+
+struct Drawn {
+    int x;
+    QString text;
+    std::optional<QRect> clip;
+};
+
+std::vector<Drawn> textsOf(const LumoRecordingCanvas& canvas) {
+    std::vector<Drawn> texts;
+    for (const auto& text : canvas.texts) {
+        texts.push_back({text.x, text.text, text.clip});
+    }
+    return texts;
+}
+
+TEST(LumoListbox, ColumnsAreClippedAndIndented) {
+    TLumo_listbox list;
+    list.AddRow("a||b||c");
+    list.SetColumns(2);
+    list.SetColumnWidth(0, 100);
+    list.SetColumnWidth(1, 50);
+    LumoRecordingCanvas canvas;
+    list.DrawItem(canvas, 0, QRect(0, 0, 300, 16), false);
+    const auto texts = textsOf(canvas);
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0].x, 1);
+    EXPECT_EQ(texts[0].clip, QRect(0, 0, 100, 16));
+    EXPECT_EQ(texts[1].x, 101);
+    EXPECT_EQ(texts[1].clip, QRect(100, 0, 50, 16));
+    EXPECT_EQ(texts[2].x, 150);
+    EXPECT_EQ(texts[2].text, "c");
+    EXPECT_FALSE(texts[2].clip.has_value());
+}
+
+TEST(LumoListbox, WithoutColumnsDefaultSteps) {
+    TLumo_listbox list;
+    list.AddRow("a||b||c");
+    list.AddRow("no separator here");
+    LumoRecordingCanvas canvas;
+    list.DrawItem(canvas, 0, QRect(0, 0, 300, 16), false);
+    list.DrawItem(canvas, 1, QRect(0, 16, 300, 16), false);
+    const auto texts = textsOf(canvas);
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[0].x, 0);
+    EXPECT_EQ(texts[1].x, 92);
+    EXPECT_EQ(texts[2].x, 184);
+    for (const auto& text : texts) {
+        EXPECT_FALSE(text.clip.has_value());
+    }
+    EXPECT_EQ(texts[3].text, "no separator here");
+    EXPECT_EQ(texts[3].x, 0);
+}
+
+TEST(LumoListbox, ColumnText) {
+    TLumo_listbox list;
+    for (const char* row : {"name||12 kB||date||", "a||||b||", "||x||", "abc"}) {
+        list.AddRow(row);
+    }
+    EXPECT_EQ(list.GetColumnText(0, 0), "name");
+    EXPECT_EQ(list.GetColumnText(0, 1), "12 kB");
+    EXPECT_EQ(list.GetColumnText(0, 2), "date");
+    EXPECT_EQ(list.GetColumnText(0, 5), "date");
+    EXPECT_EQ(list.GetColumnText(1, 0), "a");
+    EXPECT_EQ(list.GetColumnText(1, 1), "");
+    EXPECT_EQ(list.GetColumnText(1, 2), "b");
+    EXPECT_EQ(list.GetColumnText(2, 0), "");
+    EXPECT_EQ(list.GetColumnText(2, 1), "x");
+    EXPECT_EQ(list.GetColumnText(3, 0), "");
+    EXPECT_EQ(list.GetColumnText(3, 4), "");
+    EXPECT_EQ(list.GetColumnText(-1, 0), "");
+    EXPECT_EQ(list.GetColumnText(list.count(), 0), "");
+    list.SetColumnSeparator("");
+    EXPECT_EQ(list.GetColumnText(0, 0), "") << "an empty separator closes nothing";
+}
+
+TEST(LumoListbox, ProgressBars) {
+    TLumo_listbox list;
+    list.SetLineColoring(false);
+    for (int i = 0; i < 4; ++i) {
+        list.AddRow("row||");
+    }
+    list.SetProgressExists(true);
+    list.SetProgress(0, 50);
+    list.SetProgress(1, 0);
+    list.SetProgress(2, -1);
+    const QColor lime = lumoColor(0x00FF00);
+    auto bars = [&](int index) {
+        LumoRecordingCanvas canvas;
+        list.DrawItem(canvas, index, QRect(0, 32, 200, 16), false);
+        std::vector<QRect> found;
+        for (const auto& fill : canvas.fills) {
+            if (fill.color == lime) {
+                found.push_back(fill.rect);
+            }
+        }
+        return found;
+    };
+    EXPECT_EQ(bars(0), std::vector<QRect>{QRect(0, 32, 99, 15)});
+    EXPECT_TRUE(bars(1).empty()) << "0 draws nothing";
+    EXPECT_TRUE(bars(2).empty()) << "cleared";
+    EXPECT_TRUE(bars(3).empty()) << "no entry";
+    EXPECT_EQ(list.GetProgress(0), 50.0);
+    EXPECT_EQ(list.GetProgress(3), -1.0);
+    EXPECT_EQ(list.GetProgress(99), -1.0);
+}
+
+TEST(LumoListbox, DisabledRowsEvenWhenSelected) {
+    TLumo_listbox list;
+    TLumoFont disabled;
+    disabled.Font = QFont("Sans", 7);
+    disabled.Color = Qt::gray;
+    list.SetFontDisabled(disabled);
+    list.AddRow("<!--x||y||");
+    LumoRecordingCanvas canvas;
+    list.DrawItem(canvas, 0, QRect(0, 0, 300, 16), true);
+    ASSERT_GE(canvas.texts.size(), 2u);
+    EXPECT_EQ(canvas.texts[0].text, "x");
+    EXPECT_EQ(canvas.texts[1].text, "y");
+    EXPECT_EQ(canvas.texts[0].color, QColor(Qt::gray));
+    EXPECT_EQ(canvas.texts[0].font, disabled.Font);
+    EXPECT_EQ(canvas.fills[1].color, lumoColor(0x00FFFF)) << "on the selected background";
+    list.SetDisableString("");
+    LumoRecordingCanvas plain;
+    list.DrawItem(plain, 0, QRect(0, 0, 300, 16), false);
+    EXPECT_EQ(plain.texts[0].text, "<!--x") << "no marker, no disabled row";
+}
+
+TEST(LumoListbox, HoverKeepsRowColoursAndFontColour) {
+    TLumo_listbox list;
+    TLumoFont hover;
+    hover.Font = QFont("Serif", 14);
+    hover.Color = Qt::red;
+    list.SetFontMouseOver(hover);
+    list.MouseIsOver = true;
+    list.MouseOverColor = 0x0000FF;
+    list.AddRow("a");
+    list.AddRow("b");
+    LumoRecordingCanvas canvas;
+    list.DrawItem(canvas, 1, QRect(0, 16, 100, 16), false);
+    ASSERT_EQ(canvas.fills.size(), 2u);
+    EXPECT_EQ(canvas.fills[0].color, lumoColor(0x0000FF));
+    EXPECT_EQ(canvas.fills[1].color, lumoColor(0xCCCCCC)) << "odd rows cover the hover colour";
+    EXPECT_EQ(canvas.texts[0].font, hover.Font);
+    EXPECT_EQ(canvas.texts[0].color, list.Font().Color);
+}
+
+TEST(LumoListbox, ColumnCountAndWidths) {
+    TLumo_listbox list;
+    list.SetColumns(-3);
+    EXPECT_EQ(list.Columns(), 0);
+    list.SetColumns(3);
+    list.SetColumnWidth(0, 10);
+    list.SetColumnWidth(1, 20);
+    list.SetColumnWidth(2, 30);
+    list.SetColumns(5);
+    EXPECT_EQ(list.ColumnWidth(0), 10);
+    EXPECT_EQ(list.ColumnWidth(2), 30);
+    EXPECT_EQ(list.ColumnWidth(3), 92);
+    EXPECT_EQ(list.ColumnWidth(4), 92);
+    const int before = list.RepaintRequests();
+    list.SetColumnWidth(-1, 7);
+    list.SetColumnWidth(5, 7);
+    EXPECT_EQ(list.RepaintRequests(), before) << "out of range changes nothing";
+    list.SetLineColorOdd(0xCCCCCC);
+    EXPECT_EQ(list.RepaintRequests(), before) << "an unchanged value does not repaint";
+
+    QStandardItemModel model(1, 2);
+    QHeaderView header(Qt::Horizontal);
+    header.setModel(&model);
+    header.resizeSection(0, 140);
+    header.resizeSection(1, 60);
+    list.SetColumnsFromHeader(header);
+    EXPECT_EQ(list.Columns(), 2);
+    EXPECT_EQ(list.ColumnWidth(0), 140);
+    EXPECT_EQ(list.ColumnWidth(1), 60);
+}
+
+TEST(LumoListbox, BackgroundPictureKeepsToTheClientArea) {
+    TLumo_listbox list;
+    list.AddRow("a");
+    list.AddRow("b");
+    QImage picture(50, 20, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    list.SetPicture(picture);
+    LumoRecordingCanvas first;
+    list.DrawItem(first, 0, QRect(0, 0, 300, 16), false);
+    ASSERT_EQ(first.stretches.size(), 1u);
+    EXPECT_EQ(first.stretches[0].target, QRect(0, 0, 50, 16));
+    EXPECT_EQ(first.stretches[0].source, QRect(0, 0, 50, 16));
+    LumoRecordingCanvas second;
+    list.DrawItem(second, 1, QRect(0, 16, 300, 16), false);
+    ASSERT_EQ(second.stretches.size(), 1u);
+    EXPECT_EQ(second.stretches[0].target, QRect(0, 16, 50, 4));
+    EXPECT_EQ(second.stretches[0].source, QRect(0, 16, 50, 4));
+    LumoRecordingCanvas outside;
+    list.DrawItem(outside, 1, QRect(0, 40, 300, 16), false);
+    EXPECT_TRUE(outside.stretches.empty());
+}
+
+TEST(LumoListbox, SynchronizedSelectionAndBadIndexes) {
+    TLumo_listbox files;
+    TLumo_listbox mirror;
+    files.SynchronizedList = &mirror;
+    for (int i = 0; i < 5; ++i) {
+        files.AddRow(QString("row %1||").arg(i));
+        mirror.AddRow(QString("mirror %1||").arg(i));
+    }
+    files.resize(200, 80);
+    files.show();
+    files.SetItemIndex(3);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(files.viewport(), &press);
+    EXPECT_EQ(mirror.ItemIndex(), files.ItemIndex());
+    LumoRecordingCanvas canvas;
+    files.DrawItem(canvas, -1, QRect(0, 0, 10, 10), false);
+    files.DrawItem(canvas, 99, QRect(0, 0, 10, 10), false);
+    EXPECT_TRUE(canvas.fills.empty());
+}
+
+TEST(LumoListbox, HundredThousandRows) {
+    TLumo_listbox list;
+    list.resize(400, 300);
+    list.show();
+    QElapsedTimer timer;
+    timer.start();
+    list.setUpdatesEnabled(false);
+    for (int i = 0; i < 100000; ++i) {
+        list.AddRow(QString("file %1.bin||%2 KB||2026-12-08 10:00||").arg(i).arg(i % 1000));
+    }
+    list.setUpdatesEnabled(true);
+    const qint64 fill = timer.elapsed();
+    list.SetTopIndex(99990);
+    list.SetItemIndex(50000);
+    QApplication::processEvents();
+    const qint64 total = timer.elapsed();
+    std::printf("[ figures  ] 100,000 rows: fill %lld ms, fill + scroll + paint %lld ms\n",
+                static_cast<long long>(fill), static_cast<long long>(total));
+    EXPECT_EQ(list.count(), 100000);
+    EXPECT_EQ(list.GetColumnText(99999, 0), "file 99999.bin");
+}
+
+}  // namespace

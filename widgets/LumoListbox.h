@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QFont>
+#include <QHeaderView>
+#include <QImage>
+#include <QListWidget>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "widgets/LumoCanvas.h"
+
+// A font together with its colour, as the kit's font properties carry both.
+struct TLumoFont {
+    QFont Font;
+    QColor Color = Qt::black;
+    bool operator==(const TLumoFont& other) const { return Font == other.Font && Color == other.Color; }
+};
+
+// An owner-drawn list whose rows are columns joined by a separator ("||"), drawn side
+// by side at widths a header supplies, with row colours, a selection look, disabled rows,
+// progress bars, a background picture and a hover look for the whole list.
+class TLumo_listbox : public QListWidget {
+public:
+    explicit TLumo_listbox(QWidget* parent = nullptr);
+
+    std::string Version() const { return "r1.18"; }
+    void SetVersion(const std::string&) {}
+    int VisibleLinesCount() const { return m_visibleLines; }
+
+    unsigned LineColorSelected() const { return m_lineColorSelected; }
+    void SetLineColorSelected(unsigned color) { assign(m_lineColorSelected, color); }
+    bool LineColoring() const { return m_lineColoring; }
+    void SetLineColoring(bool on) { assign(m_lineColoring, on); }
+    unsigned LineColorOdd() const { return m_lineColorOdd; }
+    void SetLineColorOdd(unsigned color) { assign(m_lineColorOdd, color); }
+    unsigned LineColorEven() const { return m_lineColorEven; }
+    void SetLineColorEven(unsigned color) { assign(m_lineColorEven, color); }
+    bool MouseIsOver = false;
+    unsigned MouseOverColor = 0xFFFFFF;
+    const TLumoFont& Font() const { return m_font; }
+    void SetFont(const TLumoFont& font) { assign(m_font, font); }
+    const TLumoFont& FontMouseOver() const { return m_fontMouseOver; }
+    void SetFontMouseOver(const TLumoFont& font) { assign(m_fontMouseOver, font); }
+    const TLumoFont& FontSelected() const { return m_fontSelected; }
+    void SetFontSelected(const TLumoFont& font) { assign(m_fontSelected, font); }
+    const TLumoFont& FontDisabled() const { return m_fontDisabled; }
+    void SetFontDisabled(const TLumoFont& font) { assign(m_fontDisabled, font); }
+    const QString& DisableString() const { return m_disableString; }
+    void SetDisableString(const QString& marker) { assign(m_disableString, marker); }
+    const QImage& Picture() const { return m_picture; }
+    void SetPicture(const QImage& picture);
+    bool ProgressExists() const { return m_progressExists; }
+    void SetProgressExists(bool on) { assign(m_progressExists, on); }
+    unsigned ProgressColor() const { return m_progressColor; }
+    void SetProgressColor(unsigned color) { assign(m_progressColor, color); }
+    const QString& ColumnSeparator() const { return m_separator; }
+    void SetColumnSeparator(const QString& separator) { assign(m_separator, separator); }
+    int ColumnDefaultWidth() const { return m_columnDefaultWidth; }
+    void SetColumnDefaultWidth(int width) { assign(m_columnDefaultWidth, width); }
+    TLumo_listbox* SynchronizedList = nullptr;
+
+    int Columns() const { return static_cast<int>(m_widths.size()); }
+    void SetColumns(int count);
+    int ColumnWidth(int column) const;
+    void SetColumnWidth(int column, int width);
+    void SetColumnsFromHeader(const QHeaderView& header);
+
+    // Column `column` of row `index`: only pieces a separator closes; empty otherwise.
+    QString GetColumnText(int index, int column) const;
+    // The row's progress percentage, or -1.0.
+    double GetProgress(int index) const;
+    // Sets (or with a negative value clears) the row's progress and repaints.
+    void SetProgress(int index, double percent);
+
+    int ItemHeight() const { return m_itemHeight; }
+    void SetItemHeight(int height);
+    void AddRow(const QString& text) { addItem(text); }
+    int ItemIndex() const { return currentRow(); }
+    void SetItemIndex(int index) { setCurrentRow(index); }
+    int TopIndex() const;
+    void SetTopIndex(int index);
+
+    // Draws one row as the list does; public so tests can record it.
+    void DrawItem(ILumoCanvas& canvas, int index, const QRect& rect, bool selected);
+    // How often the list asked to be repainted (property changes, hover, clicks).
+    int RepaintRequests() const { return m_repaints; }
+
+    std::function<void(TLumo_listbox& sender)> OnMouseEnter;
+    std::function<void(TLumo_listbox& sender)> OnMouseLeave;
+
+protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    template <typename T>
+    void assign(T& field, const T& value) {
+        if (!(field == value)) {
+            field = value;
+            repaintAll();
+        }
+    }
+    void repaintAll();
+
+    int m_visibleLines = 0;
+    unsigned m_lineColorSelected = 0x00FFFF;
+    bool m_lineColoring = true;
+    unsigned m_lineColorOdd = 0xCCCCCC;
+    unsigned m_lineColorEven = 0xFFFFFF;
+    TLumoFont m_font;
+    TLumoFont m_fontMouseOver;
+    TLumoFont m_fontSelected;
+    TLumoFont m_fontDisabled;
+    QString m_disableString = QStringLiteral("<!--");
+    QImage m_picture;
+    bool m_progressExists = false;
+    unsigned m_progressColor = 0x00FF00;
+    QString m_separator = QStringLiteral("||");
+    int m_columnDefaultWidth = 92;
+    std::vector<int> m_widths;
+    std::map<int, double> m_progress;
+    int m_itemHeight = 16;
+    int m_repaints = 0;
+};
+
+// Rounds halves to even, as the kit's arithmetic does.
+int lumoRound(double value);
