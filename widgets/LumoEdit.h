@@ -18,6 +18,8 @@ public:
     void SetEditMode(tlumoeditmode mode);
     int Decimals() const { return m_decimals; }
     void SetDecimals(int decimals);
+    Qt::Alignment Alignment() const { return alignment(); }
+    void SetAlignment(Qt::Alignment alignment) { setAlignment(alignment); }
     bool Wordwrap() const { return m_wordwrap; }
     void SetWordwrap(bool wrap) { m_wordwrap = wrap; }
     // FIXME: a line edit has one line; Multiline is kept for callers but draws as one line.

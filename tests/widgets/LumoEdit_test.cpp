@@ -89,4 +89,46 @@ TEST(LumoEdit, HexAndTextModes) {
     EXPECT_EQ(text.size(), QSize(80, 22));
 }
 
+TEST(LumoEdit, LookFollowsFocusAndPointer) {
+    QWidget window;
+    auto* edit = new TLumo_edit(&window);
+    auto* other = new TLumo_edit(&window);
+    edit->FontEditing = QFont("Serif", 15);
+    edit->FontMouseOver = QFont("Sans", 9);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    other->setFocus();
+    QApplication::processEvents();
+    auto enter = [&] {
+        QEnterEvent event(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QApplication::sendEvent(edit, &event);
+    };
+    auto leave = [&] {
+        QEvent event(QEvent::Leave);
+        QApplication::sendEvent(edit, &event);
+    };
+    enter();
+    EXPECT_EQ(edit->Color(), 0xB7FFFFu) << "pointer over the unfocused field";
+    EXPECT_EQ(edit->font(), edit->FontMouseOver);
+    leave();
+    EXPECT_EQ(edit->Color(), 0xFFFFFFu);
+    EXPECT_EQ(edit->font(), edit->NormalFont);
+    edit->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(edit->hasFocus());
+    EXPECT_EQ(edit->Color(), 0xCAFFCAu);
+    EXPECT_EQ(edit->font(), edit->FontEditing);
+    enter();
+    EXPECT_EQ(edit->Color(), 0xCAFFCAu);
+    EXPECT_EQ(edit->font(), edit->NormalFont) << "focused and hovered: normal font";
+    leave();
+    EXPECT_EQ(edit->font(), edit->FontEditing);
+    edit->SetEditMode(mNumEdit);
+    edit->setText("");
+    other->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(edit->Color(), 0xFFFFFFu);
+    EXPECT_EQ(edit->text(), "0") << "checked when the focus leaves";
+}
+
 }  // namespace
