@@ -247,6 +247,9 @@ private:
                  bool emptyOn450);
     void send(const std::string& command, harbrook::TStream& source, bool fromStart);
     void finishTransfer(bool failing);
+    // Called from a catch block of a transfer: finishes and rethrows, unless Abort caused
+    // the failure.
+    void rethrowUnlessAborted();
     void closeDataChannel(bool abandon);
     void sendTransferTypeCommand(TIdFTPTransferType type);
 

@@ -238,6 +238,21 @@ void TIdFTP::finishTransfer(bool failing) {
     backToIdle();
 }
 
+void TIdFTP::rethrowUnlessAborted() {
+    bool aborted;
+    {
+        std::lock_guard lock(m_transferLock);
+        aborted = m_abortFlag;
+    }
+    if (!aborted) {
+        // Also the stream's own errors (a full disk, transfers disabled): the data
+        // connection is closed and the server's answers read before they pass on.
+        finishTransfer(true);
+        throw;
+    }
+    // Abort cut the data connection on purpose; the finishing replies tell the rest.
+}
+
 void TIdFTP::receive(const std::string& command, TStream& destination, bool resume,
                      bool emptyOn450) {
     beginTransfer();
@@ -274,18 +289,7 @@ void TIdFTP::receive(const std::string& command, TStream& destination, bool resu
             }
         }
     } catch (...) {
-        // Also the stream's own errors (a full disk, transfers disabled): the data
-        // connection is closed and the server's answers read before they pass on.
-        bool aborted;
-        {
-            std::lock_guard lock(m_transferLock);
-            aborted = m_abortFlag;
-        }
-        if (!aborted) {
-            finishTransfer(true);
-            throw;
-        }
-        // Abort cut the data connection on purpose; the finishing replies tell the rest.
+        rethrowUnlessAborted();
     }
     finishTransfer(false);
 }
@@ -329,15 +333,7 @@ void TIdFTP::send(const std::string& command, TStream& source, bool fromStart) {
         // The server closing the data connection is not an error of the upload itself;
         // its completion reply says how the upload went.
     } catch (...) {
-        bool aborted;
-        {
-            std::lock_guard lock(m_transferLock);
-            aborted = m_abortFlag;
-        }
-        if (!aborted) {
-            finishTransfer(true);
-            throw;
-        }
+        rethrowUnlessAborted();
     }
     finishTransfer(false);
 }
