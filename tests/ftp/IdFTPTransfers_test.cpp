@@ -358,6 +358,24 @@ TEST(IdFTPTransfers, ClearingTheCommandChannelWithCcc) {
     EXPECT_TRUE(s.server.failures().empty());
 }
 
+TEST(IdFTPTransfers, PretAnnouncesTheTransferWhenOffered) {
+    FtpScript script = FtpScript()
+                           .reply("220 ready")
+                           .on("USER u", "230 In")
+                           .on("FEAT", "211-Features:\r\n PRET\r\n211 End")
+                           .on("SYST", "215 UNIX")
+                           .on("TYPE I", "200 ok")
+                           .on("PRET RETR f", "200 ready for RETR");
+    script.passive("PASV", kPasv).acceptData().on("RETR f", "150 ok").sendData("p").closeData().reply("226 ok");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.Connect();
+    TMemoryStream stream;
+    s.ftp.Download("f", stream);
+    EXPECT_EQ(stream.Bytes(), "p");
+    EXPECT_TRUE(s.server.failures().empty());
+}
+
 TEST(IdFTPTransfers, ExternalAddressIsAnnounced) {
     FtpScript script = loggedIn();
     script.expectPrefix("PORT 192,0,2,7,").reply("500 Illegal PORT command");
