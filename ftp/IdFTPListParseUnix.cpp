@@ -408,6 +408,10 @@ void registerBuiltInListParsers(TIdFTPListParserRegistry& registry) {
     registry.RegisterParser(4, std::make_unique<TIdFTPLPWindowsNT>());
     registry.RegisterParser(18, std::make_unique<TIdFTPLPUnix>());
     registry.RegisterParser(19, std::make_unique<TIdFTPLPUnitree>());
+    registry.RegisterParser(30, std::make_unique<TIdFTPLPOS2>());
+    registry.RegisterParser(33, std::make_unique<TIdFTPLPNovellNetware>());
+    registry.RegisterParser(45, std::make_unique<TIdFTPLPHellSoft>());
+    registry.RegisterParser(46, std::make_unique<TIdFTPLPEPLF>());
 }
 
 }  // namespace harbrook

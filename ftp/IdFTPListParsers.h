@@ -72,3 +72,44 @@ bool isDirectoryHeader(const std::string& line);
 }  // namespace listing
 
 }  // namespace harbrook
+
+// Easily Parsed LIST Format: "+facts<TAB>name".
+class TIdFTPLPEPLF : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "EPLF"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// OS/2 FTP servers: size, attributes, mm-dd-yy, hh:mm, name.
+class TIdFTPLPOS2 : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "OS/2"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// Novell Netware: "d [RWCEAFMS] owner size Mon DD HH:MM name" (eight rights letters).
+class TIdFTPLPNovellNetware : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "Novell Netware"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    // How many rights letters the bracketed field holds.
+    virtual std::size_t RightsLength() const { return 8; }
+};
+
+// Hellsoft's Netware server: "d[RWCEMFA] owner size Mon DD HH:MM name" (seven letters).
+class TIdFTPLPHellSoft : public TIdFTPLPNovellNetware {
+public:
+    std::string Identifier() const override { return "Hellsoft"; }
+
+protected:
+    std::size_t RightsLength() const override { return 7; }
+};
