@@ -407,9 +407,14 @@ void registerBuiltInListParsers(TIdFTPListParserRegistry& registry) {
     registry.RegisterParser(2, std::make_unique<TIdFTPLPMList>());
     registry.RegisterParser(4, std::make_unique<TIdFTPLPWindowsNT>());
     registry.RegisterParser(18, std::make_unique<TIdFTPLPUnix>());
+    registry.RegisterParser(7, std::make_unique<TIdFTPLPVxWorks>());
     registry.RegisterParser(19, std::make_unique<TIdFTPLPUnitree>());
+    registry.RegisterParser(20, std::make_unique<TIdFTPLPTandemGuardian>());
     registry.RegisterParser(30, std::make_unique<TIdFTPLPOS2>());
     registry.RegisterParser(33, std::make_unique<TIdFTPLPNovellNetware>());
+    registry.RegisterParser(37, std::make_unique<TIdFTPLPMicrowareOS9>());
+    registry.RegisterParser(40, std::make_unique<TIdFTPLPMVSJESInterface1>());
+    registry.RegisterParser(41, std::make_unique<TIdFTPLPMVSJESInterface2>());
     registry.RegisterParser(45, std::make_unique<TIdFTPLPHellSoft>());
     registry.RegisterParser(46, std::make_unique<TIdFTPLPEPLF>());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 #include "ftp/IdFTPListParseBase.h"
 
 // Names only (NLST): every line is a name.
@@ -112,4 +114,63 @@ public:
 
 protected:
     std::size_t RightsLength() const override { return 7; }
+};
+
+namespace harbrook::listing {
+// Whether the line holds every one of the words (letters without case).
+bool hasAllWords(const std::string& line, std::initializer_list<const char*> wanted);
+}  // namespace harbrook::listing
+
+// Wind River VxWorks: "  size   date   time   name" header, "<DIR>" after directory names.
+class TIdFTPLPVxWorks : public TIdFTPListBaseHeaderFooter {
+public:
+    std::string Identifier() const override { return "Wind River VxWorks"; }
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    bool IsHeader(const std::string& line) const override;
+    bool IsFooter(const std::string&) const override { return false; }
+};
+
+// Tandem NonStop Guardian: File, Code, EOF, Last Modification, Owner, RWEP columns.
+class TIdFTPLPTandemGuardian : public TIdFTPListBaseHeaderFooter {
+public:
+    std::string Identifier() const override { return "Tandem NonStop Guardian"; }
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    bool IsHeader(const std::string& line) const override;
+    bool IsFooter(const std::string&) const override { return false; }
+};
+
+// MicroWare OS-9: "Directory of ..." and a column header, then owner, date, attributes,
+// sector, byte count and name.
+class TIdFTPLPMicrowareOS9 : public TIdFTPListBaseHeaderFooter {
+public:
+    std::string Identifier() const override { return "MicroWare OS-9"; }
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    bool IsHeader(const std::string& line) const override;
+    bool IsFooter(const std::string&) const override { return false; }
+};
+
+// MVS JES queue, form 1: "IBMUSER1  JOB01906  OUTPUT    3 Spool Files" (no header).
+class TIdFTPLPMVSJESInterface1 : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "MVS:  JES Queue Interface 1"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// MVS JES queue, form 2: the header "JOBNAME  JOBID    OWNER    STATUS CLASS".
+class TIdFTPLPMVSJESInterface2 : public TIdFTPListBaseHeaderFooter {
+public:
+    std::string Identifier() const override { return "MVS:  JES Queue Interface 2"; }
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    bool IsHeader(const std::string& line) const override;
+    bool IsFooter(const std::string&) const override { return false; }
 };
