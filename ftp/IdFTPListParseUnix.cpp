@@ -413,10 +413,13 @@ void registerBuiltInListParsers(TIdFTPListParserRegistry& registry) {
     registry.RegisterParser(30, std::make_unique<TIdFTPLPOS2>());
     registry.RegisterParser(33, std::make_unique<TIdFTPLPNovellNetware>());
     registry.RegisterParser(37, std::make_unique<TIdFTPLPMicrowareOS9>());
+    registry.RegisterParser(38, std::make_unique<TIdFTPLPMVS>());
+    registry.RegisterParser(39, std::make_unique<TIdFTPLPMVSPartitionedDataSet>());
     registry.RegisterParser(40, std::make_unique<TIdFTPLPMVSJESInterface1>());
     registry.RegisterParser(41, std::make_unique<TIdFTPLPMVSJESInterface2>());
     registry.RegisterParser(45, std::make_unique<TIdFTPLPHellSoft>());
     registry.RegisterParser(46, std::make_unique<TIdFTPLPEPLF>());
+    registry.RegisterParser(52, std::make_unique<TIdFTPLPAS400>());
 }
 
 }  // namespace harbrook

@@ -174,3 +174,35 @@ protected:
     bool IsHeader(const std::string& line) const override;
     bool IsFooter(const std::string&) const override { return false; }
 };
+
+// IBM MVS data sets: Volume, Unit, Referred, Ext, Used, Recfm, Lrecl, BlkSz, Dsorg, Dsname.
+class TIdFTPLPMVS : public TIdFTPListBaseHeaderFooter {
+public:
+    std::string Identifier() const override { return "MVS"; }
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    bool IsHeader(const std::string& line) const override;
+    bool IsFooter(const std::string&) const override { return false; }
+};
+
+// Members of an MVS partitioned data set: ISPF statistics or a load library (TTR).
+class TIdFTPLPMVSPartitionedDataSet : public TIdFTPListBaseHeaderFooter {
+public:
+    std::string Identifier() const override { return "MVS:  Partitioned Data Set"; }
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    bool IsHeader(const std::string& line) const override;
+    bool IsFooter(const std::string&) const override { return false; }
+};
+
+// IBM AS/400: owner, size, date, time, object type, name.
+class TIdFTPLPAS400 : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "AS400"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
