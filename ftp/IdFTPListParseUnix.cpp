@@ -408,8 +408,12 @@ void registerBuiltInListParsers(TIdFTPListParserRegistry& registry) {
     registry.RegisterParser(4, std::make_unique<TIdFTPLPWindowsNT>());
     registry.RegisterParser(18, std::make_unique<TIdFTPLPUnix>());
     registry.RegisterParser(7, std::make_unique<TIdFTPLPVxWorks>());
+    registry.RegisterParser(17, std::make_unique<TIdFTPLPVMCMS>());
     registry.RegisterParser(19, std::make_unique<TIdFTPLPUnitree>());
     registry.RegisterParser(20, std::make_unique<TIdFTPLPTandemGuardian>());
+    registry.RegisterParser(23, std::make_unique<TIdFTPLPSuperTCP>());
+    registry.RegisterParser(24, std::make_unique<TIdFTPLPStratusVOS>());
+    registry.RegisterParser(25, std::make_unique<TIdFTPLPSterCommEntUx>());
     registry.RegisterParser(30, std::make_unique<TIdFTPLPOS2>());
     registry.RegisterParser(33, std::make_unique<TIdFTPLPNovellNetware>());
     registry.RegisterParser(37, std::make_unique<TIdFTPLPMicrowareOS9>());
@@ -417,6 +421,7 @@ void registerBuiltInListParsers(TIdFTPListParserRegistry& registry) {
     registry.RegisterParser(39, std::make_unique<TIdFTPLPMVSPartitionedDataSet>());
     registry.RegisterParser(40, std::make_unique<TIdFTPLPMVSJESInterface1>());
     registry.RegisterParser(41, std::make_unique<TIdFTPLPMVSJESInterface2>());
+    registry.RegisterParser(43, std::make_unique<TIdFTPLPMPiXWithPOSIX>());
     registry.RegisterParser(45, std::make_unique<TIdFTPLPHellSoft>());
     registry.RegisterParser(46, std::make_unique<TIdFTPLPEPLF>());
     registry.RegisterParser(52, std::make_unique<TIdFTPLPAS400>());

@@ -206,3 +206,53 @@ public:
                       bool detailed) const override;
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 };
+
+// IBM VM/CMS minidisks: file name, file type (or DIR), format, record length, records,
+// blocks, date, time, label.
+class TIdFTPLPVMCMS : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "VM/CMS"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// SuperTCP: DOS short name, <DIR> or size, date, time.
+class TIdFTPLPSuperTCP : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "SuperTCP"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// Stratus VOS: "Files:", "Dirs:" and "Links:" sections.
+class TIdFTPLPStratusVOS : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "Stratus VOS"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// CONNECT:Enterprise for UNIX mailboxes: flags, protocol letter, mailbox, batch, size,
+// date, name.
+class TIdFTPLPSterCommEntUx : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "CONNECT:Enterprise for UNIX"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// HP MPE/iX with POSIX names: PATH= and CODE/LOGICAL RECORD/SPACE/FILENAME headers.
+class TIdFTPLPMPiXWithPOSIX : public TIdFTPListBaseHeaderFooter {
+public:
+    std::string Identifier() const override { return "MPE/iX:  With POSIX Names"; }
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    bool IsHeader(const std::string& line) const override;
+    bool IsFooter(const std::string&) const override { return false; }
+};
