@@ -408,6 +408,7 @@ void registerBuiltInListParsers(TIdFTPListParserRegistry& registry) {
     registry.RegisterParser(4, std::make_unique<TIdFTPLPWindowsNT>());
     registry.RegisterParser(18, std::make_unique<TIdFTPLPUnix>());
     registry.RegisterParser(7, std::make_unique<TIdFTPLPVxWorks>());
+    registry.RegisterParser(14, std::make_unique<TIdFTPLPVMS>());
     registry.RegisterParser(17, std::make_unique<TIdFTPLPVMCMS>());
     registry.RegisterParser(19, std::make_unique<TIdFTPLPUnitree>());
     registry.RegisterParser(20, std::make_unique<TIdFTPLPTandemGuardian>());

@@ -256,3 +256,14 @@ protected:
     bool IsHeader(const std::string& line) const override;
     bool IsFooter(const std::string&) const override { return false; }
 };
+
+// OpenVMS: "Directory DEV:[PATH]" headers, NAME.TYPE;VERSION entries (directories
+// NAME.DIR;n), attributes on the same or the next line, "Total of ..." footers.
+class TIdFTPLPVMS : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "VMS"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
