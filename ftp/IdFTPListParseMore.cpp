@@ -174,15 +174,27 @@ bool TIdFTPLPStratusVOS::ParseListing(const TIdListingLines& listing, TIdFTPList
 // Files: " w      1  seq       99-06-15 13:11:39  member_srv.error" (status, blocks,
 // organisation, date, time, name); Dirs: " m      3  98-12-25 16:14:58  amano".
 bool TIdFTPLPStratusVOS::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    std::string text = item.Data;
-    std::string word;
-    // Up to and including the time: the name follows.
-    do {
-        word = fetchWord(text);
-    } while (!word.empty() && word.find(':') == std::string::npos);
+    // The name follows the time, the first word with ":" (one pass over the line: a
+    // line of many thousand words must stay cheap).
+    const std::string& line = item.Data;
+    std::size_t at = 0;
+    std::size_t afterTime = line.size();
+    while (at < line.size()) {
+        const std::size_t start = line.find_first_not_of(' ', at);
+        if (start == std::string::npos) {
+            break;
+        }
+        const std::size_t end = std::min(line.find(' ', start), line.size());
+        if (std::find(line.begin() + static_cast<long>(start), line.begin() + static_cast<long>(end), ':') !=
+            line.begin() + static_cast<long>(end)) {
+            afterTime = end;
+            break;
+        }
+        at = end;
+    }
     item.SizeAvail = false;
     item.ModifiedAvail = false;
-    std::string name = trimLeft(text);
+    std::string name = trimLeft(line.substr(afterTime));
     const std::size_t arrow = name.find(" -> ");
     if (arrow != std::string::npos) {
         name.erase(arrow);

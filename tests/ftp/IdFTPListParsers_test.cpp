@@ -282,7 +282,7 @@ TEST(ListParsers, HostileInputNeverEscapes) {
     std::mt19937 random(20261208);
     std::vector<const TIdFTPListBase*> parsers = DefaultListParsers().Parsers();
     const auto start = std::chrono::steady_clock::now();
-    for (int round = 0; round < 20000; ++round) {
+    for (int round = 0; round < 10000; ++round) {
         Lines lines;
         const int count = 1 + static_cast<int>(random() % 4);
         for (int i = 0; i < count; ++i) {
@@ -301,7 +301,7 @@ TEST(ListParsers, HostileInputNeverEscapes) {
                 line = std::string(random() % 3 == 0 ? 100000 : 40, ' ');
             } else if (round % 89 == 0) {
                 line = std::string(50000, '9');
-            } else if (round % 1009 == 0) {
+            } else if (round % 503 == 0) {
                 // Tens of thousands of words: no parser may copy the line per word.
                 line = "-rw-r--r-- 1 u g ";
                 for (int word = 0; word < 40000; ++word) {
@@ -318,7 +318,9 @@ TEST(ListParsers, HostileInputNeverEscapes) {
             }) << parser->Identifier() << " on: " << lines.front().substr(0, 80);
         }
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+    // A bound against runaway (quadratic) parsing, not a timing: sanitizer builds are
+    // many times slower.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(150));
 }
 
 }  // namespace
