@@ -426,6 +426,14 @@ void registerBuiltInListParsers(TIdFTPListParserRegistry& registry) {
     registry.RegisterParser(45, std::make_unique<TIdFTPLPHellSoft>());
     registry.RegisterParser(46, std::make_unique<TIdFTPLPEPLF>());
     registry.RegisterParser(52, std::make_unique<TIdFTPLPAS400>());
+    registry.RegisterParser(5, std::make_unique<TIdFTPLPWinQVNet>());
+    registry.RegisterParser(22, std::make_unique<TIdFTPLPTOPS20>());
+    registry.RegisterParser(29, std::make_unique<TIdFTPLPPCNFSD>());
+    registry.RegisterParser(34, std::make_unique<TIdFTPLPNCSAforMACOS>());
+    registry.RegisterParser(35, std::make_unique<TIdFTPLPNCSAforDOS>());
+    registry.RegisterParser(44, std::make_unique<TIdFTPLPKA9Q>());
+    registry.RegisterParser(48, std::make_unique<TIdFTPLPCiscoIOS>());
+    registry.RegisterParser(49, std::make_unique<TIdFTPLPChameleonNewt>());
 }
 
 }  // namespace harbrook

@@ -267,3 +267,79 @@ public:
     bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 };
+
+// WinQVT/NET: name, <DIR> or size, mm-dd-yyyy in columns 36 to 45, hh:mm.
+class TIdFTPLPWinQVNet : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "WinQVT/NET"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// TOPS-20: "PS:<FOLDER>" headers, then NAME.TYPE.GENERATION entries.
+class TIdFTPLPTOPS20 : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "TOPS20"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// PC-NFSD: name and extension columns, <DIR> or size, mm-dd-yy, h:mm followed by a or p.
+class TIdFTPLPPCNFSD : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "PC-NFSD"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// NCSA Telnet for the Mac: names only, folders ending in "/"; known by the system description.
+class TIdFTPLPNCSAforMACOS : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "NCSA for MACOS"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// NCSA for MS-DOS (CU/TCP): name, <DIR> or size, date, time; a "Bytes ... Available" footer.
+class TIdFTPLPNCSAforDOS : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "NCSA for MS-DOS (CU/TCP)"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// KA9Q NOS: name (folders end in "/"), size, time, date; a "N files." footer.
+class TIdFTPLPKA9Q : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "KA9Q"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// Cisco IOS: names only, folders ending in "/"; known by the system description.
+class TIdFTPLPCiscoIOS : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "Cisco IOS"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// NetManage Chameleon/Newt: name, <DIR> or size, Mon DD YYYY HH:MM, attributes.
+class TIdFTPLPChameleonNewt : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "NetManage Chameleon/Newt"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};

@@ -111,6 +111,70 @@ TEST(ListParsers, SingleEntries) {
     }
 }
 
+// Layouts written from how those systems list, for want of captured samples: each must be
+// detected as itself (ahead of every other layout) and read its first entry right.
+TEST(ListParsers, LayoutsWithoutSamples) {
+    FixedClock clock;
+    struct Row {
+        const char* label;
+        Lines lines;
+        std::string syst;
+        std::string layout;
+        std::size_t count;
+        TIdDirItemType type;
+        std::int64_t size;  // -1: no size available
+        std::string name;
+        std::string modified;
+    };
+    const std::string pad12(12, ' ');
+    const Row rows[] = {
+        {"WinQVT/NET fixed columns",
+         {"AUTOEXEC.BAT        734" + pad12 + "05-10-1996 09:30",
+          "DOS               <DIR>" + pad12 + "01-02-1996 14:05"},
+         "", "WinQVT/NET", 2, ditFile, 734, "AUTOEXEC.BAT", "1996-05-10 09:30:00.000"},
+        {"TOPS-20 folder header and generations",
+         {"PS:<ANONYMOUS>", " README.TXT.1", " SUBDIR.DIRECTORY.1", " FTP.EXE.12"}, "", "TOPS20", 3,
+         ditFile, -1, "README.TXT", "-"},
+        {"TOPS-20 told by the system", {"MAIL.TXT.3"}, "TOPS20 TOPS-20 Monitor 7(21733)", "TOPS20", 1,
+         ditFile, -1, "MAIL.TXT", "-"},
+        {"PC-NFSD 8.3 columns and a/p times",
+         {"README   TXT      1024  3-07-95  12:10p", "SUBDIR        <DIR>    3-07-95   9:05a",
+          "        2 file(s)       1024 bytes"},
+         "", "PC-NFSD", 2, ditFile, 1024, "README.TXT", "1995-03-07 12:10:00.000"},
+        {"NCSA Mac names", {"System Folder/", "ReadMe"}, "MAC NCSA", "NCSA for MACOS", 2, ditDirectory,
+         -1, "System Folder", "-"},
+        {"NCSA for MS-DOS with its footer",
+         {"AUTOEXEC.BAT        734   5-10-96  9:30", "DOS               <DIR>   1-02-96 14:05",
+          "        2 Files        734 Bytes    1234567 Available"},
+         "", "NCSA for MS-DOS (CU/TCP)", 2, ditFile, 734, "AUTOEXEC.BAT", "1996-05-10 09:30:00.000"},
+        {"KA9Q NOS", {"readme.txt          1,024  09:14  2/24/94", "bin/                15:03  3/12/95",
+                      "2 files. 1,234,567 bytes free"},
+         "", "KA9Q", 2, ditFile, 1024, "readme.txt", "1994-02-24 09:14:00.000"},
+        {"KA9Q folder", {"bin/                15:03  3/12/95", "1 file."}, "", "KA9Q", 1, ditDirectory, -1,
+         "bin", "1995-03-12 15:03:00.000"},
+        {"Cisco IOS names", {"flash/", "c2500-js-l.112-8.bin"}, "Cisco IOS Software, C2500", "Cisco IOS", 2,
+         ditDirectory, -1, "flash", "-"},
+        {"Chameleon/Newt", {"DESIGN1.DOC          11264      May 11 1995 14:20   A",
+                            "CMT             <DIR>           Nov 21 1994 10:17"},
+         "", "NetManage Chameleon/Newt", 2, ditFile, 11264, "DESIGN1.DOC", "1995-05-11 14:20:00.000"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        const Parsed parsed = detect(row.lines, true, row.syst);
+        EXPECT_EQ(parsed.layout, row.layout);
+        ASSERT_EQ(parsed.items.Count(), row.count);
+        const TIdFTPListItem& item = parsed.items[0];
+        EXPECT_EQ(item.ItemType, row.type);
+        EXPECT_EQ(item.SizeAvail ? item.Size : -1, row.size);
+        EXPECT_EQ(item.FileName(), row.name);
+        EXPECT_EQ(when(item), row.modified);
+        if (row.count > 1) {
+            // The second entry is the folder (or plain file) the first is not.
+            EXPECT_NE(parsed.items[1].ItemType == ditDirectory, item.ItemType == ditDirectory);
+        }
+    }
+}
+
 TEST(ListParsers, UnixFields) {
     FixedClock clock;
     const Parsed parsed = detect({"12345 8 lrwxrwxrwx 3 owner grp 7 Jan  1 12:00 lib -> usr/lib/"});
@@ -276,6 +340,12 @@ TEST(ListParsers, HostileInputNeverEscapes) {
         "type=file;size=12;modify=20240131120000; a.txt",
         "total 12",
         "docs:",
+        "AUTOEXEC.BAT        734            05-10-1996 09:30",
+        "README   TXT      1024  3-07-95  12:10p",
+        "readme.txt          1,024  09:14  2/24/94",
+        "2 files. 1,234,567 bytes free",
+        "PS:<ANONYMOUS>SUBDIR.DIRECTORY.1;P777700",
+        "DESIGN1.DOC          11264      May 11 1995 14:20   A",
     };
     const std::string alphabet = std::string("drwxl-stTSpcb0123456789:,/.<>DIR AMPamp;=\t\xc3\xa4\xff", 46) +
                                  std::string(1, '\0');
