@@ -2,6 +2,7 @@
 // MS-DOS), KA9Q NOS, Cisco IOS and NetManage Chameleon/Newt.
 
 #include <algorithm>
+#include <cctype>
 
 #include "ftp/IdFTPListParsers.h"
 #include "platform/DateTime.h"
@@ -467,5 +468,37 @@ bool TIdFTPLPChameleonNewt::ParseLine(TIdFTPListItem& item, const std::string&) 
                          splitTime(w[5], hour, minute) && harbrook::tryEncodeTime(hour, minute, 0, 0, time);
     item.ModifiedDate = item.ModifiedAvail ? date + time : 0;
     item.SetFileName(w[0]);
+    return true;
+}
+
+// ---- WfFTP ----
+
+// " Directory of " alone is also OS-9's header ("Directory of l2tools,."): ours names a
+// DOS drive ("C:\DOS").
+bool TIdFTPLPWfFTP::IsHeader(const std::string& line) const {
+    if (line.find(" Volume - drive ") != std::string::npos) {
+        return true;
+    }
+    const std::string marker = " Directory of ";
+    const std::size_t at = line.find(marker);
+    if (at == std::string::npos) {
+        return false;
+    }
+    const std::string path = trimLeft(line.substr(at + marker.size()));
+    return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) != 0 && path[1] == ':';
+}
+
+bool TIdFTPLPWfFTP::IsFooter(const std::string& line) const {
+    return line.find("bytes - Total size") != std::string::npos ||
+           line.find("bytes - Contiguous free space") != std::string::npos ||
+           line.find("bytes - Available free space") != std::string::npos;
+}
+
+// "AUTOEXEC.BAT     734  5-10-96   9:30", "DOS         <DIR>     1-02-96  14:05"
+bool TIdFTPLPWfFTP::ParseLine(TIdFTPListItem& item, const std::string&) const {
+    if (!parseNameSizeDateTime(item)) {
+        item.SetFileName(trimSpaces(item.Data));
+        item.ModifiedAvail = false;
+    }
     return true;
 }

@@ -434,6 +434,11 @@ void registerBuiltInListParsers(TIdFTPListParserRegistry& registry) {
     registry.RegisterParser(44, std::make_unique<TIdFTPLPKA9Q>());
     registry.RegisterParser(48, std::make_unique<TIdFTPLPCiscoIOS>());
     registry.RegisterParser(49, std::make_unique<TIdFTPLPChameleonNewt>());
+    registry.RegisterParser(3, std::make_unique<TIdFTPLPXecomMicroRTOS>());
+    registry.RegisterParser(6, std::make_unique<TIdFTPLPWfFTP>());
+    registry.RegisterParser(21, std::make_unique<TIdFTPLPTSXPlus>());
+    registry.RegisterParser(36, std::make_unique<TIdFTPLPMusic>());
+    registry.RegisterParser(42, std::make_unique<TIdFTPLPMPiX>());
 }
 
 }  // namespace harbrook

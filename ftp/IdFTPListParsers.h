@@ -343,3 +343,60 @@ public:
                       bool detailed) const override;
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 };
+
+// Xecom Micro RTOS: "Start End length File name" header, "Total N files, N bytes" footer.
+class TIdFTPLPXecomMicroRTOS : public TIdFTPListBaseHeaderFooter {
+public:
+    std::string Identifier() const override { return "Xercom Micro RTOS"; }
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    bool IsHeader(const std::string& line) const override;
+    bool IsFooter(const std::string& line) const override;
+};
+
+// WfFTP: " Volume - drive " and " Directory of " headers, DOS entries, "bytes - ..." footers.
+class TIdFTPLPWfFTP : public TIdFTPListBaseHeaderFooter {
+public:
+    std::string Identifier() const override { return "WfFTP"; }
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    bool IsHeader(const std::string& line) const override;
+    bool IsFooter(const std::string& line) const override;
+};
+
+// MUSIC/SP: a "File name RlenRf Size Read Write By Attrbs #Recs" header.
+class TIdFTPLPMusic : public TIdFTPListBaseHeaderFooter {
+public:
+    std::string Identifier() const override { return "MUSIC/SP"; }
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    bool IsHeader(const std::string& line) const override;
+    bool IsFooter(const std::string&) const override { return false; }
+};
+
+// MPE/iX LISTF: "ACCOUNT= ... GROUP= ..." header, the file name first on each line.
+class TIdFTPLPMPiX : public TIdFTPListBaseHeaderFooter {
+public:
+    std::string Identifier() const override { return "MPE/iX:  Without POSIX Names"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+
+protected:
+    bool IsHeader(const std::string& line) const override;
+    bool IsFooter(const std::string&) const override { return false; }
+};
+
+// TSX+: RT-11 style entries (name, blocks, dd-Mon-yy) and a "Directory [ ... ] Files: Block:"
+// footer.
+class TIdFTPLPTSXPlus : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "TSX+"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};

@@ -125,38 +125,63 @@ TEST(ListParsers, LayoutsWithoutSamples) {
         std::int64_t size;  // -1: no size available
         std::string name;
         std::string modified;
+        std::string folder = {};  // an entry that must come out as a folder
     };
     const std::string pad12(12, ' ');
     const Row rows[] = {
         {"WinQVT/NET fixed columns",
          {"AUTOEXEC.BAT        734" + pad12 + "05-10-1996 09:30",
           "DOS               <DIR>" + pad12 + "01-02-1996 14:05"},
-         "", "WinQVT/NET", 2, ditFile, 734, "AUTOEXEC.BAT", "1996-05-10 09:30:00.000"},
+         "", "WinQVT/NET", 2, ditFile, 734, "AUTOEXEC.BAT", "1996-05-10 09:30:00.000", "DOS"},
         {"TOPS-20 folder header and generations",
          {"PS:<ANONYMOUS>", " README.TXT.1", " SUBDIR.DIRECTORY.1", " FTP.EXE.12"}, "", "TOPS20", 3,
-         ditFile, -1, "README.TXT", "-"},
+         ditFile, -1, "README.TXT", "-", "SUBDIR"},
         {"TOPS-20 told by the system", {"MAIL.TXT.3"}, "TOPS20 TOPS-20 Monitor 7(21733)", "TOPS20", 1,
          ditFile, -1, "MAIL.TXT", "-"},
         {"PC-NFSD 8.3 columns and a/p times",
          {"README   TXT      1024  3-07-95  12:10p", "SUBDIR        <DIR>    3-07-95   9:05a",
           "        2 file(s)       1024 bytes"},
-         "", "PC-NFSD", 2, ditFile, 1024, "README.TXT", "1995-03-07 12:10:00.000"},
+         "", "PC-NFSD", 2, ditFile, 1024, "README.TXT", "1995-03-07 12:10:00.000", "SUBDIR"},
         {"NCSA Mac names", {"System Folder/", "ReadMe"}, "MAC NCSA", "NCSA for MACOS", 2, ditDirectory,
          -1, "System Folder", "-"},
         {"NCSA for MS-DOS with its footer",
          {"AUTOEXEC.BAT        734   5-10-96  9:30", "DOS               <DIR>   1-02-96 14:05",
           "        2 Files        734 Bytes    1234567 Available"},
-         "", "NCSA for MS-DOS (CU/TCP)", 2, ditFile, 734, "AUTOEXEC.BAT", "1996-05-10 09:30:00.000"},
+         "", "NCSA for MS-DOS (CU/TCP)", 2, ditFile, 734, "AUTOEXEC.BAT", "1996-05-10 09:30:00.000", "DOS"},
         {"KA9Q NOS", {"readme.txt          1,024  09:14  2/24/94", "bin/                15:03  3/12/95",
                       "2 files. 1,234,567 bytes free"},
-         "", "KA9Q", 2, ditFile, 1024, "readme.txt", "1994-02-24 09:14:00.000"},
+         "", "KA9Q", 2, ditFile, 1024, "readme.txt", "1994-02-24 09:14:00.000", "bin"},
         {"KA9Q folder", {"bin/                15:03  3/12/95", "1 file."}, "", "KA9Q", 1, ditDirectory, -1,
          "bin", "1995-03-12 15:03:00.000"},
         {"Cisco IOS names", {"flash/", "c2500-js-l.112-8.bin"}, "Cisco IOS Software, C2500", "Cisco IOS", 2,
          ditDirectory, -1, "flash", "-"},
         {"Chameleon/Newt", {"DESIGN1.DOC          11264      May 11 1995 14:20   A",
                             "CMT             <DIR>           Nov 21 1994 10:17"},
-         "", "NetManage Chameleon/Newt", 2, ditFile, 11264, "DESIGN1.DOC", "1995-05-11 14:20:00.000"},
+         "", "NetManage Chameleon/Newt", 2, ditFile, 11264, "DESIGN1.DOC", "1995-05-11 14:20:00.000", "CMT"},
+        {"Xecom Micro RTOS header and footer",
+         {" Start     End    length  File name", " 00000000 0000FFFF  65536 BOOT.BIN",
+          " 00010000 0001003F     64 CONFIG.DAT", " Total 2 files, 65600 bytes"},
+         "", "Xercom Micro RTOS", 2, ditFile, 65536, "BOOT.BIN", "-"},
+        {"WfFTP volume and directory headers, byte footers",
+         {" Volume - drive C: is MS-DOS_6", " Directory of C:\\", "AUTOEXEC.BAT     734  5-10-96   9:30",
+          "DOS         <DIR>     1-02-96  14:05", "       1,234 bytes - Total size",
+          "   1,234,567 bytes - Contiguous free space", "   1,234,567 bytes - Available free space"},
+         "", "WfFTP", 2, ditFile, 734, "AUTOEXEC.BAT", "1996-05-10 09:30:00.000", "DOS"},
+        {"TSX+ footer", {"TSX.SAV       123  12-Jun-95", "BASIC.SAV      42   3-Jan-94",
+                         " Directory [ DK:/*.* ]   Files: 2   Block: 165"},
+         "", "TSX+", 2, ditFile, -1, "TSX.SAV", "1995-06-12 00:00:00.000"},
+        {"MUSIC/SP header, kilobyte sizes, written date",
+         {"File name                RlenRf  Size   Read     Write    By       Attrbs  #Recs",
+          "PROFILE                  80FC      1K   02/11/96 05/21/96  LIB      1       25",
+          "LETTERS\\                  0       0K   02/11/96 02/11/96  LIB      0        0"},
+         "", "MUSIC/SP", 2, ditFile, -1, "PROFILE", "1996-05-21 00:00:00.000", "LETTERS"},
+        {"MPE/iX account and group header",
+         {"ACCOUNT=  SYS         GROUP=  PUB", "",
+          "FILENAME  CODE  ------------LOGICAL RECORD-----------  ----SPACE----",
+          "                  SIZE  TYP        EOF      LIMIT R/B  SECTORS #X MX", "",
+          "CATALOG        128W  FB         312       312  1      88  1  1",
+          "LOGFILE        256B  VA        1023      1023  1     144  1  8"},
+         "", "MPE/iX:  Without POSIX Names", 2, ditFile, -1, "CATALOG", "-"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -168,9 +193,13 @@ TEST(ListParsers, LayoutsWithoutSamples) {
         EXPECT_EQ(item.SizeAvail ? item.Size : -1, row.size);
         EXPECT_EQ(item.FileName(), row.name);
         EXPECT_EQ(when(item), row.modified);
-        if (row.count > 1) {
-            // The second entry is the folder (or plain file) the first is not.
-            EXPECT_NE(parsed.items[1].ItemType == ditDirectory, item.ItemType == ditDirectory);
+        if (!row.folder.empty()) {
+            bool found = false;
+            for (std::size_t i = 0; i < parsed.items.Count(); ++i) {
+                found = found || (parsed.items[i].FileName() == row.folder &&
+                                  parsed.items[i].ItemType == ditDirectory);
+            }
+            EXPECT_TRUE(found) << "no folder " << row.folder;
         }
     }
 }
@@ -346,6 +375,10 @@ TEST(ListParsers, HostileInputNeverEscapes) {
         "2 files. 1,234,567 bytes free",
         "PS:<ANONYMOUS>SUBDIR.DIRECTORY.1;P777700",
         "DESIGN1.DOC          11264      May 11 1995 14:20   A",
+        " 00000000 0000FFFF  65536 BOOT.BIN",
+        " Directory [ DK:/*.* ]   Files: 2   Block: 165",
+        "TSX.SAV       123  12-Jun-95",
+        "PROFILE                  80FC      1K   02/11/96 05/21/96  LIB      1       25",
     };
     const std::string alphabet = std::string("drwxl-stTSpcb0123456789:,/.<>DIR AMPamp;=\t\xc3\xa4\xff", 46) +
                                  std::string(1, '\0');
