@@ -439,6 +439,14 @@ void registerBuiltInListParsers(TIdFTPListParserRegistry& registry) {
     registry.RegisterParser(21, std::make_unique<TIdFTPLPTSXPlus>());
     registry.RegisterParser(36, std::make_unique<TIdFTPLPMusic>());
     registry.RegisterParser(42, std::make_unique<TIdFTPLPMPiX>());
+    registry.RegisterParser(8, std::make_unique<TIdFTPLPVSELibrary>());
+    registry.RegisterParser(9, std::make_unique<TIdFTPLPVSEPowerQueue>());
+    registry.RegisterParser(10, std::make_unique<TIdFTPLPVSERootDir>());
+    registry.RegisterParser(11, std::make_unique<TIdFTPLPVSESubLibrary>());
+    registry.RegisterParser(12, std::make_unique<TIdFTPLPVSEVSAMCatalog>());
+    registry.RegisterParser(13, std::make_unique<TIdFTPLPVSEVTOC>());
+    registry.RegisterParser(15, std::make_unique<TIdFTPLVirtualReader>());
+    registry.RegisterParser(16, std::make_unique<TIdFTPLPVMBFS>());
 }
 
 }  // namespace harbrook

@@ -400,3 +400,75 @@ public:
     bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 };
+
+// VSE library: its sublibraries, each marked "<Sub Library>".
+class TIdFTPLPVSELibrary : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "VSE:  Library"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// VSE POWER queue: job.number.suffix, four counts, disposition and class.
+class TIdFTPLPVSEPowerQueue : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "VSE:  PowerQueue"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// VSE root: libraries, the VTOC, POWER queues and VSAM catalogs by kind.
+class TIdFTPLPVSERootDir : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "VSE:  Root Directory"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// VSE sublibrary members: name, type, records, date, time, F or S.
+class TIdFTPLPVSESubLibrary : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "VSE:  Sublibrary"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// VSE VSAM catalog: cluster names with type E, K or R.
+class TIdFTPLPVSEVSAMCatalog : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "VSE:  VSAM Catalog"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// VSE VTOC: data set names with type S, D, V, I or U.
+class TIdFTPLPVSEVTOC : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "VSE:  VTOC"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// VM virtual reader: spool files by their four-digit ids.
+class TIdFTPLVirtualReader : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "VM Virtual Reader"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// VM Byte File System: date, time, F or D, links, size, owner, group, 'name'.
+class TIdFTPLPVMBFS : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "VM/BFS"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};

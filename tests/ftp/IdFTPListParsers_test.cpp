@@ -182,6 +182,26 @@ TEST(ListParsers, LayoutsWithoutSamples) {
           "CATALOG        128W  FB         312       312  1      88  1  1",
           "LOGFILE        256B  VA        1023      1023  1     144  1  8"},
          "", "MPE/iX:  Without POSIX Names", 2, ditFile, -1, "CATALOG", "-"},
+        {"VSE library of sublibraries", {"PRD2         <Sub Library>", "USER1        <Sub Library>"}, "",
+         "VSE:  Library", 2, ditDirectory, -1, "PRD2", "-"},
+        {"VSE POWER queue", {"PAYROLL.01234.00    12    1    0    3  D  A", "BACKUP.00077.00  40  2  0  1  K"},
+         "", "VSE:  PowerQueue", 2, ditFile, -1, "PAYROLL.01234.00", "-"},
+        {"VSE root", {"PRD1        <Library>", "VTOC        <VSE VTOC>", "MY.ESDS     Entry Seq VSAM"}, "",
+         "VSE:  Root Directory", 3, ditDirectory, -1, "PRD1", "-", "VTOC"},
+        {"VSE sublibrary members",
+         {"$$BOOT    PHASE      12  01/13/99  10:22:14  F", "README    Z          40  02/01/99  08:00:00  S"},
+         "", "VSE:  Sublibrary", 2, ditFile, -1, "$$BOOT.PHASE", "1999-01-13 10:22:14.000"},
+        {"VSE VSAM catalog", {"PAYROLL.MASTER.KSDS   K   01/13/99", "PAYROLL.LOG.ESDS      E   01/14/99"}, "",
+         "VSE:  VSAM Catalog", 2, ditFile, -1, "PAYROLL.MASTER.KSDS", "1999-01-13 00:00:00.000"},
+        {"VSE VTOC", {"VSE.DUMP.LIBRARY   S   01/13/99"}, "", "VSE:  VTOC", 1, ditFile, -1, "VSE.DUMP.LIBRARY",
+         "1999-01-13 00:00:00.000"},
+        {"VM reader, date without a year",
+         {"0113 TCPMAINT 00000026 PUN A PROFILE  EXEC     02/11 09:14:33"}, "", "VM Virtual Reader", 1,
+         ditFile, -1, "0113", "2026-02-11 09:14:33.000"},
+        {"VM Byte File System, quoted names with spaces",
+         {"09/04/02 10:03:25 F  1    1234 ROB  SYS 'read me.txt'",
+          "09/04/02 10:05:00 D  2    -    ROB  SYS 'subdir'"},
+         "", "VM/BFS", 2, ditFile, 1234, "read me.txt", "2002-09-04 10:03:25.000", "subdir"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -379,6 +399,11 @@ TEST(ListParsers, HostileInputNeverEscapes) {
         " Directory [ DK:/*.* ]   Files: 2   Block: 165",
         "TSX.SAV       123  12-Jun-95",
         "PROFILE                  80FC      1K   02/11/96 05/21/96  LIB      1       25",
+        "PRD1        <Library>",
+        "PAYROLL.01234.00    12    1    0    3  D  A",
+        "$$BOOT    PHASE      12  01/13/99  10:22:14  F",
+        "0113 TCPMAINT 00000026 PUN A PROFILE  EXEC     02/11 09:14:33",
+        "09/04/02 10:03:25 F  1    1234 ROB  SYS 'read me.txt'",
     };
     const std::string alphabet = std::string("drwxl-stTSpcb0123456789:,/.<>DIR AMPamp;=\t\xc3\xa4\xff", 46) +
                                  std::string(1, '\0');
