@@ -447,6 +447,14 @@ void registerBuiltInListParsers(TIdFTPListParserRegistry& registry) {
     registry.RegisterParser(13, std::make_unique<TIdFTPLPVSEVTOC>());
     registry.RegisterParser(15, std::make_unique<TIdFTPLVirtualReader>());
     registry.RegisterParser(16, std::make_unique<TIdFTPLPVMBFS>());
+    registry.RegisterParser(26, std::make_unique<TIdFTPLPSterCommEntUxNS>());
+    registry.RegisterParser(27, std::make_unique<TIdFTPLPSterCommEntUxRoot>());
+    registry.RegisterParser(28, std::make_unique<TIdFTPLPSterCommExpOS390>());
+    registry.RegisterParser(31, std::make_unique<TIdFTPLPNetwarePSUDos>());
+    registry.RegisterParser(32, std::make_unique<TIdFTPLPNetwarePSUNFS>());
+    registry.RegisterParser(47, std::make_unique<TIdFTPLPDistinctTCPIP>());
+    registry.RegisterParser(50, std::make_unique<TIdFTPLPGOS8>());
+    registry.RegisterParser(51, std::make_unique<TIdFTPLPGOS7>());
 }
 
 }  // namespace harbrook

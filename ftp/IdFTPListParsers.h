@@ -472,3 +472,76 @@ public:
                       bool detailed) const override;
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 };
+
+// CONNECT:Enterprise for UNIX, "$$" form: batch name, ">" marker, mailbox, batch, size, date.
+class TIdFTPLPSterCommEntUxNS : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "CONNECT:Enterprise for UNIX$$"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// CONNECT:Enterprise for UNIX root: the mailboxes, then "Total number of Mailboxes = N".
+class TIdFTPLPSterCommEntUxRoot : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "CONNECT:Enterprise for UNIX ROOT"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// Connect:Express for OS/390: file, "DF" record format and its "012" code, size, date.
+class TIdFTPLPSterCommExpOS390 : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "Connect:Express for OS/390"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// Netware Print Services for Unix, DOS name space: type, rights, owner, size, mm-dd-yy, time.
+class TIdFTPLPNetwarePSUDos : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "Novell Netware Print Services for Unix:  DOS Namespace"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// Netware Print Services for Unix, NFS name space: sizes with "," and AM/PM times.
+class TIdFTPLPNetwarePSUNFS : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "Novell Netware Print Services for Unix:  NFS Namespace"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// Distinct TCP/IP: "wash-d" attribute places, size, date, name.
+class TIdFTPLPDistinctTCPIP : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "Distinct TCP/IP"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// Bull GCOS 8: type, "tsrwx-" permissions, owner, size, date, time, name.
+class TIdFTPLPGOS8 : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "Bull GCOS8"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
+
+// Bull GCOS 7: "-dsm" attributes, size, date, time, name.
+class TIdFTPLPGOS7 : public TIdFTPListBase {
+public:
+    std::string Identifier() const override { return "Bull GCOS7"; }
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
+};
