@@ -119,6 +119,38 @@ bool isBlank(const std::string& line) {
     return line.find_first_not_of(" \t") == std::string::npos;
 }
 
+std::string firstLine(const TIdListingLines& listing) {
+    for (const std::string& line : listing) {
+        if (!isBlank(line)) {
+            return line;
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> firstLineWords(const TIdListingLines& listing, std::size_t limit) {
+    return words(firstLine(listing), limit);
+}
+
+std::string afterWords(const std::string& line, std::size_t skip) {
+    std::string rest = line;
+    for (std::size_t i = 0; i < skip; ++i) {
+        fetchWord(rest);
+    }
+    return trimLeft(rest);
+}
+
+std::int64_t sizeWithSeparators(const std::string& word, bool& ok) {
+    std::string digits;
+    for (char c : word) {
+        if (c != ',') {
+            digits += c;
+        }
+    }
+    ok = !word.empty() && word.front() != ',' && isNumber(digits);
+    return ok ? toInt64(digits) : 0;
+}
+
 bool isRule(const std::string& line) {
     if (isBlank(line)) {
         return false;
@@ -190,6 +222,16 @@ using namespace harbrook::listing;
 
 std::unique_ptr<TIdFTPListItem> TIdFTPListBase::MakeNewItem() const {
     return std::make_unique<TIdFTPListItem>();
+}
+
+bool TIdFTPListBase::parseEntries(const TIdListingLines& listing, TIdFTPListItems& dir,
+                                  bool (*isEntry)(const std::string& line)) const {
+    for (const std::string& line : listing) {
+        if (!isBlank(line) && isEntry(line)) {
+            ParseLine(addItem(dir, line), {});
+        }
+    }
+    return true;
 }
 
 TIdFTPListItem& TIdFTPListBase::addItem(TIdFTPListItems& dir, const std::string& line) const {

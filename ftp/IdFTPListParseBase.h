@@ -31,6 +31,10 @@ public:
 protected:
     // A new entry of the layout's class holding `line` as its raw line.
     TIdFTPListItem& addItem(TIdFTPListItems& dir, const std::string& line) const;
+    // Parses the lines that are not blank and that `isEntry` accepts; the rest (headers,
+    // footers, totals) are left out.
+    bool parseEntries(const TIdListingLines& listing, TIdFTPListItems& dir,
+                      bool (*isEntry)(const std::string& line)) const;
 };
 
 // Layouts with header lines before the entries and footer lines after them. Blank
@@ -110,6 +114,14 @@ std::string trimSpaces(const std::string& text);
 std::string trimLeft(const std::string& text);
 // Only spaces and tabs (or empty).
 bool isBlank(const std::string& line);
+// The words of the first line that is not blank (none when every line is).
+std::vector<std::string> firstLineWords(const TIdListingLines& listing, std::size_t limit = SIZE_MAX);
+// The first line that is not blank; empty when there is none.
+std::string firstLine(const TIdListingLines& listing);
+// The text after the first `skip` words, its own spacing kept.
+std::string afterWords(const std::string& line, std::size_t skip);
+// A size with optional thousands separators ("1,234"); `ok` tells whether it was one.
+std::int64_t sizeWithSeparators(const std::string& word, bool& ok);
 // Only spaces, "-", "+" and the Windows code page's en dash.
 bool isRule(const std::string& line);
 // JAN..DEC -> 1..12, letters without case; 0 for anything else.

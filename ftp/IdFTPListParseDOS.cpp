@@ -93,23 +93,14 @@ void setModified(TIdFTPListItem& item, const std::string& dateWord, const std::s
 
 // A size as DOS-like systems print it, thousands separators allowed.
 bool isSizeWord(const std::string& word) {
-    std::string digits;
-    for (char c : word) {
-        if (c != ',') {
-            digits += c;
-        }
-    }
-    return isNumber(digits) && word.front() != ',';
+    bool ok = false;
+    sizeWithSeparators(word, ok);
+    return ok;
 }
 
 std::int64_t sizeOf(const std::string& word) {
-    std::string digits;
-    for (char c : word) {
-        if (c != ',') {
-            digits += c;
-        }
-    }
-    return toInt64(digits);
+    bool ok = false;
+    return sizeWithSeparators(word, ok);
 }
 
 // Name lists where folders carry a trailing "/".
@@ -122,15 +113,6 @@ void parseMarkedName(TIdFTPListItem& item) {
         item.ItemType = ditDirectory;
     }
     item.SetFileName(name);
-}
-
-const std::string* firstLine(const TIdListingLines& listing) {
-    for (const std::string& line : listing) {
-        if (!isBlank(line)) {
-            return &line;
-        }
-    }
-    return nullptr;
 }
 
 // "name <DIR>|size date time": the entry form WinQVT/NET and NCSA for MS-DOS share.
@@ -161,16 +143,16 @@ bool isNameSizeDateTime(const std::string& line) {
 // ---- WinQVT/NET ----
 
 bool TIdFTPLPWinQVNet::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    if (line == nullptr || at(*line, 38) != '-' || at(*line, 41) != '-' || at(*line, 49) != ':' ||
-        at(*line, 46) != ' ') {
+    const std::string line = firstLine(listing);
+    if (line.empty() || at(line, 38) != '-' || at(line, 41) != '-' || at(line, 49) != ':' ||
+        at(line, 46) != ' ') {
         return false;
     }
     // The date fills all ten columns (four-digit year); OS/2 servers put a two-digit-year
     // date and a time at the same marks, so a shorter date is theirs, not ours.
-    const std::string date = line->substr(35, 10);
-    return date.find(' ') == std::string::npos && isDateWord(date) && line->size() >= 51 &&
-           isTimeWord(trimSpaces(line->substr(46, 5)));
+    const std::string date = line.substr(35, 10);
+    return date.find(' ') == std::string::npos && isDateWord(date) && line.size() >= 51 &&
+           isTimeWord(trimSpaces(line.substr(46, 5)));
 }
 
 // "AUTOEXEC.BAT        734               05-10-1996 09:30"
@@ -200,23 +182,18 @@ bool TIdFTPLPTOPS20::CheckListing(const TIdListingLines& listing, const std::str
     if (startsWithIgnoringCase(trimLeft(systemDescription), "TOPS20")) {
         return true;
     }
-    const std::string* line = firstLine(listing);
-    if (line == nullptr) {
+    const std::string line = firstLine(listing);
+    if (line.empty()) {
         return false;
     }
-    const std::size_t open = line->find(":<");
-    const std::size_t close = open == std::string::npos ? open : line->find('>', open + 2);
+    const std::size_t open = line.find(":<");
+    const std::size_t close = open == std::string::npos ? open : line.find('>', open + 2);
     return close != std::string::npos &&
-           (isTops20Header(*line) || line->find('.', close) != std::string::npos);
+           (isTops20Header(line) || line.find('.', close) != std::string::npos);
 }
 
 bool TIdFTPLPTOPS20::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    for (const std::string& line : listing) {
-        if (!isBlank(line) && !isTops20Header(line)) {
-            ParseLine(addItem(dir, line), {});
-        }
-    }
-    return true;
+    return parseEntries(listing, dir, [](const std::string& line) { return !isTops20Header(line); });
 }
 
 // " README.TXT.1", "PS:<ANONYMOUS>SUBDIR.DIRECTORY.1": name, type, generation.
@@ -270,12 +247,7 @@ bool TIdFTPLPPCNFSD::CheckListing(const TIdListingLines& listing, const std::str
 }
 
 bool TIdFTPLPPCNFSD::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    for (const std::string& line : listing) {
-        if (isPcNfsdLine(line)) {
-            ParseLine(addItem(dir, line), {});
-        }
-    }
-    return true;
+    return parseEntries(listing, dir, isPcNfsdLine);
 }
 
 bool TIdFTPLPPCNFSD::ParseLine(TIdFTPListItem& item, const std::string&) const {
@@ -351,12 +323,7 @@ bool TIdFTPLPNCSAforDOS::CheckListing(const TIdListingLines& listing, const std:
 }
 
 bool TIdFTPLPNCSAforDOS::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    for (const std::string& line : listing) {
-        if (!isBlank(line) && !isNcsaDosFooter(line)) {
-            ParseLine(addItem(dir, line), {});
-        }
-    }
-    return true;
+    return parseEntries(listing, dir, [](const std::string& line) { return !isNcsaDosFooter(line); });
 }
 
 // "AUTOEXEC.BAT        734   5-10-96  9:30"
@@ -397,12 +364,7 @@ bool TIdFTPLPKA9Q::CheckListing(const TIdListingLines& listing, const std::strin
 }
 
 bool TIdFTPLPKA9Q::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    for (const std::string& line : listing) {
-        if (!isBlank(line) && !isKa9qFooter(line)) {
-            ParseLine(addItem(dir, line), {});
-        }
-    }
-    return true;
+    return parseEntries(listing, dir, [](const std::string& line) { return !isKa9qFooter(line); });
 }
 
 // "readme.txt          1,024  09:14  2/24/94", "bin/                15:03  3/12/95"
@@ -444,8 +406,8 @@ bool isChameleonLine(const std::string& line) {
 }  // namespace
 
 bool TIdFTPLPChameleonNewt::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    return line != nullptr && isChameleonLine(*line);
+    const std::string line = firstLine(listing);
+    return !line.empty() && isChameleonLine(line);
 }
 
 bool TIdFTPLPChameleonNewt::ParseLine(TIdFTPListItem& item, const std::string&) const {

@@ -15,15 +15,6 @@ void noSizeNoDate(TIdFTPListItem& item) {
     item.ModifiedAvail = false;
 }
 
-// The words after the first `skip` ones, spacing kept (names may hold spaces).
-std::string afterWords(const std::string& line, std::size_t skip) {
-    std::string rest = line;
-    for (std::size_t i = 0; i < skip; ++i) {
-        fetchWord(rest);
-    }
-    return trimSpaces(rest);
-}
-
 }  // namespace
 
 // ---- Xecom Micro RTOS ----
@@ -143,12 +134,7 @@ bool TIdFTPLPTSXPlus::CheckListing(const TIdListingLines& listing, const std::st
 }
 
 bool TIdFTPLPTSXPlus::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    for (const std::string& line : listing) {
-        if (!isBlank(line) && !isTsxFooter(line)) {
-            ParseLine(addItem(dir, line), {});
-        }
-    }
-    return true;
+    return parseEntries(listing, dir, [](const std::string& line) { return !isTsxFooter(line); });
 }
 
 // "TSX.SAV       123  12-Jun-95": RT-11 name, 512-byte blocks, dd-Mon-yy.

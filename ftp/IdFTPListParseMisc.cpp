@@ -11,39 +11,8 @@ using namespace harbrook::listing;
 
 namespace {
 
-const std::string* firstLine(const TIdListingLines& listing) {
-    for (const std::string& line : listing) {
-        if (!isBlank(line)) {
-            return &line;
-        }
-    }
-    return nullptr;
-}
-
-std::int64_t sizeWithCommas(const std::string& word, bool& ok) {
-    std::string digits;
-    for (char c : word) {
-        if (c != ',') {
-            digits += c;
-        }
-    }
-    ok = isNumber(digits) && !word.empty() && word.front() != ',';
-    return ok ? toInt64(digits) : 0;
-}
-
 bool onlyFrom(const std::string& word, const std::string& allowed) {
     return !word.empty() && word.find_first_not_of(allowed) == std::string::npos;
-}
-
-// The text after the first `skip` words, its own spacing kept.
-std::string afterWords(const std::string& line, std::size_t skip) {
-    std::string rest = line;
-    for (std::size_t i = 0; i < skip; ++i) {
-        fetchWord(rest);
-    }
-    return rest.empty() ? rest : rest.substr(rest.find_first_not_of(' ') == std::string::npos
-                                                 ? rest.size()
-                                                 : rest.find_first_not_of(' '));
 }
 
 // Numeric dates "mm-dd-yy" / "mm/dd/yyyy" and times "h:mm" with an optional a/p(m)
@@ -124,11 +93,7 @@ void setWhen(TIdFTPListItem& item, bool ok, const harbrook::TDateTime& value) {
 // ---- CONNECT:Enterprise for UNIX, "$$" form ----
 
 bool TIdFTPLPSterCommEntUxNS::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    if (line == nullptr) {
-        return false;
-    }
-    const std::vector<std::string> w = words(*line, 4);
+    const std::vector<std::string> w = firstLineWords(listing, 4);
     return w.size() >= 3 && w[1] == ">";
 }
 
@@ -138,7 +103,7 @@ bool TIdFTPLPSterCommEntUxNS::ParseLine(TIdFTPListItem& item, const std::string&
     const std::vector<std::string> w = words(item.Data, 9);
     item.SetFileName(w.empty() ? std::string() : w[0]);
     bool ok = false;
-    item.Size = w.size() >= 5 ? sizeWithCommas(w[4], ok) : 0;
+    item.Size = w.size() >= 5 ? sizeWithSeparators(w[4], ok) : 0;
     item.SizeAvail = ok;
     harbrook::TDateTime when = 0;
     setWhen(item, w.size() >= 8 && readMonthDate(w[5], w[6], w[7], when), when);
@@ -160,12 +125,7 @@ bool TIdFTPLPSterCommEntUxRoot::CheckListing(const TIdListingLines& listing, con
 }
 
 bool TIdFTPLPSterCommEntUxRoot::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    for (const std::string& line : listing) {
-        if (!isBlank(line) && !isMailboxTotal(line)) {
-            ParseLine(addItem(dir, line), {});
-        }
-    }
-    return true;
+    return parseEntries(listing, dir, [](const std::string& line) { return !isMailboxTotal(line); });
 }
 
 // "QUA1I1          3 batches": each mailbox is a folder.
@@ -181,11 +141,7 @@ bool TIdFTPLPSterCommEntUxRoot::ParseLine(TIdFTPListItem& item, const std::strin
 // ---- Connect:Express for OS/390 ----
 
 bool TIdFTPLPSterCommExpOS390::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    if (line == nullptr) {
-        return false;
-    }
-    const std::vector<std::string> w = words(*line, 4);
+    const std::vector<std::string> w = firstLineWords(listing, 4);
     return w.size() >= 3 && w[1] == "DF" && w[2] == "012";
 }
 
@@ -195,7 +151,7 @@ bool TIdFTPLPSterCommExpOS390::ParseLine(TIdFTPListItem& item, const std::string
     const std::vector<std::string> w = words(item.Data, 7);
     item.SetFileName(w.empty() ? std::string() : w[0]);
     bool ok = false;
-    item.Size = w.size() >= 4 ? sizeWithCommas(w[3], ok) : 0;
+    item.Size = w.size() >= 4 ? sizeWithSeparators(w[3], ok) : 0;
     item.SizeAvail = ok;
     harbrook::TDateTime when = 0;
     setWhen(item, w.size() >= 6 && readDateTime(w[4], w[5], "", when), when);
@@ -242,11 +198,11 @@ bool hasPsuRights(const std::string& line) {
 // The DOS name space dates its entries "mm-dd-yy hh:mm", which is what sets it apart
 // from the plain Netware listing that shares its type and rights columns.
 bool TIdFTPLPNetwarePSUDos::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    if (line == nullptr || !hasPsuRights(*line)) {
+    const std::string line = firstLine(listing);
+    if (line.empty() || !hasPsuRights(line)) {
         return false;
     }
-    const std::vector<std::string> w = words(*line, 8);
+    const std::vector<std::string> w = words(line, 8);
     harbrook::TDateTime when = 0;
     return w.size() >= 7 && readDateTime(w[4], w[5], "", when);
 }
@@ -258,7 +214,7 @@ bool TIdFTPLPNetwarePSUDos::ParseLine(TIdFTPListItem& item, const std::string&) 
         item.ItemType = ditDirectory;
     }
     bool ok = false;
-    item.Size = w.size() >= 4 ? sizeWithCommas(w[3], ok) : 0;
+    item.Size = w.size() >= 4 ? sizeWithSeparators(w[3], ok) : 0;
     item.SizeAvail = ok;
     harbrook::TDateTime when = 0;
     setWhen(item, w.size() >= 6 && readDateTime(w[4], w[5], "", when), when);
@@ -275,15 +231,15 @@ bool isPsuNfsLine(const std::string& line) {
     if (w.size() < 10 || !startsWithType(line)) {
         return false;
     }
-    sizeWithCommas(w[3], sized);
+    sizeWithSeparators(w[3], sized);
     return sized && w[3].find(',') != std::string::npos && (w[8] == "AM" || w[8] == "PM");
 }
 
 }  // namespace
 
 bool TIdFTPLPNetwarePSUNFS::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    return line != nullptr && isPsuNfsLine(*line);
+    const std::string line = firstLine(listing);
+    return !line.empty() && isPsuNfsLine(line);
 }
 
 bool TIdFTPLPNetwarePSUNFS::ParseLine(TIdFTPListItem& item, const std::string&) const {
@@ -292,7 +248,7 @@ bool TIdFTPLPNetwarePSUNFS::ParseLine(TIdFTPListItem& item, const std::string&) 
         item.ItemType = ditDirectory;
     }
     bool ok = false;
-    item.Size = w.size() >= 4 ? sizeWithCommas(w[3], ok) : 0;
+    item.Size = w.size() >= 4 ? sizeWithSeparators(w[3], ok) : 0;
     item.SizeAvail = ok;
     harbrook::TDateTime when = 0;
     const bool dated = w.size() >= 9 && monthNumber(w[4]) != 0 &&
@@ -323,11 +279,7 @@ bool isDistinctAttributes(const std::string& word) {
 }  // namespace
 
 bool TIdFTPLPDistinctTCPIP::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    if (line == nullptr) {
-        return false;
-    }
-    const std::vector<std::string> w = words(*line, 4);
+    const std::vector<std::string> w = firstLineWords(listing, 4);
     return w.size() >= 3 && isDistinctAttributes(w[0]) && isNumber(w[1]) && monthNumber(w[2]) != 0;
 }
 
@@ -372,8 +324,8 @@ bool isGcos8Line(const std::string& line) {
 }  // namespace
 
 bool TIdFTPLPGOS8::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    return line != nullptr && isGcos8Line(*line);
+    const std::string line = firstLine(listing);
+    return !line.empty() && isGcos8Line(line);
 }
 
 // "-  rw-r--  JDOE          1234  09/04/02  10:03  PAYROLL": type, permissions, owner,
@@ -385,7 +337,7 @@ bool TIdFTPLPGOS8::ParseLine(TIdFTPListItem& item, const std::string&) const {
     }
     item.PermissionDisplay = w.size() >= 2 ? w[1] : std::string();
     bool ok = false;
-    item.Size = w.size() >= 4 ? sizeWithCommas(w[3], ok) : 0;
+    item.Size = w.size() >= 4 ? sizeWithSeparators(w[3], ok) : 0;
     item.SizeAvail = ok;
     harbrook::TDateTime when = 0;
     setWhen(item, w.size() >= 6 && readDateTime(w[4], w[5], "", when), when);
@@ -396,11 +348,7 @@ bool TIdFTPLPGOS8::ParseLine(TIdFTPListItem& item, const std::string&) const {
 // ---- Bull GCOS 7 ----
 
 bool TIdFTPLPGOS7::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    if (line == nullptr) {
-        return false;
-    }
-    const std::vector<std::string> w = words(*line, 4);
+    const std::vector<std::string> w = firstLineWords(listing, 4);
     return w.size() >= 3 && w[0].size() <= 4 && onlyFrom(w[0], "-dsm") && isNumber(w[1]) &&
            w[2].find('/') != std::string::npos;
 }

@@ -10,15 +10,6 @@ using namespace harbrook::listing;
 
 namespace {
 
-const std::string* firstLine(const TIdListingLines& listing) {
-    for (const std::string& line : listing) {
-        if (!isBlank(line)) {
-            return &line;
-        }
-    }
-    return nullptr;
-}
-
 // "mm/dd/yy" (or four-digit year) and "hh:mm[:ss]"; unavailable when either fails.
 void setSlashDateTime(TIdFTPListItem& item, const std::string& dateWord, const std::string& timeWord) {
     const std::vector<std::string> d = [&] {
@@ -78,8 +69,8 @@ bool isTypedDatasetLine(const std::string& line, const std::string& letters) {
 // ---- VSE library: its sublibraries ----
 
 bool TIdFTPLPVSELibrary::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    return line != nullptr && line->find("<Sub Library>") != std::string::npos;
+    const std::string line = firstLine(listing);
+    return !line.empty() && line.find("<Sub Library>") != std::string::npos;
 }
 
 // "PRD2         <Sub Library>       "
@@ -111,8 +102,8 @@ bool isPowerQueueLine(const std::string& line) {
 }  // namespace
 
 bool TIdFTPLPVSEPowerQueue::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    return line != nullptr && isPowerQueueLine(*line);
+    const std::string line = firstLine(listing);
+    return !line.empty() && isPowerQueueLine(line);
 }
 
 // "PAYROLL.01234.00    12    1    0    3  D  A": job name, number and suffix, then
@@ -141,8 +132,8 @@ bool isRootKind(const std::string& kind) {
 }  // namespace
 
 bool TIdFTPLPVSERootDir::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    return line != nullptr && isRootKind(rootKind(*line));
+    const std::string line = firstLine(listing);
+    return !line.empty() && isRootKind(rootKind(line));
 }
 
 // "PRD1        <Library>", "VTOC        <VSE VTOC>", "MY.ESDS     Entry Seq VSAM"
@@ -169,8 +160,8 @@ bool isSublibraryLine(const std::string& line) {
 }  // namespace
 
 bool TIdFTPLPVSESubLibrary::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    return line != nullptr && isSublibraryLine(*line);
+    const std::string line = firstLine(listing);
+    return !line.empty() && isSublibraryLine(line);
 }
 
 // "$$BOOT    PHASE      12  01/13/99  10:22:14  F": member, type, records, date, time,
@@ -190,8 +181,8 @@ bool TIdFTPLPVSESubLibrary::ParseLine(TIdFTPListItem& item, const std::string&) 
 // ---- VSE VSAM catalog and VTOC ----
 
 bool TIdFTPLPVSEVSAMCatalog::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    return line != nullptr && isTypedDatasetLine(*line, "EKR");
+    const std::string line = firstLine(listing);
+    return !line.empty() && isTypedDatasetLine(line, "EKR");
 }
 
 // "PAYROLL.MASTER.KSDS   K   01/13/99": cluster name, E(ntry), K(ey) or R(elative record).
@@ -205,8 +196,8 @@ bool TIdFTPLPVSEVSAMCatalog::ParseLine(TIdFTPListItem& item, const std::string&)
 }
 
 bool TIdFTPLPVSEVTOC::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    return line != nullptr && isTypedDatasetLine(*line, "SDVIU");
+    const std::string line = firstLine(listing);
+    return !line.empty() && isTypedDatasetLine(line, "SDVIU");
 }
 
 // "VSE.DUMP.LIBRARY   S   01/13/99": data set name, S(equential), D(irect), V(SAM),
@@ -223,11 +214,7 @@ bool TIdFTPLPVSEVTOC::ParseLine(TIdFTPListItem& item, const std::string&) const 
 // ---- VM virtual reader ----
 
 bool TIdFTPLVirtualReader::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    if (line == nullptr) {
-        return false;
-    }
-    const std::vector<std::string> w = words(*line, 4);
+    const std::vector<std::string> w = firstLineWords(listing, 4);
     return w.size() > 2 && w[0].size() == 4 && isNumber(w[0]) && w[2].size() == 8 && isNumber(w[2]);
 }
 
@@ -264,8 +251,8 @@ bool isBfsLine(const std::string& line) {
 }  // namespace
 
 bool TIdFTPLPVMBFS::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string* line = firstLine(listing);
-    return line != nullptr && isBfsLine(*line);
+    const std::string line = firstLine(listing);
+    return !line.empty() && isBfsLine(line);
 }
 
 // "09/04/02 10:03:25 F  1    1234 ROB  SYS 'readme.txt'": date, time, F(ile) or
