@@ -82,6 +82,20 @@ bool readMonthDate(const std::string& monthWord, const std::string& dayWord, con
     return true;
 }
 
+// The size in word `at` (separators allowed); unavailable when missing or not a number.
+void setSize(TIdFTPListItem& item, const std::vector<std::string>& w, std::size_t at) {
+    bool ok = false;
+    item.Size = w.size() > at ? sizeWithSeparators(w[at], ok) : 0;
+    item.SizeAvail = ok;
+}
+
+// "d" or "D" in the first column marks a folder.
+void markFolderByTypeLetter(TIdFTPListItem& item) {
+    if (!item.Data.empty() && (item.Data[0] == 'd' || item.Data[0] == 'D')) {
+        item.ItemType = ditDirectory;
+    }
+}
+
 // `value` is taken by reference: callers compute `ok` in the same call, filling it.
 void setWhen(TIdFTPListItem& item, bool ok, const harbrook::TDateTime& value) {
     item.ModifiedAvail = ok;
@@ -102,9 +116,7 @@ bool TIdFTPLPSterCommEntUxNS::CheckListing(const TIdListingLines& listing, const
 bool TIdFTPLPSterCommEntUxNS::ParseLine(TIdFTPListItem& item, const std::string&) const {
     const std::vector<std::string> w = words(item.Data, 9);
     item.SetFileName(w.empty() ? std::string() : w[0]);
-    bool ok = false;
-    item.Size = w.size() >= 5 ? sizeWithSeparators(w[4], ok) : 0;
-    item.SizeAvail = ok;
+    setSize(item, w, 4);
     harbrook::TDateTime when = 0;
     setWhen(item, w.size() >= 8 && readMonthDate(w[5], w[6], w[7], when), when);
     return true;
@@ -150,9 +162,7 @@ bool TIdFTPLPSterCommExpOS390::CheckListing(const TIdListingLines& listing, cons
 bool TIdFTPLPSterCommExpOS390::ParseLine(TIdFTPListItem& item, const std::string&) const {
     const std::vector<std::string> w = words(item.Data, 7);
     item.SetFileName(w.empty() ? std::string() : w[0]);
-    bool ok = false;
-    item.Size = w.size() >= 4 ? sizeWithSeparators(w[3], ok) : 0;
-    item.SizeAvail = ok;
+    setSize(item, w, 3);
     harbrook::TDateTime when = 0;
     setWhen(item, w.size() >= 6 && readDateTime(w[4], w[5], "", when), when);
     return true;
@@ -210,12 +220,8 @@ bool TIdFTPLPNetwarePSUDos::CheckListing(const TIdListingLines& listing, const s
 // "- [RWCEAFMS] SUPERVISOR     1234  06-25-07  15:10  REPORT.TXT"
 bool TIdFTPLPNetwarePSUDos::ParseLine(TIdFTPListItem& item, const std::string&) const {
     const std::vector<std::string> w = words(item.Data, 7);
-    if (!item.Data.empty() && (item.Data[0] == 'd' || item.Data[0] == 'D')) {
-        item.ItemType = ditDirectory;
-    }
-    bool ok = false;
-    item.Size = w.size() >= 4 ? sizeWithSeparators(w[3], ok) : 0;
-    item.SizeAvail = ok;
+    markFolderByTypeLetter(item);
+    setSize(item, w, 3);
     harbrook::TDateTime when = 0;
     setWhen(item, w.size() >= 6 && readDateTime(w[4], w[5], "", when), when);
     item.SetFileName(afterWords(item.Data, 6));
@@ -244,12 +250,8 @@ bool TIdFTPLPNetwarePSUNFS::CheckListing(const TIdListingLines& listing, const s
 
 bool TIdFTPLPNetwarePSUNFS::ParseLine(TIdFTPListItem& item, const std::string&) const {
     const std::vector<std::string> w = words(item.Data, 9);
-    if (!item.Data.empty() && (item.Data[0] == 'd' || item.Data[0] == 'D')) {
-        item.ItemType = ditDirectory;
-    }
-    bool ok = false;
-    item.Size = w.size() >= 4 ? sizeWithSeparators(w[3], ok) : 0;
-    item.SizeAvail = ok;
+    markFolderByTypeLetter(item);
+    setSize(item, w, 3);
     harbrook::TDateTime when = 0;
     const bool dated = w.size() >= 9 && monthNumber(w[4]) != 0 &&
                        readDateTime(std::to_string(monthNumber(w[4])) + "/" + w[5] + "/" + w[6], w[7], w[8], when);
@@ -336,9 +338,7 @@ bool TIdFTPLPGOS8::ParseLine(TIdFTPListItem& item, const std::string&) const {
         item.ItemType = ditDirectory;
     }
     item.PermissionDisplay = w.size() >= 2 ? w[1] : std::string();
-    bool ok = false;
-    item.Size = w.size() >= 4 ? sizeWithSeparators(w[3], ok) : 0;
-    item.SizeAvail = ok;
+    setSize(item, w, 3);
     harbrook::TDateTime when = 0;
     setWhen(item, w.size() >= 6 && readDateTime(w[4], w[5], "", when), when);
     item.SetFileName(afterWords(item.Data, 6));
