@@ -20,11 +20,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr const char* kExtendedFeatures = "211-Features:\r\n EPRT\r\n EPSV\r\n211 End";
 constexpr const char* kPasv = "227 Entering Passive Mode (127,0,0,1,{p1},{p2})";
 
 // The commands after the login's FEAT, SYST and TYPE I.
 Lines afterLoginCommands(const Lines& sent) {
     return sent.size() > 5 ? Lines(sent.begin() + 5, sent.end()) : Lines{};
+}
+
+// The greeting, a login that needs no password, and what follows it; `feat` is the
+// FEAT reply, which decides EPSV/EPRT/PRET.
+FtpScript oneStepLogin(const std::string& feat) {
+    return FtpScript()
+        .reply("220 ready")
+        .on("USER u", "230 In")
+        .on("FEAT", feat)
+        .on("SYST", "215 UNIX")
+        .on("TYPE I", "200 ok");
 }
 
 FtpScript passiveDownload(FtpScript script, const std::string& pasvReply, const std::string& bytes) {
@@ -107,12 +119,7 @@ TEST(IdFTPTransfers, PassiveDownloadGoesToTheControlPeer) {
 }
 
 TEST(IdFTPTransfers, EpsvUsesTheControlHostAndFallsBackToPasvForTheSession) {
-    FtpScript script = FtpScript()
-                           .reply("220 ready")
-                           .on("USER u", "230 In")
-                           .on("FEAT", "211-Features:\r\n EPRT\r\n EPSV\r\n211 End")
-                           .on("SYST", "215 UNIX")
-                           .on("TYPE I", "200 ok");
+    FtpScript script = oneStepLogin(kExtendedFeatures);
     script.passive("EPSV", "229 Entering Extended Passive Mode (|||{port}|)")
         .acceptData()
         .on("RETR f", "150 ok")
@@ -128,12 +135,7 @@ TEST(IdFTPTransfers, EpsvUsesTheControlHostAndFallsBackToPasvForTheSession) {
     EXPECT_EQ(stream.Bytes(), "one");
     EXPECT_TRUE(s.ftp.UsingExtDataPort());
 
-    FtpScript refusing = FtpScript()
-                             .reply("220 ready")
-                             .on("USER u", "230 In")
-                             .on("FEAT", "211-Features:\r\n EPRT\r\n EPSV\r\n211 End")
-                             .on("SYST", "215 UNIX")
-                             .on("TYPE I", "200 ok")
+    FtpScript refusing = oneStepLogin(kExtendedFeatures)
                              .on("EPSV", "500 EPSV not understood");
     refusing.passive("PASV", kPasv).acceptData().on("RETR f", "150 ok").sendData("1").closeData().reply("226 ok");
     refusing.passive("PASV", kPasv).acceptData().on("RETR g", "150 ok").sendData("2").closeData().reply("226 ok");
@@ -154,12 +156,7 @@ TEST(IdFTPTransfers, EpsvUsesTheControlHostAndFallsBackToPasvForTheSession) {
 TEST(IdFTPTransfers, EpsvWithAnImpossiblePortAbortsAndRaises) {
     for (const std::string port : {"0", "70000"}) {
         SCOPED_TRACE(port);
-        FtpScript script = FtpScript()
-                               .reply("220 ready")
-                               .on("USER u", "230 In")
-                               .on("FEAT", "211-Features:\r\n EPRT\r\n EPSV\r\n211 End")
-                               .on("SYST", "215 UNIX")
-                               .on("TYPE I", "200 ok")
+        FtpScript script = oneStepLogin(kExtendedFeatures)
                                .on("EPSV", "229 Entering Extended Passive Mode (|||" + port + "|)")
                                .on("ABOR", "225 No transfer to abort");
         ScriptedFtp s(script);
@@ -175,12 +172,7 @@ TEST(IdFTPTransfers, EpsvWithAnImpossiblePortAbortsAndRaises) {
 }
 
 TEST(IdFTPTransfers, ActiveModeFallsBackFromEprtToPort) {
-    FtpScript script = FtpScript()
-                           .reply("220 ready")
-                           .on("USER u", "230 In")
-                           .on("FEAT", "211-Features:\r\n EPRT\r\n EPSV\r\n211 End")
-                           .on("SYST", "215 UNIX")
-                           .on("TYPE I", "200 ok");
+    FtpScript script = oneStepLogin(kExtendedFeatures);
     script.expectPrefix("EPRT |1|127.0.0.1|")
         .reply("522 Use PORT")
         .activeTarget("PORT 127,0,0,1,", "200 PORT ok")
@@ -359,12 +351,7 @@ TEST(IdFTPTransfers, ClearingTheCommandChannelWithCcc) {
 }
 
 TEST(IdFTPTransfers, PretAnnouncesTheTransferWhenOffered) {
-    FtpScript script = FtpScript()
-                           .reply("220 ready")
-                           .on("USER u", "230 In")
-                           .on("FEAT", "211-Features:\r\n PRET\r\n211 End")
-                           .on("SYST", "215 UNIX")
-                           .on("TYPE I", "200 ok")
+    FtpScript script = oneStepLogin("211-Features:\r\n PRET\r\n211 End")
                            .on("PRET RETR f", "200 ready for RETR");
     script.passive("PASV", kPasv).acceptData().on("RETR f", "150 ok").sendData("p").closeData().reply("226 ok");
     ScriptedFtp s(script);
