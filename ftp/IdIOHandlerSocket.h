@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ftp/IdIOHandler.h"
+#include "ftp/IdSocketBinding.h"
 #include "platform/SocketHandle.h"
 
 // Where a socket is bound and to whom it is connected.
@@ -17,20 +18,10 @@ struct TIdSocketHandle {
 };
 
 // An I/O handler over one TCP socket: the binding and the bound-address settings.
-class TIdIOHandlerSocket : public TIdIOHandler {
+class TIdIOHandlerSocket : public TIdIOHandler, public TIdSocketBinding {
 public:
     ~TIdIOHandlerSocket() override;
 
-    const std::string& BoundIP() const { return m_boundIP; }
-    void SetBoundIP(const std::string& ip) { m_boundIP = ip; }
-    std::uint16_t BoundPort() const { return m_boundPort; }
-    void SetBoundPort(std::uint16_t port) { m_boundPort = port; }
-    std::uint16_t BoundPortMin() const { return m_boundPortMin; }
-    void SetBoundPortMin(std::uint16_t port) { m_boundPortMin = port; }
-    std::uint16_t BoundPortMax() const { return m_boundPortMax; }
-    void SetBoundPortMax(std::uint16_t port) { m_boundPortMax = port; }
-    TIdIPVersion IPVersion() const { return m_ipVersion; }
-    void SetIPVersion(TIdIPVersion version) { m_ipVersion = version; }
     bool ReuseSocket() const { return m_reuseSocket; }
     void SetReuseSocket(bool reuse) { m_reuseSocket = reuse; }
     // Nagle's algorithm stays on unless this is cleared.
@@ -71,11 +62,6 @@ protected:
     int SocketFd() const { return m_socket.get(); }
 
 private:
-    std::string m_boundIP;
-    std::uint16_t m_boundPort = 0;
-    std::uint16_t m_boundPortMin = 0;
-    std::uint16_t m_boundPortMax = 0;
-    TIdIPVersion m_ipVersion = Id_IPv4;
     bool m_reuseSocket = false;
     bool m_useNagle = true;
 

@@ -5,27 +5,18 @@
 #include <string>
 
 #include "ftp/IdIOHandlerSocket.h"
+#include "ftp/IdSocketBinding.h"
 #include "ftp/IdTCPConnection.h"
 #include "platform/SocketHandle.h"
 
 // A listener for one incoming connection (the server's side of an active-mode data
 // connection). Once the peer is accepted, the connection talks through the I/O handler
 // like any other and the listening socket is gone.
-class TIdSimpleServer : public TIdTCPConnection {
+class TIdSimpleServer : public TIdTCPConnection, public TIdSocketBinding {
 public:
     TIdSimpleServer();
     ~TIdSimpleServer() override;
 
-    const std::string& BoundIP() const { return m_boundIP; }
-    void SetBoundIP(const std::string& ip) { m_boundIP = ip; }
-    std::uint16_t BoundPort() const { return m_boundPort; }
-    void SetBoundPort(std::uint16_t port) { m_boundPort = port; }
-    std::uint16_t BoundPortMin() const { return m_boundPortMin; }
-    void SetBoundPortMin(std::uint16_t port) { m_boundPortMin = port; }
-    std::uint16_t BoundPortMax() const { return m_boundPortMax; }
-    void SetBoundPortMax(std::uint16_t port) { m_boundPortMax = port; }
-    TIdIPVersion IPVersion() const { return m_ipVersion; }
-    void SetIPVersion(TIdIPVersion version) { m_ipVersion = version; }
 
     // Binds (BoundPort, or the range tried from its top down) and listens with a
     // backlog of 1. Raises "Invalid Port Range (a - b)", "Can not bind in port range
@@ -44,11 +35,6 @@ public:
 private:
     void closeListener();
 
-    std::string m_boundIP;
-    std::uint16_t m_boundPort = 0;
-    std::uint16_t m_boundPortMin = 0;
-    std::uint16_t m_boundPortMax = 0;
-    TIdIPVersion m_ipVersion = Id_IPv4;
 
     harbrook::SocketHandle m_listener;
     std::string m_listenIP;

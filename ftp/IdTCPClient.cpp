@@ -24,11 +24,7 @@ void TIdTCPClient::copySettingsToHandler() {
     handler.SetConnectTimeout(m_connectTimeout);
     handler.SetReadTimeout(m_readTimeout);
     if (auto* socketHandler = dynamic_cast<TIdIOHandlerSocket*>(&handler)) {
-        socketHandler->SetBoundIP(m_boundIP);
-        socketHandler->SetBoundPort(m_boundPort);
-        socketHandler->SetBoundPortMin(m_boundPortMin);
-        socketHandler->SetBoundPortMax(m_boundPortMax);
-        socketHandler->SetIPVersion(m_ipVersion);
+        static_cast<TIdSocketBinding&>(*socketHandler) = *this;
         socketHandler->SetReuseSocket(m_reuseSocket);
     }
 }

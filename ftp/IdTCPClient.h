@@ -4,9 +4,10 @@
 #include <string>
 
 #include "ftp/IdTCPConnection.h"
+#include "ftp/IdSocketBinding.h"
 
 // A connection that connects out to Host:Port.
-class TIdTCPClient : public TIdTCPConnection {
+class TIdTCPClient : public TIdTCPConnection, public TIdSocketBinding {
 public:
     TIdTCPClient() = default;
 
@@ -20,16 +21,6 @@ public:
     // -1 or 0: reads wait without limit.
     int ReadTimeout() const { return m_readTimeout; }
     void SetReadTimeout(int ms);
-    const std::string& BoundIP() const { return m_boundIP; }
-    void SetBoundIP(const std::string& ip) { m_boundIP = ip; }
-    std::uint16_t BoundPort() const { return m_boundPort; }
-    void SetBoundPort(std::uint16_t port) { m_boundPort = port; }
-    std::uint16_t BoundPortMin() const { return m_boundPortMin; }
-    void SetBoundPortMin(std::uint16_t port) { m_boundPortMin = port; }
-    std::uint16_t BoundPortMax() const { return m_boundPortMax; }
-    void SetBoundPortMax(std::uint16_t port) { m_boundPortMax = port; }
-    TIdIPVersion IPVersion() const { return m_ipVersion; }
-    void SetIPVersion(TIdIPVersion version) { m_ipVersion = version; }
     bool ReuseSocket() const { return m_reuseSocket; }
     void SetReuseSocket(bool reuse) { m_reuseSocket = reuse; }
 
@@ -47,10 +38,5 @@ private:
     std::uint16_t m_port = 0;
     int m_connectTimeout = 0;
     int m_readTimeout = IdTimeoutDefault;
-    std::string m_boundIP;
-    std::uint16_t m_boundPort = 0;
-    std::uint16_t m_boundPortMin = 0;
-    std::uint16_t m_boundPortMax = 0;
-    TIdIPVersion m_ipVersion = Id_IPv4;
     bool m_reuseSocket = false;
 };
