@@ -103,13 +103,77 @@ std::string temporaryNameFor(const std::string& target) {
     }
 }
 
+// Makes `target` with any missing parents. Returns the outermost folder it made (empty
+// when the target was there already), so a walk that fails before it put anything
+// inside can take back exactly what it made.
+std::string makeFolderWithParents(const std::string& target) {
+    std::error_code error;
+    if (fs::is_directory(target, error)) {
+        return {};
+    }
+    fs::path outermost = fs::path(target).lexically_normal();
+    while (outermost.has_parent_path() && outermost.parent_path() != outermost &&
+           !fs::exists(outermost.parent_path(), error)) {
+        outermost = outermost.parent_path();
+    }
+    fs::create_directories(target, error);
+    if (!fs::is_directory(target, error)) {
+        throw harbrook::EToolError("Failed to create directory\r" + target);
+    }
+    return outermost.string();
+}
+
+// Removes `target` and its parents up to `outermost` while they are empty.
+void removeEmptyFoldersUpTo(const std::string& target, const std::string& outermost) {
+    std::error_code error;
+    fs::path folder = fs::path(target).lexically_normal();
+    const fs::path last = fs::path(outermost).lexically_normal();
+    for (;;) {
+        if (!fs::is_empty(folder, error) || error || !fs::remove(folder, error)) {
+            return;
+        }
+        if (folder == last || !folder.has_parent_path() || folder.parent_path() == folder) {
+            return;
+        }
+        folder = folder.parent_path();
+    }
+}
+
+// Copies the remote file into `file` (shown in the transfer list as `displayName`) and
+// records in `count` how much arrived, also when the copy fails.
+void fetchInto(TIdFTP& connection, const std::string& remotePath, const std::string& file,
+               const std::string& displayName, harbrook::TransferCount& count, bool& opened) {
+    tftp_filestream stream(file, harbrook::FileOpenMode::Create, 0, 0, count.expected, displayName);
+    opened = true;
+    try {
+        connection.Download(remotePath, stream);
+    } catch (...) {
+        count.moved = stream.BytesWritten;
+        throw;
+    }
+    count.moved = stream.BytesWritten;
+    // An aborted transfer returns quietly, but the copy is not whole.
+    if (connection.LastTransferAborted()) {
+        throw harbrook::ETransferAborted();
+    }
+}
+
 }  // namespace
 
 void DownloadRemoteFile(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath) {
-    const std::string name = ExtractRemoteName(remotePath);
-    const std::string localFile = AddTrailingBackslash(localFolder) + name;
+    DownloadRemoteFileAs(connection, remotePath,
+                         AddTrailingBackslash(localFolder) + ExtractRemoteName(remotePath));
+}
+
+void DownloadRemoteFileAs(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
+                          harbrook::TransferCount* count) {
+    harbrook::TransferCount unused;
+    harbrook::TransferCount& progress = count != nullptr ? *count : unused;
+    progress = {};
     const std::int64_t remoteSize = connection.FileSize(remotePath);
-    const bool exists = harbrook::GetFileSize(localFile) >= 0 && !fs::is_directory(localFile);
+    progress.expected = remoteSize;
+    std::error_code error;
+    const bool exists = harbrook::GetFileSize(localFile) >= 0 && !fs::is_directory(localFile, error);
     if (remoteSize > 0 && exists) {
         // The rules keep a shorter local file when the server can restart transfers. The
         // transfer asks for the file from its start either way, so the answer changes
@@ -120,65 +184,100 @@ void DownloadRemoteFile(TIdFTP& connection, const std::string& localFolder, cons
         }
     }
     if (!exists) {
-        // A new name keeps whatever arrived, also when the transfer fails.
-        tftp_filestream stream(localFile, harbrook::FileOpenMode::Create, 0, 0, remoteSize);
-        connection.Download(remotePath, stream);
+        // A new name keeps whatever arrived when the transfer fails; a file that got
+        // nothing at all (the server refused, the connection was gone) is not left behind.
+        bool opened = false;
+        try {
+            fetchInto(connection, remotePath, localFile, {}, progress, opened);
+        } catch (...) {
+            if (opened && progress.moved == 0) {
+                fs::remove(localFile, error);
+            }
+            throw;
+        }
         return;
     }
     // An existing file is replaced only by a complete copy: it is written beside it and
     // renamed over it at the end.
     const std::string partial = temporaryNameFor(localFile);
     try {
-        {
-            tftp_filestream stream(partial, harbrook::FileOpenMode::Create, 0, 0, remoteSize, localFile);
-            connection.Download(remotePath, stream);
-        }
+        bool opened = false;
+        fetchInto(connection, remotePath, partial, localFile, progress, opened);
         fs::rename(partial, localFile);
     } catch (...) {
-        std::error_code ignored;
-        fs::remove(partial, ignored);
+        fs::remove(partial, error);
         throw;
     }
 }
 
-void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std::string& remoteName) {
+void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
+                     harbrook::TransferCount* count, bool append) {
+    harbrook::TransferCount unused;
+    harbrook::TransferCount& progress = count != nullptr ? *count : unused;
+    progress = {};
+    std::error_code error;
+    // A folder opens for reading like a file and fails only at the first read, after
+    // the server has made an empty file of that name.
+    if (fs::is_directory(localFile, error)) {
+        throw harbrook::EToolError("Cannot open file \"" + localFile + "\". Is a directory");
+    }
     tftp_filestream stream(localFile, harbrook::FileOpenMode::OpenRead, 0, 0);
-    connection.Upload(stream, remoteName);
+    progress.expected = stream.Size();
+    try {
+        connection.Upload(stream, remoteName, append);
+    } catch (...) {
+        progress.moved = stream.BytesRead;
+        throw;
+    }
+    progress.moved = stream.BytesRead;
+    if (connection.LastTransferAborted()) {
+        throw harbrook::ETransferAborted();
+    }
 }
 
 void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath) {
     const std::string folder = StripTrailingSlash(remotePath);
     const std::string target = AddTrailingBackslash(localFolder) + ExtractRemoteName(folder);
-    std::error_code error;
-    if (!fs::is_directory(target, error)) {
-        fs::create_directories(target, error);
-        if (!fs::is_directory(target)) {
-            throw harbrook::EToolError("Failed to create directory\r" + target);
-        }
-    }
+    // The remote folder is entered before the local one is made: a folder the server
+    // does not have leaves nothing behind.
     const std::string dir = ExtractRemoteDir(remotePath);
     if (!dir.empty()) {
         connection.ChangeDirectory(dir);
     }
-    TLines folders;
-    TLines files;
-    ListRemoteNames(connection, folders, files, false);
-    // Names from the server never leave the target folder: ".", "..", "a/b" and the
-    // like are skipped (also what would make the walk loop for ever).
-    for (const std::string& file : files) {
-        if (IsSafeRemoteName(file)) {
-            DownloadRemoteFile(connection, target, file);
+    const std::string made = makeFolderWithParents(target);
+    try {
+        TLines folders;
+        TLines files;
+        ListRemoteNames(connection, folders, files, false);
+        // Names from the server never leave the target folder: ".", "..", "a/b" and the
+        // like are skipped (also what would make the walk loop for ever).
+        for (const std::string& file : files) {
+            if (IsSafeRemoteName(file)) {
+                DownloadRemoteFile(connection, target, file);
+            }
         }
-    }
-    for (const std::string& sub : folders) {
-        if (IsSafeRemoteName(sub)) {
-            DownloadRemoteFolder(connection, target, sub + "/");
+        for (const std::string& sub : folders) {
+            if (IsSafeRemoteName(sub)) {
+                DownloadRemoteFolder(connection, target, sub + "/");
+            }
         }
+    } catch (...) {
+        if (!made.empty()) {
+            removeEmptyFoldersUpTo(target, made);
+        }
+        throw;
     }
     connection.ChangeToParent();
 }
 
 void UploadLocalFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remoteName) {
+    // Read the local folder first: one that is missing or unreadable must not leave an
+    // empty remote folder behind.
+    std::error_code error;
+    fs::directory_iterator entry(localFolder, error);
+    if (error) {
+        throw harbrook::EToolError("Cannot open folder \"" + localFolder + "\". " + error.message());
+    }
     TLines folders;
     TLines files;
     ListRemoteNames(connection, folders, files, false);
@@ -194,18 +293,21 @@ void UploadLocalFolder(TIdFTP& connection, const std::string& localFolder, const
         connection.MakeDirectory(remoteName);
     }
     connection.ChangeDirectory(remoteName);
-    for (const auto& entry : fs::directory_iterator(localFolder)) {
-        const std::string name = entry.path().filename().string();
+    for (; entry != fs::directory_iterator(); entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
         // Hidden entries stay at home.
         if (name.empty() || name[0] == '.') {
             continue;
         }
         const std::string path = AddTrailingBackslash(localFolder) + name;
-        if (entry.is_directory()) {
+        if (entry->is_directory(error)) {
             UploadLocalFolder(connection, path, name);
         } else {
             UploadLocalFile(connection, path, name);
         }
+    }
+    if (error) {
+        throw harbrook::EToolError("Cannot read folder \"" + localFolder + "\". " + error.message());
     }
     RemoveDirListing(connection.CurrentDirectory());
     connection.ChangeToParent();

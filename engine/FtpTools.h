@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -7,10 +8,24 @@ class TIdFTP;
 
 namespace harbrook {
 
-// A local folder could not be made for a download walk.
+// A local folder could not be made for a download walk, or a local item is not what
+// the operation needs.
 class EToolError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A file copy was cut by Abort: what it moved is incomplete.
+class ETransferAborted : public EToolError {
+public:
+    ETransferAborted() : EToolError("Transfer aborted") {}
+};
+
+// How far one file copy got: bytes moved and the size it should reach (-1 unknown).
+// Filled as the copy runs, so it tells how much had moved when a copy failed.
+struct TransferCount {
+    std::int64_t moved = 0;
+    std::int64_t expected = -1;
 };
 
 }  // namespace harbrook
@@ -34,13 +49,22 @@ bool IsSafeRemoteName(const std::string& name);
 void CloneConnection(TIdFTP& main, TIdFTP& clone);
 
 // One remote file into the local folder under its own name. An existing local file is
-// replaced only once the new copy is complete.
+// replaced only once the new copy is complete. A new local file that failed before any
+// byte arrived is removed again; one that got bytes keeps them.
 void DownloadRemoteFile(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath);
+// The same rules for a download under any local name.
+void DownloadRemoteFileAs(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
+                          harbrook::TransferCount* count = nullptr);
 // A remote folder and everything below it into a folder of the same name in localFolder.
+// The local folder is made only once the remote one was entered, and removed again
+// when the walk fails before anything was put in it.
 void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath);
-// One local file stored under remoteName in the current remote folder.
-void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std::string& remoteName);
-// A local folder and everything below it (hidden entries left out) into remoteName.
+// One local file stored under remoteName in the current remote folder. A folder or a
+// file that cannot be read is refused before anything is sent.
+void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
+                     harbrook::TransferCount* count = nullptr, bool append = false);
+// A local folder and everything below it (hidden entries left out) into remoteName. A
+// local folder that cannot be read is refused before the remote folder is made.
 void UploadLocalFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remoteName);
 // A remote folder of the current remote folder with everything below it.
 void DeleteRemoteFolder(TIdFTP& connection, const std::string& name);

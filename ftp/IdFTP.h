@@ -191,6 +191,13 @@ public:
     // so the control connection is never used by two threads. Without a transfer, ABOR
     // is sent and one reply read.
     void Abort();
+    // Abort for another thread that does not know whether a transfer runs: it cuts a
+    // starting or running transfer as Abort does, and otherwise does nothing (no ABOR on
+    // a control connection the other thread may be using). True when it cut one.
+    bool InterruptTransfer();
+    // Whether the last transfer ended because of an Abort: it then returned without an
+    // error, though what it moved is incomplete.
+    bool LastTransferAborted();
 
     TIdFTPBannerEvent OnBannerWarning;
     TIdFTPBannerEvent OnBannerBeforeLogin;
@@ -239,8 +246,12 @@ private:
     void writeTransferCommand(const std::string& command);
     void readTransferReply(const TIdReplyCodes& accepted);
     void resyncAfterFailedStart();
-    // Moves to the data phase; false when an Abort came in while starting.
+    // Moves to the data phase once the data connection is up (its TLS handshake done:
+    // vsftpd ends the whole session when a data handshake is cut); false when an Abort
+    // came in while starting.
     bool enterDataPhase();
+    // Cuts a starting or running transfer; m_transferLock is held.
+    bool interruptRunningTransfer();
     void startDataTLS();
     void beginTransfer();
     void receive(const std::string& command, harbrook::TStream& destination, bool resume,
@@ -283,7 +294,6 @@ private:
     TransferPhase m_phase = TransferPhase::Idle;
     bool m_abortFlag = false;
     bool m_abortPending = false;
-    bool m_aborSent = false;
     // Whether the running transfer's command went out, and whether its answer came.
     enum class CommandState { NotSent, Sent, Answered };
     CommandState m_commandState = CommandState::NotSent;

@@ -100,7 +100,6 @@ void TIdFTP::beginTransfer() {
         std::lock_guard lock(m_transferLock);
         m_abortFlag = false;
         m_abortPending = false;
-        m_aborSent = false;
         m_phase = TransferPhase::Starting;
         m_commandState = CommandState::NotSent;
     }
@@ -127,10 +126,8 @@ void TIdFTP::readTransferReply(const TIdReplyCodes& accepted) {
 bool TIdFTP::enterDataPhase() {
     std::lock_guard lock(m_transferLock);
     if (m_abortPending) {
-        // An Abort came while the control connection was still busy starting the
-        // transfer; it is carried out here, where the line is free.
-        IOHandler()->WriteLine("ABOR");
-        m_aborSent = true;
+        // An Abort came while the transfer was starting; the finishing step carries it
+        // out (ABOR) now that the control connection is free again.
         m_abortFlag = true;
         return false;
     }
@@ -207,10 +204,8 @@ void TIdFTP::finishTransfer(bool failing) {
             resyncAfterFailedStart();
         } else if (code >= 100 && code <= 299) {
             DoStatus(ftpReady, "Transfer complete");
-            if (aborted && !m_aborSent) {
-                WriteCommand("ABOR");
-            }
             if (aborted) {
+                WriteCommand("ABOR");
                 const int first = ReadReply({225, 226, 250, 426, 450, 451, 425, 550, 552});
                 const int answered[] = {226, 426, 450, 451, 425, 550};
                 if (std::find(std::begin(answered), std::end(answered), first) !=
@@ -270,9 +265,11 @@ void TIdFTP::receive(const std::string& command, TStream& destination, bool resu
             }
             writeTransferCommand(command);
             readTransferReply(accepted);
-            if (LastCmdResult().NumericCode() != 450 && enterDataPhase()) {
+            if (LastCmdResult().NumericCode() != 450) {
                 startDataTLS();
-                m_dataHandler->ReadStream(destination, -1, true);
+                if (enterDataPhase()) {
+                    m_dataHandler->ReadStream(destination, -1, true);
+                }
             }
         } else {
             TIdSimpleServer& listener = listenActiveChannel();
@@ -282,9 +279,9 @@ void TIdFTP::receive(const std::string& command, TStream& destination, bool resu
             }
             writeTransferCommand(command);
             readTransferReply({125, 150, 154});
+            acceptActiveChannel(listener);
+            startDataTLS();
             if (enterDataPhase()) {
-                acceptActiveChannel(listener);
-                startDataTLS();
                 m_dataHandler->ReadStream(destination, -1, true);
             }
         }
@@ -314,8 +311,8 @@ void TIdFTP::send(const std::string& command, TStream& source, bool fromStart) {
             writeTransferCommand(command);
             connectPassiveChannel(endpoint);
             readTransferReply({110, 125, 150});
+            startDataTLS();
             if (enterDataPhase()) {
-                startDataTLS();
                 writeData();
             }
         } else {
@@ -323,9 +320,9 @@ void TIdFTP::send(const std::string& command, TStream& source, bool fromStart) {
             announceListener(listener);
             writeTransferCommand(command);
             readTransferReply({125, 150});
+            acceptActiveChannel(listener);
+            startDataTLS();
             if (enterDataPhase()) {
-                acceptActiveChannel(listener);
-                startDataTLS();
                 writeData();
             }
         }
@@ -428,8 +425,17 @@ TIdFTPListItems& TIdFTP::DirectoryItems() {
     return *m_directoryItems;
 }
 
-void TIdFTP::Abort() {
-    std::unique_lock lock(m_transferLock);
+bool TIdFTP::LastTransferAborted() {
+    std::lock_guard lock(m_transferLock);
+    return m_abortFlag;
+}
+
+bool TIdFTP::InterruptTransfer() {
+    std::lock_guard lock(m_transferLock);
+    return interruptRunningTransfer();
+}
+
+bool TIdFTP::interruptRunningTransfer() {
     switch (m_phase) {
         case TransferPhase::Data:
             // Cutting the data connection wakes the transfer's thread, which sends ABOR
@@ -441,15 +447,23 @@ void TIdFTP::Abort() {
             if (m_dataHandler) {
                 m_dataHandler->Interrupt();
             }
-            return;
+            return true;
         case TransferPhase::Starting:
             m_abortPending = true;
-            return;
+            return true;
         case TransferPhase::Finishing:
-            // The transfer is over already; its replies are being read.
-            return;
         case TransferPhase::Idle:
             break;
+    }
+    return false;
+}
+
+void TIdFTP::Abort() {
+    std::unique_lock lock(m_transferLock);
+    if (m_phase != TransferPhase::Idle) {
+        // A transfer that is already finishing is over; its replies are being read.
+        interruptRunningTransfer();
+        return;
     }
     lock.unlock();
     if (Connected()) {

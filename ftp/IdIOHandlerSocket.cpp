@@ -55,6 +55,7 @@ TIdIOHandlerSocket::~TIdIOHandlerSocket() {
 }
 
 void TIdIOHandlerSocket::Close() {
+    std::lock_guard lock(m_descriptorLock);
     if (m_abortiveClose && m_socket) {
         const linger reset{1, 0};
         ::setsockopt(m_socket.get(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
@@ -65,6 +66,7 @@ void TIdIOHandlerSocket::Close() {
 }
 
 void TIdIOHandlerSocket::AttachSocket(harbrook::SocketHandle socket) {
+    std::lock_guard lock(m_descriptorLock);
     m_socket = std::move(socket);
     m_binding = {};
     m_binding.Handle = m_socket.get();
@@ -118,9 +120,11 @@ void TIdIOHandlerSocket::DrainUntilPeerCloses(int maxMs) {
 }
 
 void TIdIOHandlerSocket::Interrupt() {
-    const int fd = m_binding.Handle;
-    if (fd >= 0) {
-        ::shutdown(fd, SHUT_RDWR);
+    // shutdown never blocks, so holding the lock across it costs the closing thread
+    // nothing worth mentioning.
+    std::lock_guard lock(m_descriptorLock);
+    if (m_socket) {
+        ::shutdown(m_socket.get(), SHUT_RDWR);
     }
 }
 

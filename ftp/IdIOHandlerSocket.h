@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "ftp/IdIOHandler.h"
@@ -41,7 +42,9 @@ public:
     void SetAbortiveClose();
     bool AbortiveClose() const { return m_abortiveClose; }
     // Ends the connection in both directions without closing the descriptor, so a read
-    // or write running on another thread returns at once. Safe from any thread.
+    // or write running on another thread returns at once. Safe from any thread: it
+    // never meets a descriptor being closed (whose number the system may already have
+    // given to an unrelated socket).
     void Interrupt();
 
     bool Opened() const override { return m_socket.isValid(); }
@@ -65,6 +68,9 @@ private:
     bool m_reuseSocket = false;
     bool m_useNagle = true;
 
+    // Guards the descriptor between Close/AttachSocket on the handler's own thread and
+    // Interrupt from another one.
+    std::mutex m_descriptorLock;
     harbrook::SocketHandle m_socket;
     TIdSocketHandle m_binding;
     bool m_abortiveClose = false;

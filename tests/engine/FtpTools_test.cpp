@@ -188,9 +188,12 @@ TEST_F(FtpToolsTest, ConnectionLostMidWalkKeepsWhatWasCopied) {
 
 TEST_F(FtpToolsTest, TargetFolderThatCannotBeMade) {
     writeFile(local.file("plainfile"), "x");
-    TIdFTP ftp;
+    FtpScript script = loggedIn();
+    script.on("CWD /sub/", "250 ok");
+    ScriptedFtp s(script);
+    s.ftp.Connect();
     const std::string target = local.file("plainfile") + "/sub";
-    EXPECT_EQ(errorOf([&] { DownloadRemoteFolder(ftp, local.file("plainfile"), "/sub/"); }),
+    EXPECT_EQ(errorOf([&] { DownloadRemoteFolder(s.ftp, local.file("plainfile"), "/sub/"); }),
               "Failed to create directory\r" + target);
 }
 
@@ -286,6 +289,113 @@ TEST_F(FtpToolsRealServer, ExistingLocalFilesAndFailedDownloads) {
         ++entries;
     }
     EXPECT_EQ(entries, 2u) << "no temporary file is left behind";
+}
+
+TEST_F(FtpToolsRealServer, FailedOperationsLeaveNothingBehind) {
+    PyFtpdServer server;
+    writeFile(server.root() + "/there.txt", "remote");
+    fs::create_directories(local.file("folder"));
+    writeFile(local.file("kept.txt"), "the old local copy");
+    TIdFTP ftp;
+    connect(ftp, server);
+
+    // A file the server does not have: no new local file, an old one untouched.
+    EXPECT_NE(errorOf([&] { DownloadRemoteFileAs(ftp, "missing.txt", local.file("new.txt")); }), "");
+    EXPECT_FALSE(fs::exists(local.file("new.txt")));
+    EXPECT_NE(errorOf([&] { DownloadRemoteFileAs(ftp, "missing.txt", local.file("kept.txt")); }), "");
+    EXPECT_EQ(readFile(local.file("kept.txt")), "the old local copy");
+    // A local name that is a folder is refused without touching it.
+    EXPECT_NE(errorOf([&] { DownloadRemoteFileAs(ftp, "there.txt", local.file("folder")); }), "");
+    EXPECT_TRUE(fs::is_directory(local.file("folder")));
+
+    // A folder given as a file to upload: refused before the server makes a file.
+    EXPECT_EQ(errorOf([&] { UploadLocalFile(ftp, local.file("folder"), "folder"); }),
+              "Cannot open file \"" + local.file("folder") + "\". Is a directory");
+    EXPECT_FALSE(fs::exists(server.root() + "/folder"));
+
+    // A missing local folder: no remote folder is made.
+    EXPECT_EQ(errorOf([&] { UploadLocalFolder(ftp, local.file("gone"), "gone"); }),
+              "Cannot open folder \"" + local.file("gone") + "\". No such file or directory");
+    EXPECT_FALSE(fs::exists(server.root() + "/gone"));
+
+    // A missing remote folder: no local folder, not even the missing parents.
+    EXPECT_NE(errorOf([&] { DownloadRemoteFolder(ftp, local.file("a/b"), "/nothere/"); }), "");
+    EXPECT_FALSE(fs::exists(local.file("a")));
+
+    // A walk that fails before its first byte takes back the folders it made, and
+    // keeps what it did copy. The listings come from the cache, so the files they name
+    // can be gone from the server by the time the walk asks for them.
+    fs::create_directories(server.root() + "/tree/sub");
+    writeFile(server.root() + "/tree/a.txt", "a");
+    writeFile(server.root() + "/tree/sub/f.txt", "f");
+    for (const char* folder : {"/tree", "/tree/sub"}) {
+        ftp.ChangeDirectory(folder);
+        TLines folders;
+        TLines files;
+        ListRemoteNames(ftp, folders, files, false);
+    }
+    ftp.ChangeDirectory("/");
+    fs::remove(server.root() + "/tree/sub/f.txt");
+    EXPECT_NE(errorOf([&] { DownloadRemoteFolder(ftp, local.file("c/d"), "/tree/sub/"); }), "");
+    EXPECT_FALSE(fs::exists(local.file("c")));
+    EXPECT_NE(errorOf([&] { DownloadRemoteFolder(ftp, local.file("c/d"), "/tree/"); }), "");
+    EXPECT_EQ(readFile(local.file("c/d/tree/a.txt")), "a");
+    EXPECT_FALSE(fs::exists(local.file("c/d/tree/sub")));
+    EXPECT_EQ(ftp.CurrentDirectory(), "/tree/sub") << "the walk stopped where it failed";
+}
+
+TEST_F(FtpToolsRealServer, AbortedDownloadsAndUploadsAreFailures) {
+    PyFtpdServer server;
+    writeRandomFile(server.root() + "/big.bin", 16 << 20, 7);
+    writeFile(local.file("big.bin"), "the precious old version");
+    TIdFTP ftp;
+    connect(ftp, server);
+    ftp.OnWork = [&](TWorkMode, std::int64_t count) {
+        if (count > (1 << 20)) {
+            ftp.InterruptTransfer();
+        }
+    };
+    TransferCount count;
+    EXPECT_EQ(errorOf([&] { DownloadRemoteFileAs(ftp, "big.bin", local.file("big.bin"), &count); }),
+              "Transfer aborted");
+    EXPECT_EQ(readFile(local.file("big.bin")), "the precious old version");
+    EXPECT_GT(count.moved, 1 << 20);
+    EXPECT_LT(count.moved, 16 << 20);
+    EXPECT_EQ(count.expected, 16 << 20);
+
+    // A new name keeps what arrived, and says the copy is not whole.
+    EXPECT_EQ(errorOf([&] { DownloadRemoteFileAs(ftp, "big.bin", local.file("new.bin"), &count); }),
+              "Transfer aborted");
+    EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(local.file("new.bin"))), count.moved);
+
+    EXPECT_EQ(errorOf([&] { UploadLocalFile(ftp, local.file("new.bin"), "up.bin", &count); }),
+              "Transfer aborted");
+    ftp.OnWork = nullptr;
+    EXPECT_EQ(ftp.FileSize("big.bin"), 16 << 20) << "the session goes on";
+}
+
+TEST_F(FtpToolsRealServer, CloneOfATlsSessionMovesFilesWherePlainDataIsRefused) {
+    PyFtpdOptions options;
+    options.tls = true;
+    options.tlsControlRequired = true;
+    options.tlsDataRequired = true;
+    PyFtpdServer server(options);
+    writeRandomFile(server.root() + "/secret.bin", 100000, 8);
+    TIdSSLIOHandlerSocketOpenSSL tls;
+    TIdFTP main;
+    main.SetIOHandler(&tls);
+    main.SetUseTLS(utUseExplicitTLS);
+    main.SetDataPortProtection(ftpdpsPrivate);
+    connect(main, server);
+
+    TIdFTP clone;
+    CloneConnection(main, clone);
+    ASSERT_TRUE(clone.Connected());
+    EXPECT_EQ(clone.DataPortProtection(), ftpdpsPrivate);
+    DownloadRemoteFile(clone, local.path(), "secret.bin");
+    EXPECT_EQ(sha256OfFile(local.file("secret.bin")), sha256OfFile(server.root() + "/secret.bin"));
+    UploadLocalFile(clone, local.file("secret.bin"), "copy.bin");
+    EXPECT_EQ(sha256OfFile(server.root() + "/copy.bin"), sha256OfFile(server.root() + "/secret.bin"));
 }
 
 TEST_F(FtpToolsRealServer, CloneFollowsPortTlsAndFolder) {
