@@ -67,7 +67,9 @@ PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)
                                      std::string(HARBROOK_TEST_SUPPORT_DIR) + "/pyftpd_server.py",
                                      "--root", m_root.path(),
                                      "--user", m_options.user,
-                                     "--password", m_options.password};
+                                     "--password", m_options.password,
+                                     "--host", m_options.host,
+                                     "--throttle", std::to_string(m_options.throttle)};
     if (m_options.tls) {
         args.push_back("--certfile");
         args.push_back(m_private.file("server.pem"));

@@ -17,6 +17,10 @@ struct PyFtpdOptions {
     bool tls = false;
     bool tlsControlRequired = false;
     bool tlsDataRequired = false;
+    // "::1" serves IPv6 loopback.
+    std::string host = "127.0.0.1";
+    // Bytes per second on plain data connections, both ways; 0: as fast as it can.
+    int throttle = 0;
 };
 
 // A real FTP server (Debian's pyftpdlib under /usr/bin/python3) on a free loopback
@@ -32,7 +36,7 @@ public:
     // Why the server cannot run here (pyftpdlib missing, say); empty when it can.
     static std::string unavailableReason();
 
-    std::string host() const { return "127.0.0.1"; }
+    const std::string& host() const { return m_options.host; }
     std::uint16_t port() const { return m_port; }
     const std::string& user() const { return m_options.user; }
     const std::string& password() const { return m_options.password; }

@@ -69,6 +69,8 @@ def main():
     parser.add_argument("--tls-control-required", action="store_true")
     parser.add_argument("--tls-data-required", action="store_true")
     parser.add_argument("--banner", default="Harbrook test server ready.")
+    parser.add_argument("--throttle", type=int, default=0,
+                        help="bytes per second on plain data connections, both ways")
     args = parser.parse_args()
 
     logging.basicConfig(level=logging.ERROR, stream=sys.stderr)
@@ -85,6 +87,14 @@ def main():
         handler = FTPHandler
     handler.authorizer = authorizer
     handler.banner = args.banner
+    if args.throttle and not args.certfile:
+        from pyftpdlib.handlers import ThrottledDTPHandler
+
+        class SlowDataHandler(ThrottledDTPHandler):
+            read_limit = args.throttle
+            write_limit = args.throttle
+
+        handler.dtp_handler = SlowDataHandler
 
     server = FTPServer((args.host, args.port), handler)
     port = server.socket.getsockname()[1]

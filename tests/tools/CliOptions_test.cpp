@@ -1,5 +1,11 @@
 #include "tools/harbrook-cli/CliOptions.h"
 
+#include <filesystem>
+
+#include "tests/support/TempDir.h"
+#include "tools/harbrook-cli/CliCredentials.h"
+#include "tools/harbrook-cli/CliMessages.h"
+
 #include <gtest/gtest.h>
 
 namespace harbrook::cli {
@@ -16,6 +22,7 @@ TEST(CliOptions, ParsesOptionsHostAndCommands) {
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->port, 2121);
     EXPECT_EQ(options->user, "u");
+    EXPECT_EQ(options->transferTimeoutMs, 3000) << "--timeout bounds stalled data connections too";
     EXPECT_EQ(options->password, "p");
     EXPECT_TRUE(options->tls);
     EXPECT_TRUE(options->active);
@@ -26,14 +33,13 @@ TEST(CliOptions, ParsesOptionsHostAndCommands) {
 
 TEST(CliOptions, Defaults) {
     std::string error;
-    const auto options = parseCliOptions({"localhost"}, error);
+    const auto options = parseCliOptions({"localhost", "pwd"}, error);
     ASSERT_TRUE(options);
     EXPECT_EQ(options->port, 21);
-    EXPECT_EQ(options->user, "anonymous");
+    EXPECT_FALSE(options->user);
     EXPECT_FALSE(options->password);
     EXPECT_EQ(options->readTimeoutMs, 10000);
     EXPECT_EQ(options->transferTimeoutMs, 30000);
-    EXPECT_TRUE(options->commands.empty());
 }
 
 TEST(CliOptions, Mistakes) {
@@ -45,6 +51,17 @@ TEST(CliOptions, Mistakes) {
         {{"--port", "21x", "h"}, "--port needs a number from 1 to 65535"},
         {{"--timeout", "-1", "h"}, "--timeout needs a number of seconds from 1 to 86400"},
         {{"--bogus", "h"}, "unknown option --bogus"},
+        {{"h"}, "no command given"},
+        {{"h", "pwd", "--tls"}, "option --tls after HOST: options come before the host"},
+        // A mistake in the third command stops the first two from running.
+        {{"h", "mkdir a", "cd a", "frobnicate x"}, "unknown command 'frobnicate'"},
+        {{"h", "pwd", "get onlyone"}, "'get onlyone': use get REMOTE LOCAL or get -r REMOTEFOLDER LOCALDIR"},
+        {{"h", "put -r a b"}, "'put -r a b': use put LOCAL REMOTE or put -r LOCALDIR"},
+        {{"h", "cd"}, "'cd': use cd PATH"},
+        {{"h", "pwd x"}, "'pwd x': use pwd"},
+        {{"h", "mkdir \"open"}, "unclosed quote in 'mkdir \"open'"},
+        {{"h", "mkdir x\\"}, "a backslash ends the command 'mkdir x\\'"},
+        {{"h", "  "}, "empty command"},
     };
     for (const auto& [args, message] : rows) {
         SCOPED_TRACE(message);
@@ -54,11 +71,160 @@ TEST(CliOptions, Mistakes) {
     }
 }
 
-TEST(CliOptions, CommandWords) {
-    EXPECT_EQ(splitCommandWords("mv a b"), (Args{"mv", "a", "b"}));
-    EXPECT_EQ(splitCommandWords("mv  \"a b\"  c"), (Args{"mv", "a b", "c"}));
-    EXPECT_EQ(splitCommandWords("mv \"\" c"), (Args{"mv", "", "c"}));
-    EXPECT_EQ(splitCommandWords(""), Args{});
+TEST(CliOptions, CommandWordsSplitAsAShellDoes) {
+    const std::pair<std::string, Args> rows[] = {
+        {"mv a b", {"mv", "a", "b"}},
+        {"mv  \"a b\"  c", {"mv", "a b", "c"}},
+        {"mv \"\" c", {"mv", "", "c"}},
+        {"", {}},
+        {"  mkdir\tx  ", {"mkdir", "x"}},
+        {"mkdir 'q dir'", {"mkdir", "q dir"}},
+        {"mkdir \"it's\"", {"mkdir", "it's"}},
+        {"mkdir 'say \"hi\"'", {"mkdir", "say \"hi\""}},
+        {"mkdir a\\ b", {"mkdir", "a b"}},
+        {"mkdir \"a\\\"b\\\\c\\d\"", {"mkdir", "a\"b\\c\\d"}},
+        {"mkdir 'a\\b'", {"mkdir", "a\\b"}},
+        {"mkdir pre\"fix mid\"dle", {"mkdir", "prefix middle"}},
+        {"cd caf\xc3\xa9", {"cd", "caf\xc3\xa9"}},
+    };
+    for (const auto& [command, words] : rows) {
+        SCOPED_TRACE(command);
+        std::string error;
+        EXPECT_EQ(splitCommandWords(command, error), words) << error;
+    }
+}
+
+TEST(CliOptions, EveryCommandTakesNamesTheSameWay) {
+    const struct {
+        std::string command;
+        std::string verb;
+        bool recursive;
+        bool raw;
+        Args names;
+    } rows[] = {
+        {"mkdir \"q dir\"", "mkdir", false, false, {"q dir"}},
+        {"cd 'a b'", "cd", false, false, {"a b"}},
+        {"rm -r \"old tree\"", "rm", true, false, {"old tree"}},
+        {"rm -- -r", "rm", false, false, {"-r"}},
+        {"size \"x y\"", "size", false, false, {"x y"}},
+        {"ls", "ls", false, false, {}},
+        {"ls --raw", "ls", false, true, {}},
+        {"ls --raw 'a b'", "ls", false, true, {"a b"}},
+        {"ls -dashdir", "ls", false, false, {"-dashdir"}},
+        {"get -r pub 'local dir'", "get", true, false, {"pub", "local dir"}},
+        {"put -r tree", "put", true, false, {"tree"}},
+        {"append a \"b c\"", "append", false, false, {"a", "b c"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.command);
+        std::string error;
+        const auto parsed = parseCliCommand(row.command, error);
+        ASSERT_TRUE(parsed) << error;
+        EXPECT_EQ(parsed->verb, row.verb);
+        EXPECT_EQ(parsed->recursive, row.recursive);
+        EXPECT_EQ(parsed->raw, row.raw);
+        EXPECT_EQ(parsed->names, row.names);
+    }
+}
+
+TEST(CliCredentials, NetrcEntries) {
+    const std::string netrc =
+        "machine other.example login bob password bobpw\n"
+        "macdef init\n"
+        "machine ftp.example login eve password evil\n"
+        "\n"
+        "machine ftp.example\n  login alice\n  password 'alicepw'\n"
+        "machine ftp.example login carol password carolpw\n"
+        "default login anonymous password me@home\n";
+    const struct {
+        std::string host;
+        std::optional<std::string> login;
+        std::optional<std::pair<std::string, std::string>> expected;
+    } rows[] = {
+        {"ftp.example", std::nullopt, std::make_pair("alice", "'alicepw'")},
+        {"ftp.example", "carol", std::make_pair("carol", "carolpw")},
+        {"other.example", std::nullopt, std::make_pair("bob", "bobpw")},
+        {"unknown.example", std::nullopt, std::make_pair("anonymous", "me@home")},
+        {"ftp.example", "dave", std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.host + " " + row.login.value_or("-"));
+        const auto entry = findNetrcEntry(netrc, row.host, row.login);
+        ASSERT_EQ(entry.has_value(), row.expected.has_value());
+        if (entry) {
+            EXPECT_EQ(entry->login, row.expected->first);
+            EXPECT_EQ(entry->password, row.expected->second);
+        }
+    }
+    EXPECT_FALSE(findNetrcEntry("", "h", std::nullopt));
+    EXPECT_FALSE(findNetrcEntry("machine", "h", std::nullopt));
+}
+
+TEST(CliCredentials, FirstSourceWins) {
+    harbrook::testing::TempDir home;
+    harbrook::testing::writeFile(home.file("netrc"), "machine h login nina password fromnetrc\n");
+    auto options = [](std::optional<std::string> user, std::optional<std::string> password) {
+        CliOptions result;
+        result.host = "h";
+        result.user = std::move(user);
+        result.password = std::move(password);
+        return result;
+    };
+    const struct {
+        CliOptions options;
+        const char* environment;
+        std::string user;
+        std::string password;
+    } rows[] = {
+        {options("u", "given"), "fromenv", "u", "given"},
+        {options("u", std::nullopt), "fromenv", "u", "fromenv"},
+        {options(std::nullopt, std::nullopt), nullptr, "nina", "fromnetrc"},
+        {options("nina", std::nullopt), nullptr, "nina", "fromnetrc"},
+        {options("someone", std::nullopt), nullptr, "someone", ""},
+        {options("anonymous", std::nullopt), nullptr, "anonymous", "harbrook@"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.user + " " + row.password);
+        const Credentials found = resolveCredentials(row.options, row.environment, home.file("netrc"));
+        EXPECT_EQ(found.user, row.user);
+        EXPECT_EQ(found.password, row.password);
+    }
+    const Credentials none = resolveCredentials(options(std::nullopt, std::nullopt), nullptr,
+                                                home.file("missing"));
+    EXPECT_EQ(none.user, "anonymous");
+    EXPECT_EQ(none.password, "harbrook@");
+}
+
+TEST(CliMessages, TerminalTextIsEscaped) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"550 No such file.\r\n", "550 No such file."},
+        {"line one\r\nline two\r\n", "line one\nline two"},
+        {"Failed to create directory\r/home/x", "Failed to create directory: /home/x"},
+        {std::string("bell\a esc\x1b[2J nul") + '\0' + "!", "bell\\x07 esc\\x1B[2J nul\\x00!"},
+        {"del\x7f", "del\\x7F"},
+        {"caf\xc3\xa9 \xe6\x97\xa5", "caf\xc3\xa9 \xe6\x97\xa5"},
+        {"latin \xe9t\xe9", "latin \\xE9t\\xE9"},
+        {"cut \xe6\x97", "cut \\xE6\\x97"},
+        {"overlong \xc0\xaf surrogate \xed\xa0\x80", "overlong \\xC0\\xAF surrogate \\xED\\xA0\\x80"},
+        {"tab\tkept", "tab\tkept"},
+    };
+    for (const auto& [raw, shown] : rows) {
+        SCOPED_TRACE(shown);
+        EXPECT_EQ(forTerminal(raw), shown);
+    }
+}
+
+TEST(CliMessages, FileSystemErrorsTakeTheProgramsForm) {
+    namespace fs = std::filesystem;
+    try {
+        fs::rename("/nonexistent-harbrook/a", "/nonexistent-harbrook/b");
+        FAIL() << "rename of a missing file worked";
+    } catch (const fs::filesystem_error& failure) {
+        EXPECT_EQ(messageOf(failure),
+                  "Cannot rename \"/nonexistent-harbrook/a\" to \"/nonexistent-harbrook/b\". "
+                  "No such file or directory");
+    }
+    EXPECT_EQ(messageOf(std::runtime_error("Transfers are disabled")), "Transfers are disabled");
 }
 
 }  // namespace

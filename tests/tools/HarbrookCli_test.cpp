@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
+
+#include <fcntl.h>
 
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/TempDir.h"
@@ -28,9 +34,9 @@ std::string shellQuote(const std::string& text) {
     return quoted + "'";
 }
 
-CliRun runCli(const std::vector<std::string>& args) {
+CliRun runCli(const std::vector<std::string>& args, const std::string& environment = {}) {
     TempDir dir;
-    std::string command = shellQuote(HARBROOK_CLI_PATH);
+    std::string command = environment + " " + shellQuote(HARBROOK_CLI_PATH);
     for (const std::string& arg : args) {
         command += " " + shellQuote(arg);
     }
@@ -41,6 +47,71 @@ CliRun runCli(const std::vector<std::string>& args) {
     run.out = readFile(dir.file("out"));
     run.err = readFile(dir.file("err"));
     return run;
+}
+
+// harbrook-cli running in the background, for tests that act while it works.
+class BackgroundCli {
+public:
+    explicit BackgroundCli(const std::vector<std::string>& args) {
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            const int out = ::open(m_dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open(m_dir.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            std::vector<char*> argv{const_cast<char*>(HARBROOK_CLI_PATH)};
+            for (const std::string& arg : args) {
+                argv.push_back(const_cast<char*>(arg.c_str()));
+            }
+            argv.push_back(nullptr);
+            ::execv(HARBROOK_CLI_PATH, argv.data());
+            ::_exit(127);
+        }
+    }
+    ~BackgroundCli() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            finish();
+        }
+    }
+    void signal(int number) const { ::kill(m_pid, number); }
+    CliRun finish() {
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        CliRun run;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = readFile(m_dir.file("out"));
+        run.err = readFile(m_dir.file("err"));
+        return run;
+    }
+
+private:
+    TempDir m_dir;
+    pid_t m_pid = -1;
+};
+
+// Waits (at most 10 s) until a file in `folder` other than `besides` has some bytes;
+// returns its path.
+std::string waitForGrowingFile(const std::string& folder, const std::string& besides) {
+    for (int waited = 0; waited < 10000; waited += 10) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            if (entry.path().filename() != besides && entry.is_regular_file() && entry.file_size() > 0) {
+                return entry.path().string();
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return {};
+}
+
+std::size_t entriesIn(const std::string& folder) {
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        (void)entry;
+        ++count;
+    }
+    return count;
 }
 
 class HarbrookCli : public ::testing::Test {
@@ -85,7 +156,7 @@ TEST_F(HarbrookCli, SizesRenamesAndErrors) {
     PyFtpdServer server;
     writeFile(server.root() + "/a.txt", "12345");
     const CliRun run = runCli(login(server, {"127.0.0.1", "size a.txt", "size missing", "mv a.txt \"b c.txt\"",
-                                          "size b c.txt", "feat"}));
+                                          "size \"b c.txt\"", "feat"}));
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out.substr(0, 7), "5\n-1\n5\n");
     EXPECT_NE(run.out.find("SIZE\n"), std::string::npos) << "feat lists the capabilities";
@@ -182,6 +253,142 @@ TEST_F(HarbrookCli, RecursiveTransfersAndProgress) {
     EXPECT_EQ(remove.exitCode, 0) << remove.err;
     EXPECT_EQ(remove.out, "/\n");
     EXPECT_FALSE(std::filesystem::exists(server.root() + "/src"));
+}
+
+TEST_F(HarbrookCli, GetNeverDamagesALocalFileAndLeavesNoStrays) {
+    PyFtpdServer server;
+    TempDir local;
+    writeFile(local.file("kept.txt"), "the old local copy");
+    std::filesystem::create_directories(local.file("folder"));
+    writeFile(local.file("folder/inside.txt"), "x");
+
+    const CliRun missing = runCli(login(server, {"127.0.0.1", "get missing.txt " + local.file("kept.txt")}));
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(readFile(local.file("kept.txt")), "the old local copy");
+    const CliRun fresh = runCli(login(server, {"127.0.0.1", "get missing.txt " + local.file("new.txt")}));
+    EXPECT_EQ(fresh.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(local.file("new.txt")));
+
+    const CliRun folderUp = runCli(login(server, {"127.0.0.1", "put " + local.file("folder") + " folder"}));
+    EXPECT_EQ(folderUp.exitCode, 1);
+    EXPECT_EQ(folderUp.err, "Cannot open file \"" + local.file("folder") + "\". Is a directory\n");
+    EXPECT_FALSE(std::filesystem::exists(server.root() + "/folder"));
+
+    const CliRun treeUp = runCli(login(server, {"127.0.0.1", "put -r " + local.file("gone")}));
+    EXPECT_EQ(treeUp.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(server.root() + "/gone"));
+
+    const CliRun treeDown = runCli(login(server, {"127.0.0.1", "get -r /nothere " + local.file("into")}));
+    EXPECT_EQ(treeDown.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(local.file("into")));
+    EXPECT_EQ(entriesIn(local.path()), 2u);
+}
+
+// A server that goes away half-way: the message names the file and how far it got, and
+// the old local copy stays as it was.
+TEST_F(HarbrookCli, InterruptedDownloadSaysSoAndKeepsTheOldFile) {
+    PyFtpdOptions options;
+    options.throttle = 512 << 10;
+    PyFtpdServer server(options);
+    TempDir local;
+    writeRandomFile(server.root() + "/big.bin", 8 << 20, 5);
+    writeFile(local.file("big.bin"), "the old local copy");
+    BackgroundCli cli(login(server, {"127.0.0.1", "get big.bin " + local.file("big.bin")}));
+    ASSERT_NE(waitForGrowingFile(local.path(), "big.bin"), "");
+    server.stop();
+    const CliRun run = cli.finish();
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.rfind("download of big.bin interrupted after ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(" of 8388608 bytes: "), std::string::npos) << run.err;
+    EXPECT_EQ(readFile(local.file("big.bin")), "the old local copy");
+    EXPECT_EQ(entriesIn(local.path()), 1u) << "the partial copy is gone";
+}
+
+TEST_F(HarbrookCli, CtrlCAbortsTheTransferAndKeepsTheOldFile) {
+    PyFtpdOptions options;
+    options.throttle = 512 << 10;
+    PyFtpdServer server(options);
+    TempDir local;
+    writeRandomFile(server.root() + "/big.bin", 8 << 20, 6);
+    writeFile(local.file("big.bin"), "the old local copy");
+    BackgroundCli cli(login(server, {"127.0.0.1", "get big.bin " + local.file("big.bin"), "mkdir after"}));
+    ASSERT_NE(waitForGrowingFile(local.path(), "big.bin"), "");
+    cli.signal(SIGINT);
+    const CliRun run = cli.finish();
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_EQ(run.err.rfind("download of big.bin interrupted after ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("bytes: interrupted"), std::string::npos) << run.err;
+    EXPECT_EQ(readFile(local.file("big.bin")), "the old local copy");
+    EXPECT_EQ(entriesIn(local.path()), 1u);
+    EXPECT_FALSE(std::filesystem::exists(server.root() + "/after")) << "nothing runs after Ctrl-C";
+}
+
+TEST_F(HarbrookCli, CommandsAreCheckedBeforeConnecting) {
+    PyFtpdServer server;
+    const CliRun typo = runCli(login(server, {"127.0.0.1", "mkdir a", "cd a", "mkdri b"}));
+    EXPECT_EQ(typo.exitCode, 2);
+    EXPECT_EQ(typo.err.rfind("harbrook-cli: unknown command 'mkdri'\n", 0), 0u) << typo.err;
+    EXPECT_FALSE(std::filesystem::exists(server.root() + "/a"));
+
+    const CliRun late = runCli(login(server, {"127.0.0.1", "pwd", "--tls"}));
+    EXPECT_EQ(late.exitCode, 2);
+    EXPECT_EQ(late.out, "");
+    const CliRun none = runCli(login(server, {"127.0.0.1"}));
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_NE(none.err.find("Usage: harbrook-cli"), std::string::npos);
+}
+
+TEST_F(HarbrookCli, QuotedNamesAndListingsOfOtherFolders) {
+    PyFtpdServer server;
+    std::filesystem::create_directories(server.root() + "/q dir");
+    writeFile(server.root() + "/q dir/in-q.txt", "q");
+    std::filesystem::create_directories(server.root() + "/-dashdir");
+    writeFile(server.root() + "/-dashdir/in-dash.txt", "d");
+    const CliRun run = runCli(login(server, {"127.0.0.1", "mkdir \"made dir\"", "cd 'made dir'", "cdup",
+                                             "ls 'q dir'", "ls -- -dashdir", "ls --raw q\\ dir", "pwd"}));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(std::filesystem::is_directory(server.root() + "/made dir"));
+    EXPECT_NE(run.out.find("\tin-q.txt\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\tin-dash.txt\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("made dir"), std::string::npos) << "only the named folders are listed";
+    EXPECT_EQ(run.out.substr(run.out.size() - 2), "/\n") << "ls comes back to where it was";
+}
+
+TEST_F(HarbrookCli, PasswordFromTheEnvironmentOrNetrc) {
+    PyFtpdServer server;
+    const std::string port = std::to_string(server.port());
+    const CliRun fromEnvironment = runCli({"--port", port, "--user", server.user(), "127.0.0.1", "pwd"},
+                                          "HARBROOK_PASSWORD=" + shellQuote(server.password()));
+    EXPECT_EQ(fromEnvironment.exitCode, 0) << fromEnvironment.err;
+    TempDir home;
+    writeFile(home.file(".netrc"), "machine 127.0.0.1 login " + server.user() + " password " +
+                                       server.password() + "\n");
+    const CliRun fromNetrc = runCli({"--port", port, "127.0.0.1", "pwd"}, "HOME=" + shellQuote(home.path()));
+    EXPECT_EQ(fromNetrc.exitCode, 0) << fromNetrc.err;
+    EXPECT_EQ(fromNetrc.out, "/\n");
+}
+
+TEST_F(HarbrookCli, ServerTextIsEscapedForTheTerminal) {
+    PyFtpdServer server;
+    std::filesystem::create_directories(server.root() + "/evil\x1b[2J");
+    const CliRun run = runCli(login(server, {"127.0.0.1", "cd evil\x1b[2J", "pwd", "cd \x07nothere"}));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "/evil\\x1B[2J\n");
+    EXPECT_EQ(run.err.find('\x07'), std::string::npos) << run.err;
+}
+
+TEST_F(HarbrookCli, ReachesIPv6Addresses) {
+    PyFtpdOptions options;
+    options.host = "::1";
+    PyFtpdServer server(options);
+    writeFile(server.root() + "/six.txt", "123456");
+    for (const char* host : {"::1", "[::1]"}) {
+        SCOPED_TRACE(host);
+        const CliRun run = runCli(login(server, {host, "size six.txt", "ls"}));
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out.substr(0, 2), "6\n");
+        EXPECT_NE(run.out.find("\tsix.txt"), std::string::npos) << run.out;
+    }
 }
 
 TEST(HarbrookCliUsage, PrintsUsageWithoutArguments) {

@@ -19,19 +19,31 @@ std::string usageText() {
            "       harbrook-cli parse-listing [--syst TEXT] [--nlst | --mlsd] [FILE]\n"
            "\n"
            "Connects to the FTP server HOST, logs in and runs the commands in one session,\n"
-           "in the order given, each written as one argument (e.g. 'cd /pub' pwd).\n"
+           "in the order given, each written as one argument (e.g. 'cd /pub' pwd). Every\n"
+           "command is checked before connecting. Names are split as a shell splits words:\n"
+           "quote names with blanks (\"a b\" or 'a b') or escape them (a\\ b).\n"
            "\n"
            "Options:\n"
            "  --port N          server port (default 21)\n"
-           "  --user U          account (default anonymous)\n"
-           "  --pass P          password\n"
+           "  --user U          account (default: the login of HOST in ~/.netrc, else\n"
+           "                    anonymous)\n"
+           "  --pass P          password; other users of this machine can read it in the\n"
+           "                    process list, so prefer HARBROOK_PASSWORD or ~/.netrc\n"
            "  --tls             explicit TLS (commands and file data) when the server offers\n"
            "                    it, plain text otherwise\n"
            "  --require-tls     explicit TLS, or fail\n"
            "  --active          active data connections (default passive)\n"
            "  --progress        show running transfers on stderr twice a second\n"
-           "  --timeout SECONDS read time-out for replies (default 10)\n"
+           "  --timeout SECONDS time-out for replies and for stalled data connections\n"
+           "                    (default 10 for replies, 30 for data)\n"
            "  --help, --version\n"
+           "\n"
+           "Options come before HOST. HOST is a name, an IPv4 address or an IPv6 address\n"
+           "(::1 or [::1]).\n"
+           "\n"
+           "Password, the first found: --pass; the environment variable HARBROOK_PASSWORD;\n"
+           "the \"machine HOST login USER password P\" entry (or \"default\") of ~/.netrc,\n"
+           "the file curl and lftp read; for anonymous an address-like default.\n"
            "\n"
            "Commands:\n"
            "  pwd               print the current folder\n"
@@ -40,17 +52,21 @@ std::string usageText() {
            "  mkdir NAME        create a folder\n"
            "  rmdir NAME        remove an empty folder\n"
            "  rm NAME           delete a file\n"
-           "  mv OLD NEW        rename (quote names with blanks: mv \"a b\" c)\n"
+           "  mv OLD NEW        rename\n"
            "  size NAME         print a file's size, -1 when unknown\n"
            "  ls [--raw] [PATH] print the folder's entries (TYPE SIZE MODIFIED NAME after a\n"
            "                    layout line), or with --raw the lines the server sent\n"
-           "  get REMOTE LOCAL  download a file\n"
+           "  get REMOTE LOCAL  download a file; an existing LOCAL is replaced only by a\n"
+           "                    complete copy\n"
            "  put LOCAL REMOTE  upload a file\n"
            "  append LOCAL REMOTE  append a local file to a remote one\n"
            "  get -r REMOTEFOLDER LOCALDIR  download a folder tree\n"
            "  put -r LOCALDIR   upload a folder tree into the current remote folder\n"
            "  rm -r NAME        delete a remote folder tree\n"
-           "  feat              print the server's capability list\n";
+           "  feat              print the server's capability list\n"
+           "\n"
+           "Exit status: 0 done, 1 the server or the disk failed, 2 a mistake on the command\n"
+           "line, 130 interrupted (Ctrl-C aborts a running transfer and keeps old files).\n";
 }
 
 std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, std::string& error) {
@@ -94,6 +110,7 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
                     return std::nullopt;
                 }
                 options.readTimeoutMs = static_cast<int>(number * 1000);
+                options.transferTimeoutMs = options.readTimeoutMs;
             } else if (arg == "--user") {
                 options.user = *value;
             } else {
@@ -110,33 +127,22 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
     }
     options.host = args[i++];
     options.commands.assign(args.begin() + static_cast<long>(i), args.end());
-    return options;
-}
-
-std::vector<std::string> splitCommandWords(const std::string& command) {
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false;
-    bool quoted = false;
-    for (char c : command) {
-        if (c == '"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if (c == ' ' && !quoted) {
-            if (inWord) {
-                words.push_back(word);
-                word.clear();
-                inWord = false;
-            }
-        } else {
-            word += c;
-            inWord = true;
+    if (options.commands.empty()) {
+        error = "no command given";
+        return std::nullopt;
+    }
+    for (const std::string& command : options.commands) {
+        if (command.rfind("--", 0) == 0) {
+            error = "option " + command + " after HOST: options come before the host";
+            return std::nullopt;
         }
+        auto parsed = parseCliCommand(command, error);
+        if (!parsed) {
+            return std::nullopt;
+        }
+        options.parsedCommands.push_back(std::move(*parsed));
     }
-    if (inWord) {
-        words.push_back(word);
-    }
-    return words;
+    return options;
 }
 
 }  // namespace harbrook::cli

@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "tools/harbrook-cli/CliCommand.h"
+
 namespace harbrook::cli {
 
 struct CliOptions {
     std::string host;
     std::uint16_t port = 21;
-    std::string user = "anonymous";
+    // Given with --user; otherwise from ~/.netrc, or "anonymous".
+    std::optional<std::string> user;
     std::optional<std::string> password;
     bool tls = false;
     bool requireTls = false;
@@ -18,17 +21,17 @@ struct CliOptions {
     // Transfer list lines on stderr twice a second while a transfer runs.
     bool progress = false;
     // As the main window: 10 s for replies, 30 s for transfers and the active listener.
+    // --timeout sets all three.
     int readTimeoutMs = 10000;
     int transferTimeoutMs = 30000;
     std::vector<std::string> commands;
+    // The commands read and checked, in order.
+    std::vector<CliCommand> parsedCommands;
 };
 
-// Parses the command line; on a mistake returns nothing and sets `error`.
+// Parses the command line, commands included, so that a mistake anywhere is found
+// before anything is sent; on a mistake returns nothing and sets `error`.
 std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, std::string& error);
-
-// Splits a session command into words; double quotes group words with blanks
-// ("mv \"a b\" c").
-std::vector<std::string> splitCommandWords(const std::string& command);
 
 std::string usageText();
 

@@ -1,29 +1,75 @@
 #include "tools/harbrook-cli/CliSession.h"
 
+#include <netdb.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <iostream>
 #include <mutex>
 #include <ostream>
+#include <sstream>
 #include <thread>
-#include <stdexcept>
 
 #include "engine/DirListings.h"
-#include "engine/FtpFileStream.h"
 #include "engine/FtpTools.h"
 #include "engine/TransferList.h"
-#include "platform/Stream.h"
+#include "tools/harbrook-cli/CliMessages.h"
 #include "tools/harbrook-cli/ListingOutput.h"
 
 namespace harbrook::cli {
 
-CliSession::CliSession(const CliOptions& options, std::ostream& out)
+namespace {
+
+// "download of a.bin interrupted after 1048576 of 4194304 bytes: <reason>"
+[[noreturn]] void rethrowWithProgress(const std::string& what, const TransferCount& count,
+                                      const std::string& reason) {
+    std::string progress = "after " + std::to_string(count.moved);
+    if (count.expected >= 0) {
+        progress += " of " + std::to_string(count.expected);
+    }
+    throw std::runtime_error(what + " interrupted " + progress + " bytes: " + reason);
+}
+
+}  // namespace
+
+std::string hostForConnect(const std::string& host, TIdIPVersion& version) {
+    version = Id_IPv4;
+    std::string bare = host;
+    if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') {
+        bare = bare.substr(1, bare.size() - 2);
+    }
+    if (bare.find(':') != std::string::npos) {
+        version = Id_IPv6;
+        return bare;
+    }
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(bare.c_str(), nullptr, &hints, &found) != 0) {
+        return bare;  // The connect reports the unknown name.
+    }
+    bool hasIPv4 = false;
+    bool hasIPv6 = false;
+    for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
+        hasIPv4 = hasIPv4 || address->ai_family == AF_INET;
+        hasIPv6 = hasIPv6 || address->ai_family == AF_INET6;
+    }
+    ::freeaddrinfo(found);
+    if (hasIPv6 && !hasIPv4) {
+        version = Id_IPv6;
+    }
+    return bare;
+}
+
+CliSession::CliSession(const CliOptions& options, const Credentials& credentials, std::ostream& out)
     : m_options(options), m_out(out) {
-    m_ftp.SetHost(options.host);
+    TIdIPVersion version = Id_IPv4;
+    m_ftp.SetHost(hostForConnect(options.host, version));
+    m_ftp.SetIPVersion(version);
     m_ftp.SetPort(options.port);
-    m_ftp.SetUsername(options.user);
-    // Anonymous servers ask for an address-like password by convention.
-    m_ftp.SetPassword(options.password.value_or(options.user == "anonymous" ? "harbrook@" : ""));
+    m_ftp.SetUsername(credentials.user);
+    m_ftp.SetPassword(credentials.password);
     m_ftp.SetReadTimeout(options.readTimeoutMs);
     m_ftp.SetPassive(!options.active);
     m_ftp.SetTransferTimeout(options.transferTimeoutMs);
@@ -46,12 +92,17 @@ void CliSession::disconnect() {
     m_ftp.Disconnect();
 }
 
-void CliSession::run(const std::string& command) {
-    const std::size_t space = command.find(' ');
-    const std::string verb = command.substr(0, space);
-    const std::string rest = space == std::string::npos ? std::string() : command.substr(space + 1);
+bool CliSession::interrupt() {
+    m_interrupted = true;
+    return m_ftp.InterruptTransfer();
+}
+
+void CliSession::run(const CliCommand& command) {
+    if (m_interrupted) {
+        throw EInterrupted("interrupted");
+    }
     if (!m_options.progress) {
-        runCommand(verb, rest);
+        runCommand(command);
         return;
     }
     // The transfer list, twice a second, while the command runs.
@@ -64,7 +115,7 @@ void CliSession::run(const std::string& command) {
             std::vector<std::string> lines;
             FillTransferLines(lines);
             for (const std::string& line : lines) {
-                std::cerr << line << "\n";
+                std::cerr << forTerminal(line) << "\n";
             }
         }
     });
@@ -77,7 +128,7 @@ void CliSession::run(const std::string& command) {
         reporter.join();
     };
     try {
-        runCommand(verb, rest);
+        runCommand(command);
     } catch (...) {
         stopReporter();
         throw;
@@ -85,83 +136,110 @@ void CliSession::run(const std::string& command) {
     stopReporter();
 }
 
-void CliSession::runCommand(const std::string& verb, const std::string& rest) {
-    auto needArgument = [&] {
-        if (rest.empty()) {
-            throw std::invalid_argument("'" + verb + "' needs a name");
-        }
-    };
+void CliSession::runCommand(const CliCommand& command) {
+    const std::string& verb = command.verb;
+    const auto& names = command.names;
     if (verb == "pwd") {
-        m_out << m_ftp.CurrentDirectory() << "\n";
+        m_out << forTerminal(m_ftp.CurrentDirectory()) << "\n";
     } else if (verb == "cd") {
-        needArgument();
-        m_ftp.ChangeDirectory(rest);
+        m_ftp.ChangeDirectory(names[0]);
     } else if (verb == "cdup") {
         m_ftp.ChangeToParent();
     } else if (verb == "mkdir") {
-        needArgument();
-        m_ftp.MakeDirectory(rest);
+        m_ftp.MakeDirectory(names[0]);
     } else if (verb == "rmdir") {
-        needArgument();
-        m_ftp.RemoveDirectory(rest);
+        m_ftp.RemoveDirectory(names[0]);
     } else if (verb == "rm") {
-        needArgument();
-        if (rest.rfind("-r ", 0) == 0) {
-            DeleteRemoteFolder(m_ftp, rest.substr(3));
+        if (command.recursive) {
+            DeleteRemoteFolder(m_ftp, names[0]);
         } else {
-            m_ftp.RemoveFile(rest);
+            m_ftp.RemoveFile(names[0]);
         }
     } else if (verb == "mv") {
-        const auto words = splitCommandWords(rest);
-        if (words.size() != 2) {
-            throw std::invalid_argument("'mv' needs an old and a new name");
-        }
-        m_ftp.RenameFile(words[0], words[1]);
+        m_ftp.RenameFile(names[0], names[1]);
     } else if (verb == "size") {
-        needArgument();
-        m_out << m_ftp.FileSize(rest) << "\n";
+        m_out << m_ftp.FileSize(names[0]) << "\n";
     } else if (verb == "ls") {
-        const bool raw = rest == "--raw" || rest.rfind("--raw ", 0) == 0;
-        const std::string path = raw ? (rest.size() > 6 ? rest.substr(6) : std::string()) : rest;
-        std::vector<std::string> lines;
-        m_ftp.ListDirectory(&lines, path);
-        if (raw) {
-            for (const std::string& line : lines) {
-                m_out << line << "\n";
-            }
-        } else {
-            const TIdFTPListItems& items = m_ftp.DirectoryItems();
-            printEntries(m_out, m_ftp.ListParserIdentifier(), items);
-        }
+        list(command);
     } else if (verb == "get") {
-        const auto words = splitCommandWords(rest);
-        if (words.size() == 3 && words[0] == "-r") {
-            DownloadRemoteFolder(m_ftp, words[2], AddTrailingSlash(words[1]));
-            return;
+        if (command.recursive) {
+            DownloadRemoteFolder(m_ftp, names[1], AddTrailingSlash(names[0]));
+        } else {
+            get(names[0], names[1]);
         }
-        if (words.size() != 2) {
-            throw std::invalid_argument("'get' needs a remote and a local name");
-        }
-        tftp_filestream file(words[1], FileOpenMode::Create, 0, 0, 0);
-        m_ftp.Download(words[0], file);
-    } else if (verb == "put" || verb == "append") {
-        const auto words = splitCommandWords(rest);
-        if (verb == "put" && words.size() == 2 && words[0] == "-r") {
-            const std::string folder = StripTrailingSlash(words[1]);
+    } else if (verb == "put") {
+        if (command.recursive) {
+            const std::string folder = StripTrailingSlash(names[0]);
             UploadLocalFolder(m_ftp, folder, ExtractRemoteName(folder));
-            return;
+        } else {
+            put(names[0], names[1], false);
         }
-        if (words.size() != 2) {
-            throw std::invalid_argument("'" + verb + "' needs a local and a remote name");
-        }
-        tftp_filestream file(words[0], FileOpenMode::OpenRead, 0, 0);
-        m_ftp.Upload(file, words[1], verb == "append");
+    } else if (verb == "append") {
+        put(names[0], names[1], true);
     } else if (verb == "feat") {
         for (const std::string& line : m_ftp.Capabilities()) {
-            m_out << line << "\n";
+            m_out << forTerminal(line) << "\n";
+        }
+    }
+    if (m_interrupted) {
+        throw EInterrupted("interrupted");
+    }
+}
+
+void CliSession::list(const CliCommand& command) {
+    // Another folder is listed from inside it: servers read LIST's argument as options
+    // ("-dashdir") or stumble over blanks, but every server changes folders alike.
+    std::string home;
+    if (!command.names.empty()) {
+        home = m_ftp.CurrentDirectory();
+        m_ftp.ChangeDirectory(command.names[0]);
+    }
+    std::vector<std::string> lines;
+    try {
+        m_ftp.ListDirectory(&lines);
+    } catch (...) {
+        if (!home.empty()) {
+            m_ftp.ChangeDirectory(home);
+        }
+        throw;
+    }
+    if (!home.empty()) {
+        m_ftp.ChangeDirectory(home);
+    }
+    if (command.raw) {
+        for (const std::string& line : lines) {
+            m_out << forTerminal(line) << "\n";
         }
     } else {
-        throw std::invalid_argument("unknown command '" + verb + "'");
+        std::ostringstream entries;
+        printEntries(entries, m_ftp.ListParserIdentifier(), m_ftp.DirectoryItems());
+        m_out << forTerminal(entries.str()) << "\n";
+    }
+}
+
+void CliSession::get(const std::string& remote, const std::string& local) {
+    TransferCount count;
+    try {
+        DownloadRemoteFileAs(m_ftp, remote, local, &count);
+    } catch (const std::exception& failure) {
+        if (m_interrupted || count.moved > 0) {
+            rethrowWithProgress("download of " + remote, count,
+                                m_interrupted ? "interrupted" : messageOf(failure));
+        }
+        throw;
+    }
+}
+
+void CliSession::put(const std::string& local, const std::string& remote, bool append) {
+    TransferCount count;
+    try {
+        UploadLocalFile(m_ftp, local, remote, &count, append);
+    } catch (const std::exception& failure) {
+        if (m_interrupted || count.moved > 0) {
+            rethrowWithProgress((append ? "append of " : "upload of ") + local, count,
+                                m_interrupted ? "interrupted" : messageOf(failure));
+        }
+        throw;
     }
 }
 

@@ -1,32 +1,55 @@
 #pragma once
 
+#include <atomic>
 #include <iosfwd>
-#include <memory>
+#include <stdexcept>
+#include <string>
 
 #include "ftp/IdFTP.h"
+#include "tools/harbrook-cli/CliCommand.h"
+#include "tools/harbrook-cli/CliCredentials.h"
 #include "tools/harbrook-cli/CliOptions.h"
 
 namespace harbrook::cli {
+
+// The user interrupted the session (Ctrl-C).
+class EInterrupted : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // One FTP session set up the way the main window sets up its own, running the
 // command-line's commands in turn.
 class CliSession {
 public:
-    CliSession(const CliOptions& options, std::ostream& out);
+    CliSession(const CliOptions& options, const Credentials& credentials, std::ostream& out);
 
     void connect();
-    // Runs one command; throws on failure, and std::invalid_argument when it is not
-    // a command at all.
-    void run(const std::string& command);
+    // Runs one command; throws on failure (EInterrupted after interrupt()).
+    void run(const CliCommand& command);
     void disconnect();
 
+    // From another thread (the Ctrl-C watcher): cuts a running transfer, which then
+    // ends with ABOR and keeps every old local file. True when a transfer was running;
+    // otherwise the session stops after the command it is in.
+    bool interrupt();
+    bool interrupted() const { return m_interrupted; }
+
 private:
-    void runCommand(const std::string& verb, const std::string& rest);
+    void runCommand(const CliCommand& command);
+    void list(const CliCommand& command);
+    void get(const std::string& remote, const std::string& local);
+    void put(const std::string& local, const std::string& remote, bool append);
 
     const CliOptions& m_options;
     std::ostream& m_out;
+    std::atomic<bool> m_interrupted{false};
     TIdSSLIOHandlerSocketOpenSSL m_tlsHandler;
     TIdFTP m_ftp;
 };
+
+// The host to connect to and its address family: a literal IPv6 address (with or
+// without brackets) or a name that has only IPv6 addresses is reached over IPv6.
+std::string hostForConnect(const std::string& host, TIdIPVersion& version);
 
 }  // namespace harbrook::cli
