@@ -99,6 +99,12 @@ bool TIdFTPLPAS400::ParseLine(TIdFTPListItem& item, const std::string&) const {
         type = first;
         item.SizeAvail = false;
         item.ModifiedAvail = false;
+    } else if (std::string rest = text; !fetchWord(rest).empty() && trimLeft(text).front() == '*') {
+        // A member row under its file leaves size, date and time blank:
+        // "QPGMR                                   *MEM       AS400.FILE/AS400.MBR"
+        type = fetchWord(text);
+        item.SizeAvail = false;
+        item.ModifiedAvail = false;
     } else {
         item.Size = toInt64(fetchWord(text));
         const std::string date = fetchWord(text);

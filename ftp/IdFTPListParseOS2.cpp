@@ -10,9 +10,10 @@ using namespace harbrook::listing;
 
 namespace {
 
-// "08-08-11" or "05-19-2000": month, day and year with "-".
+// "08-08-11", "05-19-2000" or "05-19-100": month, day and year with "-". Some servers
+// print years after 1999 as the count since 1900 (100 for 2000).
 bool isDashDate(const std::string& word) {
-    return (word.size() == 8 || word.size() == 10) && word[2] == '-' && word[5] == '-' &&
+    return word.size() >= 8 && word.size() <= 10 && word[2] == '-' && word[5] == '-' &&
            isNumber(word.substr(0, 2)) && isNumber(word.substr(3, 2)) && isNumber(word.substr(6));
 }
 
@@ -69,8 +70,10 @@ bool TIdFTPLPOS2::ParseLine(TIdFTPListItem& item, const std::string&) const {
     harbrook::TDateTime day = 0;
     harbrook::TDateTime clockTime = 0;
     const std::size_t colon = time.find(':');
+    const int yearText = toInt(date.substr(6));
+    const int year = date.size() == 9 ? 1900 + yearText : fullYear(yearText, clock);
     item.ModifiedAvail =
-        harbrook::tryEncodeDate(fullYear(toInt(date.substr(6)), clock), toInt(date.substr(0, 2)),
+        harbrook::tryEncodeDate(year, toInt(date.substr(0, 2)),
                                 toInt(date.substr(3, 2)), day) &&
         colon != std::string::npos &&
         harbrook::tryEncodeTime(toInt(time.substr(0, colon), -1), toInt(time.substr(colon + 1), -1), 0, 0,

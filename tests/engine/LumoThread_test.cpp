@@ -190,6 +190,10 @@ TEST(SStringlist, Operations) {
     list.Add("b=2");
     EXPECT_EQ(list.Count(), 2);
     EXPECT_EQ(list.Get(0), "a=1");
+    EXPECT_EQ(list.Get(1), "b=2");
+    // The first index past the end, and the one before the start, are absent too.
+    EXPECT_EQ(list.Get(list.Count()), std::nullopt);
+    EXPECT_EQ(list.Get(-1), std::nullopt);
     EXPECT_EQ(list.Get(5), std::nullopt);
     list.Delete(0);
     EXPECT_EQ(list.List(), std::vector<std::string>{"b=2"});

@@ -144,6 +144,21 @@ TEST_F(TransferListTest, ThrottleHoldsTheRate) {
     EXPECT_LT(Clock::now() - free, std::chrono::milliseconds(300)) << "no limit, no sleep";
 }
 
+// 5,000,000 bytes times 1000 does not fit 32 bits: a product computed in them would
+// wrap to a wait of about 28 ms instead of 200 ms.
+TEST_F(TransferListTest, ThrottleWaitOfLargeBlocksDoesNotWrap) {
+    const std::string block(5'000'000, 'b');
+    tftp_filestream stream(dir.file("large.bin"), FileOpenMode::Create, 0, 25'000'000, 0);
+    TLumo_filestream lumo(dir.file("lumo-large.bin"), FileOpenMode::Create, 0, 25'000'000);
+    for (TStream* target : {static_cast<TStream*>(&stream), static_cast<TStream*>(&lumo)}) {
+        const auto start = Clock::now();
+        target->Write(block.data(), static_cast<std::int64_t>(block.size()));
+        const auto spent = Clock::now() - start;
+        EXPECT_GE(spent, std::chrono::milliseconds(150));
+        EXPECT_LT(spent, std::chrono::milliseconds(3000));
+    }
+}
+
 TEST(LumoFilestream, ReportsWhenDone) {
     TempDir dir;
     std::int64_t written = -1;

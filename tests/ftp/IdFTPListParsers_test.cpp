@@ -302,6 +302,68 @@ TEST(ListParsers, WindowsNtSizeMustSitInItsColumns) {
     EXPECT_EQ(parsed.items[0].FileName(), "report.txt");
 }
 
+// The folder marker is read at character 25, or two further on when a four-digit year
+// pushed the columns right: a two-digit-year line is recognised with <DIR> in either
+// place and in no other.
+TEST(ListParsers, WindowsNtDirMarkerColumns) {
+    FixedClock clock;
+    const std::string start = "12-31-07  11:59PM";
+    for (std::size_t column = 22; column <= 30; ++column) {
+        SCOPED_TRACE(column);
+        const std::string line = start + std::string(column - 1 - start.size(), ' ') + "<DIR>          My Folder";
+        ASSERT_EQ(line.find("<DIR>") + 1, column);
+        const bool expected = column == 25 || column == 27;
+        EXPECT_EQ(TIdFTPLPWindowsNT().CheckListing({line}, "", true), expected);
+    }
+    // The same at the shifted place, as a four-digit year puts it.
+    const std::string wide = "12-31-2007  11:59PM       <DIR>          My Folder";
+    EXPECT_EQ(wide.find("<DIR>") + 1, 27u);
+    EXPECT_TRUE(TIdFTPLPWindowsNT().CheckListing({wide}, "", true));
+    EXPECT_EQ(detect({wide}).items[0].ItemType, ditDirectory);
+}
+
+// A size is read from characters 20 to 38: it must end there or later (a longer number
+// is cut to its first digits, which still read as a number) and must not be preceded by
+// anything but blanks from character 20 on.
+TEST(ListParsers, WindowsNtSizeColumns) {
+    FixedClock clock;
+    const std::string start = "01-02-08  09:05AM";
+    const struct {
+        std::size_t end;
+        bool expected;
+    } rows[] = {{36, false}, {37, false}, {38, true}, {39, true}, {42, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.end);
+        const std::string line = start + std::string(row.end - 5 - start.size(), ' ') + "1,234 report.txt";
+        ASSERT_EQ(line.find("1,234") + 5, row.end);
+        EXPECT_EQ(TIdFTPLPWindowsNT().CheckListing({line}, "", true), row.expected);
+    }
+}
+
+TEST(ListParsers, Os2YearsAfter1999InThreeDigits) {
+    FixedClock clock;
+    const Parsed parsed = detect({"     0           DIR   05-19-100  12:56  local",
+                                  "  1024      A          01-02-103  09:05  config.sys"});
+    EXPECT_EQ(parsed.layout, "OS/2");
+    ASSERT_EQ(parsed.items.Count(), 2u);
+    EXPECT_EQ(when(parsed.items[0]), "2000-05-19 12:56:00.000");
+    EXPECT_EQ(when(parsed.items[1]), "2003-01-02 09:05:00.000");
+    EXPECT_EQ(parsed.items[1].FileName(), "config.sys");
+}
+
+TEST(ListParsers, As400MembersWithBlankColumns) {
+    FixedClock clock;
+    const Parsed parsed = detect({"QSYS           135168 22.06.05 12:04:40 *FILE      AS400.FILE",
+                                  "QSYS                                    *MEM       AS400.FILE/AS400.MBR",
+                                  "                                        *MEM       AS400.FILE/B.MBR"});
+    EXPECT_EQ(parsed.layout, "AS400");
+    ASSERT_EQ(parsed.items.Count(), 3u);
+    EXPECT_EQ(parsed.items[1].FileName(), "AS400.FILE/AS400.MBR");
+    EXPECT_FALSE(parsed.items[1].SizeAvail);
+    EXPECT_FALSE(parsed.items[1].ModifiedAvail);
+    EXPECT_EQ(parsed.items[2].FileName(), "AS400.FILE/B.MBR");
+}
+
 TEST(ListParsers, RecognitionOrder) {
     FixedClock clock;
     const Lines nt = {"12-31-07  11:59PM       <DIR>          My Folder",

@@ -53,6 +53,22 @@ TEST(LumoEdit, RangeLimitsAreSetInOrder) {
     EXPECT_EQ(edit.ValueMax(), 100) << "an upper limit below the lower one is refused";
 }
 
+TEST(LumoEdit, MovingALimitChecksTheValueShown) {
+    TLumo_edit edit;
+    edit.SetEditMode(mNumEdit);
+    edit.ValueRange = true;
+    edit.SetValueMax(100);
+    edit.SetValueMin(10);
+    edit.setText("80");
+    edit.SetValueMax(50);
+    EXPECT_EQ(edit.text(), "50") << "a lower upper limit clamps the value at once";
+    edit.SetValueMin(20);
+    EXPECT_EQ(edit.text(), "50");
+    edit.setText("25");
+    edit.SetValueMin(30);
+    EXPECT_EQ(edit.text(), "30") << "a higher lower limit clamps the value at once";
+}
+
 TEST(LumoEdit, RealMode) {
     TLumo_edit edit;
     edit.SetEditMode(mFloatEdit);
