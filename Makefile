@@ -5,7 +5,7 @@ BUILD_TYPE ?= RelWithDebInfo
 ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build test run sanitize tsan bench clean
+.PHONY: all deps build test run release sanitize tsan bench clean
 
 all: build
 
@@ -23,6 +23,13 @@ test: build
 
 run: build
 	@$(BUILD_DIR)/tools/harbrook-cli/harbrook-cli
+
+# What a packager builds: optimised, and still free of warnings (-Werror stays on here;
+# a packager may configure with -DHARBROOK_WERROR=OFF).
+RELEASE_DIR ?= build-release
+release: deps
+	@[ -f $(RELEASE_DIR)/build.ninja ] || cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	@cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps
@@ -45,4 +52,4 @@ bench: build
 	@bench/mirror_vs_lftp.sh $(BUILD_DIR)
 
 clean:
-	@rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR)
+	@rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(RELEASE_DIR)

@@ -93,10 +93,12 @@ std::string temporaryNameFor(const std::string& target) {
     static std::mt19937 random(std::random_device{}());
     const fs::path path(target);
     for (;;) {
-        const std::string candidate =
-            (path.parent_path() / ("." + path.filename().string() + ".harbrook-" +
-                                   std::to_string(random() % 1000000) + ".part"))
-                .string();
+        // Built by appending: GCC 12 at -O3 mistakes `"." + std::string` for an
+        // overlapping copy (-Wrestrict).
+        std::string name(1, '.');
+        name += path.filename().string();
+        name += ".harbrook-" + std::to_string(random() % 1000000) + ".part";
+        const std::string candidate = (path.parent_path() / name).string();
         if (!fs::exists(candidate)) {
             return candidate;
         }

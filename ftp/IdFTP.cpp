@@ -453,7 +453,11 @@ bool TIdFTP::siteZoneKnown() const {
         if (firstWordOf(trimmed) != "SITE") {
             continue;
         }
-        std::string commands = ";" + trimmed.substr(std::min(trimmed.size(), std::size_t{5})) + ";";
+        // Built by appending: GCC 12 at -O3 mistakes `";" + std::string` for an
+        // overlapping copy (-Wrestrict).
+        std::string commands(1, ';');
+        commands += trimmed.substr(std::min(trimmed.size(), std::size_t{5}));
+        commands += ';';
         commands.erase(std::remove(commands.begin(), commands.end(), ' '), commands.end());
         if (commands.find(";ZONE;") != std::string::npos) {
             return true;

@@ -181,7 +181,8 @@ TEST_F(TransferListTest, ManyThreadsAtOnce) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t] {
             for (int i = 0; i < 2000; ++i) {
-                UpdateTransfer("f" + std::to_string(t), 10, t * 100000 + i % 7, 100, i);
+                const std::string name = std::string("f").append(std::to_string(t));
+                UpdateTransfer(name, 10, t * 100000 + i % 7, 100, i);
                 if (i % 3 == 0) {
                     EndTransfer("", 0, t * 100000 + i % 7, 0, 0, 0, 0);
                 }

@@ -5,6 +5,7 @@
 #include "tests/support/TempDir.h"
 #include "tools/harbrook-cli/CliCredentials.h"
 #include "tools/harbrook-cli/CliMessages.h"
+#include "tools/harbrook-cli/CliSession.h"
 
 #include <gtest/gtest.h>
 
@@ -124,6 +125,28 @@ TEST(CliOptions, EveryCommandTakesNamesTheSameWay) {
         EXPECT_EQ(parsed->recursive, row.recursive);
         EXPECT_EQ(parsed->raw, row.raw);
         EXPECT_EQ(parsed->names, row.names);
+    }
+}
+
+TEST(CliOptions, HostsChooseTheirAddressFamily) {
+    const struct {
+        std::string given;
+        std::string host;
+        TIdIPVersion version;
+    } rows[] = {
+        {"::1", "::1", Id_IPv6},
+        {"[::1]", "::1", Id_IPv6},
+        {"[fe80::1%lo]", "fe80::1%lo", Id_IPv6},
+        {"127.0.0.1", "127.0.0.1", Id_IPv4},
+        {"localhost", "localhost", Id_IPv4},
+        {"no-such-host.invalid", "no-such-host.invalid", Id_IPv4},
+        {"[]", "[]", Id_IPv4},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.given);
+        TIdIPVersion version = Id_IPv4;
+        EXPECT_EQ(hostForConnect(row.given, version), row.host);
+        EXPECT_EQ(version, row.version);
     }
 }
 
