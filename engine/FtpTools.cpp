@@ -141,23 +141,30 @@ void removeEmptyFoldersUpTo(const std::string& target, const std::string& outerm
     }
 }
 
+// Runs one file copy and notes in `count` how much it moved (`moved`), also when it
+// fails. An aborted copy returns quietly, but is not whole: it becomes an error.
+template <typename Copy, typename Moved>
+void countedCopy(TIdFTP& connection, harbrook::TransferCount& count, Copy copy, Moved moved) {
+    try {
+        copy();
+    } catch (...) {
+        count.moved = moved();
+        throw;
+    }
+    count.moved = moved();
+    if (connection.LastTransferAborted()) {
+        throw harbrook::ETransferAborted();
+    }
+}
+
 // Copies the remote file into `file` (shown in the transfer list as `displayName`) and
 // records in `count` how much arrived, also when the copy fails.
 void fetchInto(TIdFTP& connection, const std::string& remotePath, const std::string& file,
                const std::string& displayName, harbrook::TransferCount& count, bool& opened) {
     tftp_filestream stream(file, harbrook::FileOpenMode::Create, 0, 0, count.expected, displayName);
     opened = true;
-    try {
-        connection.Download(remotePath, stream);
-    } catch (...) {
-        count.moved = stream.BytesWritten;
-        throw;
-    }
-    count.moved = stream.BytesWritten;
-    // An aborted transfer returns quietly, but the copy is not whole.
-    if (connection.LastTransferAborted()) {
-        throw harbrook::ETransferAborted();
-    }
+    countedCopy(connection, count, [&] { connection.Download(remotePath, stream); },
+                [&] { return stream.BytesWritten; });
 }
 
 }  // namespace
@@ -225,16 +232,8 @@ void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std
     }
     tftp_filestream stream(localFile, harbrook::FileOpenMode::OpenRead, 0, 0);
     progress.expected = stream.Size();
-    try {
-        connection.Upload(stream, remoteName, append);
-    } catch (...) {
-        progress.moved = stream.BytesRead;
-        throw;
-    }
-    progress.moved = stream.BytesRead;
-    if (connection.LastTransferAborted()) {
-        throw harbrook::ETransferAborted();
-    }
+    countedCopy(connection, progress, [&] { connection.Upload(stream, remoteName, append); },
+                [&] { return stream.BytesRead; });
 }
 
 void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath) {

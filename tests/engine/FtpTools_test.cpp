@@ -220,6 +220,13 @@ protected:
         ftp.SetPassive(true);
         ftp.Connect();
     }
+    // The main window's way: explicit TLS with private data.
+    void connectWithTls(TIdFTP& ftp, TIdSSLIOHandlerSocketOpenSSL& tls, const PyFtpdServer& server) {
+        ftp.SetIOHandler(&tls);
+        ftp.SetUseTLS(utUseExplicitTLS);
+        ftp.SetDataPortProtection(ftpdpsPrivate);
+        connect(ftp, server);
+    }
 };
 
 TEST_F(FtpToolsRealServer, TreesTravelBothWaysAndAreDeleted) {
@@ -383,10 +390,7 @@ TEST_F(FtpToolsRealServer, CloneOfATlsSessionMovesFilesWherePlainDataIsRefused) 
     writeRandomFile(server.root() + "/secret.bin", 100000, 8);
     TIdSSLIOHandlerSocketOpenSSL tls;
     TIdFTP main;
-    main.SetIOHandler(&tls);
-    main.SetUseTLS(utUseExplicitTLS);
-    main.SetDataPortProtection(ftpdpsPrivate);
-    connect(main, server);
+    connectWithTls(main, tls, server);
 
     TIdFTP clone;
     CloneConnection(main, clone);
@@ -406,10 +410,7 @@ TEST_F(FtpToolsRealServer, CloneFollowsPortTlsAndFolder) {
     fs::create_directories(server.root() + "/work");
     TIdSSLIOHandlerSocketOpenSSL tls;
     TIdFTP main;
-    main.SetIOHandler(&tls);
-    main.SetUseTLS(utUseExplicitTLS);
-    main.SetDataPortProtection(ftpdpsPrivate);
-    connect(main, server);
+    connectWithTls(main, tls, server);
     main.ChangeDirectory("/work");
     ASSERT_NE(server.port(), 21);
 

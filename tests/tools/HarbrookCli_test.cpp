@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include <fcntl.h>
@@ -287,43 +288,59 @@ TEST_F(HarbrookCli, GetNeverDamagesALocalFileAndLeavesNoStrays) {
     EXPECT_EQ(entriesIn(local.path()), 2u);
 }
 
+// A throttled server with an 8 MiB big.bin, an old local copy of it, and harbrook-cli
+// fetching it over that copy (then running `after`); ready once the new copy has bytes.
+struct SlowDownload {
+    explicit SlowDownload(std::vector<std::string> after = {}) : server(throttled()) {
+        writeRandomFile(server.root() + "/big.bin", 8 << 20, 5);
+        writeFile(local.file("big.bin"), "the old local copy");
+        std::vector<std::string> args = {"--port", std::to_string(server.port()), "--user", server.user(),
+                                         "--pass", server.password(), "127.0.0.1",
+                                         "get big.bin " + local.file("big.bin")};
+        args.insert(args.end(), after.begin(), after.end());
+        cli = std::make_unique<BackgroundCli>(args);
+        started = !waitForGrowingFile(local.path(), "big.bin").empty();
+    }
+    static PyFtpdOptions throttled() {
+        PyFtpdOptions options;
+        options.throttle = 512 << 10;
+        return options;
+    }
+    // The old copy is there as it was, and nothing beside it.
+    void expectOldCopyAlone() const {
+        EXPECT_EQ(readFile(local.file("big.bin")), "the old local copy");
+        EXPECT_EQ(entriesIn(local.path()), 1u) << "the partial copy is gone";
+    }
+
+    PyFtpdServer server;
+    TempDir local;
+    std::unique_ptr<BackgroundCli> cli;
+    bool started = false;
+};
+
 // A server that goes away half-way: the message names the file and how far it got, and
 // the old local copy stays as it was.
 TEST_F(HarbrookCli, InterruptedDownloadSaysSoAndKeepsTheOldFile) {
-    PyFtpdOptions options;
-    options.throttle = 512 << 10;
-    PyFtpdServer server(options);
-    TempDir local;
-    writeRandomFile(server.root() + "/big.bin", 8 << 20, 5);
-    writeFile(local.file("big.bin"), "the old local copy");
-    BackgroundCli cli(login(server, {"127.0.0.1", "get big.bin " + local.file("big.bin")}));
-    ASSERT_NE(waitForGrowingFile(local.path(), "big.bin"), "");
-    server.stop();
-    const CliRun run = cli.finish();
+    SlowDownload download;
+    ASSERT_TRUE(download.started);
+    download.server.stop();
+    const CliRun run = download.cli->finish();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err.rfind("download of big.bin interrupted after ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find(" of 8388608 bytes: "), std::string::npos) << run.err;
-    EXPECT_EQ(readFile(local.file("big.bin")), "the old local copy");
-    EXPECT_EQ(entriesIn(local.path()), 1u) << "the partial copy is gone";
+    download.expectOldCopyAlone();
 }
 
 TEST_F(HarbrookCli, CtrlCAbortsTheTransferAndKeepsTheOldFile) {
-    PyFtpdOptions options;
-    options.throttle = 512 << 10;
-    PyFtpdServer server(options);
-    TempDir local;
-    writeRandomFile(server.root() + "/big.bin", 8 << 20, 6);
-    writeFile(local.file("big.bin"), "the old local copy");
-    BackgroundCli cli(login(server, {"127.0.0.1", "get big.bin " + local.file("big.bin"), "mkdir after"}));
-    ASSERT_NE(waitForGrowingFile(local.path(), "big.bin"), "");
-    cli.signal(SIGINT);
-    const CliRun run = cli.finish();
+    SlowDownload download({"mkdir after"});
+    ASSERT_TRUE(download.started);
+    download.cli->signal(SIGINT);
+    const CliRun run = download.cli->finish();
     EXPECT_EQ(run.exitCode, 130) << run.err;
     EXPECT_EQ(run.err.rfind("download of big.bin interrupted after ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find("bytes: interrupted"), std::string::npos) << run.err;
-    EXPECT_EQ(readFile(local.file("big.bin")), "the old local copy");
-    EXPECT_EQ(entriesIn(local.path()), 1u);
-    EXPECT_FALSE(std::filesystem::exists(server.root() + "/after")) << "nothing runs after Ctrl-C";
+    download.expectOldCopyAlone();
+    EXPECT_FALSE(std::filesystem::exists(download.server.root() + "/after")) << "nothing runs after Ctrl-C";
 }
 
 TEST_F(HarbrookCli, CtrlCAbortsAnUpload) {
