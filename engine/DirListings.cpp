@@ -108,18 +108,27 @@ std::string DirListingLine(const TIdFTPListItem& item) {
     return item.FileName() + "||" + size + "||" + date + "||";
 }
 
-void ListRemoteDir(TIdFTP& connection, TLines& folders, TLines& files, bool force) {
-    const std::string key = connection.CurrentDirectory();
-    if (FetchDirListing(key, folders, files) && !force) {
-        return;
+RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force) {
+    RemoteFolder folder;
+    folder.path = connection.CurrentDirectory();
+    if (FetchDirListing(folder.path, folder.folders, folder.files) && !force) {
+        return folder;
     }
-    folders.clear();
-    files.clear();
+    folder.folders.clear();
+    folder.files.clear();
     connection.ListDirectory();
+    // Folders go to the upper list; files, links and anything else to the lower one.
     for (const auto& item : connection.DirectoryItems()) {
-        (item->ItemType == ditDirectory ? folders : files).push_back(DirListingLine(*item));
+        (item->ItemType == ditDirectory ? folder.folders : folder.files).push_back(DirListingLine(*item));
     }
-    StoreDirListing(key, folders, files);
+    StoreDirListing(folder.path, folder.folders, folder.files);
+    return folder;
+}
+
+void ListRemoteDir(TIdFTP& connection, TLines& folders, TLines& files, bool force) {
+    RemoteFolder folder = RefreshRemoteFolder(connection, force);
+    folders = std::move(folder.folders);
+    files = std::move(folder.files);
 }
 
 void ListRemoteNames(TIdFTP& connection, TLines& folders, TLines& files, bool force) {

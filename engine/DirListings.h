@@ -29,6 +29,18 @@ std::string StripTrailingSlash(const std::string& path);
 // name||-||date|| for a folder, name||size||date|| for anything else.
 std::string DirListingLine(const TIdFTPListItem& item);
 
+// A remote folder as the remote pane shows it.
+struct RemoteFolder {
+    // What PWD answered.
+    std::string path;
+    TLines folders;
+    TLines files;
+};
+
+// The connection's current folder (PWD), its lines from the cache or (when not cached or
+// forced) listed, parsed and stored in the cache: the remote pane's reload.
+RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force);
+
 // The lines of the connection's current folder: from the cache, or (when not cached or
 // forced) listed, stored and returned.
 void ListRemoteDir(TIdFTP& connection, TLines& folders, TLines& files, bool force);

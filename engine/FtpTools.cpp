@@ -45,35 +45,66 @@ bool IsSafeRemoteName(const std::string& name) {
            name.find('\0') == std::string::npos;
 }
 
-void CloneConnection(TIdFTP& main, TIdFTP& clone) {
-    clone.SetPassive(main.Passive());
-    clone.SetUsername(main.Username());
-    clone.SetPassword(main.Password());
-    clone.SetReadTimeout(main.ReadTimeout());
-    clone.SetListenTimeout(main.ListenTimeout());
-    clone.SetTransferTimeout(main.TransferTimeout());
-    clone.SetAutoLogin(true);
+CloneSnapshot TakeCloneSnapshot(TIdFTP& main) {
+    CloneSnapshot snapshot;
+    snapshot.host = main.Host();
+    snapshot.port = main.Port();
+    snapshot.user = main.Username();
+    snapshot.password = main.Password();
+    snapshot.passive = main.Passive();
+    snapshot.readTimeout = main.ReadTimeout();
+    snapshot.listenTimeout = main.ListenTimeout();
+    snapshot.transferTimeout = main.TransferTimeout();
+    snapshot.ipVersion = main.IPVersion();
     // The clone speaks to the same port with the same TLS policy: on any other port, or
     // with the password sent in clear text where the user asked for TLS, it would fail
     // or leak.
-    clone.SetPort(main.Port());
     if (const auto* tls = dynamic_cast<const TIdSSLIOHandlerSocketOpenSSL*>(main.IOHandler());
         tls != nullptr && main.UseTLS() != utNoTLSSupport) {
-        auto handler = std::make_unique<TIdSSLIOHandlerSocketOpenSSL>();
-        handler->SSLOptions() = tls->SSLOptions();
-        clone.SetIOHandler(std::move(handler));
-        clone.SetUseTLS(main.UseTLS());
-        clone.SetPort(main.Port());
-        clone.SetAUTHCmd(main.AUTHCmd());
-        clone.SetDataPortProtection(main.DataPortProtection());
-        clone.OnTLSNotAvailable = main.OnTLSNotAvailable;
+        snapshot.tls = true;
+        snapshot.sslOptions = tls->SSLOptions();
+        snapshot.useTLS = main.UseTLS();
+        snapshot.authCmd = main.AUTHCmd();
+        snapshot.dataPortProtection = main.DataPortProtection();
+        snapshot.onTLSNotAvailable = main.OnTLSNotAvailable;
     }
     try {
-        clone.Connect(main.Host());
+        snapshot.folder = main.CurrentDirectory();
+        snapshot.folderKnown = true;
+    } catch (const std::exception&) {
+        // The clone will not connect; its caller learns that from Connected().
+    }
+    return snapshot;
+}
+
+void ConnectClone(const CloneSnapshot& snapshot, TIdFTP& clone) {
+    if (!snapshot.folderKnown) {
+        return;
+    }
+    clone.SetPassive(snapshot.passive);
+    clone.SetUsername(snapshot.user);
+    clone.SetPassword(snapshot.password);
+    clone.SetReadTimeout(snapshot.readTimeout);
+    clone.SetListenTimeout(snapshot.listenTimeout);
+    clone.SetTransferTimeout(snapshot.transferTimeout);
+    clone.SetIPVersion(snapshot.ipVersion);
+    clone.SetAutoLogin(true);
+    clone.SetPort(snapshot.port);
+    if (snapshot.tls) {
+        auto handler = std::make_unique<TIdSSLIOHandlerSocketOpenSSL>();
+        handler->SSLOptions() = snapshot.sslOptions;
+        clone.SetIOHandler(std::move(handler));
+        clone.SetUseTLS(snapshot.useTLS);
+        clone.SetAUTHCmd(snapshot.authCmd);
+        clone.SetDataPortProtection(snapshot.dataPortProtection);
+        clone.OnTLSNotAvailable = snapshot.onTLSNotAvailable;
+    }
+    try {
+        clone.Connect(snapshot.host);
         clone.IOHandler()->SetLargeStream(true);
         clone.IOHandler()->SetRecvBufferSize(4096);
         clone.IOHandler()->SetSendBufferSize(4096);
-        clone.ChangeDirectory(main.CurrentDirectory());
+        clone.ChangeDirectory(snapshot.folder);
     } catch (const std::exception&) {
         // The caller looks at Connected() to learn whether the clone can be used.
         try {
@@ -84,6 +115,10 @@ void CloneConnection(TIdFTP& main, TIdFTP& clone) {
             // Already giving up on this connection.
         }
     }
+}
+
+void CloneConnection(TIdFTP& main, TIdFTP& clone) {
+    ConnectClone(TakeCloneSnapshot(main), clone);
 }
 
 namespace {

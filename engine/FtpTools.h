@@ -4,7 +4,8 @@
 #include <stdexcept>
 #include <string>
 
-class TIdFTP;
+#include "ftp/IdFTP.h"
+#include "ftp/IdSSLOpenSSL.h"
 
 namespace harbrook {
 
@@ -43,9 +44,40 @@ std::string GetTempFolder();
 // empty, ".", "..", and without "/" or NUL. Others are skipped by folder walks.
 bool IsSafeRemoteName(const std::string& name);
 
-// Prepares `clone` as a second session like `main` (host, port, account, passive mode,
-// time-outs, TLS settings), connects it, gives it 4096-byte buffers and changes it into
-// main's current folder. Errors are swallowed: Connected() tells whether it worked.
+// What a second session like the main one needs: the main client's settings (host,
+// port, account, passive mode, time-outs, TLS settings) and its current folder. Taken
+// where the main client lives (the GUI thread), used on a worker thread.
+struct CloneSnapshot {
+    std::string host;
+    std::uint16_t port = 21;
+    std::string user;
+    std::string password;
+    bool passive = false;
+    int readTimeout = 0;
+    int listenTimeout = 0;
+    int transferTimeout = 0;
+    TIdIPVersion ipVersion = Id_IPv4;
+    // TLS as the main client asks for it; off when it has no TLS handler.
+    bool tls = false;
+    TIdSSLOptions sslOptions;
+    TIdUseTLS useTLS = utNoTLSSupport;
+    TAuthCmd authCmd = tAuto;
+    TIdFTPDataPortSecurity dataPortProtection = ftpdpsClear;
+    TIdTLSContinueEvent onTLSNotAvailable;
+    // The main client's PWD; unknown when it failed.
+    std::string folder;
+    bool folderKnown = false;
+};
+
+// Copies the main client's settings and asks it for its current folder (PWD, on the
+// main connection: call it on the thread that owns the main client). A failed PWD
+// leaves the folder unknown.
+CloneSnapshot TakeCloneSnapshot(TIdFTP& main);
+// Connects `clone` from the snapshot, gives it 4096-byte buffers and changes it into
+// the snapshot's folder; safe on any thread, it touches only the clone. Errors are
+// swallowed: Connected() tells whether it worked.
+void ConnectClone(const CloneSnapshot& snapshot, TIdFTP& clone);
+// Both steps on one thread.
 void CloneConnection(TIdFTP& main, TIdFTP& clone);
 
 // One remote file into the local folder under its own name. An existing local file is

@@ -87,6 +87,8 @@ def main():
         handler = FTPHandler
     handler.authorizer = authorizer
     handler.banner = args.banner
+    # A wrong password is answered after 3 s by default; tests try wrong ones on purpose.
+    handler.auth_failed_timeout = 0.05
     if args.throttle and not args.certfile:
         from pyftpdlib.handlers import ThrottledDTPHandler
 

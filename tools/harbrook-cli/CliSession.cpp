@@ -13,6 +13,7 @@
 
 #include "engine/DirListings.h"
 #include "engine/FtpTools.h"
+#include "engine/SessionSetup.h"
 #include "engine/TransferList.h"
 #include "tools/harbrook-cli/CliMessages.h"
 #include "tools/harbrook-cli/ListingOutput.h"
@@ -62,30 +63,31 @@ std::string hostForConnect(const std::string& host, TIdIPVersion& version) {
     return bare;
 }
 
+SessionSettings cliSessionSettings(const CliOptions& options, const Credentials& credentials) {
+    SessionSettings settings;
+    settings.host = hostForConnect(options.host, settings.ipVersion);
+    settings.port = options.port;
+    settings.user = credentials.user;
+    settings.password = credentials.password;
+    settings.tls = options.requireTls ? SessionSettings::Tls::Required
+                   : options.tls      ? SessionSettings::Tls::Explicit
+                                      : SessionSettings::Tls::None;
+    // The mode asked for, and no other: a script must know how it connected.
+    settings.passive = !options.active;
+    settings.activeAfterFailure = false;
+    settings.readTimeoutMs = options.readTimeoutMs;
+    settings.transferTimeoutMs = options.transferTimeoutMs;
+    settings.listenTimeoutMs = options.transferTimeoutMs;
+    return settings;
+}
+
 CliSession::CliSession(const CliOptions& options, const Credentials& credentials, std::ostream& out)
-    : m_options(options), m_out(out) {
-    TIdIPVersion version = Id_IPv4;
-    m_ftp.SetHost(hostForConnect(options.host, version));
-    m_ftp.SetIPVersion(version);
-    m_ftp.SetPort(options.port);
-    m_ftp.SetUsername(credentials.user);
-    m_ftp.SetPassword(credentials.password);
-    m_ftp.SetReadTimeout(options.readTimeoutMs);
-    m_ftp.SetPassive(!options.active);
-    m_ftp.SetTransferTimeout(options.transferTimeoutMs);
-    m_ftp.SetListenTimeout(options.transferTimeoutMs);
-    if (options.tls || options.requireTls) {
-        m_ftp.SetIOHandler(&m_tlsHandler);
-        m_ftp.SetUseTLS(options.requireTls ? utUseRequireTLS : utUseExplicitTLS);
-        // File contents are as private as the commands.
-        m_ftp.SetDataPortProtection(ftpdpsPrivate);
-        // Like the window: a server without TLS is used in plain text.
-        m_ftp.OnTLSNotAvailable = [](bool& goOn) { goOn = true; };
-    }
+    : m_options(options), m_out(out), m_settings(cliSessionSettings(options, credentials)) {
+    PrepareSessionClient(m_ftp, m_settings);
 }
 
 void CliSession::connect() {
-    m_ftp.Connect();
+    ConnectSession(m_ftp, m_tlsHandler, m_settings);
 }
 
 void CliSession::disconnect() {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/SessionSetup.h"
 #include "ftp/IdFTP.h"
 #include "tools/harbrook-cli/CliCommand.h"
 #include "tools/harbrook-cli/CliCredentials.h"
@@ -43,10 +44,14 @@ private:
 
     const CliOptions& m_options;
     std::ostream& m_out;
+    const SessionSettings m_settings;
     std::atomic<bool> m_interrupted{false};
     TIdSSLIOHandlerSocketOpenSSL m_tlsHandler;
     TIdFTP m_ftp;
 };
+
+// The session the command line asks for.
+SessionSettings cliSessionSettings(const CliOptions& options, const Credentials& credentials);
 
 // The host to connect to and its address family: a literal IPv6 address (with or
 // without brackets) or a name that has only IPv6 addresses is reached over IPv6.

@@ -1,0 +1,53 @@
+#include "engine/QueueEntries.h"
+
+#include "engine/FtpTools.h"
+
+std::string MakeQueueEntry(const std::string& name, const std::string& value) {
+    std::string entry;
+    entry.reserve(name.size() + value.size() + 1);
+    for (char c : name) {
+        if (c == '%') {
+            entry += "%25";
+        } else if (c == '=') {
+            entry += "%3D";
+        } else {
+            entry += c;
+        }
+    }
+    entry += '=';
+    entry += value;
+    return entry;
+}
+
+QueueEntry SplitQueueEntry(const std::string& entry) {
+    const std::size_t separator = entry.find('=');
+    const std::string written = entry.substr(0, separator);
+    QueueEntry parsed;
+    parsed.value = separator == std::string::npos ? std::string() : entry.substr(separator + 1);
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (written[i] == '%' && i + 2 < written.size()) {
+            const std::string code = written.substr(i + 1, 2);
+            if (code == "25") {
+                parsed.name += '%';
+                i += 2;
+                continue;
+            }
+            if (code == "3D" || code == "3d") {
+                parsed.name += '=';
+                i += 2;
+                continue;
+            }
+        }
+        parsed.name += written[i];
+    }
+    return parsed;
+}
+
+std::string UploadQueueEntry(const std::string& localPath, const std::string& remoteFolder) {
+    return MakeQueueEntry(localPath, remoteFolder);
+}
+
+std::string DownloadQueueEntry(const std::string& remoteFolder, const std::string& name, bool isFolder,
+                               const std::string& localFolder) {
+    return MakeQueueEntry(AddTrailingSlash(remoteFolder) + name + (isFolder ? "/" : ""), localFolder);
+}

@@ -1,0 +1,67 @@
+#include "engine/SessionSetup.h"
+
+void PrepareSessionClient(TIdFTP& client, const SessionSettings& settings) {
+    client.SetIPVersion(settings.ipVersion);
+    client.SetAutoLogin(true);
+    client.SetReadTimeout(settings.readTimeoutMs);
+    client.SetTransferTimeout(settings.transferTimeoutMs);
+    client.SetListenTimeout(settings.listenTimeoutMs);
+    client.ProxySettings().ProxyType = fpcmNone;
+    client.ProxySettings().Port = 0;
+    client.OnTLSNotAvailable = [](bool& goOn) { goOn = true; };
+}
+
+namespace {
+
+void applyTransport(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHandler, const SessionSettings& settings) {
+    if (settings.tls == SessionSettings::Tls::None) {
+        if (client.UseTLS() != utNoTLSSupport) {
+            client.SetDataPortProtection(ftpdpsClear);
+        }
+        // The client makes a plain transport of its own when it connects.
+        client.SetIOHandler(static_cast<TIdIOHandler*>(nullptr));
+        client.SetUseTLS(utNoTLSSupport);
+        return;
+    }
+    client.SetIOHandler(&tlsHandler);
+    client.SetUseTLS(settings.tls == SessionSettings::Tls::Required ? utUseRequireTLS : utUseExplicitTLS);
+    client.SetDataPortProtection(ftpdpsPrivate);
+}
+
+void connectOnce(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHandler, const SessionSettings& settings,
+                 bool passive) {
+    applyTransport(client, tlsHandler, settings);
+    client.SetPassive(passive);
+    client.Connect(settings.host);
+}
+
+}  // namespace
+
+std::string ConnectSession(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHandler,
+                           const SessionSettings& settings) {
+    client.SetUsername(settings.user);
+    client.SetPassword(settings.password);
+    client.SetPort(settings.port);
+    try {
+        connectOnce(client, tlsHandler, settings, settings.passive);
+    } catch (const std::exception&) {
+        if (!settings.passive || !settings.activeAfterFailure) {
+            throw;
+        }
+        // Whatever failed, the second try starts from a closed connection.
+        try {
+            if (client.Connected()) {
+                client.Disconnect();
+            }
+        } catch (const std::exception&) {
+            // The first attempt's leftovers; the second attempt decides.
+        }
+        connectOnce(client, tlsHandler, settings, false);
+    }
+    return ConnectionStatusText(client.Passive(), settings.tls != SessionSettings::Tls::None);
+}
+
+std::string ConnectionStatusText(bool passive, bool tlsAskedFor) {
+    return std::string(passive ? "Passive Connection" : "Active Connection") +
+           (tlsAskedFor ? ", Explicit TLS" : "");
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ftp/IdFTP.h"
+#include "ftp/IdSSLOpenSSL.h"
+
+// How a session is set up: what the user typed, and the rules the front end adds.
+struct SessionSettings {
+    enum class Tls { None, Explicit, Required };
+
+    std::string host;
+    std::uint16_t port = 21;
+    std::string user;
+    std::string password;
+    // Explicit: AUTH TLS, going on in plain text when the server has no TLS.
+    Tls tls = Tls::None;
+    bool passive = true;
+    // The window's rule: after any failure in passive mode, one more try in active mode.
+    bool activeAfterFailure = true;
+    int readTimeoutMs = 10000;
+    int transferTimeoutMs = 30000;
+    int listenTimeoutMs = 30000;
+    TIdIPVersion ipVersion = Id_IPv4;
+};
+
+// The client's settings from the window's creation on: IPv4 (or the settings' family),
+// log in on connect, the time-outs, no proxy, and going on unencrypted when the server
+// has no TLS.
+void PrepareSessionClient(TIdFTP& client, const SessionSettings& settings);
+
+// Copies account, password and port, chooses TLS (with private data: file contents are
+// as private as the commands) or plain transport, and connects, passive first and
+// then, when the settings say so, active after any failure. The second attempt's
+// error is the one raised. Returns the status text ("Passive Connection, Explicit TLS").
+std::string ConnectSession(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHandler,
+                           const SessionSettings& settings);
+
+// "Passive Connection" or "Active Connection", with ", Explicit TLS" when TLS was asked
+// for (whether or not the server gave it).
+std::string ConnectionStatusText(bool passive, bool tlsAskedFor);

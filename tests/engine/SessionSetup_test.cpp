@@ -1,0 +1,109 @@
+// Session set-up as the window does it: the client's standing settings, the TLS choice
+// and the connect rule "passive, then active after any failure".
+
+#include "engine/SessionSetup.h"
+
+#include <gtest/gtest.h>
+
+#include "ftp/IdFTPExceptions.h"
+#include "tests/support/NetworkHelpers.h"
+#include "tests/support/PyFtpdServer.h"
+
+namespace harbrook::testing {
+namespace {
+
+SessionSettings settingsFor(const PyFtpdServer& server, SessionSettings::Tls tls) {
+    SessionSettings settings;
+    settings.host = server.host();
+    settings.port = server.port();
+    settings.user = server.user();
+    settings.password = server.password();
+    settings.tls = tls;
+    return settings;
+}
+
+class SessionSetup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+        PrepareSessionClient(client, SessionSettings{});
+    }
+    TIdSSLIOHandlerSocketOpenSSL tls;
+    TIdFTP client;
+};
+
+TEST_F(SessionSetup, StandingSettings) {
+    EXPECT_EQ(client.IPVersion(), Id_IPv4);
+    EXPECT_TRUE(client.AutoLogin());
+    EXPECT_EQ(client.ReadTimeout(), 10000);
+    EXPECT_EQ(client.TransferTimeout(), 30000);
+    EXPECT_EQ(client.ListenTimeout(), 30000);
+    bool goOn = false;
+    client.OnTLSNotAvailable(goOn);
+    EXPECT_TRUE(goOn) << "a server without TLS is used in plain text";
+}
+
+TEST_F(SessionSetup, TlsChoicesAgainstServersWithAndWithoutTls) {
+    PyFtpdServer plain;
+    EXPECT_EQ(ConnectSession(client, tls, settingsFor(plain, SessionSettings::Tls::Explicit)),
+              "Passive Connection, Explicit TLS");
+    EXPECT_TRUE(client.Connected());
+    EXPECT_FALSE(client.IsTLSInUse()) << "the label shows the choice, not the outcome";
+    client.Disconnect();
+
+    PyFtpdOptions options;
+    options.tls = true;
+    options.tlsDataRequired = true;
+    PyFtpdServer secure(options);
+    writeFile(secure.root() + "/a.txt", "private");
+    EXPECT_EQ(ConnectSession(client, tls, settingsFor(secure, SessionSettings::Tls::Explicit)),
+              "Passive Connection, Explicit TLS");
+    EXPECT_TRUE(client.IsTLSInUse());
+    TMemoryStream file;
+    client.Download("a.txt", file);
+    EXPECT_EQ(file.Bytes(), "private") << "file data is protected too";
+    client.Disconnect();
+
+    // The same client, TLS unticked: plain again.
+    EXPECT_EQ(ConnectSession(client, tls, settingsFor(plain, SessionSettings::Tls::None)), "Passive Connection");
+    EXPECT_EQ(client.UseTLS(), utNoTLSSupport);
+    EXPECT_EQ(client.DataPortProtection(), ftpdpsClear);
+    EXPECT_EQ(client.CurrentDirectory(), "/");
+}
+
+TEST_F(SessionSetup, FailedConnectIsTriedOnceMoreInActiveMode) {
+    SessionSettings settings;
+    settings.host = "127.0.0.1";
+    settings.port = unusedLoopbackPort();
+    try {
+        ConnectSession(client, tls, settings);
+        FAIL() << "connected to a closed port";
+    } catch (const EIdSocketError& error) {
+        EXPECT_EQ(error.LastError(), 111);
+    }
+    EXPECT_FALSE(client.Passive()) << "the second attempt was the active one";
+
+    settings.activeAfterFailure = false;
+    EXPECT_THROW(ConnectSession(client, tls, settings), EIdSocketError);
+    EXPECT_TRUE(client.Passive()) << "without the rule only the passive attempt runs";
+
+    // A wrong password fails the passive attempt too; the active one reports.
+    PyFtpdServer server;
+    SessionSettings wrong = settingsFor(server, SessionSettings::Tls::None);
+    wrong.password = "wrong";
+    wrong.activeAfterFailure = true;
+    EXPECT_THROW(ConnectSession(client, tls, wrong), EIdReplyRFCError);
+    EXPECT_FALSE(client.Connected());
+    EXPECT_EQ(ConnectSession(client, tls, settingsFor(server, SessionSettings::Tls::None)), "Passive Connection");
+}
+
+TEST(SessionStatus, Texts) {
+    EXPECT_EQ(ConnectionStatusText(true, false), "Passive Connection");
+    EXPECT_EQ(ConnectionStatusText(false, false), "Active Connection");
+    EXPECT_EQ(ConnectionStatusText(false, true), "Active Connection, Explicit TLS");
+}
+
+}  // namespace
+}  // namespace harbrook::testing

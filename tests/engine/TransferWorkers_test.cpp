@@ -1,0 +1,248 @@
+// The two worker bodies over a fake window: the main client lives on a stand-in GUI
+// thread that keeps using it while the body runs on another thread.
+
+#include "engine/TransferWorkers.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+
+#include "engine/DirListings.h"
+#include "engine/FtpFileStream.h"
+#include "engine/LumoThread.h"
+#include "engine/QueueEntries.h"
+#include "engine/TransferList.h"
+#include "tests/support/PyFtpdServer.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestDispatcher.h"
+
+namespace harbrook::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FakeHost : public ITransferHost {
+public:
+    explicit FakeHost(const PyFtpdServer& server) {
+        gui.RunAndWait([&] {
+            main.SetHost(server.host());
+            main.SetPort(server.port());
+            main.SetUsername(server.user());
+            main.SetPassword(server.password());
+            main.SetReadTimeout(10000);
+            main.SetPassive(true);
+            main.Connect();
+        });
+    }
+    ~FakeHost() override {
+        stopBrowsing();
+        gui.RunAndWait([&] { main.Disconnect(); });
+    }
+
+    bool MainConnected() override {
+        bool connected = false;
+        gui.RunAndWait([&] { connected = main.Connected(); });
+        return connected;
+    }
+    CloneSnapshot SnapshotMain() override {
+        ++snapshots;
+        CloneSnapshot snapshot;
+        gui.RunAndWait([&] { snapshot = TakeCloneSnapshot(main); });
+        if (!snapshotPassword.empty()) {
+            snapshot.password = snapshotPassword;
+        }
+        return snapshot;
+    }
+    void ShowError(const std::string& message) override {
+        errors.push_back(message);
+        queueSizeAtError.push_back(watchedQueue != nullptr ? watchedQueue->Count() : -1);
+    }
+    void DropListing(const std::string& path) override {
+        dropped.push_back(path);
+        if (afterDrop) {
+            afterDrop();
+        }
+    }
+
+    // The user keeps browsing while the worker runs: PWD after PWD on the main client,
+    // on the GUI thread, until stopBrowsing.
+    void keepBrowsing() {
+        browsing = true;
+        gui.Post([this] { browse(); });
+    }
+    void stopBrowsing() {
+        if (browsing.exchange(false)) {
+            gui.RunAndWait([] {});
+        }
+    }
+
+    TestDispatcher gui;
+    TIdFTP main;
+    int snapshots = 0;
+    std::string snapshotPassword;
+    std::vector<std::string> errors;
+    std::vector<int> queueSizeAtError;
+    std::vector<std::string> dropped;
+    std::function<void()> afterDrop;
+    TSStringlist* watchedQueue = nullptr;
+    std::atomic<bool> browsing{false};
+    std::atomic<int> browseFailures{0};
+    std::atomic<int> browses{0};
+
+private:
+    void browse() {
+        if (!browsing) {
+            return;
+        }
+        try {
+            if (main.CurrentDirectory() != "/") {
+                ++browseFailures;
+            }
+        } catch (const std::exception&) {
+            ++browseFailures;
+        }
+        ++browses;
+        gui.Post([this] { browse(); });
+    }
+};
+
+class TransferWorkers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+        InitDirListings();
+        InitTransferList();
+    }
+    void TearDown() override {
+        SetTransfersDisabled(false);
+        DoneDirListings();
+    }
+    TempDir local;
+    TSStringlist queue;
+};
+
+TEST_F(TransferWorkers, UploadsInQueueOrderThroughOneConnectionWhileTheUserBrowses) {
+    PyFtpdServer server;
+    FakeHost host(server);
+    for (int i = 1; i <= 4; ++i) {
+        fs::create_directories(server.root() + "/d" + std::to_string(i));
+        writeRandomFile(local.file("f" + std::to_string(i)), 200000, static_cast<unsigned>(i));
+    }
+    fs::create_directories(local.file("tree/inner"));
+    writeFile(local.file("tree/inner/x.txt"), "x");
+    for (int i = 1; i <= 3; ++i) {
+        queue.Add(UploadQueueEntry(local.file("f" + std::to_string(i)), "/d" + std::to_string(i)));
+    }
+    // An entry added while the body runs goes through the same connection.
+    host.afterDrop = [&] {
+        if (host.dropped.size() == 1) {
+            queue.Add(UploadQueueEntry(local.file("f4"), "/d4"));
+            queue.Add(UploadQueueEntry(local.file("tree"), "/d4"));
+        }
+    };
+    host.keepBrowsing();
+    UploadThreadBody(host, queue);
+    host.stopBrowsing();
+
+    EXPECT_EQ(host.snapshots, 1) << "one clone connection for the whole run";
+    EXPECT_TRUE(host.errors.empty()) << host.errors.front();
+    EXPECT_EQ(queue.Count(), 0);
+    EXPECT_EQ(host.dropped, (std::vector<std::string>{"/d1", "/d2", "/d3", "/d4", "/d4"}));
+    for (int i = 1; i <= 4; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        EXPECT_EQ(sha256OfFile(server.root() + "/d" + std::to_string(i) + "/" + name), sha256OfFile(local.file(name)));
+    }
+    EXPECT_EQ(readFile(server.root() + "/d4/tree/inner/x.txt"), "x");
+    EXPECT_GT(host.browses, 0);
+    EXPECT_EQ(host.browseFailures, 0) << "the main connection was never used by two threads";
+}
+
+TEST_F(TransferWorkers, DownloadsFoldersAndFilesInOrder) {
+    PyFtpdServer server;
+    FakeHost host(server);
+    fs::create_directories(server.root() + "/pub/sub");
+    writeFile(server.root() + "/pub/sub/deep.txt", "deep");
+    writeFile(server.root() + "/pub/top.txt", "top");
+    queue.Add(DownloadQueueEntry("/pub", "sub", true, local.path()));
+    queue.Add(DownloadQueueEntry("/pub/", "top.txt", false, local.path()));
+    DownloadThreadBody(host, queue);
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(queue.Count(), 0);
+    EXPECT_EQ(readFile(local.file("sub/deep.txt")), "deep");
+    EXPECT_EQ(readFile(local.file("top.txt")), "top");
+    EXPECT_TRUE(host.dropped.empty()) << "a download changes nothing on the server";
+}
+
+TEST_F(TransferWorkers, AFailingEntryShowsItsErrorAndEmptiesTheQueue) {
+    PyFtpdServer server;
+    FakeHost host(server);
+    host.watchedQueue = &queue;
+    for (int i = 0; i < 5; ++i) {
+        queue.Add(UploadQueueEntry(local.file(i == 0 ? "missing" : "f"), "/"));
+    }
+    writeFile(local.file("f"), "f");
+    UploadThreadBody(host, queue);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_NE(host.errors[0].find("missing"), std::string::npos) << host.errors[0];
+    EXPECT_EQ(host.queueSizeAtError[0], 5) << "the upload body shows the error, then clears";
+    EXPECT_EQ(queue.Count(), 0);
+    EXPECT_FALSE(fs::exists(server.root() + "/f"));
+
+    for (int i = 0; i < 3; ++i) {
+        queue.Add(DownloadQueueEntry("/", i == 0 ? "missing" : "x", false, local.path()));
+    }
+    DownloadThreadBody(host, queue);
+    ASSERT_EQ(host.errors.size(), 2u);
+    EXPECT_EQ(host.queueSizeAtError[1], 0) << "the download body clears, then shows the error";
+    EXPECT_EQ(queue.Count(), 0);
+}
+
+TEST_F(TransferWorkers, DisconnectingKeepsTheQueueForTheNextConnect) {
+    PyFtpdServer server;
+    FakeHost host(server);
+    writeRandomFile(server.root() + "/big.bin", 4 << 20, 3);
+    queue.Add(DownloadQueueEntry("/", "big.bin", false, local.path()));
+    queue.Add(DownloadQueueEntry("/", "big.bin", false, local.file("other")));
+    SetTransfersDisabled(true);
+    DownloadThreadBody(host, queue);
+    ASSERT_EQ(host.errors, std::vector<std::string>{"Transfers are disabled"});
+    EXPECT_EQ(queue.Count(), 2) << "the interrupted entry and the rest stay";
+
+    SetTransfersDisabled(false);
+    fs::create_directories(local.file("other"));
+    DownloadThreadBody(host, queue);
+    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(queue.Count(), 0);
+    EXPECT_EQ(sha256OfFile(local.file("other/big.bin")), sha256OfFile(server.root() + "/big.bin"));
+}
+
+TEST_F(TransferWorkers, CloneFailuresAndIdleRuns) {
+    PyFtpdServer server;
+    FakeHost host(server);
+    TSStringlist empty;
+    UploadThreadBody(host, empty);
+    EXPECT_EQ(host.snapshots, 0) << "nothing queued, nothing opened";
+
+    host.snapshotPassword = "wrong";
+    queue.Add(UploadQueueEntry(local.file("a"), "/"));
+    UploadThreadBody(host, queue);
+    queue.Add(DownloadQueueEntry("/", "a", false, local.path()));
+    DownloadThreadBody(host, queue);
+    EXPECT_EQ(host.errors, (std::vector<std::string>{"Failed to connect upload client.",
+                                                      "Failed to create client for downloading."}));
+    EXPECT_EQ(queue.Count(), 0);
+
+    host.gui.RunAndWait([&] { host.main.Disconnect(); });
+    queue.Add(UploadQueueEntry(local.file("a"), "/"));
+    const int before = host.snapshots;
+    UploadThreadBody(host, queue);
+    EXPECT_EQ(host.snapshots, before) << "no run while the main client is not connected";
+    EXPECT_EQ(queue.Count(), 1);
+    host.gui.RunAndWait([&] { host.main.Connect(); });
+}
+
+}  // namespace
+}  // namespace harbrook::testing
