@@ -43,9 +43,6 @@ std::string TLumo_files::GetSpecialFolder(int folder) const {
 
 std::string TLumo_files::BrowseForFolder(const std::string& caption, const std::string& initialFolder,
                                          bool showEditBox, bool includeFiles) const {
-    if (m_folderBrowser == nullptr) {
-        return {};
-    }
     TLumoFolderRequest request;
     request.Caption = caption;
     std::error_code error;
@@ -55,7 +52,9 @@ std::string TLumo_files::BrowseForFolder(const std::string& caption, const std::
     if (includeFiles) {
         request.Flags |= 0x4000;
     }
-    return m_folderBrowser->ChooseFolder(request);
+    // Without a chooser of its own, the program's dialogs choose.
+    IFolderBrowser& browser = m_folderBrowser != nullptr ? *m_folderBrowser : harbrook::Dialogs();
+    return browser.ChooseFolder(request);
 }
 
 bool TLumo_files::GetFileVersion(const std::string& path, int& major, int& minor, int& release,

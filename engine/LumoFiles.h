@@ -5,26 +5,8 @@
 #include <string>
 
 #include "platform/DateTime.h"
+#include "platform/Dialogs.h"
 #include "platform/LumoComponent.h"
-
-
-// What a folder chooser is asked; the Qt layer shows the dialog.
-struct TLumoFolderRequest {
-    std::string Caption;
-    // Empty when the given folder does not exist.
-    std::string InitialFolder;
-    // The platform dialog's flags: file-system folders only (0x0001) and the new style
-    // (0x0040) always; the edit box (0x0010) or no "New Folder" button (0x0200); files
-    // too (0x4000).
-    unsigned Flags = 0;
-};
-
-class IFolderBrowser {
-public:
-    virtual ~IFolderBrowser() = default;
-    // The chosen folder, empty when cancelled.
-    virtual std::string ChooseFolder(const TLumoFolderRequest& request) = 0;
-};
 
 // Local-file services: the program's version and date, special folders, the disk
 // serial, local-disk test and the folder chooser.
@@ -45,6 +27,7 @@ public:
     std::string _Startup() const;
     std::string _Personal() const;
 
+    // The chooser BrowseForFolder shows; without one, the program's dialogs (Dialogs()).
     void SetFolderBrowser(IFolderBrowser* folderBrowser) { m_folderBrowser = folderBrowser; }
 
     harbrook::TDateTime FileDate(const std::string& path) const;

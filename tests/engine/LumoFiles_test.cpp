@@ -7,6 +7,7 @@
 
 #include "engine/LumoFiles.h"
 #include "platform/LocalFiles.h"
+#include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
 
 namespace harbrook::testing {
@@ -94,8 +95,13 @@ TEST(LumoFiles, ComponentAndFolderChooser) {
     EXPECT_EQ(browser.last.Flags, 0x0001u | 0x0040u | 0x0200u | 0x4000u);
     EXPECT_EQ(browser.last.InitialFolder, "") << "a missing folder is no starting point";
 
+    // Without a chooser of its own, the program's dialogs are asked (here a cancel).
+    DialogsScope scope;
     TLumo_files withoutChooser;
     EXPECT_EQ(withoutChooser.BrowseForFolder("Pick", "/", true, false), "");
+    EXPECT_EQ(scope.dialogs.Shown(), std::vector<std::string>{"folder: Pick"});
+    scope.dialogs.folderAnswers.push_back("/home/u");
+    EXPECT_EQ(withoutChooser.BrowseForFolder("Donwload to Folder", "/", true, false), "/home/u");
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What a folder chooser is asked; the Qt layer shows the dialog.
+struct TLumoFolderRequest {
+    std::string Caption;
+    // Empty when the given folder does not exist.
+    std::string InitialFolder;
+    // The platform dialog's flags: file-system folders only (0x0001) and the new style
+    // (0x0040) always; the edit box (0x0010) or no "New Folder" button (0x0200); files
+    // too (0x4000).
+    unsigned Flags = 0;
+};
+
+class IFolderBrowser {
+public:
+    virtual ~IFolderBrowser() = default;
+    // The chosen folder, empty when cancelled.
+    virtual std::string ChooseFolder(const TLumoFolderRequest& request) = 0;
+};
+
+namespace harbrook {
+
+// The upload dialog: several existing files.
+struct OpenFilesRequest {
+    std::string Title;
+    std::string InitialFolder;
+    // "All files (*.*)|*.*": description and pattern pairs.
+    std::string Filter;
+};
+
+// The installer's save dialog.
+struct SaveFileRequest {
+    std::string Title;
+    std::string InitialFolder;
+    std::string FileName;
+    std::string Filter;
+};
+
+// Every question and message box the program shows, and its file and folder dialogs.
+// The Qt layer shows real ones; tests answer through a double, never a person.
+class IDialogs : public IFolderBrowser {
+public:
+    // An error box titled "Error" with one "OK" button; returns once it is closed.
+    virtual void ShowError(const std::string& message) = 0;
+    // A box titled "Confirm" with "Yes" and "No"; true for "Yes".
+    virtual bool Confirm(const std::string& message) = 0;
+    virtual void ShowInformation(const std::string& title, const std::string& message) = 0;
+    // The application's own error box (titled "Harbrook") for errors no command caught;
+    // the text is already in its final form (ApplicationErrorText).
+    virtual void ShowApplicationError(const std::string& message) = 0;
+    // The chosen files in the dialog's order; empty when cancelled.
+    virtual std::vector<std::string> OpenFiles(const OpenFilesRequest& request) = 0;
+    // The chosen path; empty when cancelled.
+    virtual std::string SaveFile(const SaveFileRequest& request) = 0;
+};
+
+// The process's dialogs; set once the GUI exists (tests set a double).
+IDialogs& Dialogs();
+void SetDialogs(IDialogs* dialogs);
+
+// The text of the application's error box: the message with "." appended unless it
+// already ends in a character no greater than "." (a full stop, a comma, a blank, a
+// line end...).
+std::string ApplicationErrorText(const std::string& message);
+
+// Opening documents and starting programs, as the desktop does it. Failures are
+// silent: the caller has nothing to add to them.
+class IShell {
+public:
+    virtual ~IShell() = default;
+    // Opens the file with the program the desktop associates with it.
+    virtual void OpenDocument(const std::string& path) = 0;
+    // Starts a program or a command line and does not wait for it.
+    virtual void StartProgram(const std::string& program, const std::vector<std::string>& arguments) = 0;
+};
+
+IShell& Shell();
+void SetShell(IShell* shell);
+
+}  // namespace harbrook

@@ -1,0 +1,124 @@
+#include "platform/qt/QtDialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QStringConverter>
+
+namespace harbrook {
+
+QString DisplayText(const std::string& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (!utf8.hasError()) {
+        return text;
+    }
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string LocalBytes(const QString& text) {
+    return QFile::encodeName(text).toStdString();
+}
+
+namespace {
+
+std::unique_ptr<QMessageBox> makeBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                     const std::string& message, QMessageBox::StandardButtons buttons) {
+    auto box = std::make_unique<QMessageBox>(icon, title, DisplayText(message), buttons, parent);
+    return box;
+}
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> QtDialogs::MakeErrorBox(QWidget* parent, const std::string& message) {
+    return makeBox(parent, QMessageBox::Critical, QStringLiteral("Error"), message, QMessageBox::Ok);
+}
+
+std::unique_ptr<QMessageBox> QtDialogs::MakeConfirmBox(QWidget* parent, const std::string& message) {
+    auto box = makeBox(parent, QMessageBox::Question, QStringLiteral("Confirm"), message,
+                       QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::Yes);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> QtDialogs::MakeApplicationErrorBox(QWidget* parent, const std::string& message) {
+    const QString title = QApplication::applicationName().isEmpty() ? QStringLiteral("Harbrook")
+                                                                     : QApplication::applicationName();
+    return makeBox(parent, QMessageBox::Critical, title, message, QMessageBox::Ok);
+}
+
+QStringList QtDialogs::QtFilters(const std::string& filter) {
+    QStringList filters;
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        filters << parts[i];
+    }
+    return filters;
+}
+
+std::unique_ptr<QFileDialog> QtDialogs::MakeOpenFilesDialog(QWidget* parent, const OpenFilesRequest& request) {
+    auto dialog = std::make_unique<QFileDialog>(parent, DisplayText(request.Title),
+                                                DisplayText(request.InitialFolder));
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setNameFilters(QtFilters(request.Filter));
+    dialog->setSizeGripEnabled(true);
+    return dialog;
+}
+
+std::unique_ptr<QFileDialog> QtDialogs::MakeFolderDialog(QWidget* parent, const TLumoFolderRequest& request) {
+    auto dialog = std::make_unique<QFileDialog>(parent, DisplayText(request.Caption),
+                                                DisplayText(request.InitialFolder));
+    // Files shown too (0x4000) is a look only: the answer is always a folder.
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly, (request.Flags & 0x4000) == 0);
+    return dialog;
+}
+
+void QtDialogs::ShowError(const std::string& message) {
+    MakeErrorBox(m_parent, message)->exec();
+}
+
+bool QtDialogs::Confirm(const std::string& message) {
+    return MakeConfirmBox(m_parent, message)->exec() == QMessageBox::Yes;
+}
+
+void QtDialogs::ShowInformation(const std::string& title, const std::string& message) {
+    makeBox(m_parent, QMessageBox::Information, DisplayText(title), message, QMessageBox::Ok)->exec();
+}
+
+void QtDialogs::ShowApplicationError(const std::string& message) {
+    MakeApplicationErrorBox(m_parent, message)->exec();
+}
+
+std::vector<std::string> QtDialogs::OpenFiles(const OpenFilesRequest& request) {
+    auto dialog = MakeOpenFilesDialog(m_parent, request);
+    std::vector<std::string> files;
+    if (dialog->exec() == QDialog::Accepted) {
+        for (const QString& file : dialog->selectedFiles()) {
+            files.push_back(LocalBytes(QDir::toNativeSeparators(file)));
+        }
+    }
+    return files;
+}
+
+std::string QtDialogs::ChooseFolder(const TLumoFolderRequest& request) {
+    auto dialog = MakeFolderDialog(m_parent, request);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
+        return {};
+    }
+    return LocalBytes(dialog->selectedFiles().front());
+}
+
+std::string QtDialogs::SaveFile(const SaveFileRequest& request) {
+    QFileDialog dialog(m_parent, DisplayText(request.Title), DisplayText(request.InitialFolder));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(QtFilters(request.Filter));
+    dialog.selectFile(DisplayText(request.FileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return LocalBytes(dialog.selectedFiles().front());
+}
+
+}  // namespace harbrook

@@ -1,0 +1,23 @@
+#include "platform/qt/QtShell.h"
+
+#include <QDesktopServices>
+#include <QProcess>
+#include <QUrl>
+
+#include "platform/qt/QtDialogs.h"
+
+namespace harbrook {
+
+void QtShell::OpenDocument(const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(DisplayText(path)));
+}
+
+void QtShell::StartProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    QStringList list;
+    for (const std::string& argument : arguments) {
+        list << DisplayText(argument);
+    }
+    QProcess::startDetached(DisplayText(program), list);
+}
+
+}  // namespace harbrook

@@ -1,0 +1,56 @@
+#include "platform/qt/QtDialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+
+namespace {
+
+using harbrook::QtDialogs;
+
+TEST(QtDialogs, BoxesHaveTheirTitlesButtonsAndTexts) {
+    auto error = QtDialogs::MakeErrorBox(nullptr, "550 No such file.");
+    EXPECT_EQ(error->windowTitle(), "Error");
+    EXPECT_EQ(error->standardButtons(), QMessageBox::Ok);
+    EXPECT_EQ(error->icon(), QMessageBox::Critical);
+    EXPECT_EQ(error->text(), "550 No such file.");
+
+    auto confirm = QtDialogs::MakeConfirmBox(nullptr, "Delete 2 files(s)?");
+    EXPECT_EQ(confirm->windowTitle(), "Confirm");
+    EXPECT_EQ(confirm->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(confirm->button(QMessageBox::Yes)->text().remove('&'), "Yes");
+    EXPECT_EQ(confirm->button(QMessageBox::No)->text().remove('&'), "No");
+
+    auto application = QtDialogs::MakeApplicationErrorBox(nullptr, "boom.");
+    EXPECT_EQ(application->windowTitle(), "Harbrook");
+}
+
+TEST(QtDialogs, FileAndFolderDialogs) {
+    EXPECT_EQ(QtDialogs::QtFilters("All files (*.*)|*.*"), QStringList{"All files (*.*)"});
+    EXPECT_EQ(QtDialogs::QtFilters("Text (*.txt)|*.txt|All (*)|*"), (QStringList{"Text (*.txt)", "All (*)"}));
+    harbrook::OpenFilesRequest request;
+    request.Title = "Upload File(s)";
+    request.InitialFolder = "/tmp";
+    request.Filter = "All files (*.*)|*.*";
+    auto open = QtDialogs::MakeOpenFilesDialog(nullptr, request);
+    EXPECT_EQ(open->windowTitle(), "Upload File(s)");
+    EXPECT_EQ(open->fileMode(), QFileDialog::ExistingFiles);
+    EXPECT_EQ(open->directory().path(), "/tmp");
+
+    TLumoFolderRequest folder;
+    folder.Caption = "Donwload to Folder";
+    folder.InitialFolder = "/tmp";
+    folder.Flags = 0x0051;
+    auto chooser = QtDialogs::MakeFolderDialog(nullptr, folder);
+    EXPECT_EQ(chooser->windowTitle(), "Donwload to Folder");
+    EXPECT_EQ(chooser->fileMode(), QFileDialog::Directory);
+    EXPECT_TRUE(chooser->testOption(QFileDialog::ShowDirsOnly));
+}
+
+TEST(QtDialogs, WireTextIsShownAsUtf8OrLatin1) {
+    EXPECT_EQ(harbrook::DisplayText("caf\xc3\xa9"), QString::fromUtf8("caf\xc3\xa9"));
+    EXPECT_EQ(harbrook::DisplayText("caf\xe9"), QString::fromLatin1("caf\xe9"));
+    EXPECT_EQ(harbrook::LocalBytes(harbrook::DisplayText("/tmp/\xe6\x97\xa5")), "/tmp/\xe6\x97\xa5");
+}
+
+}  // namespace
