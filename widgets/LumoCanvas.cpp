@@ -31,3 +31,60 @@ void LumoPainterCanvas::StretchDraw(const QRect& target, const QImage& image, co
 int LumoPainterCanvas::TextHeight(const QString& text, const QFont& font) {
     return QFontMetrics(font).boundingRect(text.isEmpty() ? QStringLiteral("Wg") : text).height();
 }
+
+int LumoPainterCanvas::TextWidth(const QString& text, const QFont& font) {
+    return QFontMetrics(font).horizontalAdvance(text);
+}
+
+void LumoPainterCanvas::Line(const QPoint& from, const QPoint& to, const QColor& color, int width) {
+    m_painter.save();
+    m_painter.setPen(QPen(color, width, Qt::SolidLine, Qt::FlatCap));
+    // The kit's lines leave their end point out.
+    const QPoint step((to.x() > from.x()) - (to.x() < from.x()), (to.y() > from.y()) - (to.y() < from.y()));
+    if (to - step != from || width > 1) {
+        m_painter.drawLine(from, to - step);
+    } else {
+        m_painter.drawPoint(from);
+    }
+    m_painter.restore();
+}
+
+void LumoPainterCanvas::FrameRect(const QRect& rect, const QColor& color, int width) {
+    for (int inset = 0; inset < width; ++inset) {
+        const QRect ring = rect.adjusted(inset, inset, -inset, -inset);
+        if (ring.width() <= 0 || ring.height() <= 0) {
+            break;
+        }
+        m_painter.fillRect(QRect(ring.left(), ring.top(), ring.width(), 1), color);
+        m_painter.fillRect(QRect(ring.left(), ring.bottom(), ring.width(), 1), color);
+        m_painter.fillRect(QRect(ring.left(), ring.top(), 1, ring.height()), color);
+        m_painter.fillRect(QRect(ring.right(), ring.top(), 1, ring.height()), color);
+    }
+}
+
+void LumoPainterCanvas::Ellipse(const QRect& rect, const QColor& fill, const QColor& outline) {
+    m_painter.save();
+    m_painter.setRenderHint(QPainter::Antialiasing, true);
+    m_painter.setBrush(fill);
+    m_painter.setPen(outline);
+    m_painter.drawEllipse(rect.adjusted(0, 0, -1, -1));
+    m_painter.restore();
+}
+
+void LumoPainterCanvas::TransparentDraw(int x, int y, const QImage& image, const QColor& transparent) {
+    m_painter.drawImage(QPoint(x, y), lumoWithoutColor(image, transparent));
+}
+
+QImage lumoWithoutColor(const QImage& image, const QColor& transparent) {
+    QImage result = image.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = transparent.rgb() & 0x00FFFFFF;
+    for (int row = 0; row < result.height(); ++row) {
+        auto* pixels = reinterpret_cast<QRgb*>(result.scanLine(row));
+        for (int column = 0; column < result.width(); ++column) {
+            if ((pixels[column] & 0x00FFFFFF) == key) {
+                pixels[column] = 0;
+            }
+        }
+    }
+    return result;
+}

@@ -25,6 +25,16 @@ public:
     // The source part of the image stretched over the target rectangle.
     virtual void StretchDraw(const QRect& target, const QImage& image, const QRect& source) = 0;
     virtual int TextHeight(const QString& text, const QFont& font) = 0;
+    virtual int TextWidth(const QString& text, const QFont& font) = 0;
+    // A line from `from` to `to` (the end point left out, as the kit's lines are) with a
+    // pen of the width.
+    virtual void Line(const QPoint& from, const QPoint& to, const QColor& color, int width) = 0;
+    // The outline of the rectangle, one pen width inside it.
+    virtual void FrameRect(const QRect& rect, const QColor& color, int width) = 0;
+    // An ellipse inside the rectangle, filled and outlined.
+    virtual void Ellipse(const QRect& rect, const QColor& fill, const QColor& outline) = 0;
+    // The image at (x, y), its pixels of `transparent` left out.
+    virtual void TransparentDraw(int x, int y, const QImage& image, const QColor& transparent) = 0;
 };
 
 class LumoPainterCanvas : public ILumoCanvas {
@@ -35,10 +45,18 @@ public:
                   const std::optional<QRect>& clip) override;
     void StretchDraw(const QRect& target, const QImage& image, const QRect& source) override;
     int TextHeight(const QString& text, const QFont& font) override;
+    int TextWidth(const QString& text, const QFont& font) override;
+    void Line(const QPoint& from, const QPoint& to, const QColor& color, int width) override;
+    void FrameRect(const QRect& rect, const QColor& color, int width) override;
+    void Ellipse(const QRect& rect, const QColor& fill, const QColor& outline) override;
+    void TransparentDraw(int x, int y, const QImage& image, const QColor& transparent) override;
 
 private:
     QPainter& m_painter;
 };
+
+// The image with every pixel of the colour made fully transparent.
+QImage lumoWithoutColor(const QImage& image, const QColor& transparent);
 
 // Keeps every drawing call, for tests.
 class LumoRecordingCanvas : public ILumoCanvas {
@@ -60,6 +78,27 @@ public:
         QRect source;
         QSize imageSize;
     };
+    struct LineCall {
+        QPoint from;
+        QPoint to;
+        QColor color;
+        int width;
+    };
+    struct Frame {
+        QRect rect;
+        QColor color;
+        int width;
+    };
+    struct EllipseCall {
+        QRect rect;
+        QColor fill;
+        QColor outline;
+    };
+    struct Transparent {
+        QPoint at;
+        QSize imageSize;
+        QColor transparent;
+    };
 
     void FillRect(const QRect& rect, const QColor& color) override { fills.push_back({rect, color}); }
     void DrawText(int x, int y, const QString& text, const QFont& font, const QColor& color,
@@ -70,9 +109,30 @@ public:
         stretches.push_back({target, source, image.size()});
     }
     int TextHeight(const QString&, const QFont&) override { return textHeight; }
+    // Every character counts `characterWidth` pixels, so tests can compute positions.
+    int TextWidth(const QString& text, const QFont&) override {
+        return static_cast<int>(text.size()) * characterWidth;
+    }
+    void Line(const QPoint& from, const QPoint& to, const QColor& color, int width) override {
+        lines.push_back({from, to, color, width});
+    }
+    void FrameRect(const QRect& rect, const QColor& color, int width) override {
+        frames.push_back({rect, color, width});
+    }
+    void Ellipse(const QRect& rect, const QColor& fill, const QColor& outline) override {
+        ellipses.push_back({rect, fill, outline});
+    }
+    void TransparentDraw(int x, int y, const QImage& image, const QColor& transparent) override {
+        transparents.push_back({QPoint(x, y), image.size(), transparent});
+    }
 
     int textHeight = 16;
+    int characterWidth = 7;
     std::vector<Fill> fills;
     std::vector<Text> texts;
     std::vector<Stretch> stretches;
+    std::vector<LineCall> lines;
+    std::vector<Frame> frames;
+    std::vector<EllipseCall> ellipses;
+    std::vector<Transparent> transparents;
 };

@@ -182,6 +182,22 @@ void TLumo_edit::keyPressEvent(QKeyEvent* event) {
     if (enter) {
         CheckValue();
     }
+    if (OnKeyPress) {
+        // The typed character as the owner compares it: Enter "\r", Escape 27,
+        // Backspace "\b". Setting it to 0 swallows the key.
+        QChar key = enter                                 ? QChar('\r')
+                    : event->key() == Qt::Key_Escape      ? QChar(27)
+                    : event->key() == Qt::Key_Backspace   ? QChar('\b')
+                    : event->text().isEmpty()             ? QChar()
+                                                          : event->text().front();
+        if (!key.isNull()) {
+            OnKeyPress(*this, key);
+            if (key.isNull()) {
+                event->accept();
+                return;
+            }
+        }
+    }
     TLumo_Custom_Edit::keyPressEvent(event);
 }
 
@@ -201,6 +217,9 @@ void TLumo_edit::focusOutEvent(QFocusEvent* event) {
     CheckValue();
     applyLook(ColorOut, NormalFont);
     TLumo_Custom_Edit::focusOutEvent(event);
+    if (OnExit) {
+        OnExit(*this);
+    }
 }
 
 void TLumo_edit::MouseEntered() {

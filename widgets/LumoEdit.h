@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QFont>
 
 #include "widgets/LumoBase.h"
@@ -47,6 +49,12 @@ public:
     int ValueAsInteger() const;
     // Whether a typed character gets through the mode's filter.
     bool AcceptsCharacter(QChar c) const;
+
+    // A typed character the mode accepts (Enter "\r", Escape 27, Backspace "\b"
+    // included), before the field takes it; set it to 0 to swallow it.
+    std::function<void(TLumo_edit& sender, QChar& key)> OnKeyPress;
+    // The field lost the focus (after its value was checked).
+    std::function<void(TLumo_edit& sender)> OnExit;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,14 +1,11 @@
 #include "widgets/LumoListbox.h"
 
 #include <QEnterEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include <cmath>
-
-int lumoRound(double value) {
-    return static_cast<int>(std::nearbyint(value));
-}
 
 namespace {
 
@@ -34,9 +31,7 @@ private:
 TLumo_listbox::TLumo_listbox(QWidget* parent) : QListWidget(parent) {
     setItemDelegate(new LumoListDelegate(*this));
     setUniformItemSizes(true);
-    QPalette colors = palette();
-    colors.setColor(QPalette::Base, lumoColor(0xFFFFFF));
-    setPalette(colors);
+    applyBaseColor();
     m_font.Font = QListWidget::font();
     m_fontMouseOver = m_font;
     m_fontSelected = m_font;
@@ -51,6 +46,20 @@ TLumo_listbox::TLumo_listbox(QWidget* parent) : QListWidget(parent) {
             SynchronizedList->horizontalScrollBar()->setValue(value);
         }
     });
+}
+
+void TLumo_listbox::applyBaseColor() {
+    QPalette colors = palette();
+    colors.setColor(QPalette::Base, lumoColor(m_color));
+    setPalette(colors);
+}
+
+void TLumo_listbox::SetColor(unsigned color) {
+    if (color != m_color) {
+        m_color = color;
+        applyBaseColor();
+        repaintAll();
+    }
 }
 
 void TLumo_listbox::repaintAll() {
@@ -163,7 +172,7 @@ void TLumo_listbox::DrawItem(ILumoCanvas& canvas, int index, const QRect& rect, 
 
     // Base fill and font: the hover look or the plain one.
     TLumoFont font = MouseIsOver ? m_fontMouseOver : m_font;
-    canvas.FillRect(rect, lumoColor(MouseIsOver ? MouseOverColor : 0xFFFFFF));
+    canvas.FillRect(rect, lumoColor(MouseIsOver ? MouseOverColor : m_color));
 
     const int textHeight = canvas.TextHeight(text, font.Font);
     m_visibleLines = textHeight < 1 ? 0 : lumoRound(static_cast<double>(height()) / textHeight);
@@ -243,14 +252,42 @@ void TLumo_listbox::leaveEvent(QEvent* event) {
 
 void TLumo_listbox::mousePressEvent(QMouseEvent* event) {
     QListWidget::mousePressEvent(event);
+    repaintAll();
+}
+
+void TLumo_listbox::mouseReleaseEvent(QMouseEvent* event) {
+    QListWidget::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        Click();
+    }
+}
+
+void TLumo_listbox::mouseDoubleClickEvent(QMouseEvent* event) {
+    QListWidget::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && OnDblClick) {
+        OnDblClick(*this);
+    }
+}
+
+void TLumo_listbox::Click() {
     if (SynchronizedList != nullptr && currentRow() < SynchronizedList->count()) {
+        // The other list follows (no current row included), runs its own click handling
+        // (its owner's hook and its own link), repaints, and then this list's owner hears.
         SynchronizedList->setCurrentRow(currentRow());
+        SynchronizedList->Click();
         SynchronizedList->repaintAll();
+    }
+    if (OnClick) {
+        OnClick(*this);
     }
     repaintAll();
 }
 
 void TLumo_listbox::keyPressEvent(QKeyEvent* event) {
+    // The owner hears the key first; the list's own handling (navigation) still runs.
+    if (OnKeyDown) {
+        OnKeyDown(*this, lumoKeyCode(event->key()));
+    }
     QListWidget::keyPressEvent(event);
     repaintAll();
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "widgets/LumoCanvas.h"
+#include "widgets/LumoMath.h"
 
 // A font together with its colour, as the kit's font properties carry both.
 struct TLumoFont {
@@ -89,13 +90,28 @@ public:
     // How often the list asked to be repainted (property changes, hover, clicks).
     int RepaintRequests() const { return m_repaints; }
 
+    // The control colour: the rows' base fill when the pointer is not over the list.
+    unsigned Color() const { return m_color; }
+    void SetColor(unsigned color);
+
+    // A click as the list handles it: the synchronized list follows and handles its own
+    // click first, then OnClick fires. A left click in the list runs it.
+    void Click();
+
     std::function<void(TLumo_listbox& sender)> OnMouseEnter;
     std::function<void(TLumo_listbox& sender)> OnMouseLeave;
+    std::function<void(TLumo_listbox& sender)> OnClick;
+    std::function<void(TLumo_listbox& sender)> OnDblClick;
+    // Before the list's own key handling, with the key code of lumoKeyCode (Enter 13,
+    // Escape 27, Delete 46, F5 116).
+    std::function<void(TLumo_listbox& sender, int key)> OnKeyDown;
 
 protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -107,8 +123,11 @@ private:
         }
     }
     void repaintAll();
+    void applyBaseColor();
 
     int m_visibleLines = 0;
+    // White, the control colour the lists are created with.
+    unsigned m_color = 0xFFFFFF;
     unsigned m_lineColorSelected = 0x00FFFF;
     bool m_lineColoring = true;
     unsigned m_lineColorOdd = 0xCCCCCC;
@@ -128,6 +147,3 @@ private:
     int m_itemHeight = 16;
     int m_repaints = 0;
 };
-
-// Rounds halves to even, as the kit's arithmetic does.
-int lumoRound(double value);

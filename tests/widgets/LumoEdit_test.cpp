@@ -69,6 +69,36 @@ TEST(LumoEdit, MovingALimitChecksTheValueShown) {
     EXPECT_EQ(edit.text(), "30") << "a higher lower limit clamps the value at once";
 }
 
+TEST(LumoEdit, OwnersHearKeysAndTheExit) {
+    QWidget window;
+    TLumo_edit edit(&window);
+    TLumo_edit other(&window);
+    window.show();
+    edit.setFocus();
+    std::vector<int> heard;
+    edit.OnKeyPress = [&](TLumo_edit&, QChar& key) {
+        heard.push_back(key.unicode());
+        if (key == QChar('x')) {
+            key = QChar();
+        }
+    };
+    int exits = 0;
+    edit.OnExit = [&](TLumo_edit& sender) {
+        ++exits;
+        EXPECT_EQ(&sender, &edit);
+    };
+    type(edit, "axb");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    QApplication::sendEvent(&edit, &enter);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27)));
+    QApplication::sendEvent(&edit, &escape);
+    EXPECT_EQ(heard, (std::vector<int>{'a', 'x', 'b', 13, 27}));
+    EXPECT_EQ(edit.text(), "ab") << "a swallowed key is not typed";
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(&edit, &focusOut);
+    EXPECT_EQ(exits, 1);
+}
+
 TEST(LumoEdit, RealMode) {
     TLumo_edit edit;
     edit.SetEditMode(mFloatEdit);

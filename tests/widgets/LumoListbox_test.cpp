@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
@@ -219,14 +221,106 @@ TEST(LumoListbox, SynchronizedSelectionAndBadIndexes) {
     files.resize(200, 80);
     files.show();
     files.SetItemIndex(3);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(files.viewport(), &press);
+    QTest::mouseClick(files.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(files.ItemIndex(), 0);
     EXPECT_EQ(mirror.ItemIndex(), files.ItemIndex());
     LumoRecordingCanvas canvas;
     files.DrawItem(canvas, -1, QRect(0, 0, 10, 10), false);
     files.DrawItem(canvas, 99, QRect(0, 0, 10, 10), false);
     EXPECT_TRUE(canvas.fills.empty());
+}
+
+// A click passes on through the other list's own click handling: its owner hears first,
+// its own link applies too, and "no current row" is passed on as well.
+TEST(LumoListbox, ClicksRunTheLinkedListsOwnClickHandling) {
+    TLumo_listbox folders;
+    TLumo_listbox files;
+    TLumo_listbox third;
+    folders.SynchronizedList = &files;
+    files.SynchronizedList = &third;
+    std::vector<std::string> heard;
+    folders.OnClick = [&](TLumo_listbox&) { heard.push_back("folders"); };
+    files.OnClick = [&](TLumo_listbox&) { heard.push_back("files " + std::to_string(files.ItemIndex())); };
+    third.OnClick = [&](TLumo_listbox&) { heard.push_back("third " + std::to_string(third.ItemIndex())); };
+    for (int i = 0; i < 4; ++i) {
+        folders.AddRow(QString("f%1||").arg(i));
+        files.AddRow(QString("g%1||").arg(i));
+        third.AddRow(QString("h%1||").arg(i));
+    }
+    folders.resize(200, 80);
+    folders.show();
+    QTest::mouseClick(folders.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 20));
+    EXPECT_EQ(folders.ItemIndex(), 1);
+    EXPECT_EQ(heard, (std::vector<std::string>{"third 1", "files 1", "folders"}));
+
+    heard.clear();
+    folders.SetItemIndex(-1);
+    folders.Click();
+    EXPECT_EQ(files.ItemIndex(), -1);
+    EXPECT_EQ(heard, (std::vector<std::string>{"third -1", "files -1", "folders"}));
+
+    // A current row the other list does not have is not passed on.
+    folders.AddRow("f4||");
+    folders.AddRow("f5||");
+    folders.SetItemIndex(5);
+    files.SetItemIndex(2);
+    folders.Click();
+    EXPECT_EQ(files.ItemIndex(), 2);
+}
+
+TEST(LumoListbox, OwnersHearDoubleClicksAndKeysBeforeTheListMoves) {
+    TLumo_listbox list;
+    for (int i = 0; i < 3; ++i) {
+        list.AddRow(QString("r%1||").arg(i));
+    }
+    list.resize(200, 80);
+    list.show();
+    list.SetItemIndex(0);
+    int doubleClicks = 0;
+    list.OnDblClick = [&](TLumo_listbox&) { ++doubleClicks; };
+    std::vector<std::pair<int, int>> keys;
+    list.OnKeyDown = [&](TLumo_listbox& sender, int key) { keys.emplace_back(key, sender.ItemIndex()); };
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(doubleClicks, 1);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Delete, Qt::Key_F5, Qt::Key_Down}) {
+        QTest::keyClick(&list, key);
+    }
+    EXPECT_EQ(keys, (std::vector<std::pair<int, int>>{{13, 0}, {13, 0}, {27, 0}, {46, 0}, {116, 0}, {40, 0}}));
+    EXPECT_EQ(list.ItemIndex(), 1) << "the list's own handling still ran";
+}
+
+TEST(LumoListbox, BaseColourIsAProperty) {
+    TLumo_listbox list;
+    list.AddRow("a||");
+    EXPECT_EQ(list.Color(), 0xFFFFFFu);
+    const int before = list.RepaintRequests();
+    list.SetColor(0xFFFFFF);
+    EXPECT_EQ(list.RepaintRequests(), before);
+    list.SetColor(0x00FFFF);
+    EXPECT_EQ(list.RepaintRequests(), before + 1);
+    LumoRecordingCanvas canvas;
+    list.DrawItem(canvas, 0, QRect(0, 0, 50, 16), false);
+    ASSERT_FALSE(canvas.fills.empty());
+    EXPECT_EQ(canvas.fills.front().color, QColor(255, 255, 0)) << "0x00FFFF is yellow in 0xBBGGRR";
+}
+
+TEST(LumoMath, RoundingRules) {
+    const struct {
+        int number, numerator, denominator, expected;
+    } rows[] = {{5, 1, 2, 3}, {-5, 1, 2, -3}, {7, 1, 2, 4}, {3, 1, 3, 1}, {2, 1, 3, 1},
+                {1, 1, 3, 0}, {10, 3, -4, -8}, {-10, 3, -4, 8}, {1, 1, 0, -1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.number) + "*" + std::to_string(row.numerator) + "/" +
+                     std::to_string(row.denominator));
+        EXPECT_EQ(MulDiv(row.number, row.numerator, row.denominator), row.expected);
+    }
+    EXPECT_EQ(MulDiv(200000, 30000, 60000), 100000) << "the product is 64-bit";
+    EXPECT_EQ(lumoRound(2.5), 2);
+    EXPECT_EQ(lumoRound(3.5), 4);
+    EXPECT_EQ(lumoRound(-2.5), -2);
+    EXPECT_EQ(lumoKeyCode(Qt::Key_F1), 112);
+    EXPECT_EQ(lumoKeyCode(Qt::Key_A), 65);
+    EXPECT_EQ(lumoKeyCode(Qt::Key_unknown), 0);
 }
 
 TEST(LumoListbox, HundredThousandRows) {
