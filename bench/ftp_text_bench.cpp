@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ftp/IdFTPCommandText.h"
-#include "ftp/IdReply.h"
+#include "ftp/client/IdFTPCommandText.h"
+#include "ftp/client/IdReply.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ftp/IdFTPListParseBase.h"
+#include "ftp/listing/IdFTPListParseBase.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "engine/FileSizeText.h"
-#include "ftp/IdFTP.h"
+#include "ftp/client/IdFTP.h"
 #include "platform/LocalFiles.h"
 
 namespace {

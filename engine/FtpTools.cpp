@@ -10,8 +10,8 @@
 
 #include "engine/DirListings.h"
 #include "engine/FtpFileStream.h"
-#include "ftp/IdFTP.h"
-#include "ftp/IdSSLOpenSSL.h"
+#include "ftp/client/IdFTP.h"
+#include "ftp/transport/IdSSLOpenSSL.h"
 #include "platform/LocalFiles.h"
 
 namespace fs = std::filesystem;

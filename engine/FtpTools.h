@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "ftp/IdFTP.h"
-#include "ftp/IdSSLOpenSSL.h"
+#include "ftp/client/IdFTP.h"
+#include "ftp/transport/IdSSLOpenSSL.h"
 
 namespace harbrook {
 

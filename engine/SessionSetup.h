@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ftp/IdFTP.h"
-#include "ftp/IdSSLOpenSSL.h"
+#include "ftp/client/IdFTP.h"
+#include "ftp/transport/IdSSLOpenSSL.h"
 
 // How a session is set up: what the user typed, and the rules the front end adds.
 struct SessionSettings {

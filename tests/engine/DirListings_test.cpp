@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "engine/DirListings.h"
-#include "ftp/IdFTP.h"
+#include "ftp/client/IdFTP.h"
 #include "platform/LocalFiles.h"
 #include "tests/support/PyFtpdServer.h"
 

@@ -9,7 +9,7 @@
 #include "engine/DirListings.h"
 #include "engine/FtpTools.h"
 #include "engine/TransferList.h"
-#include "ftp/IdFTP.h"
+#include "ftp/client/IdFTP.h"
 #include "tests/ftp/FtpTestSupport.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/TempDir.h"

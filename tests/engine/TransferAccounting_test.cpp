@@ -10,7 +10,7 @@
 #include "engine/FtpFileStream.h"
 #include "engine/LumoFilestream.h"
 #include "engine/TransferList.h"
-#include "ftp/IdFTP.h"
+#include "ftp/client/IdFTP.h"
 #include "platform/Ticks.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/TempDir.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ftp/IdException.h"
-#include "ftp/IdFTP.h"
+#include "ftp/client/IdFTP.h"
 #include "tests/support/ScriptedFtpServer.h"
 
 namespace harbrook::testing {

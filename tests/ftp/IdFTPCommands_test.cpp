@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ftp/IdFTP.h"
-#include "ftp/IdFTPCommandText.h"
+#include "ftp/client/IdFTP.h"
+#include "ftp/client/IdFTPCommandText.h"
 #include "ftp/IdFTPExceptions.h"
 #include "tests/ftp/FtpTestSupport.h"
 

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "ftp/IdFTPExceptions.h"
-#include "ftp/IdFTPListParsers.h"
+#include "ftp/listing/IdFTPListParsers.h"
 
 namespace harbrook::testing {
 namespace {

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "ftp/IdFTPCommandText.h"
-#include "ftp/IdFTPListParseBase.h"
-#include "ftp/IdReply.h"
+#include "ftp/client/IdFTPCommandText.h"
+#include "ftp/listing/IdFTPListParseBase.h"
+#include "ftp/client/IdReply.h"
 #include "tests/support/TempDir.h"
 
 #ifndef HARBROOK_LISTING_SAMPLES_DIR

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ftp/IdFTP.h"
+#include "ftp/client/IdFTP.h"
 #include "ftp/IdFTPExceptions.h"
 #include "tests/ftp/FtpTestSupport.h"
 

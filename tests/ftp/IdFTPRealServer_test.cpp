@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <map>
 
-#include "ftp/IdFTP.h"
+#include "ftp/client/IdFTP.h"
 #include "ftp/IdFTPExceptions.h"
 #include "tests/ftp/FtpTestSupport.h"
 #include "tests/support/PyFtpdServer.h"

@@ -9,10 +9,10 @@
 #include <chrono>
 #include <thread>
 
-#include "ftp/IdFTP.h"
-#include "ftp/IdFTPCommandText.h"
+#include "ftp/client/IdFTP.h"
+#include "ftp/client/IdFTPCommandText.h"
 #include "ftp/IdFTPExceptions.h"
-#include "ftp/IdSimpleServer.h"
+#include "ftp/transport/IdSimpleServer.h"
 #include "tests/ftp/FtpTestSupport.h"
 
 namespace harbrook::testing {

@@ -1,6 +1,6 @@
 // Line, byte and stream I/O of the handler against a scripted peer on loopback.
 
-#include "ftp/IdIOHandler.h"
+#include "ftp/transport/IdIOHandler.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "ftp/IdException.h"
-#include "ftp/IdTCPClient.h"
+#include "ftp/transport/IdTCPClient.h"
 #include "tests/support/NetworkHelpers.h"
 #include "tests/support/ScriptedFtpServer.h"
 

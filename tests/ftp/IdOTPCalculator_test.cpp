@@ -1,4 +1,4 @@
-#include "ftp/IdOTPCalculator.h"
+#include "ftp/client/IdOTPCalculator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ftp/IdReply.h"
+#include "ftp/client/IdReply.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Connecting, commands and replies of the TCP client against a scripted server.
 
-#include "ftp/IdTCPClient.h"
+#include "ftp/transport/IdTCPClient.h"
 
 #include <gtest/gtest.h>
 

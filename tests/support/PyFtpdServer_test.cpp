@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ftp/IdException.h"
-#include "ftp/IdTCPClient.h"
+#include "ftp/transport/IdTCPClient.h"
 
 namespace harbrook::testing {
 namespace {

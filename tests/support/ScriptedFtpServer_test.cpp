@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ftp/IdTCPClient.h"
+#include "ftp/transport/IdTCPClient.h"
 
 namespace harbrook::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/SessionSetup.h"
-#include "ftp/IdFTP.h"
+#include "ftp/client/IdFTP.h"
 #include "tools/harbrook-cli/CliCommand.h"
 #include "tools/harbrook-cli/CliCredentials.h"
 #include "tools/harbrook-cli/CliOptions.h"

@@ -5,8 +5,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "ftp/IdFTPCommandText.h"
-#include "ftp/IdFTPListParseBase.h"
+#include "ftp/client/IdFTPCommandText.h"
+#include "ftp/listing/IdFTPListParseBase.h"
 
 namespace harbrook::cli {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ftp/IdFTPList.h"
+#include "ftp/listing/IdFTPList.h"
 
 namespace harbrook::cli {
 

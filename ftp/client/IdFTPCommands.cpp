@@ -1,0 +1,53 @@
+// The single commands of the FTP client: each is one or two commands on the control
+// connection with the reply codes it accepts.
+
+#include "ftp/client/IdFTP.h"
+
+#include "ftp/client/IdFTPCommandText.h"
+
+void TIdFTP::ChangeDirectory(const std::string& path) {
+    SendCommand("CWD " + path, {200, 250});
+}
+
+void TIdFTP::ChangeToParent() {
+    SendCommand("CDUP", {200, 250});
+}
+
+std::string TIdFTP::CurrentDirectory() {
+    SendCommand("PWD", {257});
+    const auto& text = LastCmdResult().Text();
+    return text.empty() ? std::string() : harbrook::quotedPathOf(text.front());
+}
+
+void TIdFTP::MakeDirectory(const std::string& name) {
+    SendCommand("MKD " + name, {257});
+}
+
+void TIdFTP::RemoveDirectory(const std::string& name) {
+    SendCommand("RMD " + name, {250});
+}
+
+void TIdFTP::RemoveFile(const std::string& name) {
+    SendCommand("DELE " + name, {250});
+}
+
+void TIdFTP::RenameFile(const std::string& oldName, const std::string& newName) {
+    SendCommand("RNFR " + oldName, {350});
+    SendCommand("RNTO " + newName, {250});
+}
+
+std::int64_t TIdFTP::FileSize(const std::string& name) {
+    if (SendCommand("SIZE " + name) != 213) {
+        return -1;
+    }
+    return harbrook::sizeReplyValue(LastCmdResult().Text());
+}
+
+bool TIdFTP::ResumeSupported() {
+    if (!m_resumeSupported) {
+        m_resumeSupported = SendCommand("REST 1") == 350;
+        // Puts the server's restart point back to the start.
+        SendCommand("REST 0");
+    }
+    return *m_resumeSupported;
+}

@@ -1,0 +1,473 @@
+// Transfers of the FTP client: downloads, uploads and listings over a data connection,
+// the finishing replies, and Abort, which may come from another thread.
+
+#include <algorithm>
+#include <cerrno>
+
+#include "ftp/client/IdFTP.h"
+#include "ftp/IdFTPExceptions.h"
+#include "ftp/listing/IdFTPListParseBase.h"
+#include "ftp/transport/IdIOHandlerStack.h"
+#include "ftp/transport/IdSimpleServer.h"
+
+using harbrook::TStream;
+
+std::unique_ptr<TIdIOHandlerSocket> TIdFTP::makeDataHandler() const {
+    if (m_dataPortProtection == ftpdpsPrivate) {
+        if (const TIdSSLIOHandlerSocketBase* tls = SSLHandler()) {
+            return tls->CloneForDataChannel();
+        }
+    }
+    return std::make_unique<TIdIOHandlerStack>();
+}
+
+void TIdFTP::prepareDataChannel(TIdTCPConnection& channel, TIdIOHandlerSocket& handler) {
+    const TIdIOHandler* control = IOHandler();
+    handler.SetConnectTimeout(ConnectTimeout());
+    handler.SetIPVersion(IPVersion());
+    handler.SetSendBufferSize(control->SendBufferSize());
+    handler.SetRecvBufferSize(control->RecvBufferSize());
+    handler.SetReadTimeout(m_transferTimeout);
+    handler.SetLargeStream(true);
+    channel.SetIOHandler(&handler);
+    channel.OnWorkBegin = [this](TWorkMode mode, std::int64_t countMax) {
+        if (OnWorkBegin) {
+            OnWorkBegin(mode, countMax);
+        }
+    };
+    channel.OnWork = [this](TWorkMode mode, std::int64_t count) {
+        if (OnWork) {
+            OnWork(mode, count);
+        }
+    };
+    channel.OnWorkEnd = [this](TWorkMode mode) {
+        if (OnWorkEnd) {
+            OnWorkEnd(mode);
+        }
+    };
+}
+
+void TIdFTP::connectPassiveChannel(const TIdFTPDataEndpoint& endpoint) {
+    auto handler = makeDataHandler();
+    auto client = std::make_unique<TIdTCPClient>();
+    client->SetHost(endpoint.Host);
+    client->SetPort(endpoint.Port);
+    client->SetConnectTimeout(ConnectTimeout());
+    client->SetReadTimeout(m_transferTimeout);
+    client->SetIPVersion(IPVersion());
+    prepareDataChannel(*client, *handler);
+    TIdTCPClient& channel = *client;
+    {
+        std::lock_guard lock(m_transferLock);
+        m_dataHandler = std::move(handler);
+        m_dataChannel = std::move(client);
+    }
+    if (OnDataChannelCreate) {
+        OnDataChannelCreate(channel);
+    }
+    channel.Connect();
+}
+
+TIdSimpleServer& TIdFTP::listenActiveChannel() {
+    auto handler = makeDataHandler();
+    auto listener = std::make_unique<TIdSimpleServer>();
+    const auto* control = dynamic_cast<const TIdIOHandlerSocket*>(IOHandler());
+    listener->SetBoundIP(control != nullptr ? control->Binding().IP : std::string());
+    listener->SetBoundPort(m_dataPort);
+    listener->SetBoundPortMin(m_dataPortMin);
+    listener->SetBoundPortMax(m_dataPortMax);
+    listener->SetIPVersion(IPVersion());
+    prepareDataChannel(*listener, *handler);
+    TIdSimpleServer& channel = *listener;
+    {
+        std::lock_guard lock(m_transferLock);
+        m_dataHandler = std::move(handler);
+        m_dataChannel = std::move(listener);
+    }
+    if (OnDataChannelCreate) {
+        OnDataChannelCreate(channel);
+    }
+    channel.BeginListen();
+    return channel;
+}
+
+void TIdFTP::acceptActiveChannel(TIdSimpleServer& listener) {
+    listener.Listen(m_listenTimeout);
+}
+
+void TIdFTP::beginTransfer() {
+    {
+        std::lock_guard lock(m_transferLock);
+        m_abortFlag = false;
+        m_abortPending = false;
+        m_phase = TransferPhase::Starting;
+        m_commandState = CommandState::NotSent;
+    }
+    DoStatus(ftpTransfer, "Starting FTP transfer");
+}
+
+void TIdFTP::writeTransferCommand(const std::string& command) {
+    WriteCommand(command);
+    m_commandState = CommandState::Sent;
+}
+
+void TIdFTP::readTransferReply(const TIdReplyCodes& accepted) {
+    // The answer is in even when it is refused; the finishing step must not wait for
+    // another.
+    try {
+        ReadReply(accepted);
+    } catch (const EIdReplyRFCError&) {
+        m_commandState = CommandState::Answered;
+        throw;
+    }
+    m_commandState = CommandState::Answered;
+}
+
+bool TIdFTP::enterDataPhase() {
+    std::lock_guard lock(m_transferLock);
+    if (m_abortPending) {
+        // An Abort came while the transfer was starting; the finishing step carries it
+        // out (ABOR) now that the control connection is free again.
+        m_abortFlag = true;
+        return false;
+    }
+    m_phase = TransferPhase::Data;
+    return true;
+}
+
+void TIdFTP::startDataTLS() {
+    if (!m_tlsInUse || m_dataPortProtection != ftpdpsPrivate) {
+        return;
+    }
+    if (auto* tls = dynamic_cast<TIdSSLIOHandlerSocketBase*>(m_dataHandler.get())) {
+        tls->StartSSL();
+    }
+}
+
+void TIdFTP::closeDataChannel(bool abandon) {
+    std::unique_ptr<TIdTCPConnection> channel;
+    std::unique_ptr<TIdIOHandlerSocket> handler;
+    {
+        std::lock_guard lock(m_transferLock);
+        channel = std::move(m_dataChannel);
+        handler = std::move(m_dataHandler);
+    }
+    if (!channel) {
+        return;
+    }
+    if (abandon) {
+        handler->SetAbortiveClose();
+    }
+    if (OnDataChannelDestroy) {
+        OnDataChannelDestroy(*channel);
+    }
+    try {
+        channel->DisconnectNotPeer();
+    } catch (const EIdException&) {
+        // The data connection is being thrown away; a failed close changes nothing.
+    }
+    channel.reset();
+    handler.reset();
+}
+
+void TIdFTP::resyncAfterFailedStart() {
+    // The server will still answer the command that went out (150, then 425, say).
+    // Reading those answers keeps the next command's reply in step.
+    try {
+        if (ReadReply() < 200) {
+            ReadReply();
+        }
+    } catch (const EIdException&) {
+        // The failure that ended the transfer is the one to report.
+    }
+}
+
+void TIdFTP::finishTransfer(bool failing) {
+    bool aborted;
+    {
+        std::lock_guard lock(m_transferLock);
+        m_phase = TransferPhase::Finishing;
+        aborted = m_abortFlag;
+    }
+    // A transfer that was aborted or failed abandons its data connection: the server
+    // may still be sending into it.
+    closeDataChannel(aborted || failing);
+    auto backToIdle = [this] {
+        std::lock_guard lock(m_transferLock);
+        m_phase = TransferPhase::Idle;
+    };
+    try {
+        const int code = LastCmdResult().NumericCode();
+        if (m_commandState == CommandState::NotSent) {
+            // Nothing was asked of the server yet.
+        } else if (m_commandState == CommandState::Sent) {
+            resyncAfterFailedStart();
+        } else if (code >= 100 && code <= 299) {
+            DoStatus(ftpReady, "Transfer complete");
+            if (aborted) {
+                WriteCommand("ABOR");
+                const int first = ReadReply({225, 226, 250, 426, 450, 451, 425, 550, 552});
+                const int answered[] = {226, 426, 450, 451, 425, 550};
+                if (std::find(std::begin(answered), std::end(answered), first) !=
+                    std::end(answered)) {
+                    ReadReply({226, 225});
+                    if (first == 226 && IOHandler()->Readable(10)) {
+                        ReadReply({226, 426, 450, 451, 425, 550});
+                    }
+                }
+                DoStatus(ftpAborted, "Transfer aborted");
+            } else {
+                ReadReply({226, 225, 250});
+            }
+        } else {
+            DoStatus(ftpAborted, "Transfer aborted");
+        }
+    } catch (const std::exception&) {
+        backToIdle();
+        if (!failing) {
+            throw;
+        }
+        // Otherwise the error that ended the transfer is the one to report.
+        return;
+    }
+    backToIdle();
+}
+
+void TIdFTP::rethrowUnlessAborted() {
+    bool aborted;
+    {
+        std::lock_guard lock(m_transferLock);
+        aborted = m_abortFlag;
+    }
+    if (!aborted) {
+        // Also the stream's own errors (a full disk, transfers disabled): the data
+        // connection is closed and the server's answers read before they pass on.
+        finishTransfer(true);
+        throw;
+    }
+    // Abort cut the data connection on purpose; the finishing replies tell the rest.
+}
+
+void TIdFTP::receive(const std::string& command, TStream& destination, bool resume,
+                     bool emptyOn450) {
+    beginTransfer();
+    const TIdReplyCodes accepted =
+        emptyOn450 ? TIdReplyCodes{125, 150, 154, 450} : TIdReplyCodes{125, 150, 154};
+    try {
+        if (m_passive) {
+            if (SupportsFeature("PRET")) {
+                SendCommand("PRET " + command);
+            }
+            const TIdFTPDataEndpoint endpoint = passiveEndpoint();
+            connectPassiveChannel(endpoint);
+            if (resume) {
+                SendCommand("REST " + std::to_string(destination.Position()), 350);
+            }
+            writeTransferCommand(command);
+            readTransferReply(accepted);
+            if (LastCmdResult().NumericCode() != 450) {
+                startDataTLS();
+                if (enterDataPhase()) {
+                    m_dataHandler->ReadStream(destination, -1, true);
+                }
+            }
+        } else {
+            TIdSimpleServer& listener = listenActiveChannel();
+            announceListener(listener);
+            if (resume) {
+                SendCommand("REST " + std::to_string(destination.Position()), 350);
+            }
+            writeTransferCommand(command);
+            readTransferReply({125, 150, 154});
+            acceptActiveChannel(listener);
+            startDataTLS();
+            if (enterDataPhase()) {
+                m_dataHandler->ReadStream(destination, -1, true);
+            }
+        }
+    } catch (...) {
+        rethrowUnlessAborted();
+    }
+    finishTransfer(false);
+}
+
+void TIdFTP::send(const std::string& command, TStream& source, bool fromStart) {
+    beginTransfer();
+    auto writeData = [&] {
+        try {
+            m_dataHandler->WriteStream(source, fromStart ? 0 : -1);
+        } catch (const EIdSocketError& error) {
+            if (error.LastError() != ENOTSOCK) {
+                throw;
+            }
+        }
+    };
+    try {
+        if (m_passive) {
+            if (SupportsFeature("PRET")) {
+                SendCommand("PRET " + command);
+            }
+            const TIdFTPDataEndpoint endpoint = passiveEndpoint();
+            writeTransferCommand(command);
+            connectPassiveChannel(endpoint);
+            readTransferReply({110, 125, 150});
+            startDataTLS();
+            if (enterDataPhase()) {
+                writeData();
+            }
+        } else {
+            TIdSimpleServer& listener = listenActiveChannel();
+            announceListener(listener);
+            writeTransferCommand(command);
+            readTransferReply({125, 150});
+            acceptActiveChannel(listener);
+            startDataTLS();
+            if (enterDataPhase()) {
+                writeData();
+            }
+        }
+    } catch (const EIdConnClosedGracefully&) {
+        // The server closing the data connection is not an error of the upload itself;
+        // its completion reply says how the upload went.
+    } catch (...) {
+        rethrowUnlessAborted();
+    }
+    finishTransfer(false);
+}
+
+void TIdFTP::Download(const std::string& remoteName, TStream& destination, bool resume) {
+    const bool resuming = resume && ResumeSupported();
+    if (OnBeforeGet) {
+        OnBeforeGet(destination);
+    }
+    // A file that is busy or missing (450) is an error here, not an empty download.
+    receive("RETR " + remoteName, destination, resuming, false);
+    if (OnAfterGet) {
+        OnAfterGet(destination);
+    }
+}
+
+void TIdFTP::Upload(TStream& source, const std::string& remoteName, bool append) {
+    if (remoteName.empty()) {
+        throw EIdFTPUploadFileNameCanNotBeEmpty();
+    }
+    if (OnBeforePut) {
+        OnBeforePut(source);
+    }
+    send((append ? "APPE " : "STOR ") + remoteName, source, !append);
+    if (OnAfterPut) {
+        OnAfterPut();
+    }
+}
+
+void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::string& specifier,
+                           bool details) {
+    harbrook::TMemoryStream text;
+    bool machineList = false;
+    if (m_usingMLIS && details) {
+        receive(harbrook::trimControl("MLSD " + harbrook::trimControl(specifier)), text, false, true);
+        machineList = true;
+    } else {
+        // Listings are text; a binary session switches to ASCII around them.
+        const TIdFTPTransferType saved = m_transferType;
+        const bool switchType = saved != ftASCII;
+        if (switchType) {
+            sendTransferTypeCommand(ftASCII);
+        }
+        try {
+            receive(harbrook::trimControl((details ? "LIST " : "NLST ") + specifier), text, false,
+                    true);
+        } catch (...) {
+            if (switchType) {
+                try {
+                    sendTransferTypeCommand(saved);
+                } catch (const EIdException&) {
+                    // The listing's own failure is the one to report.
+                }
+            }
+            throw;
+        }
+        if (switchType) {
+            sendTransferTypeCommand(saved);
+        }
+    }
+    m_directoryItems.reset();
+    m_listParserIdentifier.clear();
+    m_listResult.Lines = harbrook::splitListingText(text.Bytes());
+    m_listResult.Detailed = details;
+    m_listResult.MachineList = machineList;
+    if (destination != nullptr) {
+        *destination = m_listResult.Lines;
+    }
+    if (OnRetrievedDir) {
+        OnRetrievedDir();
+    }
+}
+
+TIdFTPListItems& TIdFTP::DirectoryItems() {
+    if (!m_directoryItems) {
+        m_directoryItems = std::make_unique<TIdFTPListItems>();
+        if (OnDirParseStart) {
+            OnDirParseStart();
+        }
+        if (m_listResult.MachineList) {
+            DefaultListParsers().ParseListing(m_listResult.Lines, *m_directoryItems, "MLST");
+            m_listParserIdentifier = "MLST";
+        } else {
+            DefaultListParsers().CheckAndParseListing(m_listResult.Lines, *m_directoryItems,
+                                                      m_listResult.Detailed, SystemDesc(),
+                                                      m_listParserIdentifier);
+        }
+        if (OnDirParseEnd) {
+            OnDirParseEnd();
+        }
+    }
+    return *m_directoryItems;
+}
+
+bool TIdFTP::LastTransferAborted() {
+    std::lock_guard lock(m_transferLock);
+    return m_abortFlag;
+}
+
+bool TIdFTP::InterruptTransfer() {
+    std::lock_guard lock(m_transferLock);
+    return interruptRunningTransfer();
+}
+
+bool TIdFTP::interruptRunningTransfer() {
+    switch (m_phase) {
+        case TransferPhase::Data:
+            // Cutting the data connection wakes the transfer's thread, which sends ABOR
+            // itself once its data phase has ended.
+            m_abortFlag = true;
+            if (auto* listener = dynamic_cast<TIdSimpleServer*>(m_dataChannel.get())) {
+                listener->AbortListen();
+            }
+            if (m_dataHandler) {
+                m_dataHandler->Interrupt();
+            }
+            return true;
+        case TransferPhase::Starting:
+            m_abortPending = true;
+            return true;
+        case TransferPhase::Finishing:
+        case TransferPhase::Idle:
+            break;
+    }
+    return false;
+}
+
+void TIdFTP::Abort() {
+    std::unique_lock lock(m_transferLock);
+    if (m_phase != TransferPhase::Idle) {
+        // A transfer that is already finishing is over; its replies are being read.
+        interruptRunningTransfer();
+        return;
+    }
+    lock.unlock();
+    if (Connected()) {
+        WriteCommand("ABOR");
+        ReadReply();
+    }
+}

@@ -1,0 +1,351 @@
+#include "ftp/listing/IdFTPListParseBase.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <ctime>
+
+#include "ftp/IdFTPExceptions.h"
+
+namespace harbrook {
+
+namespace {
+
+std::mutex g_clockMutex;
+std::optional<ListingClock> g_clock;
+
+}  // namespace
+
+void setListingClock(std::optional<ListingClock> clock) {
+    std::lock_guard lock(g_clockMutex);
+    g_clock = clock;
+}
+
+ListingClock listingClock() {
+    {
+        std::lock_guard lock(g_clockMutex);
+        if (g_clock) {
+            return *g_clock;
+        }
+    }
+    // Every line of a listing asks; reading the local time is worth doing once a second.
+    thread_local std::time_t cachedSecond = -1;
+    thread_local ListingClock cached;
+    const std::time_t second = std::time(nullptr);
+    if (second != cachedSecond) {
+        cached = ListingClock{localNow(), kDefaultTwoDigitYearWindow};
+        cachedSecond = second;
+    }
+    return cached;
+}
+
+namespace listing {
+
+std::string upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && upper(a) == upper(b);
+}
+
+bool startsWithIgnoringCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool isNumber(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::int64_t toInt64(const std::string& text, std::int64_t fallback) {
+    if (!isNumber(text)) {
+        return fallback;
+    }
+    std::int64_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() ? value : fallback;
+}
+
+int toInt(const std::string& text, int fallback) {
+    const std::int64_t value = toInt64(text, fallback);
+    return value > 2147483647 ? fallback : static_cast<int>(value);
+}
+
+std::vector<std::string> words(const std::string& line, std::size_t limit) {
+    std::vector<std::string> result;
+    std::size_t at = 0;
+    while (at < line.size() && result.size() < limit) {
+        while (at < line.size() && line[at] == ' ') {
+            ++at;
+        }
+        if (at >= line.size()) {
+            break;
+        }
+        const std::size_t end = std::min(line.find(' ', at), line.size());
+        result.push_back(line.substr(at, end - at));
+        at = end;
+    }
+    return result;
+}
+
+std::string fetchWord(std::string& text) {
+    const std::size_t start = std::min(text.find_first_not_of(' '), text.size());
+    const std::size_t end = std::min(text.find(' ', start), text.size());
+    std::string word = text.substr(start, end - start);
+    text.erase(0, end);
+    return word;
+}
+
+std::string trimLeft(const std::string& text) {
+    const std::size_t start = text.find_first_not_of(' ');
+    return start == std::string::npos ? std::string() : text.substr(start);
+}
+
+std::string trimSpaces(const std::string& text) {
+    const std::size_t start = text.find_first_not_of(" \t");
+    if (start == std::string::npos) {
+        return {};
+    }
+    return text.substr(start, text.find_last_not_of(" \t") - start + 1);
+}
+
+bool isBlank(const std::string& line) {
+    return line.find_first_not_of(" \t") == std::string::npos;
+}
+
+std::string firstLine(const TIdListingLines& listing) {
+    for (const std::string& line : listing) {
+        if (!isBlank(line)) {
+            return line;
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> firstLineWords(const TIdListingLines& listing, std::size_t limit) {
+    return words(firstLine(listing), limit);
+}
+
+std::string afterWords(const std::string& line, std::size_t skip) {
+    std::string rest = line;
+    for (std::size_t i = 0; i < skip; ++i) {
+        fetchWord(rest);
+    }
+    return trimLeft(rest);
+}
+
+std::int64_t sizeWithSeparators(const std::string& word, bool& ok) {
+    std::string digits;
+    for (char c : word) {
+        if (c != ',') {
+            digits += c;
+        }
+    }
+    ok = !word.empty() && word.front() != ',' && isNumber(digits);
+    return ok ? toInt64(digits) : 0;
+}
+
+bool isRule(const std::string& line) {
+    if (isBlank(line)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        if (c == ' ' || c == '-' || c == '+' || c == 0x96) {
+            continue;
+        }
+        // The en dash written as UTF-8.
+        if (c == 0xE2 && i + 2 < line.size() && static_cast<unsigned char>(line[i + 1]) == 0x80 &&
+            static_cast<unsigned char>(line[i + 2]) == 0x93) {
+            i += 2;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+int monthNumber(const std::string& word) {
+    static const char* names[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                    "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+    if (word.size() != 3) {
+        return 0;
+    }
+    const std::string wanted = upper(word);
+    for (int i = 0; i < 12; ++i) {
+        if (wanted == names[i]) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+bool isUnixPermissions(const std::string& text) {
+    if (text.size() < 10) {
+        return false;
+    }
+    const std::string u = upper(text.substr(0, 10));
+    auto oneOf = [](char c, const char* set) { return std::string(set).find(c) != std::string::npos; };
+    return oneOf(u[0], "LDBCPS-") && oneOf(u[1], "TSRWX-") && oneOf(u[2], "TSRWXA-") &&
+           oneOf(u[3], "TSRWX-") && oneOf(u[4], "TSRWXH-") && oneOf(u[5], "TSRWX-") &&
+           oneOf(u[6], "TSRWXY-") && oneOf(u[7], "TSRWXA-") && oneOf(u[8], "TSRWX-") &&
+           oneOf(u[9], "TSRWX-");
+}
+
+int yearForMonthDay(int month, int day, const ListingClock& clock) {
+    const bool afterToday =
+        month > clock.now.month || (month == clock.now.month && day > clock.now.day);
+    return afterToday ? clock.now.year - 1 : clock.now.year;
+}
+
+int fullYear(int year, const ListingClock& clock) {
+    if (year >= 1000) {
+        return year;
+    }
+    const int century = clock.now.year / 100 * 100;
+    if (clock.twoDigitYearWindow != 0 && year > clock.twoDigitYearWindow) {
+        return century - 100 + year;
+    }
+    return century + year;
+}
+
+}  // namespace listing
+}  // namespace harbrook
+
+using namespace harbrook::listing;
+
+std::unique_ptr<TIdFTPListItem> TIdFTPListBase::MakeNewItem() const {
+    return std::make_unique<TIdFTPListItem>();
+}
+
+bool TIdFTPListBase::parseEntries(const TIdListingLines& listing, TIdFTPListItems& dir,
+                                  bool (*isEntry)(const std::string& line)) const {
+    for (const std::string& line : listing) {
+        if (!isBlank(line) && isEntry(line)) {
+            ParseLine(addItem(dir, line), {});
+        }
+    }
+    return true;
+}
+
+TIdFTPListItem& TIdFTPListBase::addItem(TIdFTPListItems& dir, const std::string& line) const {
+    TIdFTPListItem& item = dir.Add(MakeNewItem());
+    item.Data = line;
+    return item;
+}
+
+bool TIdFTPListBase::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
+    for (const std::string& line : listing) {
+        if (!line.empty()) {
+            TIdFTPListItem& item = addItem(dir, line);
+            ParseLine(item, {});
+        }
+    }
+    return true;
+}
+
+bool TIdFTPListBaseHeaderFooter::CheckListing(const TIdListingLines& listing, const std::string&,
+                                              bool) const {
+    for (const std::string& line : listing) {
+        if (!isBlank(line) && !isRule(line)) {
+            return IsHeader(line);
+        }
+    }
+    return false;
+}
+
+bool TIdFTPListBaseHeaderFooter::ParseListing(const TIdListingLines& listing,
+                                              TIdFTPListItems& dir) const {
+    std::size_t at = 0;
+    while (at < listing.size() &&
+           (isBlank(listing[at]) || isRule(listing[at]) || IsHeader(listing[at]))) {
+        ++at;
+    }
+    for (; at < listing.size(); ++at) {
+        const std::string& line = listing[at];
+        if (isBlank(line) || isRule(line) || IsFooter(line)) {
+            continue;
+        }
+        TIdFTPListItem& item = addItem(dir, line);
+        ParseLine(item, {});
+    }
+    return true;
+}
+
+void TIdFTPListParserRegistry::RegisterParser(int position, std::unique_ptr<TIdFTPListBase> parser) {
+    std::lock_guard lock(m_mutex);
+    auto at = std::upper_bound(m_parsers.begin(), m_parsers.end(), position,
+                               [](int wanted, const auto& entry) { return wanted < entry.first; });
+    m_parsers.insert(at, {position, std::move(parser)});
+}
+
+std::vector<const TIdFTPListBase*> TIdFTPListParserRegistry::Parsers() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<const TIdFTPListBase*> parsers;
+    for (const auto& entry : m_parsers) {
+        parsers.push_back(entry.second.get());
+    }
+    return parsers;
+}
+
+const TIdFTPListBase* TIdFTPListParserRegistry::Find(const std::string& identifier) const {
+    for (const TIdFTPListBase* parser : Parsers()) {
+        if (parser->Identifier() == identifier) {
+            return parser;
+        }
+    }
+    return nullptr;
+}
+
+const TIdFTPListBase* TIdFTPListParserRegistry::AtPosition(int position) const {
+    std::lock_guard lock(m_mutex);
+    for (const auto& entry : m_parsers) {
+        if (entry.first == position) {
+            return entry.second.get();
+        }
+    }
+    return nullptr;
+}
+
+void TIdFTPListParserRegistry::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir,
+                                            const std::string& identifier) const {
+    dir.Clear();
+    if (const TIdFTPListBase* parser = Find(identifier)) {
+        parser->ParseListing(listing, dir);
+    }
+}
+
+bool TIdFTPListParserRegistry::CheckAndParseListing(const TIdListingLines& listing,
+                                                    TIdFTPListItems& dir, bool detailed,
+                                                    const std::string& systemDescription,
+                                                    std::string& identifier,
+                                                    const TIdFTPListBase** parser) const {
+    identifier.clear();
+    dir.Clear();
+    if (parser != nullptr) {
+        *parser = nullptr;
+    }
+    const std::vector<const TIdFTPListBase*> parsers = Parsers();
+    if (detailed && std::none_of(parsers.begin(), parsers.end(), [](const TIdFTPListBase* p) {
+            const std::string id = p->Identifier();
+            return id != "NLST" && id != "MLST";
+        })) {
+        throw EIdFTPListParseError();
+    }
+    for (const TIdFTPListBase* candidate : parsers) {
+        if (candidate->CheckListing(listing, systemDescription, detailed)) {
+            identifier = candidate->Identifier();
+            if (parser != nullptr) {
+                *parser = candidate;
+            }
+            candidate->ParseListing(listing, dir);
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ftp/listing/IdFTPList.h"
+
+using TIdListingLines = std::vector<std::string>;
+
+// One listing layout: says whether lines look like its own, and parses them. Parsers
+// hold no state; one instance of each serves every listing.
+class TIdFTPListBase {
+public:
+    virtual ~TIdFTPListBase() = default;
+
+    // The layout's name ("Unix").
+    virtual std::string Identifier() const = 0;
+    virtual bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                              bool detailed) const = 0;
+    // The common form: every line that is not empty becomes an entry, kept even when
+    // its line could not be read.
+    virtual bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const;
+    // Fills the entry from its raw line; `path` is the prefix of a recursive listing.
+    virtual bool ParseLine(TIdFTPListItem& item, const std::string& path) const = 0;
+    virtual std::unique_ptr<TIdFTPListItem> MakeNewItem() const;
+
+protected:
+    // A new entry of the layout's class holding `line` as its raw line.
+    TIdFTPListItem& addItem(TIdFTPListItems& dir, const std::string& line) const;
+    // Parses the lines that are not blank and that `isEntry` accepts; the rest (headers,
+    // footers, totals) are left out.
+    bool parseEntries(const TIdListingLines& listing, TIdFTPListItems& dir,
+                      bool (*isEntry)(const std::string& line)) const;
+};
+
+// Layouts with header lines before the entries and footer lines after them. Blank
+// lines and rules ("-----", "+") are skipped wherever they stand.
+class TIdFTPListBaseHeaderFooter : public TIdFTPListBase {
+public:
+    bool CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
+                      bool detailed) const override;
+    bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
+
+protected:
+    virtual bool IsHeader(const std::string& line) const = 0;
+    virtual bool IsFooter(const std::string& line) const = 0;
+};
+
+// The ordered set of layouts that detection asks in turn. Positions are the places in
+// the table of known layouts, so later layouts slot in between earlier ones.
+class TIdFTPListParserRegistry {
+public:
+    void RegisterParser(int position, std::unique_ptr<TIdFTPListBase> parser);
+    std::vector<const TIdFTPListBase*> Parsers() const;
+    const TIdFTPListBase* Find(const std::string& identifier) const;
+    const TIdFTPListBase* AtPosition(int position) const;
+
+    // Parses with the named layout; an unknown name parses nothing (and is no error).
+    void ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir,
+                      const std::string& identifier) const;
+    // Asks each layout in order; the first that recognises the lines parses them.
+    // Returns whether one did; `identifier` and `parser` tell which (empty / null when
+    // none). Raises EIdFTPListParseError for a detailed listing when no layout beyond
+    // NLST and MLST is registered.
+    bool CheckAndParseListing(const TIdListingLines& listing, TIdFTPListItems& dir, bool detailed,
+                              const std::string& systemDescription, std::string& identifier,
+                              const TIdFTPListBase** parser = nullptr) const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::pair<int, std::unique_ptr<TIdFTPListBase>>> m_parsers;
+};
+
+// The registry with every built-in layout.
+TIdFTPListParserRegistry& DefaultListParsers();
+
+namespace harbrook {
+
+// A two-digit year above this belongs to the last century (96 -> 1996, 07 -> 2007),
+// the usual desktop setting; without a window every two-digit year would land in this
+// century.
+inline constexpr int kDefaultTwoDigitYearWindow = 50;
+
+// "Today" and the two-digit-year window as listing parsers see them. Tests fix them;
+// otherwise they are read from the clock at each parse.
+struct ListingClock {
+    DateTimeParts now;
+    // 0: none. Otherwise a two-digit year above it belongs to the century before.
+    int twoDigitYearWindow = 0;
+};
+void setListingClock(std::optional<ListingClock> clock);
+ListingClock listingClock();
+
+// Helpers shared by the layouts.
+namespace listing {
+
+std::string upper(std::string text);
+bool startsWithIgnoringCase(const std::string& text, const std::string& prefix);
+bool equalsIgnoringCase(const std::string& a, const std::string& b);
+// Only decimal digits (at least one).
+bool isNumber(const std::string& text);
+// The value of a number word; `fallback` when it is not one or does not fit.
+std::int64_t toInt64(const std::string& text, std::int64_t fallback = 0);
+int toInt(const std::string& text, int fallback = 0);
+// Words split at runs of spaces; at most `limit` of them (the first ones).
+std::vector<std::string> words(const std::string& line, std::size_t limit = SIZE_MAX);
+// Removes leading spaces, then takes the text up to the next space (or the end).
+std::string fetchWord(std::string& text);
+std::string trimSpaces(const std::string& text);
+std::string trimLeft(const std::string& text);
+// Only spaces and tabs (or empty).
+bool isBlank(const std::string& line);
+// The words of the first line that is not blank (none when every line is).
+std::vector<std::string> firstLineWords(const TIdListingLines& listing, std::size_t limit = SIZE_MAX);
+// The first line that is not blank; empty when there is none.
+std::string firstLine(const TIdListingLines& listing);
+// The text after the first `skip` words, its own spacing kept.
+std::string afterWords(const std::string& line, std::size_t skip);
+// A size with optional thousands separators ("1,234"); `ok` tells whether it was one.
+std::int64_t sizeWithSeparators(const std::string& word, bool& ok);
+// Only spaces, "-", "+" and the Windows code page's en dash.
+bool isRule(const std::string& line);
+// JAN..DEC -> 1..12, letters without case; 0 for anything else.
+int monthNumber(const std::string& word);
+// The loose ls permission test on the first ten characters.
+bool isUnixPermissions(const std::string& text);
+// The year of a date given without one: this year, or last year when the month and day
+// lie after today.
+int yearForMonthDay(int month, int day, const ListingClock& clock);
+// A year as listed: four digits kept, two digits put in a century by the window.
+int fullYear(int year, const ListingClock& clock);
+
+}  // namespace listing
+}  // namespace harbrook

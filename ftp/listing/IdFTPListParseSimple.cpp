@@ -1,0 +1,127 @@
+// The two listing forms that need no guessing: names only (NLST) and machine listings
+// (MLSD).
+
+#include "ftp/listing/IdFTPListParsers.h"
+
+using namespace harbrook::listing;
+
+bool TIdFTPLPNList::CheckListing(const TIdListingLines&, const std::string&, bool detailed) const {
+    return !detailed;
+}
+
+bool TIdFTPLPNList::ParseLine(TIdFTPListItem& item, const std::string&) const {
+    // A name is all NLST gives: no size, no date.
+    item.SizeAvail = false;
+    item.ModifiedAvail = false;
+    item.SetFileName(item.Data);
+    return true;
+}
+
+bool TIdFTPLPMList::CheckListing(const TIdListingLines&, const std::string&, bool) const {
+    return false;
+}
+
+std::unique_ptr<TIdFTPListItem> TIdFTPLPMList::MakeNewItem() const {
+    return std::make_unique<TIdMLSTFTPListItem>();
+}
+
+namespace {
+
+// "20240131120000" or "20240131120000.123" (UTC); false when it is not a time.
+bool parseMachineTime(const std::string& text, harbrook::TDateTime& value) {
+    if (text.size() < 14 || !isNumber(text.substr(0, 14))) {
+        return false;
+    }
+    int millisecond = 0;
+    if (text.size() > 15 && text[14] == '.') {
+        std::string fraction = text.substr(15, 3);
+        while (fraction.size() < 3) {
+            fraction += '0';
+        }
+        millisecond = toInt(fraction);
+    }
+    harbrook::TDateTime date = 0;
+    harbrook::TDateTime time = 0;
+    if (!harbrook::tryEncodeDate(toInt(text.substr(0, 4)), toInt(text.substr(4, 2)),
+                                 toInt(text.substr(6, 2)), date) ||
+        !harbrook::tryEncodeTime(toInt(text.substr(8, 2)), toInt(text.substr(10, 2)),
+                                 toInt(text.substr(12, 2)), millisecond, time)) {
+        return false;
+    }
+    value = date < 0 ? date - time : date + time;
+    return true;
+}
+
+}  // namespace
+
+bool TIdFTPLPMList::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
+    for (const std::string& line : listing) {
+        if (line.empty()) {
+            continue;
+        }
+        TIdFTPListItem& item = addItem(dir, line);
+        if (!ParseLine(item, {})) {
+            dir.Delete(dir.Count() - 1);
+        }
+    }
+    return true;
+}
+
+bool TIdFTPLPMList::ParseLine(TIdFTPListItem& item, const std::string&) const {
+    auto& entry = static_cast<TIdMLSTFTPListItem&>(item);
+    const std::size_t space = item.Data.find(' ');
+    entry.Facts = space == std::string::npos ? item.Data : item.Data.substr(0, space);
+    const std::string name = space == std::string::npos ? std::string() : item.Data.substr(space + 1);
+
+    std::string size;
+    std::string sizd;
+    bool modified = false;
+    bool wellFormed = space != std::string::npos;
+    std::size_t start = 0;
+    while (start < entry.Facts.size()) {
+        std::size_t end = entry.Facts.find(';', start);
+        if (end == std::string::npos) {
+            end = entry.Facts.size();
+        }
+        const std::string fact = entry.Facts.substr(start, end - start);
+        start = end + 1;
+        const std::size_t equals = fact.find('=');
+        if (equals == std::string::npos) {
+            wellFormed = false;
+            continue;
+        }
+        const std::string key = upper(fact.substr(0, equals));
+        const std::string value = fact.substr(equals + 1);
+        if (key == "TYPE") {
+            const std::string type = upper(value);
+            if (type == "DIR" || type == "CDIR" || type == "PDIR") {
+                item.ItemType = ditDirectory;
+            } else if (type == "FILE") {
+                item.ItemType = ditFile;
+            }
+        } else if (key == "SIZE") {
+            size = value;
+        } else if (key == "SIZD") {
+            sizd = value;
+        } else if (key == "MODIFY") {
+            modified = parseMachineTime(value, item.ModifiedDateGMT);
+        } else if (key == "CREATE") {
+            parseMachineTime(value, entry.CreationDate);
+        } else if (key == "PERM") {
+            entry.PermissionFacts = value;
+        } else if (key == "UNIQUE") {
+            entry.UniqueID = value;
+        } else if (key == "UNIX.MODE") {
+            entry.UnixMode = value;
+        }
+    }
+    const std::string& sizeText = !size.empty() ? size : sizd;
+    item.SizeAvail = isNumber(sizeText);
+    item.Size = toInt64(sizeText);
+    item.ModifiedAvail = modified;
+    if (modified) {
+        item.ModifiedDate = harbrook::utcToLocal(item.ModifiedDateGMT);
+    }
+    item.SetFileName(name);
+    return wellFormed;
+}

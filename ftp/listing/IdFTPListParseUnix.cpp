@@ -1,0 +1,401 @@
+// ls -l listings: Unix and the many servers that imitate it, and Unitree's variant.
+//   drwxr-xr-x   2 user group 4096 Dec 31 23:59 docs
+//   12345 8 -rw-r--r-- 1 u g 10 Jan  1 2000 a             (inode and block columns)
+//   -rw-r--r-- 1 5 Jan 1 2000 a                            (no owner and group)
+
+#include <algorithm>
+
+#include "ftp/listing/IdFTPListParsers.h"
+
+namespace harbrook::listing {
+
+bool isUnixLine(const std::string& line) {
+    const std::vector<std::string> w = words(upper(line), 10);
+    if (isUnixPermissions(line)) {
+        const char first = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
+        if (first != 'C' && first != 'B' && w.size() > 9) {
+            if (w[9] == "AM" || w[9] == "PM") {
+                return false;
+            }
+            if (w[8].find(':') == std::string::npos && monthNumber(w[6].substr(0, 3)) != 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+    return w.size() > 3 && isNumber(w[0]) &&
+           (isUnixPermissions(w[1]) || (isNumber(w[1]) && isUnixPermissions(w[2])));
+}
+
+bool isUnitreeBanner(const std::string& line) {
+    return !line.empty() && line.front() == '/' && line.size() >= 2 &&
+           line.compare(line.size() - 2, 2, ").") == 0 && line.find('(') != std::string::npos;
+}
+
+bool isUnitreeLine(const std::string& line) {
+    const std::vector<std::string> w = words(upper(line), 5);
+    return (w.size() > 4 && (w[4] == "AR" || w[4] == "DK")) || isUnitreeBanner(line);
+}
+
+bool isTotalLine(const std::string& line) {
+    if (line.empty() || line.back() == ':') {
+        return false;
+    }
+    if (startsWithIgnoringCase(line, "TOTAL")) {
+        return true;
+    }
+    // ls in other languages names the total in its own words ("Gesamt 4352").
+    if (isUnixPermissions(line)) {
+        return false;
+    }
+    const std::vector<std::string> w = words(line, 3);
+    return w.size() == 2 && isNumber(w[1]) && !isUnixPermissions(w[0]) &&
+           std::all_of(w[0].begin(), w[0].end(), [](unsigned char c) { return std::isalpha(c) != 0; });
+}
+
+bool isDirectoryHeader(const std::string& line) {
+    return !line.empty() && line.back() == ':' && !isUnixPermissions(line);
+}
+
+}  // namespace harbrook::listing
+
+using namespace harbrook::listing;
+
+namespace {
+
+// Whether the line lacks the owner and group columns: after any inode and block
+// numbers, the fourth word is a month, the fifth a day and the sixth a year or time.
+bool lacksOwnerAndGroup(const std::string& line) {
+    std::vector<std::string> w = words(line, 8);
+    for (int dropped = 0; dropped < 2 && !w.empty() && isNumber(w.front()); ++dropped) {
+        w.erase(w.begin());
+    }
+    return w.size() > 5 && monthNumber(w[3]) != 0 && isNumber(w[4]) &&
+           (isNumber(w[5]) || w[5].find(':') != std::string::npos);
+}
+
+std::string joined(const std::vector<std::string>& parts, std::size_t from, std::size_t to) {
+    std::string text;
+    for (std::size_t i = from; i < to; ++i) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += parts[i];
+    }
+    return text;
+}
+
+// Drops `count` words from the front of the text, in one pass: a line of many thousand
+// words must not cost a copy per word.
+void dropWords(std::string& text, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < count && at < text.size(); ++i) {
+        at = std::min(text.find_first_not_of(' ', at), text.size());
+        at = std::min(text.find(' ', at), text.size());
+    }
+    text.erase(0, at);
+}
+
+}  // namespace
+
+bool TIdFTPLPUnix::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
+    for (const std::string& line : listing) {
+        if (line.empty() || isUnitreeBanner(line)) {
+            continue;
+        }
+        if (isUnixLine(line)) {
+            return isUnitreeLine(line) == IsUnitree();
+        }
+        if (!isTotalLine(line) && !isDirectoryHeader(line)) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool TIdFTPLPUnix::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
+    std::string path;
+    for (const std::string& line : listing) {
+        if (line.empty() || isTotalLine(line) || line.rfind("/bin/ls:", 0) == 0 ||
+            isUnitreeBanner(line)) {
+            continue;
+        }
+        if (!isUnixLine(line) && isDirectoryHeader(line)) {
+            path = line.substr(0, line.size() - 1);
+            continue;
+        }
+        TIdFTPListItem& item = addItem(dir, line);
+        ParseLine(item, path);
+    }
+    return true;
+}
+
+std::unique_ptr<TIdFTPListItem> TIdFTPLPUnix::MakeNewItem() const {
+    return std::make_unique<TIdUnixFTPListItem>();
+}
+
+std::unique_ptr<TIdFTPListItem> TIdFTPLPUnitree::MakeNewItem() const {
+    return std::make_unique<TIdUnitreeFTPListItem>();
+}
+
+bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) const {
+    auto& entry = static_cast<TIdUnixFTPListItem&>(item);
+    const harbrook::ListingClock clock = harbrook::listingClock();
+    int year = clock.now.year;
+    int month = clock.now.month;
+    int day = clock.now.day;
+    int hour = clock.now.hour;
+    int minute = clock.now.minute;
+    int second = clock.now.second;
+    int millisecond = clock.now.millisecond;
+    std::string text = item.Data;
+
+    // Inode and block count columns come before the permissions.
+    {
+        std::string look = text;
+        if (!isUnixPermissions(fetchWord(look))) {
+            entry.Inode = toInt64(fetchWord(text));
+            look = text;
+            if (!isUnixPermissions(fetchWord(look))) {
+                entry.NumberBlocks = toInt64(fetchWord(text));
+            }
+        }
+    }
+    const std::string permissions = fetchWord(text);
+    item.PermissionDisplay = permissions.substr(0, 10);
+    const char typeLetter =
+        permissions.empty() ? '-' : static_cast<char>(std::toupper(static_cast<unsigned char>(permissions[0])));
+    entry.OwnerPermissions = permissions.size() > 1 ? permissions.substr(1, 3) : std::string();
+    entry.GroupPermissions = permissions.size() > 4 ? permissions.substr(4, 3) : std::string();
+    entry.OtherPermissions = permissions.size() > 7 ? permissions.substr(7, 3) : std::string();
+
+    // Link count, owner and group. Mac servers write "folder" in place of all three.
+    const std::string linkWord = fetchWord(text);
+    const bool folder = equalsIgnoringCase(linkWord, "folder");
+    const bool noLinkCount = !folder && !linkWord.empty() && !isNumber(linkWord) && linkWord[0] != '0';
+    if (!folder) {
+        if (noLinkCount) {
+            // "-r-xr-xr-x longowner longgroup123456 Feb 12 17:20 name": no link count
+            // column, so the word is the owner.
+            entry.LinkCount = 0;
+            text = linkWord + text;
+        } else if (linkWord.size() < 4) {
+            entry.LinkCount = toInt(linkWord);
+        } else if (linkWord[0] == '0') {
+            // "01234owner": the owner written straight after a zero link count.
+            entry.LinkCount = 0;
+            text = linkWord.substr(1) + text;
+        } else {
+            entry.LinkCount = toInt(linkWord);
+        }
+        if (noLinkCount || !lacksOwnerAndGroup(item.Data)) {
+            entry.OwnerName = fetchWord(text);
+            entry.GroupName = fetchWord(text);
+        }
+    }
+
+    // Size.
+    std::string sizeWord;
+    const std::string rest = trimLeft(text);
+    const bool restStartsWithLetter =
+        !rest.empty() && ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z'));
+    if (!IsUnitree() && !folder && restStartsWithLetter) {
+        const std::vector<std::string> after = words(rest);
+        const std::string& group = entry.GroupName;
+        const std::size_t digitsFrom = group.find_last_not_of("0123456789") + 1;
+        const bool dateFollows = after.size() > 1 && monthNumber(after[0]) != 0 && isNumber(after[1]);
+        std::size_t monthAt = 0;
+        while (monthAt < after.size() &&
+               !(monthAt > 0 && monthNumber(after[monthAt]) != 0 && isNumber(after[monthAt - 1]))) {
+            ++monthAt;
+        }
+        if (dateFollows && digitsFrom > 0 && digitsFrom < group.size()) {
+            // "ftpadmin ftpadmin125435904 Apr  9  2008": a long size ran into the group.
+            sizeWord = group.substr(digitsFrom);
+            entry.GroupName = group.substr(0, digitsFrom);
+        } else if (isNumber(group)) {
+            // No group column: what was read as the group is the size, the owner the group.
+            sizeWord = group;
+            entry.GroupName = entry.OwnerName;
+            entry.OwnerName.clear();
+        } else if (monthAt < after.size()) {
+            // A group name with spaces ("my group 500"): the size is the number right
+            // before the month.
+            entry.GroupName = group + " " + joined(after, 0, monthAt - 1);
+            sizeWord = after[monthAt - 1];
+            dropWords(text, monthAt);
+        } else {
+            // The group word and the words after it up to the next number are the
+            // group; that number is the size.
+            entry.OwnerName.clear();
+            std::size_t numberAt = 0;
+            while (numberAt < after.size() && !isNumber(after[numberAt])) {
+                ++numberAt;
+            }
+            entry.GroupName = numberAt > 0 ? group + " " + joined(after, 0, numberAt) : group;
+            sizeWord = numberAt < after.size() ? after[numberAt] : std::string();
+            dropWords(text, numberAt + 1);
+        }
+    } else {
+        sizeWord = fetchWord(text);
+        if (sizeWord.find(',') != std::string::npos) {
+            // A device's "major, minor": no byte size. The minor number is a word of
+            // its own unless it was written straight after the comma ("109,767").
+            if (sizeWord.back() == ',') {
+                fetchWord(text);
+            }
+            sizeWord.clear();
+            item.SizeAvail = false;
+        } else if (IsUnitree() && (sizeWord == "AR" || sizeWord == "DK")) {
+            auto& unitree = static_cast<TIdUnitreeFTPListItem&>(item);
+            unitree.Migrated = sizeWord == "AR";
+            unitree.FileFamily = fetchWord(text);
+            sizeWord = fetchWord(text);
+        }
+    }
+    item.Size = toInt64(sizeWord);
+
+    // Date: "Dec 31", "2007-12-31", "12/31/2007", "31-12-2007".
+    bool yearFromDate = false;
+    bool dayRead = false;
+    {
+        std::string dateWord = fetchWord(text);
+        std::replace(dateWord.begin(), dateWord.end(), '-', ' ');
+        std::replace(dateWord.begin(), dateWord.end(), '/', ' ');
+        const std::vector<std::string> parts = words(dateWord);
+        std::size_t at = 0;
+        if (!parts.empty() && parts[0].size() > 3) {
+            year = toInt(parts[0], year);
+            yearFromDate = true;
+            ++at;
+        }
+        if (at < parts.size()) {
+            const std::string& part = parts[at++];
+            if (isNumber(part)) {
+                const int number = toInt(part);
+                if (number >= 1 && number <= 12) {
+                    month = number;
+                    if (at < parts.size()) {
+                        day = toInt(parts[at++], day);
+                        dayRead = true;
+                    }
+                } else {
+                    day = number;
+                    dayRead = true;
+                    if (at < parts.size()) {
+                        const std::string& monthPart = parts[at++];
+                        month = isNumber(monthPart) ? toInt(monthPart) : monthNumber(monthPart);
+                    }
+                }
+            } else {
+                month = monthNumber(part);
+            }
+        }
+        if (at < parts.size() && !yearFromDate && parts[at].size() == 4 && isNumber(parts[at])) {
+            year = toInt(parts[at]);
+            yearFromDate = true;
+        }
+    }
+    if (!dayRead) {
+        std::string look = text;
+        const std::string dayWord = fetchWord(look);
+        if (isNumber(dayWord)) {
+            day = toInt(dayWord);
+        }
+        fetchWord(text);
+    }
+
+    // Year or time of day.
+    const std::size_t spacesBefore = text.find_first_not_of(' ');
+    const std::string yearOrTime = fetchWord(text);
+    if (yearOrTime.find(':') == std::string::npos) {
+        year = toInt(yearOrTime, year);
+        hour = 0;
+        minute = 0;
+        second = 0;
+        millisecond = 999;
+        // "Mar  1 2003  .welcome": the year printed left-aligned in its five columns.
+        if (yearOrTime.size() == 4 && spacesBefore == 1 && text.size() > 2 && text[0] == ' ' &&
+            text[1] == ' ' && text[2] != ' ') {
+            text.erase(0, 1);
+        }
+    } else {
+        if (!yearFromDate) {
+            year = yearForMonthDay(month, day, clock);
+        }
+        std::vector<std::string> parts;
+        std::size_t start = 0;
+        for (std::size_t colon = yearOrTime.find(':'); ; colon = yearOrTime.find(':', start)) {
+            parts.push_back(yearOrTime.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
+            if (colon == std::string::npos) {
+                break;
+            }
+            start = colon + 1;
+        }
+        hour = toInt(parts[0], -1);
+        minute = parts.size() > 1 ? toInt(parts[1], -1) : 0;
+        second = parts.size() > 2 ? toInt(parts[2], -1) : 0;
+        millisecond = parts.size() > 3 ? toInt(parts[3], -1) : 999;
+        if (parts.size() > 2) {
+            // "Dec 31 23:59:59 2007"
+            std::string look = text;
+            const std::string next = fetchWord(look);
+            if (isNumber(next)) {
+                year = toInt(next);
+                text = look;
+            }
+        }
+    }
+
+    // The name: what follows the single space after the year or time.
+    std::string name = text.empty() ? std::string() : text.substr(1);
+
+    switch (typeLetter) {
+        case 'B': item.ItemType = ditBlockDev; break;
+        case 'C': item.ItemType = ditCharDev; break;
+        case 'D': item.ItemType = ditDirectory; break;
+        case 'L': item.ItemType = ditSymbolicLink; break;
+        case 'P': item.ItemType = ditFIFO; break;
+        case 'S': item.ItemType = ditSocket; break;
+        default: item.ItemType = ditFile; break;
+    }
+
+    // An impossible date (an unknown month name, day 0) leaves the entry without a
+    // modification date; one odd line must not make the folder unreadable.
+    harbrook::TDateTime date = 0;
+    harbrook::TDateTime time = 0;
+    if (harbrook::tryEncodeDate(year, month, day, date) &&
+        harbrook::tryEncodeTime(hour, minute, second, millisecond, time)) {
+        item.ModifiedDate = date + time;
+    } else {
+        item.ModifiedDate = 0;
+        item.ModifiedAvail = false;
+    }
+
+    if (item.ItemType == ditSymbolicLink) {
+        const std::size_t arrow = name.find(" -> ");
+        if (arrow != std::string::npos) {
+            entry.LinkedItemName = name.substr(arrow + 4);
+            name.erase(arrow);
+            if (!entry.LinkedItemName.empty() && entry.LinkedItemName.back() == '/') {
+                item.ItemType = ditSymbolicLinkDir;
+                entry.LinkedItemName.pop_back();
+            }
+        }
+    }
+    if (!name.empty() && (name.back() == '/' || name.back() == '*')) {
+        name.pop_back();
+    }
+    if (!path.empty()) {
+        item.SetLocalFileName(name);
+        name = path + "/" + name;
+        if (name.rfind("./", 0) == 0) {
+            name.erase(0, 2);
+        }
+        if (name.rfind('/', 0) == 0) {
+            name.erase(0, 1);
+        }
+    }
+    item.SetFileName(name);
+    return true;
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ftp/transport/IdIOHandlerStack.h"
+
+struct ssl_ctx_st;
+struct ssl_st;
+struct ssl_session_st;
+
+enum TIdSSLVersion { sslvSSLv2, sslvSSLv23, sslvSSLv3, sslvTLSv1 };
+enum TIdSSLMode { sslmUnassigned, sslmClient, sslmServer, sslmBoth };
+
+struct TIdSSLOptions {
+    TIdSSLVersion Method = sslvTLSv1;
+    TIdSSLMode Mode = sslmUnassigned;
+    int VerifyMode = 0;
+    int VerifyDepth = 0;
+    std::string RootCertFile;
+    std::string CertFile;
+    std::string KeyFile;
+    std::string VerifyDirs;
+    std::string CipherList;
+};
+
+// A socket handler that can switch TLS on over an open connection. Until then it is
+// plain TCP (pass-through).
+class TIdSSLIOHandlerSocketBase : public TIdIOHandlerStack {
+public:
+    bool PassThrough() const { return m_passThrough; }
+    // Clearing pass-through on an open connection runs the TLS handshake.
+    virtual void SetPassThrough(bool passThrough) = 0;
+    void StartSSL() { SetPassThrough(false); }
+    // A fresh handler for a data connection: the same TLS settings, in pass-through,
+    // set to resume this handler's TLS session when it starts TLS.
+    virtual std::unique_ptr<TIdSSLIOHandlerSocketBase> CloneForDataChannel() const = 0;
+
+protected:
+    bool m_passThrough = true;
+};
+
+// TLS through OpenSSL. The server's certificate is not checked: the program asks for
+// no verification.
+class TIdSSLIOHandlerSocketOpenSSL : public TIdSSLIOHandlerSocketBase {
+public:
+    TIdSSLIOHandlerSocketOpenSSL();
+    ~TIdSSLIOHandlerSocketOpenSSL() override;
+
+    TIdSSLOptions& SSLOptions() { return m_options; }
+    const TIdSSLOptions& SSLOptions() const { return m_options; }
+
+    void SetPassThrough(bool passThrough) override;
+    std::unique_ptr<TIdSSLIOHandlerSocketBase> CloneForDataChannel() const override;
+    // Whether the last handshake resumed an earlier session.
+    bool SessionReused() const;
+    // Ends the TLS session (when there is one) before closing the socket.
+    void Close() override;
+    bool Readable(int ms) override;
+
+    // "Cipher: name = ...; description = ...; bits = ...; version = ...; " of the last
+    // handshake; empty before one.
+    const std::string& CipherStatusText() const { return m_statusText; }
+    // Given the cipher status text after each handshake.
+    std::function<void(const std::string& text)> OnStatusInfo;
+
+protected:
+    void AfterConnect() override;
+    TransferResult ReceiveRaw(char* buffer, std::size_t count) override;
+    TransferResult SendRaw(const char* buffer, std::size_t count) override;
+
+private:
+    struct SessionFree {
+        void operator()(ssl_st* ssl) const;
+    };
+
+    void createContext();
+    void rememberSessionOf(const TIdSSLIOHandlerSocketOpenSSL& control);
+    void handshake();
+    void leaveTLS();
+    int handshakeTimeout() const;
+    bool tlsActive() const { return !m_passThrough && m_ssl != nullptr; }
+
+    TIdSSLOptions m_options;
+    std::shared_ptr<ssl_ctx_st> m_context;
+    std::unique_ptr<ssl_st, SessionFree> m_ssl;
+    // The control connection's session, offered for resumption on a data connection:
+    // servers such as vsftpd refuse data connections that do not resume it.
+    std::shared_ptr<ssl_session_st> m_resumeSession;
+    std::string m_statusText;
+};
+
+namespace harbrook {
+
+// Loads and initialises OpenSSL once per process; false when that failed.
+bool loadOpenSSL();
+
+}  // namespace harbrook
