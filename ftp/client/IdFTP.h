@@ -191,6 +191,13 @@ public:
     // so the control connection is never used by two threads. Without a transfer, ABOR
     // is sent and one reply read.
     void Abort();
+    // Where a transfer is: no transfer, starting (commands before the data flow), moving
+    // data, finishing (completion replies).
+    enum class TransferPhase { Idle, Starting, Data, Finishing };
+    // Hears every change of the transfer phase (old, new), for tracing; called with the
+    // transfer lock held, so it must not call back into the client.
+    std::function<void(TransferPhase old, TransferPhase next)> OnTransferPhase;
+
     // Abort for another thread that does not know whether a transfer runs: it cuts a
     // starting or running transfer as Abort does, and otherwise does nothing (no ABOR on
     // a control connection the other thread may be using). True when it cut one.
@@ -231,7 +238,14 @@ private:
     std::string authArgument(TAuthCmd command) const;
 
     // Data connections.
-    enum class TransferPhase { Idle, Starting, Data, Finishing };
+    void changePhase(TransferPhase next);
+    // PRET, PASV/EPSV or PORT/EPRT, REST when restarting, the command and its answer:
+    // the same steps for both directions and both modes.
+    void startDataTransfer(const std::string& command, std::optional<std::int64_t> restartAt,
+                           const TIdReplyCodes& accepted, bool connectAfterCommand);
+    // Accepts an active connection, starts TLS on the data channel, then the data phase;
+    // false when an Abort came in meanwhile.
+    bool openDataChannel();
     void sendDataSettings();
     TIdFTPDataEndpoint sendPasv();
     TIdFTPDataEndpoint sendEpsv();

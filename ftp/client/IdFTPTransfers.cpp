@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include "ftp/client/IdFTP.h"
 #include "ftp/IdFTPExceptions.h"
@@ -95,13 +96,22 @@ void TIdFTP::acceptActiveChannel(TIdSimpleServer& listener) {
     listener.Listen(m_listenTimeout);
 }
 
+void TIdFTP::changePhase(TransferPhase next) {
+    // The one place the phase changes; m_transferLock is held.
+    const TransferPhase old = m_phase;
+    m_phase = next;
+    if (OnTransferPhase) {
+        OnTransferPhase(old, next);
+    }
+}
+
 void TIdFTP::beginTransfer() {
     {
         std::lock_guard lock(m_transferLock);
         m_abortFlag = false;
         m_abortPending = false;
-        m_phase = TransferPhase::Starting;
         m_commandState = CommandState::NotSent;
+        changePhase(TransferPhase::Starting);
     }
     DoStatus(ftpTransfer, "Starting FTP transfer");
 }
@@ -131,7 +141,7 @@ bool TIdFTP::enterDataPhase() {
         m_abortFlag = true;
         return false;
     }
-    m_phase = TransferPhase::Data;
+    changePhase(TransferPhase::Data);
     return true;
 }
 
@@ -186,7 +196,7 @@ void TIdFTP::finishTransfer(bool failing) {
     bool aborted;
     {
         std::lock_guard lock(m_transferLock);
-        m_phase = TransferPhase::Finishing;
+        changePhase(TransferPhase::Finishing);
         aborted = m_abortFlag;
     }
     // A transfer that was aborted or failed abandons its data connection: the server
@@ -194,7 +204,7 @@ void TIdFTP::finishTransfer(bool failing) {
     closeDataChannel(aborted || failing);
     auto backToIdle = [this] {
         std::lock_guard lock(m_transferLock);
-        m_phase = TransferPhase::Idle;
+        changePhase(TransferPhase::Idle);
     };
     try {
         const int code = LastCmdResult().NumericCode();
@@ -248,42 +258,49 @@ void TIdFTP::rethrowUnlessAborted() {
     // Abort cut the data connection on purpose; the finishing replies tell the rest.
 }
 
+void TIdFTP::startDataTransfer(const std::string& command, std::optional<std::int64_t> restartAt,
+                               const TIdReplyCodes& accepted, bool connectAfterCommand) {
+    std::optional<TIdFTPDataEndpoint> endpoint;
+    if (m_passive) {
+        if (SupportsFeature("PRET")) {
+            SendCommand("PRET " + command);
+        }
+        endpoint = passiveEndpoint();
+        if (!connectAfterCommand) {
+            connectPassiveChannel(*endpoint);
+        }
+    } else {
+        announceListener(listenActiveChannel());
+    }
+    if (restartAt) {
+        SendCommand("REST " + std::to_string(*restartAt), 350);
+    }
+    writeTransferCommand(command);
+    if (endpoint && connectAfterCommand) {
+        connectPassiveChannel(*endpoint);
+    }
+    readTransferReply(accepted);
+}
+
+bool TIdFTP::openDataChannel() {
+    if (auto* listener = dynamic_cast<TIdSimpleServer*>(m_dataChannel.get())) {
+        acceptActiveChannel(*listener);
+    }
+    startDataTLS();
+    return enterDataPhase();
+}
+
 void TIdFTP::receive(const std::string& command, TStream& destination, bool resume,
                      bool emptyOn450) {
     beginTransfer();
     const TIdReplyCodes accepted =
         emptyOn450 ? TIdReplyCodes{125, 150, 154, 450} : TIdReplyCodes{125, 150, 154};
     try {
-        if (m_passive) {
-            if (SupportsFeature("PRET")) {
-                SendCommand("PRET " + command);
-            }
-            const TIdFTPDataEndpoint endpoint = passiveEndpoint();
-            connectPassiveChannel(endpoint);
-            if (resume) {
-                SendCommand("REST " + std::to_string(destination.Position()), 350);
-            }
-            writeTransferCommand(command);
-            readTransferReply(accepted);
-            if (LastCmdResult().NumericCode() != 450) {
-                startDataTLS();
-                if (enterDataPhase()) {
-                    m_dataHandler->ReadStream(destination, -1, true);
-                }
-            }
-        } else {
-            TIdSimpleServer& listener = listenActiveChannel();
-            announceListener(listener);
-            if (resume) {
-                SendCommand("REST " + std::to_string(destination.Position()), 350);
-            }
-            writeTransferCommand(command);
-            readTransferReply({125, 150, 154});
-            acceptActiveChannel(listener);
-            startDataTLS();
-            if (enterDataPhase()) {
-                m_dataHandler->ReadStream(destination, -1, true);
-            }
+        startDataTransfer(command, resume ? std::optional<std::int64_t>(destination.Position()) : std::nullopt,
+                          accepted, false);
+        // A listing of an empty folder may be answered 450 without a data connection.
+        if (LastCmdResult().NumericCode() != 450 && openDataChannel()) {
+            m_dataHandler->ReadStream(destination, -1, true);
         }
     } catch (...) {
         rethrowUnlessAborted();
@@ -293,37 +310,17 @@ void TIdFTP::receive(const std::string& command, TStream& destination, bool resu
 
 void TIdFTP::send(const std::string& command, TStream& source, bool fromStart) {
     beginTransfer();
-    auto writeData = [&] {
-        try {
-            m_dataHandler->WriteStream(source, fromStart ? 0 : -1);
-        } catch (const EIdSocketError& error) {
-            if (error.LastError() != ENOTSOCK) {
-                throw;
-            }
-        }
-    };
     try {
-        if (m_passive) {
-            if (SupportsFeature("PRET")) {
-                SendCommand("PRET " + command);
-            }
-            const TIdFTPDataEndpoint endpoint = passiveEndpoint();
-            writeTransferCommand(command);
-            connectPassiveChannel(endpoint);
-            readTransferReply({110, 125, 150});
-            startDataTLS();
-            if (enterDataPhase()) {
-                writeData();
-            }
-        } else {
-            TIdSimpleServer& listener = listenActiveChannel();
-            announceListener(listener);
-            writeTransferCommand(command);
-            readTransferReply({125, 150});
-            acceptActiveChannel(listener);
-            startDataTLS();
-            if (enterDataPhase()) {
-                writeData();
+        // Passive uploads connect once the command is out.
+        startDataTransfer(command, std::nullopt, m_passive ? TIdReplyCodes{110, 125, 150} : TIdReplyCodes{125, 150},
+                          true);
+        if (openDataChannel()) {
+            try {
+                m_dataHandler->WriteStream(source, fromStart ? 0 : -1);
+            } catch (const EIdSocketError& error) {
+                if (error.LastError() != ENOTSOCK) {
+                    throw;
+                }
             }
         }
     } catch (const EIdConnClosedGracefully&) {
@@ -450,6 +447,12 @@ bool TIdFTP::interruptRunningTransfer() {
             return true;
         case TransferPhase::Starting:
             m_abortPending = true;
+            // An active-mode listener may be waiting for the server; waking it costs no
+            // established connection, so the abort need not wait for the accept.
+            if (auto* listener = dynamic_cast<TIdSimpleServer*>(m_dataChannel.get())) {
+                m_abortFlag = true;
+                listener->AbortListen();
+            }
             return true;
         case TransferPhase::Finishing:
         case TransferPhase::Idle:

@@ -10,6 +10,7 @@
 #include <chrono>
 
 #include "ftp/IdException.h"
+#include "ftp/IdFTPExceptions.h"
 #include "platform/SocketAddress.h"
 
 using harbrook::SocketAddress;
@@ -32,20 +33,27 @@ void bindSocket(int fd, TIdIPVersion version, const std::string& ip, std::uint16
         address->setPort(candidate);
         return ::bind(fd, address->get(), address->length) == 0;
     };
-    if (port != 0 || rangeMin >= rangeMax) {
+    const bool useRange = port == 0 && (rangeMin != 0 || rangeMax != 0);
+    if (!useRange) {
         if (!tryBind(port)) {
+            if (errno == EADDRINUSE) {
+                throw EIdCouldNotBindSocket();
+            }
             throw EIdSocketError(errno);
         }
         return;
     }
-    int lastError = EADDRINUSE;
+    const std::string range = " (" + std::to_string(rangeMin) + " - " + std::to_string(rangeMax) + ")";
+    if (rangeMin > rangeMax) {
+        throw EIdInvalidPortRange("Invalid Port Range" + range);
+    }
+    // From the top of the range down.
     for (int candidate = rangeMax; candidate >= rangeMin; --candidate) {
         if (tryBind(static_cast<std::uint16_t>(candidate))) {
             return;
         }
-        lastError = errno;
     }
-    throw EIdSocketError(lastError);
+    throw EIdCanNotBindPortInRange("Can not bind in port range" + range);
 }
 
 }  // namespace harbrook

@@ -80,9 +80,11 @@ namespace harbrook {
 
 int addressFamilyOf(TIdIPVersion version);
 
-// Binds fd to ip (empty: any address) and port; with a range (min < max and port 0),
-// to the first free port of the range tried from the highest down. Raises the socket
-// error of the last attempt.
+// Binds fd to ip (empty: any address) and port; with a range (port 0 and a bound set),
+// to the first free port of the range tried from the highest down. The one binding
+// rule of listeners and clients alike: "Invalid Port Range (min - max)", "Can not bind
+// in port range (min - max)", "Could not bind socket" for a single port in use, or the
+// socket error.
 void bindSocket(int fd, TIdIPVersion version, const std::string& ip, std::uint16_t port,
                 std::uint16_t rangeMin, std::uint16_t rangeMax);
 

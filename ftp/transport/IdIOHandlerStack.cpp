@@ -51,7 +51,7 @@ void TIdIOHandlerStack::Open() {
     if (ReuseSocket()) {
         ::setsockopt(socket.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     }
-    if (!BoundIP().empty() || BoundPort() != 0 || BoundPortMin() < BoundPortMax()) {
+    if (!BoundIP().empty() || BoundPort() != 0 || BoundPortMin() != 0 || BoundPortMax() != 0) {
         harbrook::bindSocket(socket.get(), IPVersion(), BoundIP(), BoundPort(), BoundPortMin(),
                              BoundPortMax());
     }

@@ -12,14 +12,6 @@
 #include "ftp/transport/IdIOHandlerStack.h"
 #include "platform/SocketAddress.h"
 
-namespace {
-
-std::string rangeText(std::uint16_t low, std::uint16_t high) {
-    return " (" + std::to_string(low) + " - " + std::to_string(high) + ")";
-}
-
-}  // namespace
-
 TIdSimpleServer::TIdSimpleServer() {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
@@ -46,42 +38,14 @@ void TIdSimpleServer::BeginListen() {
     if (!listener) {
         throw EIdSocketError(errno);
     }
-    const std::string host = m_boundIP.empty() ? (family == AF_INET6 ? "::" : "0.0.0.0") : m_boundIP;
-    auto address = harbrook::numericAddress(host, 0, family);
-    if (!address) {
-        throw EIdSocketError(EADDRNOTAVAIL);
-    }
-    auto bindTo = [&](std::uint16_t port) {
-        address->setPort(port);
-        return ::bind(listener.get(), address->get(), address->length) == 0;
-    };
-    const bool useRange = m_boundPort == 0 && (m_boundPortMin != 0 || m_boundPortMax != 0);
-    if (useRange) {
-        if (m_boundPortMin > m_boundPortMax) {
-            throw EIdInvalidPortRange("Invalid Port Range" + rangeText(m_boundPortMin, m_boundPortMax));
-        }
-        bool bound = false;
-        for (int port = m_boundPortMax; port >= m_boundPortMin && !bound; --port) {
-            bound = bindTo(static_cast<std::uint16_t>(port));
-        }
-        if (!bound) {
-            throw EIdCanNotBindPortInRange("Can not bind in port range" +
-                                           rangeText(m_boundPortMin, m_boundPortMax));
-        }
-    } else if (!bindTo(m_boundPort)) {
-        if (errno == EADDRINUSE) {
-            throw EIdCouldNotBindSocket();
-        }
-        throw EIdSocketError(errno);
-    }
+    harbrook::bindSocket(listener.get(), m_ipVersion, m_boundIP, m_boundPort, m_boundPortMin, m_boundPortMax);
     if (::listen(listener.get(), 1) != 0) {
         throw EIdSocketError(errno);
     }
     const auto local = harbrook::localAddressOf(listener.get());
-    m_listenIP = local ? local->ip() : host;
+    m_listenIP = local ? local->ip() : m_boundIP;
     m_listenPort = local ? local->port() : 0;
     m_listener = std::move(listener);
-    m_aborted = false;
 }
 
 void TIdSimpleServer::Listen(int timeoutMs) {

@@ -48,6 +48,32 @@ FtpScript passiveDownload(FtpScript script, const std::string& pasvReply, const 
         .reply("226 Transfer complete");
 }
 
+// The transfer phase changes in one place; a trace shows every change in order.
+TEST(IdFTPTransfers, PhaseChangesAreTraced) {
+    using Phase = TIdFTP::TransferPhase;
+    FtpScript script = passiveDownload(loggedIn(), "227 Entering Passive Mode (127,0,0,1,{p1},{p2})", "data");
+    script.passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .on("RETR f", "550 No such file");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.Connect();
+    std::vector<std::pair<Phase, Phase>> changes;
+    s.ftp.OnTransferPhase = [&](Phase old, Phase next) { changes.emplace_back(old, next); };
+    TMemoryStream stream;
+    s.ftp.Download("f", stream);
+    EXPECT_EQ(changes, (std::vector<std::pair<Phase, Phase>>{{Phase::Idle, Phase::Starting},
+                                                            {Phase::Starting, Phase::Data},
+                                                            {Phase::Data, Phase::Finishing},
+                                                            {Phase::Finishing, Phase::Idle}}));
+    changes.clear();
+    EXPECT_THROW(s.ftp.Download("f", stream), EIdReplyRFCError);
+    EXPECT_EQ(changes, (std::vector<std::pair<Phase, Phase>>{{Phase::Idle, Phase::Starting},
+                                                            {Phase::Starting, Phase::Finishing},
+                                                            {Phase::Finishing, Phase::Idle}}))
+        << "a refused command never reaches the data phase";
+}
+
 TEST(IdFTPTransfers, PasvReplyForms) {
     struct Row {
         const char* line;

@@ -1,5 +1,6 @@
 // Connecting, commands and replies of the TCP client against a scripted server.
 
+#include "ftp/transport/IdSimpleServer.h"
 #include "ftp/transport/IdTCPClient.h"
 
 #include <gtest/gtest.h>
@@ -146,6 +147,40 @@ TEST(IdTCPClient, HostileReplies) {
         EXPECT_EQ(errorOf([&] { client.ReadReply(); }), row.message);
         // Bounded, not timed: a hang would run into the ten seconds.
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+    }
+}
+
+// The client's local port range follows the listener's rules and errors.
+TEST(IdTCPClient, LocalPortRangeRules) {
+    TIdSimpleServer occupied;
+    occupied.SetBoundIP("127.0.0.1");
+    occupied.BeginListen();
+    const int busy = occupied.ListenPort();
+    const struct {
+        int low;
+        int high;
+        int fixed;
+        std::string message;
+    } rows[] = {
+        {2000, 1000, 0, "Invalid Port Range (2000 - 1000)"},
+        {busy, busy, 0, "Can not bind in port range (" + std::to_string(busy) + " - " + std::to_string(busy) + ")"},
+        {0, 0, busy, "Could not bind socket. Address and port are already in use."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        TIdTCPClient client;
+        client.SetHost("127.0.0.1");
+        client.SetPort(static_cast<std::uint16_t>(busy));
+        client.SetBoundIP("127.0.0.1");
+        client.SetBoundPortMin(static_cast<std::uint16_t>(row.low));
+        client.SetBoundPortMax(static_cast<std::uint16_t>(row.high));
+        client.SetBoundPort(static_cast<std::uint16_t>(row.fixed));
+        try {
+            client.Connect();
+            FAIL() << "bound and connected";
+        } catch (const EIdException& error) {
+            EXPECT_EQ(std::string(error.what()), row.message);
+        }
     }
 }
 
