@@ -13,8 +13,19 @@ namespace {
 
 std::mutex g_clockMutex;
 std::optional<ListingClock> g_clock;
+// The "now" of the parse running on this thread, when its caller passed one.
+thread_local const ListingClock* t_parseClock = nullptr;
 
 }  // namespace
+
+ScopedListingClock::ScopedListingClock(const ListingClock& clock)
+    : m_clock(clock), m_previous(t_parseClock) {
+    t_parseClock = &m_clock;
+}
+
+ScopedListingClock::~ScopedListingClock() {
+    t_parseClock = m_previous;
+}
 
 void setListingClock(std::optional<ListingClock> clock) {
     std::lock_guard lock(g_clockMutex);
@@ -22,6 +33,9 @@ void setListingClock(std::optional<ListingClock> clock) {
 }
 
 ListingClock listingClock() {
+    if (t_parseClock != nullptr) {
+        return *t_parseClock;
+    }
     {
         std::lock_guard lock(g_clockMutex);
         if (g_clock) {
@@ -313,7 +327,12 @@ const TIdFTPListBase* TIdFTPListParserRegistry::AtPosition(int position) const {
 }
 
 void TIdFTPListParserRegistry::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir,
-                                            const std::string& identifier) const {
+                                            const std::string& identifier,
+                                            const std::optional<harbrook::ListingClock>& now) const {
+    std::optional<harbrook::ScopedListingClock> scope;
+    if (now) {
+        scope.emplace(*now);
+    }
     dir.Clear();
     if (const TIdFTPListBase* parser = Find(identifier)) {
         parser->ParseListing(listing, dir);
@@ -324,7 +343,12 @@ bool TIdFTPListParserRegistry::CheckAndParseListing(const TIdListingLines& listi
                                                     TIdFTPListItems& dir, bool detailed,
                                                     const std::string& systemDescription,
                                                     std::string& identifier,
-                                                    const TIdFTPListBase** parser) const {
+                                                    const TIdFTPListBase** parser,
+                                                    const std::optional<harbrook::ListingClock>& now) const {
+    std::optional<harbrook::ScopedListingClock> scope;
+    if (now) {
+        scope.emplace(*now);
+    }
     identifier.clear();
     dir.Clear();
     if (parser != nullptr) {

@@ -50,34 +50,6 @@ protected:
     virtual bool IsFooter(const std::string& line) const = 0;
 };
 
-// The ordered set of layouts that detection asks in turn. Positions are the places in
-// the table of known layouts, so later layouts slot in between earlier ones.
-class TIdFTPListParserRegistry {
-public:
-    void RegisterParser(int position, std::unique_ptr<TIdFTPListBase> parser);
-    std::vector<const TIdFTPListBase*> Parsers() const;
-    const TIdFTPListBase* Find(const std::string& identifier) const;
-    const TIdFTPListBase* AtPosition(int position) const;
-
-    // Parses with the named layout; an unknown name parses nothing (and is no error).
-    void ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir,
-                      const std::string& identifier) const;
-    // Asks each layout in order; the first that recognises the lines parses them.
-    // Returns whether one did; `identifier` and `parser` tell which (empty / null when
-    // none). Raises EIdFTPListParseError for a detailed listing when no layout beyond
-    // NLST and MLST is registered.
-    bool CheckAndParseListing(const TIdListingLines& listing, TIdFTPListItems& dir, bool detailed,
-                              const std::string& systemDescription, std::string& identifier,
-                              const TIdFTPListBase** parser = nullptr) const;
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::pair<int, std::unique_ptr<TIdFTPListBase>>> m_parsers;
-};
-
-// The registry with every built-in layout.
-TIdFTPListParserRegistry& DefaultListParsers();
-
 namespace harbrook {
 
 // A two-digit year above this belongs to the last century (96 -> 1996, 07 -> 2007),
@@ -92,8 +64,60 @@ struct ListingClock {
     // 0: none. Otherwise a two-digit year above it belongs to the century before.
     int twoDigitYearWindow = 0;
 };
+// Fixes "today" for every parse of the process (tests of callers that cannot pass it).
 void setListingClock(std::optional<ListingClock> clock);
+// "Today" for the parse running on this thread: the one passed into it, else the fixed
+// one, else the clock's.
 ListingClock listingClock();
+
+// Passes "now" into the parses this thread runs while it lives.
+class ScopedListingClock {
+public:
+    explicit ScopedListingClock(const ListingClock& clock);
+    ~ScopedListingClock();
+    ScopedListingClock(const ScopedListingClock&) = delete;
+    ScopedListingClock& operator=(const ScopedListingClock&) = delete;
+
+private:
+    ListingClock m_clock;
+    const ListingClock* m_previous;
+};
+
+}  // namespace harbrook
+
+// The ordered set of layouts that detection asks in turn. Positions are the places in
+// the table of known layouts, so later layouts slot in between earlier ones.
+class TIdFTPListParserRegistry {
+public:
+    void RegisterParser(int position, std::unique_ptr<TIdFTPListBase> parser);
+    std::vector<const TIdFTPListBase*> Parsers() const;
+    const TIdFTPListBase* Find(const std::string& identifier) const;
+    const TIdFTPListBase* AtPosition(int position) const;
+
+    // Parses with the named layout; an unknown name parses nothing (and is no error).
+    // `now` is "today" for dates without a year (the clock's when not given).
+    void ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir,
+                      const std::string& identifier,
+                      const std::optional<harbrook::ListingClock>& now = std::nullopt) const;
+    // Asks each layout in order; the first that recognises the lines parses them.
+    // Returns whether one did; `identifier` and `parser` tell which (empty / null when
+    // none). Raises EIdFTPListParseError for a detailed listing when no layout beyond
+    // NLST and MLST is registered.
+    bool CheckAndParseListing(const TIdListingLines& listing, TIdFTPListItems& dir, bool detailed,
+                              const std::string& systemDescription, std::string& identifier,
+                              const TIdFTPListBase** parser = nullptr,
+                              const std::optional<harbrook::ListingClock>& now = std::nullopt) const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::pair<int, std::unique_ptr<TIdFTPListBase>>> m_parsers;
+};
+
+// The registry with every built-in layout.
+TIdFTPListParserRegistry& DefaultListParsers();
+
+namespace harbrook {
+
 
 // Helpers shared by the layouts.
 namespace listing {

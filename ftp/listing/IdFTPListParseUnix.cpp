@@ -138,104 +138,121 @@ std::unique_ptr<TIdFTPListItem> TIdFTPLPUnitree::MakeNewItem() const {
     return std::make_unique<TIdUnitreeFTPListItem>();
 }
 
-bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) const {
-    auto& entry = static_cast<TIdUnixFTPListItem&>(item);
-    const harbrook::ListingClock clock = harbrook::listingClock();
-    int year = clock.now.year;
-    int month = clock.now.month;
-    int day = clock.now.day;
-    int hour = clock.now.hour;
-    int minute = clock.now.minute;
-    int second = clock.now.second;
-    int millisecond = clock.now.millisecond;
-    std::string text = item.Data;
+namespace harbrook::listing::unixline {
 
-    // Inode and block count columns come before the permissions.
-    {
-        std::string look = text;
+When startingFrom(const ListingClock& clock) {
+    When when;
+    when.year = clock.now.year;
+    when.month = clock.now.month;
+    when.day = clock.now.day;
+    when.hour = clock.now.hour;
+    when.minute = clock.now.minute;
+    when.second = clock.now.second;
+    when.millisecond = clock.now.millisecond;
+    return when;
+}
+
+void readInodeAndBlocks(std::string& text, TIdUnixFTPListItem& entry) {
+    std::string look = text;
+    if (!isUnixPermissions(fetchWord(look))) {
+        entry.Inode = toInt64(fetchWord(text));
+        look = text;
         if (!isUnixPermissions(fetchWord(look))) {
-            entry.Inode = toInt64(fetchWord(text));
-            look = text;
-            if (!isUnixPermissions(fetchWord(look))) {
-                entry.NumberBlocks = toInt64(fetchWord(text));
-            }
+            entry.NumberBlocks = toInt64(fetchWord(text));
         }
     }
+}
+
+char readPermissions(std::string& text, TIdUnixFTPListItem& entry) {
     const std::string permissions = fetchWord(text);
-    item.PermissionDisplay = permissions.substr(0, 10);
-    const char typeLetter =
-        permissions.empty() ? '-' : static_cast<char>(std::toupper(static_cast<unsigned char>(permissions[0])));
+    entry.PermissionDisplay = permissions.substr(0, 10);
     entry.OwnerPermissions = permissions.size() > 1 ? permissions.substr(1, 3) : std::string();
     entry.GroupPermissions = permissions.size() > 4 ? permissions.substr(4, 3) : std::string();
     entry.OtherPermissions = permissions.size() > 7 ? permissions.substr(7, 3) : std::string();
+    return permissions.empty() ? '-' : static_cast<char>(std::toupper(static_cast<unsigned char>(permissions[0])));
+}
 
-    // Link count, owner and group. Mac servers write "folder" in place of all three.
+bool readLinksOwnerGroup(std::string& text, TIdUnixFTPListItem& entry, const std::string& line) {
     const std::string linkWord = fetchWord(text);
-    const bool folder = equalsIgnoringCase(linkWord, "folder");
-    const bool noLinkCount = !folder && !linkWord.empty() && !isNumber(linkWord) && linkWord[0] != '0';
-    if (!folder) {
-        if (noLinkCount) {
-            // "-r-xr-xr-x longowner longgroup123456 Feb 12 17:20 name": no link count
-            // column, so the word is the owner.
-            entry.LinkCount = 0;
-            text = linkWord + text;
-        } else if (linkWord.size() < 4) {
-            entry.LinkCount = toInt(linkWord);
-        } else if (linkWord[0] == '0') {
-            // "01234owner": the owner written straight after a zero link count.
-            entry.LinkCount = 0;
-            text = linkWord.substr(1) + text;
-        } else {
-            entry.LinkCount = toInt(linkWord);
-        }
-        if (noLinkCount || !lacksOwnerAndGroup(item.Data)) {
-            entry.OwnerName = fetchWord(text);
-            entry.GroupName = fetchWord(text);
-        }
+    // Mac servers write "folder" in place of all three.
+    if (equalsIgnoringCase(linkWord, "folder")) {
+        return true;
     }
+    const bool noLinkCount = !linkWord.empty() && !isNumber(linkWord) && linkWord[0] != '0';
+    if (noLinkCount) {
+        // "-r-xr-xr-x longowner longgroup123456 Feb 12 17:20 name": no link count
+        // column, so the word is the owner.
+        entry.LinkCount = 0;
+        text = linkWord + text;
+    } else if (linkWord.size() < 4) {
+        entry.LinkCount = toInt(linkWord);
+    } else if (linkWord[0] == '0') {
+        // "01234owner": the owner written straight after a zero link count.
+        entry.LinkCount = 0;
+        text = linkWord.substr(1) + text;
+    } else {
+        entry.LinkCount = toInt(linkWord);
+    }
+    if (noLinkCount || !lacksOwnerAndGroup(line)) {
+        entry.OwnerName = fetchWord(text);
+        entry.GroupName = fetchWord(text);
+    }
+    return false;
+}
 
-    // Size.
+namespace {
+
+// The group column did not end where a size begins: the words after it tell where the
+// size is, and what belongs to the group.
+std::string sizeAfterOddGroup(std::string& text, TIdUnixFTPListItem& entry, const std::string& rest) {
+    const std::vector<std::string> after = words(rest);
+    const std::string group = entry.GroupName;
+    const std::size_t digitsFrom = group.find_last_not_of("0123456789") + 1;
+    const bool dateFollows = after.size() > 1 && monthNumber(after[0]) != 0 && isNumber(after[1]);
+    std::size_t monthAt = 0;
+    while (monthAt < after.size() &&
+           !(monthAt > 0 && monthNumber(after[monthAt]) != 0 && isNumber(after[monthAt - 1]))) {
+        ++monthAt;
+    }
+    if (dateFollows && digitsFrom > 0 && digitsFrom < group.size()) {
+        // "ftpadmin ftpadmin125435904 Apr  9  2008": a long size ran into the group.
+        entry.GroupName = group.substr(0, digitsFrom);
+        return group.substr(digitsFrom);
+    }
+    if (isNumber(group)) {
+        // No group column: what was read as the group is the size, the owner the group.
+        entry.GroupName = entry.OwnerName;
+        entry.OwnerName.clear();
+        return group;
+    }
+    if (monthAt < after.size()) {
+        // A group name with spaces ("my group 500"): the size is the number right
+        // before the month.
+        entry.GroupName = group + " " + joined(after, 0, monthAt - 1);
+        dropWords(text, monthAt);
+        return after[monthAt - 1];
+    }
+    // The group word and the words after it up to the next number are the group; that
+    // number is the size.
+    entry.OwnerName.clear();
+    std::size_t numberAt = 0;
+    while (numberAt < after.size() && !isNumber(after[numberAt])) {
+        ++numberAt;
+    }
+    entry.GroupName = numberAt > 0 ? group + " " + joined(after, 0, numberAt) : group;
+    dropWords(text, numberAt + 1);
+    return numberAt < after.size() ? after[numberAt] : std::string();
+}
+
+}  // namespace
+
+void readSize(std::string& text, TIdUnixFTPListItem& entry, bool unitree, bool macFolder) {
     std::string sizeWord;
     const std::string rest = trimLeft(text);
     const bool restStartsWithLetter =
         !rest.empty() && ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z'));
-    if (!IsUnitree() && !folder && restStartsWithLetter) {
-        const std::vector<std::string> after = words(rest);
-        const std::string& group = entry.GroupName;
-        const std::size_t digitsFrom = group.find_last_not_of("0123456789") + 1;
-        const bool dateFollows = after.size() > 1 && monthNumber(after[0]) != 0 && isNumber(after[1]);
-        std::size_t monthAt = 0;
-        while (monthAt < after.size() &&
-               !(monthAt > 0 && monthNumber(after[monthAt]) != 0 && isNumber(after[monthAt - 1]))) {
-            ++monthAt;
-        }
-        if (dateFollows && digitsFrom > 0 && digitsFrom < group.size()) {
-            // "ftpadmin ftpadmin125435904 Apr  9  2008": a long size ran into the group.
-            sizeWord = group.substr(digitsFrom);
-            entry.GroupName = group.substr(0, digitsFrom);
-        } else if (isNumber(group)) {
-            // No group column: what was read as the group is the size, the owner the group.
-            sizeWord = group;
-            entry.GroupName = entry.OwnerName;
-            entry.OwnerName.clear();
-        } else if (monthAt < after.size()) {
-            // A group name with spaces ("my group 500"): the size is the number right
-            // before the month.
-            entry.GroupName = group + " " + joined(after, 0, monthAt - 1);
-            sizeWord = after[monthAt - 1];
-            dropWords(text, monthAt);
-        } else {
-            // The group word and the words after it up to the next number are the
-            // group; that number is the size.
-            entry.OwnerName.clear();
-            std::size_t numberAt = 0;
-            while (numberAt < after.size() && !isNumber(after[numberAt])) {
-                ++numberAt;
-            }
-            entry.GroupName = numberAt > 0 ? group + " " + joined(after, 0, numberAt) : group;
-            sizeWord = numberAt < after.size() ? after[numberAt] : std::string();
-            dropWords(text, numberAt + 1);
-        }
+    if (!unitree && !macFolder && restStartsWithLetter) {
+        sizeWord = sizeAfterOddGroup(text, entry, rest);
     } else {
         sizeWord = fetchWord(text);
         if (sizeWord.find(',') != std::string::npos) {
@@ -245,140 +262,143 @@ bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) cons
                 fetchWord(text);
             }
             sizeWord.clear();
-            item.SizeAvail = false;
-        } else if (IsUnitree() && (sizeWord == "AR" || sizeWord == "DK")) {
-            auto& unitree = static_cast<TIdUnitreeFTPListItem&>(item);
-            unitree.Migrated = sizeWord == "AR";
-            unitree.FileFamily = fetchWord(text);
+            entry.SizeAvail = false;
+        } else if (unitree && (sizeWord == "AR" || sizeWord == "DK")) {
+            auto& unitreeEntry = static_cast<TIdUnitreeFTPListItem&>(entry);
+            unitreeEntry.Migrated = sizeWord == "AR";
+            unitreeEntry.FileFamily = fetchWord(text);
             sizeWord = fetchWord(text);
         }
     }
-    item.Size = toInt64(sizeWord);
+    entry.Size = toInt64(sizeWord);
+}
 
-    // Date: "Dec 31", "2007-12-31", "12/31/2007", "31-12-2007".
-    bool yearFromDate = false;
+void readDate(std::string& text, When& when) {
+    // "Dec 31", "2007-12-31", "12/31/2007", "31-12-2007".
     bool dayRead = false;
-    {
-        std::string dateWord = fetchWord(text);
-        std::replace(dateWord.begin(), dateWord.end(), '-', ' ');
-        std::replace(dateWord.begin(), dateWord.end(), '/', ' ');
-        const std::vector<std::string> parts = words(dateWord);
-        std::size_t at = 0;
-        if (!parts.empty() && parts[0].size() > 3) {
-            year = toInt(parts[0], year);
-            yearFromDate = true;
-            ++at;
-        }
-        if (at < parts.size()) {
-            const std::string& part = parts[at++];
-            if (isNumber(part)) {
-                const int number = toInt(part);
-                if (number >= 1 && number <= 12) {
-                    month = number;
-                    if (at < parts.size()) {
-                        day = toInt(parts[at++], day);
-                        dayRead = true;
-                    }
-                } else {
-                    day = number;
+    std::string dateWord = fetchWord(text);
+    std::replace(dateWord.begin(), dateWord.end(), '-', ' ');
+    std::replace(dateWord.begin(), dateWord.end(), '/', ' ');
+    const std::vector<std::string> parts = words(dateWord);
+    std::size_t at = 0;
+    if (!parts.empty() && parts[0].size() > 3) {
+        when.year = toInt(parts[0], when.year);
+        when.yearFromDate = true;
+        ++at;
+    }
+    if (at < parts.size()) {
+        const std::string& part = parts[at++];
+        if (isNumber(part)) {
+            const int number = toInt(part);
+            if (number >= 1 && number <= 12) {
+                when.month = number;
+                if (at < parts.size()) {
+                    when.day = toInt(parts[at++], when.day);
                     dayRead = true;
-                    if (at < parts.size()) {
-                        const std::string& monthPart = parts[at++];
-                        month = isNumber(monthPart) ? toInt(monthPart) : monthNumber(monthPart);
-                    }
                 }
             } else {
-                month = monthNumber(part);
+                when.day = number;
+                dayRead = true;
+                if (at < parts.size()) {
+                    const std::string& monthPart = parts[at++];
+                    when.month = isNumber(monthPart) ? toInt(monthPart) : monthNumber(monthPart);
+                }
             }
+        } else {
+            when.month = monthNumber(part);
         }
-        if (at < parts.size() && !yearFromDate && parts[at].size() == 4 && isNumber(parts[at])) {
-            year = toInt(parts[at]);
-            yearFromDate = true;
-        }
+    }
+    if (at < parts.size() && !when.yearFromDate && parts[at].size() == 4 && isNumber(parts[at])) {
+        when.year = toInt(parts[at]);
+        when.yearFromDate = true;
     }
     if (!dayRead) {
         std::string look = text;
         const std::string dayWord = fetchWord(look);
         if (isNumber(dayWord)) {
-            day = toInt(dayWord);
+            when.day = toInt(dayWord);
         }
         fetchWord(text);
     }
+}
 
-    // Year or time of day.
+void readYearOrTime(std::string& text, When& when, const ListingClock& clock) {
     const std::size_t spacesBefore = text.find_first_not_of(' ');
     const std::string yearOrTime = fetchWord(text);
     if (yearOrTime.find(':') == std::string::npos) {
-        year = toInt(yearOrTime, year);
-        hour = 0;
-        minute = 0;
-        second = 0;
-        millisecond = 999;
+        when.year = toInt(yearOrTime, when.year);
+        when.hour = 0;
+        when.minute = 0;
+        when.second = 0;
+        when.millisecond = 999;
         // "Mar  1 2003  .welcome": the year printed left-aligned in its five columns.
         if (yearOrTime.size() == 4 && spacesBefore == 1 && text.size() > 2 && text[0] == ' ' &&
             text[1] == ' ' && text[2] != ' ') {
             text.erase(0, 1);
         }
-    } else {
-        if (!yearFromDate) {
-            year = yearForMonthDay(month, day, clock);
+        return;
+    }
+    if (!when.yearFromDate) {
+        when.year = yearForMonthDay(when.month, when.day, clock);
+    }
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t colon = yearOrTime.find(':');; colon = yearOrTime.find(':', start)) {
+        parts.push_back(yearOrTime.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
+        if (colon == std::string::npos) {
+            break;
         }
-        std::vector<std::string> parts;
-        std::size_t start = 0;
-        for (std::size_t colon = yearOrTime.find(':'); ; colon = yearOrTime.find(':', start)) {
-            parts.push_back(yearOrTime.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
-            if (colon == std::string::npos) {
-                break;
-            }
-            start = colon + 1;
-        }
-        hour = toInt(parts[0], -1);
-        minute = parts.size() > 1 ? toInt(parts[1], -1) : 0;
-        second = parts.size() > 2 ? toInt(parts[2], -1) : 0;
-        millisecond = parts.size() > 3 ? toInt(parts[3], -1) : 999;
-        if (parts.size() > 2) {
-            // "Dec 31 23:59:59 2007"
-            std::string look = text;
-            const std::string next = fetchWord(look);
-            if (isNumber(next)) {
-                year = toInt(next);
-                text = look;
-            }
+        start = colon + 1;
+    }
+    when.hour = toInt(parts[0], -1);
+    when.minute = parts.size() > 1 ? toInt(parts[1], -1) : 0;
+    when.second = parts.size() > 2 ? toInt(parts[2], -1) : 0;
+    when.millisecond = parts.size() > 3 ? toInt(parts[3], -1) : 999;
+    if (parts.size() > 2) {
+        // "Dec 31 23:59:59 2007"
+        std::string look = text;
+        const std::string next = fetchWord(look);
+        if (isNumber(next)) {
+            when.year = toInt(next);
+            text = look;
         }
     }
+}
 
-    // The name: what follows the single space after the year or time.
-    std::string name = text.empty() ? std::string() : text.substr(1);
-
+TIdDirItemType itemTypeFor(char typeLetter) {
     switch (typeLetter) {
-        case 'B': item.ItemType = ditBlockDev; break;
-        case 'C': item.ItemType = ditCharDev; break;
-        case 'D': item.ItemType = ditDirectory; break;
-        case 'L': item.ItemType = ditSymbolicLink; break;
-        case 'P': item.ItemType = ditFIFO; break;
-        case 'S': item.ItemType = ditSocket; break;
-        default: item.ItemType = ditFile; break;
+        case 'B': return ditBlockDev;
+        case 'C': return ditCharDev;
+        case 'D': return ditDirectory;
+        case 'L': return ditSymbolicLink;
+        case 'P': return ditFIFO;
+        case 'S': return ditSocket;
+        default: return ditFile;
     }
+}
 
+void setModified(TIdFTPListItem& item, const When& when) {
     // An impossible date (an unknown month name, day 0) leaves the entry without a
     // modification date; one odd line must not make the folder unreadable.
     harbrook::TDateTime date = 0;
     harbrook::TDateTime time = 0;
-    if (harbrook::tryEncodeDate(year, month, day, date) &&
-        harbrook::tryEncodeTime(hour, minute, second, millisecond, time)) {
+    if (harbrook::tryEncodeDate(when.year, when.month, when.day, date) &&
+        harbrook::tryEncodeTime(when.hour, when.minute, when.second, when.millisecond, time)) {
         item.ModifiedDate = date + time;
     } else {
         item.ModifiedDate = 0;
         item.ModifiedAvail = false;
     }
+}
 
-    if (item.ItemType == ditSymbolicLink) {
+void setName(TIdUnixFTPListItem& entry, std::string name, const std::string& path) {
+    if (entry.ItemType == ditSymbolicLink) {
         const std::size_t arrow = name.find(" -> ");
         if (arrow != std::string::npos) {
             entry.LinkedItemName = name.substr(arrow + 4);
             name.erase(arrow);
             if (!entry.LinkedItemName.empty() && entry.LinkedItemName.back() == '/') {
-                item.ItemType = ditSymbolicLinkDir;
+                entry.ItemType = ditSymbolicLinkDir;
                 entry.LinkedItemName.pop_back();
             }
         }
@@ -387,7 +407,7 @@ bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) cons
         name.pop_back();
     }
     if (!path.empty()) {
-        item.SetLocalFileName(name);
+        entry.SetLocalFileName(name);
         name = path + "/" + name;
         if (name.rfind("./", 0) == 0) {
             name.erase(0, 2);
@@ -396,6 +416,28 @@ bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) cons
             name.erase(0, 1);
         }
     }
-    item.SetFileName(name);
+    entry.SetFileName(name);
+}
+
+}  // namespace harbrook::listing::unixline
+
+// The columns in order: [inode [blocks]] permissions links owner group size date
+// year-or-time name.
+bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) const {
+    using namespace harbrook::listing::unixline;
+    auto& entry = static_cast<TIdUnixFTPListItem&>(item);
+    const harbrook::ListingClock clock = harbrook::listingClock();
+    When when = startingFrom(clock);
+    std::string text = item.Data;
+    readInodeAndBlocks(text, entry);
+    const char typeLetter = readPermissions(text, entry);
+    const bool macFolder = readLinksOwnerGroup(text, entry, item.Data);
+    readSize(text, entry, IsUnitree(), macFolder);
+    readDate(text, when);
+    readYearOrTime(text, when, clock);
+    item.ItemType = itemTypeFor(typeLetter);
+    setModified(item, when);
+    // The name: what follows the single space after the year or time.
+    setName(entry, text.empty() ? std::string() : text.substr(1), path);
     return true;
 }

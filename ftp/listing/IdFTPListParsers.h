@@ -71,6 +71,37 @@ bool isUnitreeLine(const std::string& line);
 bool isUnitreeBanner(const std::string& line);
 bool isTotalLine(const std::string& line);
 bool isDirectoryHeader(const std::string& line);
+
+// The column readers of a Unix line, in the order of the columns. Each takes the rest of
+// the line, consumes its columns and fills the entry.
+namespace unixline {
+// The date and time as read so far; what the line leaves out is today's.
+struct When {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int millisecond = 0;
+    bool yearFromDate = false;
+};
+When startingFrom(const ListingClock& clock);
+void readInodeAndBlocks(std::string& text, TIdUnixFTPListItem& entry);
+// Returns the type letter, upper-cased.
+char readPermissions(std::string& text, TIdUnixFTPListItem& entry);
+// Returns true for a Mac server's "folder" in place of the three columns.
+bool readLinksOwnerGroup(std::string& text, TIdUnixFTPListItem& entry, const std::string& line);
+void readSize(std::string& text, TIdUnixFTPListItem& entry, bool unitree, bool macFolder);
+void readDate(std::string& text, When& when);
+// A year ("2007") or a time ("23:59", "23:59:59 2007"); a time without a year takes
+// the year that puts the date at most about half a year ahead of `clock`.
+void readYearOrTime(std::string& text, When& when, const ListingClock& clock);
+TIdDirItemType itemTypeFor(char typeLetter);
+void setModified(TIdFTPListItem& item, const When& when);
+// Link targets, "/" and "*" marks, and the path prefix of a recursive listing.
+void setName(TIdUnixFTPListItem& entry, std::string name, const std::string& path);
+}  // namespace unixline
 }  // namespace listing
 
 }  // namespace harbrook

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <random>
+#include <thread>
 
 #include "ftp/IdFTPExceptions.h"
 #include "ftp/listing/IdFTPListParsers.h"
@@ -362,6 +363,108 @@ TEST(ListParsers, As400MembersWithBlankColumns) {
     EXPECT_FALSE(parsed.items[1].SizeAvail);
     EXPECT_FALSE(parsed.items[1].ModifiedAvail);
     EXPECT_EQ(parsed.items[2].FileName(), "AS400.FILE/B.MBR");
+}
+
+// The Unix line's columns, each read on its own, with "today" passed in.
+TEST(ListParsers, UnixColumnReaders) {
+    using namespace harbrook::listing::unixline;
+    ListingClock clock;
+    clock.now = {2026, 6, 15, 12, 0, 0, 0};
+    clock.twoDigitYearWindow = kDefaultTwoDigitYearWindow;
+
+    TIdUnixFTPListItem entry;
+    std::string text = "12345 8 -rw-r--r-- 1 u g 10 Jan  1 2000 a";
+    readInodeAndBlocks(text, entry);
+    EXPECT_EQ(entry.Inode, 12345);
+    EXPECT_EQ(entry.NumberBlocks, 8);
+    EXPECT_EQ(readPermissions(text, entry), '-');
+    EXPECT_EQ(entry.GroupPermissions, "r--");
+
+    const struct {
+        std::string rest;
+        bool mac;
+        std::string owner;
+        std::string group;
+        std::int64_t size;
+    } sizes[] = {
+        {" 1 user group 4096 Dec 31 23:59 docs", false, "user", "group", 4096},
+        {" 1 ftpadmin ftpadmin125435904 Apr  9  2008 big", false, "ftpadmin", "ftpadmin", 125435904},
+        {" 1 owner my group 500 Mar 1 2003 x", false, "owner", "my group", 500},
+        {" folder 0 Mar 1 2003 x", true, "", "", 0},
+    };
+    for (const auto& row : sizes) {
+        SCOPED_TRACE(row.rest);
+        TIdUnixFTPListItem item;
+        std::string rest = row.rest;
+        EXPECT_EQ(readLinksOwnerGroup(rest, item, "-rw-r--r--" + row.rest), row.mac);
+        readSize(rest, item, false, row.mac);
+        EXPECT_EQ(item.OwnerName, row.owner);
+        EXPECT_EQ(item.GroupName, row.group);
+        EXPECT_EQ(item.Size, row.size);
+    }
+
+    const struct {
+        std::string rest;
+        int year, month, day, hour, minute;
+        std::string left;
+    } dates[] = {
+        {" Dec 31 23:59 docs", 2025, 12, 31, 23, 59, " docs"},
+        {" Jun 14 08:00 docs", 2026, 6, 14, 8, 0, " docs"},
+        {" Mar  1 2003  .welcome", 2003, 3, 1, 0, 0, " .welcome"},
+        {" Mar 18  2007  spaced", 2007, 3, 18, 0, 0, "  spaced"},
+        {" 2007-12-31 23:59 iso", 2007, 12, 31, 23, 59, " iso"},
+        {" 31-12-2007 10:00 dmy", 2007, 12, 31, 10, 0, " dmy"},
+        {" Dec 31 23:59:59 2007 full", 2007, 12, 31, 23, 59, " full"},
+    };
+    for (const auto& row : dates) {
+        SCOPED_TRACE(row.rest);
+        When when = startingFrom(clock);
+        std::string rest = row.rest;
+        readDate(rest, when);
+        readYearOrTime(rest, when, clock);
+        EXPECT_EQ(when.year, row.year);
+        EXPECT_EQ(when.month, row.month);
+        EXPECT_EQ(when.day, row.day);
+        EXPECT_EQ(when.hour, row.hour);
+        EXPECT_EQ(when.minute, row.minute);
+        EXPECT_EQ(rest, row.left);
+    }
+    EXPECT_EQ(itemTypeFor('L'), ditSymbolicLink);
+    TIdUnixFTPListItem link;
+    link.ItemType = ditSymbolicLink;
+    setName(link, "lib -> usr/lib/", "");
+    EXPECT_EQ(link.FileName(), "lib");
+    EXPECT_EQ(link.LinkedItemName, "usr/lib");
+    EXPECT_EQ(link.ItemType, ditSymbolicLinkDir);
+}
+
+// "Today" passed into a parse belongs to that parse: two threads parsing at once with
+// different days each get their own year for "Dec 31 23:59".
+TEST(ListParsers, NowIsPassedIntoAParse) {
+    const TIdListingLines lines = {"-rw-r--r-- 1 u g 1 Dec 31 23:59 f"};
+    auto yearOn = [&](int year) {
+        ListingClock clock;
+        clock.now = {year, 6, 15, 12, 0, 0, 0};
+        TIdFTPListItems items;
+        std::string layout;
+        int found = 0;
+        for (int round = 0; round < 200; ++round) {
+            DefaultListParsers().CheckAndParseListing(lines, items, true, "", layout, nullptr, clock);
+            found = harbrook::decodeDateTime(items[0].ModifiedDate).year;
+            if (found != year - 1) {
+                break;
+            }
+        }
+        return found;
+    };
+    int first = 0;
+    int second = 0;
+    std::thread a([&] { first = yearOn(2030); });
+    std::thread b([&] { second = yearOn(2010); });
+    a.join();
+    b.join();
+    EXPECT_EQ(first, 2029);
+    EXPECT_EQ(second, 2009);
 }
 
 TEST(ListParsers, RecognitionOrder) {
