@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ftp/client/IdFTPCommandText.h"
-#include "ftp/client/IdReply.h"
+#include "ftp/transport/IdReply.h"
 
 namespace {
 

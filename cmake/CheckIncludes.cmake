@@ -5,8 +5,9 @@
 #   update   -> widgets, engine, ftp, platform   (its window is built from the kit)
 #   widgets  -> platform
 #   engine   -> ftp, platform (not platform/qt)
-#   ftp      -> platform (not platform/qt); ftp/listing -> nothing else of ftp/ but
-#               the shared exception and type headers at ftp/'s top
+#   ftp      -> platform (not platform/qt); ftp/listing and ftp/transport -> nothing
+#               else of ftp/ but the shared exception and type headers at ftp/'s top;
+#               ftp/client uses both
 #   platform -> platform (platform/qt may use platform; platform may not use qt/)
 #   tools    -> anything but app
 #   nothing includes app/ or tools/ from outside them
@@ -47,8 +48,11 @@ foreach(folder app update widgets engine ftp platform tools)
                AND NOT relative MATCHES "^platform/qt/")
                 set(ok FALSE)
             endif()
-            # Listing parsers take text, never a socket.
+            # Listing parsers take text, never a socket; the transport knows no FTP session.
             if(relative MATCHES "^ftp/listing/" AND target MATCHES "^ftp/(transport|client)/")
+                set(ok FALSE)
+            endif()
+            if(relative MATCHES "^ftp/transport/" AND target MATCHES "^ftp/(client|listing)/")
                 set(ok FALSE)
             endif()
             if(NOT ok)

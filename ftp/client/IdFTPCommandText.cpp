@@ -1,7 +1,7 @@
 #include "ftp/client/IdFTPCommandText.h"
 
 #include "ftp/IdFTPExceptions.h"
-#include "ftp/client/IdReply.h"
+#include "ftp/transport/IdReply.h"
 
 namespace harbrook {
 

@@ -373,3 +373,111 @@ bool TIdFTPListParserRegistry::CheckAndParseListing(const TIdListingLines& listi
     }
     return false;
 }
+
+namespace harbrook::listing {
+
+bool hasAllWords(const std::string& line, std::initializer_list<const char*> wanted) {
+    const std::vector<std::string> present = words(upper(line), 64);
+    return std::all_of(wanted.begin(), wanted.end(), [&](const char* word) {
+        return std::find(present.begin(), present.end(), upper(word)) != present.end();
+    });
+}
+
+char at(const std::string& line, std::size_t position) {
+    return position - 1 < line.size() ? line[position - 1] : '\0';
+}
+
+// "11/21/97", " 2/07/98" read as a word: month, day and year with "/" or "-".
+bool looksLikeDate(const std::string& word, char separator) {
+    const std::size_t first = word.find(separator);
+    const std::size_t second = first == std::string::npos ? first : word.find(separator, first + 1);
+    return second != std::string::npos && isNumber(word.substr(0, first)) &&
+           isNumber(word.substr(first + 1, second - first - 1)) && isNumber(word.substr(second + 1));
+}
+
+void noSizeNoDate(TIdFTPListItem& item) {
+    item.SizeAvail = false;
+    item.ModifiedAvail = false;
+}
+
+// Numeric dates "mm-dd-yy" / "mm/dd/yyyy" and times "h:mm" with an optional a/p(m)
+// mark (or a separate "AM"/"PM" word in `meridian`).
+bool readDateTime(const std::string& dateWord, const std::string& timeWord, const std::string& meridian,
+                  harbrook::TDateTime& value) {
+    const std::size_t first = dateWord.find_first_of("-/");
+    const std::size_t second = first == std::string::npos ? first : dateWord.find(dateWord[first], first + 1);
+    if (second == std::string::npos) {
+        return false;
+    }
+    const std::string m = dateWord.substr(0, first);
+    const std::string d = dateWord.substr(first + 1, second - first - 1);
+    const std::string y = dateWord.substr(second + 1);
+    harbrook::TDateTime date = 0;
+    if (!isNumber(m) || !isNumber(d) || !isNumber(y) ||
+        !harbrook::tryEncodeDate(fullYear(toInt(y), harbrook::listingClock()), toInt(m), toInt(d), date)) {
+        return false;
+    }
+    value = date;
+    if (timeWord.empty()) {
+        return true;
+    }
+    std::string t = timeWord;
+    char mark = meridian.empty() ? '\0' : static_cast<char>(meridian[0] | 0x20);
+    if (!t.empty() && (t.back() | 0x20) == 'm' && t.size() > 2) {
+        t.pop_back();
+    }
+    if (!t.empty() && ((t.back() | 0x20) == 'a' || (t.back() | 0x20) == 'p')) {
+        mark = static_cast<char>(t.back() | 0x20);
+        t.pop_back();
+    }
+    const std::size_t colon = t.find(':');
+    int hour = colon == std::string::npos ? -1 : toInt(t.substr(0, colon), -1);
+    const int minute = colon == std::string::npos ? -1 : toInt(t.substr(colon + 1), -1);
+    if (mark == 'a' || mark == 'p') {
+        if (hour < 1 || hour > 12) {
+            return false;
+        }
+        hour = hour % 12 + (mark == 'p' ? 12 : 0);
+    }
+    harbrook::TDateTime time = 0;
+    if (!harbrook::tryEncodeTime(hour, minute, 0, 0, time)) {
+        return false;
+    }
+    value = date + time;
+    return true;
+}
+
+// "Aug 12 13:56" or "Apr  1 2014".
+bool readMonthDate(const std::string& monthWord, const std::string& dayWord, const std::string& yearOrTime,
+                   harbrook::TDateTime& value) {
+    const int month = monthNumber(monthWord);
+    const int day = toInt(dayWord);
+    const std::size_t colon = yearOrTime.find(':');
+    const harbrook::ListingClock clock = harbrook::listingClock();
+    const int year = colon == std::string::npos ? toInt(yearOrTime, -1) : yearForMonthDay(month, day, clock);
+    harbrook::TDateTime date = 0;
+    harbrook::TDateTime time = 0;
+    if (!harbrook::tryEncodeDate(year, month, day, date) ||
+        (colon != std::string::npos &&
+         !harbrook::tryEncodeTime(toInt(yearOrTime.substr(0, colon), -1), toInt(yearOrTime.substr(colon + 1), -1), 0,
+                                  0, time))) {
+        return false;
+    }
+    value = date + time;
+    return true;
+}
+
+// The size in word `at` (separators allowed); unavailable when missing or not a number.
+void setSize(TIdFTPListItem& item, const std::vector<std::string>& w, std::size_t index) {
+    bool ok = false;
+    item.Size = w.size() > index ? sizeWithSeparators(w[index], ok) : 0;
+    item.SizeAvail = ok;
+}
+
+// `value` is taken by reference: callers compute `ok` in the same call, filling it.
+void setWhen(TIdFTPListItem& item, bool ok, const harbrook::TDateTime& value) {
+    item.ModifiedAvail = ok;
+    item.ModifiedDate = ok ? value : 0;
+}
+
+}  // namespace harbrook::listing

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -157,6 +158,27 @@ bool isUnixPermissions(const std::string& text);
 int yearForMonthDay(int month, int day, const ListingClock& clock);
 // A year as listed: four digits kept, two digits put in a century by the window.
 int fullYear(int year, const ListingClock& clock);
+
+// Shared by the small systems' layouts.
+// Whether the line holds every one of the words (letters without case).
+bool hasAllWords(const std::string& line, std::initializer_list<const char*> wanted);
+// The character at a 1-based column; NUL past the end.
+char at(const std::string& line, std::size_t position);
+// "11/21/97", " 2/07/98" read as a word: month, day and year with the separator.
+bool looksLikeDate(const std::string& word, char separator);
+// Entries whose listing gives neither a size nor a date.
+void noSizeNoDate(TIdFTPListItem& item);
+// Numeric dates "mm-dd-yy" / "mm/dd/yyyy" and times "h:mm" with an optional a/p(m)
+// mark (or a separate "AM"/"PM" word in `meridian`).
+bool readDateTime(const std::string& dateWord, const std::string& timeWord, const std::string& meridian,
+                  harbrook::TDateTime& value);
+// "Aug 12 13:56" or "Apr  1 2014".
+bool readMonthDate(const std::string& monthWord, const std::string& dayWord, const std::string& yearOrTime,
+                   harbrook::TDateTime& value);
+// The size in word `index` (separators allowed); unavailable when missing or not a number.
+void setSize(TIdFTPListItem& item, const std::vector<std::string>& w, std::size_t index);
+// The modification date when `ok`; none otherwise.
+void setWhen(TIdFTPListItem& item, bool ok, const harbrook::TDateTime& value);
 
 }  // namespace listing
 }  // namespace harbrook

@@ -147,11 +147,6 @@ protected:
     std::size_t RightsLength() const override { return 7; }
 };
 
-namespace harbrook::listing {
-// Whether the line holds every one of the words (letters without case).
-bool hasAllWords(const std::string& line, std::initializer_list<const char*> wanted);
-}  // namespace harbrook::listing
-
 // Wind River VxWorks: "  size   date   time   name" header, "<DIR>" after directory names.
 class TIdFTPLPVxWorks : public TIdFTPListBaseHeaderFooter {
 public:

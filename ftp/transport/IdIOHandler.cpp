@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ftp/IdException.h"
-#include "ftp/client/IdReply.h"
+#include "ftp/transport/IdReply.h"
 
 using harbrook::TStream;
 using Clock = std::chrono::steady_clock;

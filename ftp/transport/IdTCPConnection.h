@@ -8,7 +8,7 @@
 
 #include "ftp/IdGlobal.h"
 #include "ftp/transport/IdIOHandler.h"
-#include "ftp/client/IdReply.h"
+#include "ftp/transport/IdReply.h"
 
 // The reply codes a command accepts; empty accepts every reply.
 using TIdReplyCodes = std::vector<int>;

@@ -10,7 +10,7 @@
 
 #include "ftp/client/IdFTPCommandText.h"
 #include "ftp/listing/IdFTPListParseBase.h"
-#include "ftp/client/IdReply.h"
+#include "ftp/transport/IdReply.h"
 #include "tests/support/TempDir.h"
 
 #ifndef HARBROOK_LISTING_SAMPLES_DIR

@@ -1,4 +1,4 @@
-#include "ftp/client/IdReply.h"
+#include "ftp/transport/IdReply.h"
 
 #include <gtest/gtest.h>
 

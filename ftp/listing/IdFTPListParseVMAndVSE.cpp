@@ -1,7 +1,9 @@
-// IBM VSE's six listing forms (libraries, POWER queues, the root, sublibraries, the VSAM
-// catalog and the VTOC), and VM's virtual reader and Byte File System.
+// IBM VM and VSE: VM/CMS minidisks, VM's virtual reader and Byte File System, and
+// VSE's six listing forms (libraries, POWER queues, the root, sublibraries, the VSAM
+// catalog and the VTOC).
 
 #include <algorithm>
+#include <cctype>
 
 #include "ftp/listing/IdFTPListParsers.h"
 #include "platform/DateTime.h"
@@ -9,6 +11,10 @@
 using namespace harbrook::listing;
 
 namespace {
+
+std::string columnsAt(const std::string& line, std::size_t position, std::size_t count) {
+    return position - 1 < line.size() ? line.substr(position - 1, count) : std::string();
+}
 
 // "mm/dd/yy" (or four-digit year) and "hh:mm[:ss]"; unavailable when either fails.
 void setSlashDateTime(TIdFTPListItem& item, const std::string& dateWord, const std::string& timeWord) {
@@ -64,25 +70,6 @@ bool isTypedDatasetLine(const std::string& line, const std::string& letters) {
            letters.find(w[1][0]) != std::string::npos;
 }
 
-}  // namespace
-
-// ---- VSE library: its sublibraries ----
-
-bool TIdFTPLPVSELibrary::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    const std::string line = firstLine(listing);
-    return !line.empty() && line.find("<Sub Library>") != std::string::npos;
-}
-
-// "PRD2         <Sub Library>       "
-bool TIdFTPLPVSELibrary::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    nameOnly(item, firstWord(item.Data), ditDirectory);
-    return true;
-}
-
-// ---- VSE POWER queues ----
-
-namespace {
-
 bool isPowerQueueLine(const std::string& line) {
     const std::vector<std::string> w = words(line, 8);
     if (w.size() != 6 && w.size() != 7) {
@@ -99,7 +86,91 @@ bool isPowerQueueLine(const std::string& line) {
     return std::string("ADHKLXY*INT").find(w[5][0]) != std::string::npos;
 }
 
+std::string rootKind(const std::string& line) {
+    std::string rest = line;
+    fetchWord(rest);
+    return trimSpaces(rest);
+}
+
+bool isRootKind(const std::string& kind) {
+    static const char* const kinds[] = {"<Directory>",   "<VSE VTOC>",     "<Library>",
+                                        "<Power Queues>", "<VSAM Catalog>", "Entry Seq VSAM"};
+    return std::any_of(std::begin(kinds), std::end(kinds), [&](const char* k) { return kind == k; });
+}
+
+bool isSublibraryLine(const std::string& line) {
+    const std::string trimmed = trimSpaces(line);
+    if (trimmed.size() < 3) {
+        return false;
+    }
+    const std::string tail = trimmed.substr(trimmed.size() - 2);
+    const std::vector<std::string> w = words(trimmed);
+    return (tail == " F" || tail == " S") && w.size() >= 5 && w[3].find('/') != std::string::npos &&
+           w[4].find(':') != std::string::npos && (w.back()[0] == 'F' || w.back()[0] == 'S');
+}
+
+bool isBfsLine(const std::string& line) {
+    const std::string trimmed = trimSpaces(line);
+    const std::vector<std::string> w = words(trimmed, 6);
+    return !trimmed.empty() && trimmed.back() == '\'' && w.size() > 4 && w[0].find('/') != std::string::npos &&
+           (w[2][0] == 'F' || w[2][0] == 'D') && w[4] != "-";
+}
+
 }  // namespace
+
+// ---- VM/CMS ----
+
+bool TIdFTPLPVMCMS::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
+    for (const std::string& line : listing) {
+        if (line.empty()) {
+            continue;
+        }
+        const std::string format = trimSpaces(columnsAt(line, 19, 3));
+        const bool fixedColumns = (format == "F" || format == "V" || format == "DIR") &&
+                                  ((at(line, 56) == '/' && at(line, 59) == '/') ||
+                                   (at(line, 58) == '-' && at(line, 61) == '-') ||
+                                   (at(line, 48) == '-' && at(line, 51) == '-'));
+        // Servers that do not keep VM's columns: the same fields as words.
+        const std::vector<std::string> w = words(line, 10);
+        const bool wordColumns =
+            w.size() >= 8 && (w[2] == "F" || w[2] == "V" || w[1] == "DIR") &&
+            std::any_of(w.begin(), w.end(), [](const std::string& word) { return looksLikeDate(word, '/'); });
+        return fixedColumns || wordColumns;
+    }
+    return false;
+}
+
+// "$README  $FIRST   F         80          7          1 11/21/97 23:26:08 FTP301"
+// "ART               DIR        -          -          - 11/24/95 17:45:47 -"
+bool TIdFTPLPVMCMS::ParseLine(TIdFTPListItem& item, const std::string&) const {
+    const std::vector<std::string> w = words(item.Data);
+    item.SizeAvail = false;
+    item.ModifiedAvail = false;
+    if (w.size() >= 2 && w[1] == "DIR") {
+        item.ItemType = ditDirectory;
+        item.SetFileName(w[0]);
+    } else if (w.size() >= 2) {
+        item.SetFileName(w[0] + "." + w[1]);
+    } else {
+        item.SetFileName(w.empty() ? std::string() : w[0]);
+    }
+    return true;
+}
+
+// ---- VSE:  Library ----
+
+bool TIdFTPLPVSELibrary::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
+    const std::string line = firstLine(listing);
+    return !line.empty() && line.find("<Sub Library>") != std::string::npos;
+}
+
+// "PRD2         <Sub Library>       "
+bool TIdFTPLPVSELibrary::ParseLine(TIdFTPListItem& item, const std::string&) const {
+    nameOnly(item, firstWord(item.Data), ditDirectory);
+    return true;
+}
+
+// ---- VSE:  PowerQueue ----
 
 bool TIdFTPLPVSEPowerQueue::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     const std::string line = firstLine(listing);
@@ -113,23 +184,7 @@ bool TIdFTPLPVSEPowerQueue::ParseLine(TIdFTPListItem& item, const std::string&) 
     return true;
 }
 
-// ---- VSE root directory ----
-
-namespace {
-
-std::string rootKind(const std::string& line) {
-    std::string rest = line;
-    fetchWord(rest);
-    return trimSpaces(rest);
-}
-
-bool isRootKind(const std::string& kind) {
-    static const char* const kinds[] = {"<Directory>",   "<VSE VTOC>",     "<Library>",
-                                        "<Power Queues>", "<VSAM Catalog>", "Entry Seq VSAM"};
-    return std::any_of(std::begin(kinds), std::end(kinds), [&](const char* k) { return kind == k; });
-}
-
-}  // namespace
+// ---- VSE:  Root Directory ----
 
 bool TIdFTPLPVSERootDir::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     const std::string line = firstLine(listing);
@@ -142,22 +197,7 @@ bool TIdFTPLPVSERootDir::ParseLine(TIdFTPListItem& item, const std::string&) con
     return true;
 }
 
-// ---- VSE sublibrary members ----
-
-namespace {
-
-bool isSublibraryLine(const std::string& line) {
-    const std::string trimmed = trimSpaces(line);
-    if (trimmed.size() < 3) {
-        return false;
-    }
-    const std::string tail = trimmed.substr(trimmed.size() - 2);
-    const std::vector<std::string> w = words(trimmed);
-    return (tail == " F" || tail == " S") && w.size() >= 5 && w[3].find('/') != std::string::npos &&
-           w[4].find(':') != std::string::npos && (w.back()[0] == 'F' || w.back()[0] == 'S');
-}
-
-}  // namespace
+// ---- VSE:  Sublibrary ----
 
 bool TIdFTPLPVSESubLibrary::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     const std::string line = firstLine(listing);
@@ -178,7 +218,7 @@ bool TIdFTPLPVSESubLibrary::ParseLine(TIdFTPListItem& item, const std::string&) 
     return true;
 }
 
-// ---- VSE VSAM catalog and VTOC ----
+// ---- VSE:  VSAM Catalog ----
 
 bool TIdFTPLPVSEVSAMCatalog::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     const std::string line = firstLine(listing);
@@ -194,6 +234,8 @@ bool TIdFTPLPVSEVSAMCatalog::ParseLine(TIdFTPListItem& item, const std::string&)
     }
     return true;
 }
+
+// ---- VSE:  VTOC ----
 
 bool TIdFTPLPVSEVTOC::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     const std::string line = firstLine(listing);
@@ -211,7 +253,7 @@ bool TIdFTPLPVSEVTOC::ParseLine(TIdFTPListItem& item, const std::string&) const 
     return true;
 }
 
-// ---- VM virtual reader ----
+// ---- VM Virtual Reader ----
 
 bool TIdFTPLVirtualReader::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     const std::vector<std::string> w = firstLineWords(listing, 4);
@@ -237,18 +279,7 @@ bool TIdFTPLVirtualReader::ParseLine(TIdFTPListItem& item, const std::string&) c
     return true;
 }
 
-// ---- VM Byte File System ----
-
-namespace {
-
-bool isBfsLine(const std::string& line) {
-    const std::string trimmed = trimSpaces(line);
-    const std::vector<std::string> w = words(trimmed, 6);
-    return !trimmed.empty() && trimmed.back() == '\'' && w.size() > 4 && w[0].find('/') != std::string::npos &&
-           (w[2][0] == 'F' || w[2][0] == 'D') && w[4] != "-";
-}
-
-}  // namespace
+// ---- VM/BFS ----
 
 bool TIdFTPLPVMBFS::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     const std::string line = firstLine(listing);

@@ -1,5 +1,5 @@
-// Small-system layouts without headers: WinQVT/NET, TOPS-20, PC-NFSD, NCSA (Mac and
-// MS-DOS), KA9Q NOS, Cisco IOS and NetManage Chameleon/Newt.
+// TCP/IP stacks of PCs and small devices: WinQVT/NET, WfFTP, PC-NFSD, NCSA (Mac and
+// MS-DOS), KA9Q NOS, Cisco IOS, NetManage Chameleon/Newt, SuperTCP and Distinct TCP/IP.
 
 #include <algorithm>
 #include <cctype>
@@ -11,8 +11,18 @@ using namespace harbrook::listing;
 
 namespace {
 
-char at(const std::string& line, std::size_t position) {
-    return position - 1 < line.size() ? line[position - 1] : '\0';
+// A SuperTCP line: short name, <DIR> or size, date, time.
+bool isSuperTcpLine(const std::string& line) {
+    const std::vector<std::string> w = words(line, 5);
+    if (w.size() != 4) {
+        return false;
+    }
+    const std::string& name = w[0];
+    const std::size_t dot = name.find('.');
+    const bool shortName = name == "." || name == ".." || (dot != std::string::npos ? dot >= 1 && dot <= 8
+                                                                                   : name.size() <= 8);
+    return shortName && (w[1] == "<DIR>" || isNumber(w[1])) &&
+           (looksLikeDate(w[2], '/') || looksLikeDate(w[2], '-')) && w[3].find(':') != std::string::npos;
 }
 
 // "05-10-96", "3/12/1995": month, day and year separated by "-" or "/".
@@ -138,7 +148,88 @@ bool isNameSizeDateTime(const std::string& line) {
            isTimeWord(w[3]);
 }
 
+// "README   TXT      1024  3-07-95  12:10p", "SUBDIR       <DIR>   3-07-95  12:10p"
+bool isPcNfsdLine(const std::string& line) {
+    const std::vector<std::string> w = words(line, 7);
+    if (w.size() < 4 || w.size() > 5) {
+        return false;
+    }
+    const std::string& time = w.back();
+    const char last = time.empty() ? '\0' : static_cast<char>(time.back() | 0x20);
+    const std::string& sizeWord = w[w.size() - 3];
+    return (last == 'a' || last == 'p') && isTimeWord(time) && w[w.size() - 2].find('-') != std::string::npos &&
+           isDateWord(w[w.size() - 2]) && (sizeWord == "<DIR>" || isNumber(sizeWord));
+}
+
+// "        3 Files      12345 Bytes    1234567 Available"
+bool isNcsaDosFooter(const std::string& line) {
+    return hasAllWords(line, {"Bytes", "Available"});
+}
+
+// "3 files. 1,234,567 bytes free", "1 file."
+bool isKa9qFooter(const std::string& line) {
+    const std::vector<std::string> w = words(line, 3);
+    if (w.size() < 2 || !isNumber(w[0])) {
+        return false;
+    }
+    std::string word = w[1];
+    while (!word.empty() && (word.back() == '.' || word.back() == ',')) {
+        word.pop_back();
+    }
+    return equalsIgnoringCase(word, "file") || equalsIgnoringCase(word, "files");
+}
+
+// "DESIGN1.DOC          11264      May 11 1995 14:20   A", "CMT  <DIR>  Nov 21 1994 10:17"
+bool isChameleonLine(const std::string& line) {
+    const std::vector<std::string> w = words(line, 8);
+    return w.size() >= 6 && (w[1] == "<DIR>" || isNumber(w[1])) && monthNumber(w[2]) != 0 &&
+           isNumber(w[3]) && isNumber(w[4]) && isTimeWord(w[5]);
+}
+
+// Six attribute places, "wash-d": writable, archive, system, hidden, unused, directory.
+bool isDistinctAttributes(const std::string& word) {
+    static const std::string places = "wash-d";
+    if (word.size() != places.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        if (word[i] != '-' && word[i] != places[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+// ---- SuperTCP ----
+
+bool TIdFTPLPSuperTCP::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
+    bool any = false;
+    for (const std::string& line : listing) {
+        if (line.empty()) {
+            continue;
+        }
+        if (!isSuperTcpLine(line)) {
+            return false;
+        }
+        any = true;
+    }
+    return any;
+}
+
+bool TIdFTPLPSuperTCP::ParseLine(TIdFTPListItem& item, const std::string&) const {
+    const std::vector<std::string> w = words(item.Data, 4);
+    if (w.size() > 1 && w[1] == "<DIR>") {
+        item.ItemType = ditDirectory;
+        item.SizeAvail = false;
+    } else if (w.size() > 1) {
+        item.Size = toInt64(w[1]);
+    }
+    item.ModifiedAvail = false;
+    item.SetFileName(w.empty() ? std::string() : w[0]);
+    return true;
+}
 
 // ---- WinQVT/NET ----
 
@@ -164,83 +255,7 @@ bool TIdFTPLPWinQVNet::ParseLine(TIdFTPListItem& item, const std::string&) const
     return true;
 }
 
-// ---- TOPS-20 ----
-
-namespace {
-
-// "PS:<ANONYMOUS>": the folder the following names belong to.
-bool isTops20Header(const std::string& line) {
-    const std::string trimmed = trimSpaces(line);
-    const std::size_t open = trimmed.find(":<");
-    return open != std::string::npos && !trimmed.empty() && trimmed.back() == '>';
-}
-
-}  // namespace
-
-bool TIdFTPLPTOPS20::CheckListing(const TIdListingLines& listing, const std::string& systemDescription,
-                                  bool) const {
-    if (startsWithIgnoringCase(trimLeft(systemDescription), "TOPS20")) {
-        return true;
-    }
-    const std::string line = firstLine(listing);
-    if (line.empty()) {
-        return false;
-    }
-    const std::size_t open = line.find(":<");
-    const std::size_t close = open == std::string::npos ? open : line.find('>', open + 2);
-    return close != std::string::npos &&
-           (isTops20Header(line) || line.find('.', close) != std::string::npos);
-}
-
-bool TIdFTPLPTOPS20::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    return parseEntries(listing, dir, [](const std::string& line) { return !isTops20Header(line); });
-}
-
-// " README.TXT.1", "PS:<ANONYMOUS>SUBDIR.DIRECTORY.1": name, type, generation.
-bool TIdFTPLPTOPS20::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    std::string name = trimSpaces(item.Data);
-    const std::size_t close = name.find('>');
-    if (close != std::string::npos) {
-        name = name.substr(close + 1);
-    }
-    // Attributes may follow after a ";" (";P777700"); the generation is the last part.
-    const std::size_t semicolon = name.find(';');
-    if (semicolon != std::string::npos) {
-        name = name.substr(0, semicolon);
-    }
-    const std::size_t lastDot = name.rfind('.');
-    if (lastDot != std::string::npos && lastDot + 1 < name.size() && isNumber(name.substr(lastDot + 1))) {
-        name = name.substr(0, lastDot);
-    }
-    const std::string suffix = ".DIRECTORY";
-    if (name.size() > suffix.size() && equalsIgnoringCase(name.substr(name.size() - suffix.size()), suffix)) {
-        name = name.substr(0, name.size() - suffix.size());
-        item.ItemType = ditDirectory;
-    }
-    item.SizeAvail = false;
-    item.ModifiedAvail = false;
-    item.SetFileName(name);
-    return true;
-}
-
 // ---- PC-NFSD ----
-
-namespace {
-
-// "README   TXT      1024  3-07-95  12:10p", "SUBDIR       <DIR>   3-07-95  12:10p"
-bool isPcNfsdLine(const std::string& line) {
-    const std::vector<std::string> w = words(line, 7);
-    if (w.size() < 4 || w.size() > 5) {
-        return false;
-    }
-    const std::string& time = w.back();
-    const char last = time.empty() ? '\0' : static_cast<char>(time.back() | 0x20);
-    const std::string& sizeWord = w[w.size() - 3];
-    return (last == 'a' || last == 'p') && isTimeWord(time) && w[w.size() - 2].find('-') != std::string::npos &&
-           isDateWord(w[w.size() - 2]) && (sizeWord == "<DIR>" || isNumber(sizeWord));
-}
-
-}  // namespace
 
 bool TIdFTPLPPCNFSD::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     return std::any_of(listing.begin(), listing.end(), isPcNfsdLine);
@@ -270,7 +285,7 @@ bool TIdFTPLPPCNFSD::ParseLine(TIdFTPListItem& item, const std::string&) const {
     return true;
 }
 
-// ---- NCSA for MACOS and Cisco IOS: names, folders marked with "/" ----
+// ---- NCSA for MACOS ----
 
 bool TIdFTPLPNCSAforMACOS::CheckListing(const TIdListingLines&, const std::string& systemDescription,
                                         bool) const {
@@ -283,6 +298,8 @@ bool TIdFTPLPNCSAforMACOS::ParseLine(TIdFTPListItem& item, const std::string&) c
     return true;
 }
 
+// ---- Cisco IOS ----
+
 bool TIdFTPLPCiscoIOS::CheckListing(const TIdListingLines&, const std::string& systemDescription,
                                     bool) const {
     return systemDescription.rfind("Cisco IOS ", 0) == 0;
@@ -294,15 +311,6 @@ bool TIdFTPLPCiscoIOS::ParseLine(TIdFTPListItem& item, const std::string&) const
 }
 
 // ---- NCSA for MS-DOS (CU/TCP) ----
-
-namespace {
-
-// "        3 Files      12345 Bytes    1234567 Available"
-bool isNcsaDosFooter(const std::string& line) {
-    return hasAllWords(line, {"Bytes", "Available"});
-}
-
-}  // namespace
 
 bool TIdFTPLPNCSAforDOS::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     bool entry = false;
@@ -335,24 +343,7 @@ bool TIdFTPLPNCSAforDOS::ParseLine(TIdFTPListItem& item, const std::string&) con
     return true;
 }
 
-// ---- KA9Q NOS ----
-
-namespace {
-
-// "3 files. 1,234,567 bytes free", "1 file."
-bool isKa9qFooter(const std::string& line) {
-    const std::vector<std::string> w = words(line, 3);
-    if (w.size() < 2 || !isNumber(w[0])) {
-        return false;
-    }
-    std::string word = w[1];
-    while (!word.empty() && (word.back() == '.' || word.back() == ',')) {
-        word.pop_back();
-    }
-    return equalsIgnoringCase(word, "file") || equalsIgnoringCase(word, "files");
-}
-
-}  // namespace
+// ---- KA9Q ----
 
 bool TIdFTPLPKA9Q::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     for (auto line = listing.rbegin(); line != listing.rend(); ++line) {
@@ -393,17 +384,6 @@ bool TIdFTPLPKA9Q::ParseLine(TIdFTPListItem& item, const std::string&) const {
 }
 
 // ---- NetManage Chameleon/Newt ----
-
-namespace {
-
-// "DESIGN1.DOC          11264      May 11 1995 14:20   A", "CMT  <DIR>  Nov 21 1994 10:17"
-bool isChameleonLine(const std::string& line) {
-    const std::vector<std::string> w = words(line, 8);
-    return w.size() >= 6 && (w[1] == "<DIR>" || isNumber(w[1])) && monthNumber(w[2]) != 0 &&
-           isNumber(w[3]) && isNumber(w[4]) && isTimeWord(w[5]);
-}
-
-}  // namespace
 
 bool TIdFTPLPChameleonNewt::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     const std::string line = firstLine(listing);
@@ -462,5 +442,41 @@ bool TIdFTPLPWfFTP::ParseLine(TIdFTPListItem& item, const std::string&) const {
         item.SetFileName(trimSpaces(item.Data));
         item.ModifiedAvail = false;
     }
+    return true;
+}
+
+// ---- Distinct TCP/IP ----
+
+bool TIdFTPLPDistinctTCPIP::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
+    const std::vector<std::string> w = firstLineWords(listing, 4);
+    return w.size() >= 3 && isDistinctAttributes(w[0]) && isNumber(w[1]) && monthNumber(w[2]) != 0;
+}
+
+// "w-a--d          0  Aug 21 1998  12:34  SUBDIR", "wa----       1523  Aug 21 12:34  README.TXT"
+bool TIdFTPLPDistinctTCPIP::ParseLine(TIdFTPListItem& item, const std::string&) const {
+    const std::vector<std::string> w = words(item.Data, 7);
+    if (!w.empty() && w[0].size() == 6 && w[0][5] == 'd') {
+        item.ItemType = ditDirectory;
+        item.SizeAvail = false;
+    } else if (w.size() >= 2) {
+        item.Size = toInt64(w[1]);
+    }
+    // Either "Mon DD YYYY HH:MM name" or "Mon DD HH:MM name".
+    harbrook::TDateTime when = 0;
+    std::size_t nameAt = 5;
+    bool ok = false;
+    if (w.size() >= 6 && isNumber(w[4]) && w[5].find(':') != std::string::npos) {
+        harbrook::TDateTime day = 0;
+        harbrook::TDateTime time = 0;
+        const std::size_t colon = w[5].find(':');
+        ok = readMonthDate(w[2], w[3], w[4], day) &&
+             harbrook::tryEncodeTime(toInt(w[5].substr(0, colon), -1), toInt(w[5].substr(colon + 1), -1), 0, 0, time);
+        when = day + time;
+        nameAt = 6;
+    } else if (w.size() >= 5) {
+        ok = readMonthDate(w[2], w[3], w[4], when);
+    }
+    setWhen(item, ok, when);
+    item.SetFileName(afterWords(item.Data, nameAt));
     return true;
 }
