@@ -23,6 +23,7 @@ class NoShell : public IShell {
 public:
     void OpenDocument(const std::string&) override {}
     void StartProgram(const std::string&, const std::vector<std::string>&) override {}
+    void StartCommandLine(const std::string&) override {}
 };
 
 NoDialogs noDialogs;

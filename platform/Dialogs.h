@@ -73,8 +73,11 @@ public:
     virtual ~IShell() = default;
     // Opens the file with the program the desktop associates with it.
     virtual void OpenDocument(const std::string& path) = 0;
-    // Starts a program or a command line and does not wait for it.
+    // Starts a program and does not wait for it.
     virtual void StartProgram(const std::string& program, const std::vector<std::string>& arguments) = 0;
+    // Starts a command line, shown normally; an address ("http://...") opens as the
+    // desktop opens addresses.
+    virtual void StartCommandLine(const std::string& commandLine) = 0;
 };
 
 IShell& Shell();

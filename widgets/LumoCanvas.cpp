@@ -88,3 +88,27 @@ QImage lumoWithoutColor(const QImage& image, const QColor& transparent) {
     }
     return result;
 }
+
+void LumoPainterCanvas::DrawTextInRect(const QRect& rect, const QString& text, const QFont& font,
+                                       const QColor& color, int alignment, bool wordWrap) {
+    m_painter.save();
+    m_painter.setFont(font);
+    m_painter.setPen(color);
+    m_painter.drawText(rect, alignment | (wordWrap ? Qt::TextWordWrap : 0) | Qt::TextExpandTabs, text);
+    m_painter.restore();
+}
+
+QImage lumoReplaceColor(const QImage& image, const QColor& key, const QColor& replacement) {
+    QImage result = image.convertToFormat(QImage::Format_ARGB32);
+    const QRgb match = key.rgb() & 0x00FFFFFF;
+    const QRgb into = replacement.rgb() | 0xFF000000;
+    for (int row = 0; row < result.height(); ++row) {
+        auto* pixels = reinterpret_cast<QRgb*>(result.scanLine(row));
+        for (int column = 0; column < result.width(); ++column) {
+            if ((pixels[column] & 0x00FFFFFF) == match) {
+                pixels[column] = into;
+            }
+        }
+    }
+    return result;
+}

@@ -13,6 +13,14 @@
 // Kit colours are 24-bit 0xBBGGRR values (blue in the high byte).
 QColor lumoColor(unsigned bgr);
 
+// A font together with its colour, as the kit's font properties carry both.
+struct TLumoFont {
+    QFont Font;
+    QColor Color = Qt::black;
+    bool operator==(const TLumoFont& other) const { return Font == other.Font && Color == other.Color; }
+};
+
+
 // What the kit's controls draw with. Painting goes through this so tests can record the
 // exact rectangles and text origins; the Qt painter does the real work on screen.
 class ILumoCanvas {
@@ -35,6 +43,10 @@ public:
     virtual void Ellipse(const QRect& rect, const QColor& fill, const QColor& outline) = 0;
     // The image at (x, y), its pixels of `transparent` left out.
     virtual void TransparentDraw(int x, int y, const QImage& image, const QColor& transparent) = 0;
+    // Text placed in the rectangle by Qt alignment flags (Qt::AlignLeft | Qt::AlignVCenter
+    // ...), wrapped at word boundaries when `wordWrap`, without background.
+    virtual void DrawTextInRect(const QRect& rect, const QString& text, const QFont& font, const QColor& color,
+                                int alignment, bool wordWrap) = 0;
 };
 
 class LumoPainterCanvas : public ILumoCanvas {
@@ -50,10 +62,15 @@ public:
     void FrameRect(const QRect& rect, const QColor& color, int width) override;
     void Ellipse(const QRect& rect, const QColor& fill, const QColor& outline) override;
     void TransparentDraw(int x, int y, const QImage& image, const QColor& transparent) override;
+    void DrawTextInRect(const QRect& rect, const QString& text, const QFont& font, const QColor& color,
+                        int alignment, bool wordWrap) override;
 
 private:
     QPainter& m_painter;
 };
+
+// The image with every pixel of `key` painted in `replacement`.
+QImage lumoReplaceColor(const QImage& image, const QColor& key, const QColor& replacement);
 
 // The image with every pixel of the colour made fully transparent.
 QImage lumoWithoutColor(const QImage& image, const QColor& transparent);
@@ -99,6 +116,14 @@ public:
         QSize imageSize;
         QColor transparent;
     };
+    struct BoxedText {
+        QRect rect;
+        QString text;
+        QFont font;
+        QColor color;
+        int alignment;
+        bool wordWrap;
+    };
 
     void FillRect(const QRect& rect, const QColor& color) override { fills.push_back({rect, color}); }
     void DrawText(int x, int y, const QString& text, const QFont& font, const QColor& color,
@@ -125,6 +150,10 @@ public:
     void TransparentDraw(int x, int y, const QImage& image, const QColor& transparent) override {
         transparents.push_back({QPoint(x, y), image.size(), transparent});
     }
+    void DrawTextInRect(const QRect& rect, const QString& text, const QFont& font, const QColor& color,
+                        int alignment, bool wordWrap) override {
+        boxedTexts.push_back({rect, text, font, color, alignment, wordWrap});
+    }
 
     int textHeight = 16;
     int characterWidth = 7;
@@ -135,4 +164,5 @@ public:
     std::vector<Frame> frames;
     std::vector<EllipseCall> ellipses;
     std::vector<Transparent> transparents;
+    std::vector<BoxedText> boxedTexts;
 };

@@ -14,13 +14,6 @@
 #include "widgets/LumoCanvas.h"
 #include "widgets/LumoMath.h"
 
-// A font together with its colour, as the kit's font properties carry both.
-struct TLumoFont {
-    QFont Font;
-    QColor Color = Qt::black;
-    bool operator==(const TLumoFont& other) const { return Font == other.Font && Color == other.Color; }
-};
-
 // An owner-drawn list whose rows are columns joined by a separator ("||"), drawn side
 // by side at widths a header supplies, with row colours, a selection look, disabled rows,
 // progress bars, a background picture and a hover look for the whole list.

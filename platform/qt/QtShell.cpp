@@ -20,4 +20,19 @@ void QtShell::StartProgram(const std::string& program, const std::vector<std::st
     QProcess::startDetached(DisplayText(program), list);
 }
 
+void QtShell::StartCommandLine(const std::string& commandLine) {
+    const QString text = DisplayText(commandLine).trimmed();
+    const QUrl url(text, QUrl::StrictMode);
+    if (url.isValid() && !url.scheme().isEmpty() && text.contains(QStringLiteral("://"))) {
+        QDesktopServices::openUrl(url);
+        return;
+    }
+    QStringList words = QProcess::splitCommand(text);
+    if (words.isEmpty()) {
+        return;
+    }
+    const QString program = words.takeFirst();
+    QProcess::startDetached(program, words);
+}
+
 }  // namespace harbrook

@@ -10,6 +10,7 @@ class QtShell : public IShell {
 public:
     void OpenDocument(const std::string& path) override;
     void StartProgram(const std::string& program, const std::vector<std::string>& arguments) override;
+    void StartCommandLine(const std::string& commandLine) override;
 };
 
 }  // namespace harbrook

@@ -54,6 +54,8 @@ public:
         started.push_back(program);
         startedArguments.push_back(arguments);
     }
+    void StartCommandLine(const std::string& commandLine) override { commandLines.push_back(commandLine); }
+    std::vector<std::string> commandLines;
     std::vector<std::string> opened;
     std::vector<std::string> started;
     std::vector<std::vector<std::string>> startedArguments;
