@@ -7,13 +7,18 @@
 #include <QLabel>
 #include <QPainter>
 #include <QStandardItemModel>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include <cstring>
 
 #include "widgets/LumoEdit.h"
+#include "widgets/LumoGradient.h"
+#include "widgets/LumoGrbutton.h"
+#include "widgets/LumoLabel.h"
 #include "widgets/LumoListbox.h"
+#include "widgets/LumoProgressbar.h"
 #include "widgets/LumoStatebmp.h"
 
 namespace {
@@ -113,7 +118,70 @@ int main(int argc, char** argv) {
     layout->addWidget(header);
     layout->addWidget(list);
 
-    window.resize(480, 300);
+    // The four gradient directions, white to silver and back.
+    auto* gradients = new QHBoxLayout;
+    for (TGradientStyle style : {gsLeftToRight, gsRightToLeft, gsTopToBottom, gsBottomToTop}) {
+        auto* panel = new TLumo_gradient(&window);
+        panel->SetStartColor(0xFFFFFF);
+        panel->SetEndColor(0x8B572E);
+        panel->SetGradientStyle(style);
+        panel->setFixedSize(110, 36);
+        gradients->addWidget(panel);
+    }
+    layout->addLayout(gradients);
+
+    // A progress bar that keeps running, and one in steps with the value as text.
+    auto* running = new TLumo_progressbar(&window);
+    running->SetCaption("Downloading HarbrookInstall");
+    running->setFixedHeight(22);
+    auto* stepped = new TLumo_progressbar(&window);
+    stepped->SetSteps(10);
+    stepped->SetValueAsText(true);
+    stepped->SetPosition(62.5);
+    stepped->setFixedHeight(22);
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, running, [running] {
+        running->SetPosition(running->Position() >= 100 ? 0 : running->Position() + 1);
+    });
+    running->SetPosition(45);
+    ticker.start(50);
+    layout->addWidget(running);
+    layout->addWidget(stepped);
+
+    // A button with each LED style, and a shadow label.
+    auto* leds = new QHBoxLayout;
+    const std::pair<tledstyle, const char*> styles[] = {
+        {lssquare, "Square"}, {lsellipse, "Ellipse"}, {lsbox, "Box"}, {lscheck, "Check"}};
+    bool on = true;
+    for (const auto& [style, caption] : styles) {
+        auto* button = new TLumo_grbutton(&window);
+        button->SetCaption(caption);
+        button->SetLedExists(true);
+        button->SetLedStyle(style);
+        button->SetLedState(on);
+        button->LedChangeOnClick = true;
+        button->SetLedPosition(on ? lpleft : lpright);
+        button->setFixedSize(100, 24);
+        leds->addWidget(button);
+        on = !on;
+    }
+    auto* link = new TLumo_label(&window);
+    link->setText("www.harbrook.example");
+    QFont big = link->Font().Font;
+    big.setPixelSize(18);
+    big.setBold(true);
+    TLumoFont linkFont = link->Font();
+    linkFont.Font = big;
+    link->SetFont(linkFont);
+    TLumoFont shadowFont = link->FontShadow();
+    shadowFont.Font = big;
+    shadowFont.Color = QColor(0xC0, 0xC0, 0xC0);
+    link->SetFontShadow(shadowFont);
+    link->setFixedHeight(28);
+    layout->addLayout(leds);
+    layout->addWidget(link);
+
+    window.resize(480, 470);
     if (argc == 3 && std::strcmp(argv[1], "--screenshot") == 0) {
         window.show();
         QApplication::processEvents();
