@@ -3,6 +3,8 @@
 #include <QCursor>
 #include <QPainter>
 
+#include <algorithm>
+
 #include "widgets/LumoMath.h"
 
 namespace {
@@ -28,6 +30,10 @@ void GradientFill(ILumoCanvas& canvas, const QRect& rect, unsigned startColor, T
     if (colors <= 0) {
         return;
     }
+    // A band count in the millions would stall every repaint for bands nobody can see:
+    // 8-bit channels give at most 256 steps per channel, so more than this changes
+    // nothing on screen.
+    colors = std::min(colors, kMaxGradientBands);
     const int left = rect.left();
     const int top = rect.top();
     const int width = rect.width();

@@ -15,6 +15,9 @@ enum TGradientStyle { gsLeftToRight, gsRightToLeft, gsTopToBottom, gsBottomToTop
 void GradientFill(ILumoCanvas& canvas, const QRect& rect, unsigned startColor, TGradientStyle style, int colors,
                   unsigned endColor);
 
+// More bands than this are drawn as this many.
+inline constexpr int kMaxGradientBands = 4096;
+
 // The colour of band k of `colors` between start and end.
 unsigned GradientBandColor(unsigned startColor, unsigned endColor, int band, int colors);
 

@@ -220,6 +220,10 @@ TEST(LumoGradient, FourBandsOverAHundredPixels) {
     GradientFill(none, QRect(0, 0, 100, 20), 0x000000, gsLeftToRight, 0, 0x0000FF);
     GradientFill(none, QRect(0, 0, 100, 20), 0x000000, gsLeftToRight, -3, 0x0000FF);
     EXPECT_TRUE(none.fills.empty());
+    LumoRecordingCanvas huge;
+    GradientFill(huge, QRect(0, 0, 100, 20), 0x000000, gsLeftToRight, 1 << 30, 0x0000FF);
+    EXPECT_EQ(huge.fills.size(), static_cast<std::size_t>(kMaxGradientBands + 1)) << "bounded";
+    EXPECT_EQ(huge.fills.back().color, QColor(0xFF, 0, 0));
 }
 
 TEST(LumoGradient, AutoHideUsesAStrictInsideTest) {
