@@ -22,7 +22,7 @@ test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 run: build
-	@$(BUILD_DIR)/tools/harbrook-cli/harbrook-cli
+	@$(BUILD_DIR)/app/harbrook
 
 # What a packager builds: optimised, and still free of warnings (-Werror stays on here;
 # a packager may configure with -DHARBROOK_WERROR=OFF).

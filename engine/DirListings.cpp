@@ -108,9 +108,13 @@ std::string DirListingLine(const TIdFTPListItem& item) {
     return item.FileName() + "||" + size + "||" + date + "||";
 }
 
-RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force) {
+RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force,
+                                 const std::function<void(const std::string& path)>& onPath) {
     RemoteFolder folder;
     folder.path = connection.CurrentDirectory();
+    if (onPath) {
+        onPath(folder.path);
+    }
     if (FetchDirListing(folder.path, folder.folders, folder.files) && !force) {
         return folder;
     }

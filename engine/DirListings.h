@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,9 @@ struct RemoteFolder {
 
 // The connection's current folder (PWD), its lines from the cache or (when not cached or
 // forced) listed, parsed and stored in the cache: the remote pane's reload.
-RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force);
+// `onPath` hears the path as soon as PWD answered (the pane shows it before listing).
+RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force,
+                                 const std::function<void(const std::string& path)>& onPath = {});
 
 // The lines of the connection's current folder: from the cache, or (when not cached or
 // forced) listed, stored and returned.

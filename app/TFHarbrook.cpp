@@ -1,0 +1,710 @@
+#include "app/TFHarbrook.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include <filesystem>
+
+#include "app/ToolPictures.h"
+#include "engine/DirListings.h"
+#include "engine/TransferList.h"
+#include "platform/DateTime.h"
+#include "platform/Dialogs.h"
+#include "platform/LocalFiles.h"
+#include "platform/qt/Guard.h"
+#include "platform/qt/QtDialogs.h"
+
+namespace {
+
+constexpr const char* kSection = "main";
+constexpr int kNameRole = Qt::UserRole + 1;
+
+QFont tahoma(int pixels, bool bold = false) {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+TLumo_statebmp* toolButton(QWidget* parent, ToolSymbol symbol, const char* hint, QSize size, tsbstatetype state,
+                           bool noneOnMouseOver) {
+    auto* button = new TLumo_statebmp(parent);
+    button->setFixedSize(size);
+    DressToolButton(*button, symbol);
+    button->SetState(state);
+    button->NoneOnMouseOver = noneOnMouseOver;
+    button->setToolTip(QString::fromLatin1(hint));
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+TLumo_edit* editField(QWidget* parent) {
+    auto* field = new TLumo_edit(parent);
+    field->setFrame(false);
+    field->ColorIn = 0xCAFFCA;
+    field->ColorOut = 0xFFFFFF;
+    field->ColorMouse = 0xB7FFFF;
+    const QFont font = tahoma(13);
+    field->NormalFont = font;
+    field->FontEditing = font;
+    field->FontMouseOver = font;
+    field->setFont(font);
+    return field;
+}
+
+TLumo_listbox* remoteList(QWidget* parent, bool sorted) {
+    auto* list = new TLumo_listbox(parent);
+    list->SetItemHeight(16);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->SetLineColoring(true);
+    list->SetLineColorOdd(0xEFEFEF);
+    list->SetLineColorEven(0xFFFFFF);
+    list->SetLineColorSelected(0x808000);
+    TLumoFont white = list->Font();
+    white.Color = QColor(255, 255, 255);
+    list->SetFontSelected(white);
+    list->SetFontMouseOver(white);
+    list->MouseOverColor = 0x000080;
+    list->SetDisableString(QStringLiteral("<!--"));
+    list->SetProgressExists(false);
+    list->SetColumnSeparator(QStringLiteral("||"));
+    list->SetColumnDefaultWidth(92);
+    list->setSortingEnabled(sorted);
+    return list;
+}
+
+std::unique_ptr<QStandardItemModel> headerModel(QHeaderView& header, const QStringList& sections,
+                                                const std::vector<int>& widths) {
+    auto model = std::make_unique<QStandardItemModel>(0, static_cast<int>(sections.size()));
+    model->setHorizontalHeaderLabels(sections);
+    header.setModel(model.get());
+    header.setSectionResizeMode(QHeaderView::Interactive);
+    header.setStretchLastSection(false);
+    for (int i = 0; i < static_cast<int>(widths.size()); ++i) {
+        header.resizeSection(i, widths[static_cast<std::size_t>(i)]);
+    }
+    return model;
+}
+
+}  // namespace
+
+TFHarbrook::TFHarbrook(const TFHarbrookSetup& setup, QWidget* parent) : QWidget(parent), m_setup(setup) {
+    buildControls();
+    wireHandlers();
+    FormCreate();
+}
+
+TFHarbrook::~TFHarbrook() {
+    FormDestroy();
+}
+
+void TFHarbrook::buildControls() {
+    setFont(tahoma(11));
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+    resize(751, 722);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Connection bar.
+    Panel2 = new QFrame(this);
+    Panel2->setFixedHeight(96);
+    auto* bar = new QGridLayout(Panel2);
+    Label1 = new QLabel(QStringLiteral("Host:"), Panel2);
+    host = editField(Panel2);
+    Label9 = new QLabel(QStringLiteral("Port:"), Panel2);
+    Lumo_edit2 = editField(Panel2);
+    Lumo_edit2->SetEditMode(mNumEdit);
+    Lumo_edit2->setText(QStringLiteral("21"));
+    Lumo_edit2->setFixedWidth(60);
+    Label2 = new QLabel(QStringLiteral("Account:"), Panel2);
+    user = editField(Panel2);
+    user->setFixedWidth(120);
+    Label3 = new QLabel(QStringLiteral("Password:"), Panel2);
+    pass = editField(Panel2);
+    pass->setFixedWidth(120);
+    pass->setEchoMode(QLineEdit::Password);
+    CheckBox1 = new QCheckBox(QStringLiteral("Use Explicit TLS"), Panel2);
+    CheckBox1->setLayoutDirection(Qt::RightToLeft);
+    bitmap1 = toolButton(Panel2, ToolSymbol::Connect, "Connect / Disconnect", QSize(41, 49), sbDown, false);
+    Lumo_statebmp1 = toolButton(Panel2, ToolSymbol::About, "About Harbrook", QSize(41, 49), sbUp, true);
+    bar->addWidget(Label1, 0, 0);
+    bar->addWidget(host, 0, 1);
+    bar->addWidget(Label9, 0, 2);
+    bar->addWidget(Lumo_edit2, 0, 3);
+    bar->addWidget(Label2, 1, 0);
+    bar->addWidget(user, 1, 1, Qt::AlignLeft);
+    bar->addWidget(Label3, 1, 2);
+    bar->addWidget(pass, 1, 3);
+    bar->addWidget(CheckBox1, 2, 3);
+    bar->addWidget(bitmap1, 0, 4, 3, 1);
+    bar->addWidget(Lumo_statebmp1, 0, 5, 3, 1);
+    bar->setColumnStretch(1, 1);
+    layout->addWidget(Panel2);
+
+    // Folder bar.
+    Panel3 = new QFrame(this);
+    Panel3->setFixedHeight(40);
+    Panel3->setAutoFillBackground(true);
+    QPalette silver = Panel3->palette();
+    silver.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    Panel3->setPalette(silver);
+    auto* folderBar = new QHBoxLayout(Panel3);
+    Label4 = new QLabel(QStringLiteral("Current Folder:"), Panel3);
+    Label5 = new QLabel(QStringLiteral("/"), Panel3);
+    Label5->setFont(tahoma(11, true));
+    Label7 = new QLabel(QStringLiteral("Name:"), Panel3);
+    Lumo_edit1 = editField(Panel3);
+    Lumo_edit1->setFixedWidth(233);
+    Label7->hide();
+    Lumo_edit1->hide();
+    folderBar->addWidget(Label4);
+    folderBar->addWidget(Label5, 1);
+    folderBar->addWidget(Label7);
+    folderBar->addWidget(Lumo_edit1);
+    layout->addWidget(Panel3);
+
+    // Transfer buttons, remote pane and the command column.
+    auto* middle = new QHBoxLayout;
+    middle->setSpacing(0);
+    Panel6 = new QFrame(this);
+    Panel6->setFixedWidth(42);
+    auto* strip = new QVBoxLayout(Panel6);
+    strip->setContentsMargins(0, 0, 0, 0);
+    bitmap7 = toolButton(Panel6, ToolSymbol::Upload, "Upload", QSize(41, 137), sbDown, true);
+    bitmap8 = toolButton(Panel6, ToolSymbol::Download, "Download", QSize(41, 145), sbDown, true);
+    strip->addWidget(bitmap7);
+    strip->addStretch();
+    strip->addWidget(bitmap8);
+    middle->addWidget(Panel6);
+
+    Panel4 = new QFrame(this);
+    auto* remote = new QVBoxLayout(Panel4);
+    remote->setContentsMargins(0, 0, 0, 0);
+    remote->setSpacing(0);
+    Label6 = new QLabel(QStringLiteral("Ftp:"), Panel4);
+    remote->addWidget(Label6);
+    Splitter1 = new QSplitter(Qt::Vertical, Panel4);
+    Splitter1->setHandleWidth(3);
+    auto* upper = new QWidget(Splitter1);
+    auto* upperLayout = new QVBoxLayout(upper);
+    upperLayout->setContentsMargins(0, 0, 0, 0);
+    upperLayout->setSpacing(0);
+    Lumo_listbox1 = remoteList(upper, true);
+    HeaderControl1 = new QHeaderView(Qt::Horizontal, upper);
+    m_header1Model = headerModel(*HeaderControl1, {"Filename", "Size", "Date"}, {200, 90, 100});
+    upperLayout->addWidget(Lumo_listbox1);
+    upperLayout->addWidget(HeaderControl1);
+    Lumo_listbox3 = remoteList(Splitter1, true);
+    Splitter1->addWidget(upper);
+    Splitter1->addWidget(Lumo_listbox3);
+    Splitter1->setSizes({300, 218});
+    remote->addWidget(Splitter1);
+    middle->addWidget(Panel4, 1);
+
+    auto* column = new QVBoxLayout;
+    Lumo_statebmp3 = toolButton(this, ToolSymbol::Refresh, "Refresh", QSize(41, 49), sbDown, true);
+    bitmap2 = toolButton(this, ToolSymbol::Home, "Home", QSize(41, 49), sbDown, true);
+    bitmap3 = toolButton(this, ToolSymbol::Back, "Back", QSize(41, 49), sbDown, true);
+    bitmap5 = toolButton(this, ToolSymbol::CreateFolder, "Create Folder", QSize(41, 49), sbDown, true);
+    Lumo_statebmp2 = toolButton(this, ToolSymbol::View, "View", QSize(41, 49), sbDown, true);
+    bitmap4 = toolButton(this, ToolSymbol::Rename, "Rename", QSize(41, 49), sbDown, true);
+    bitmap6 = toolButton(this, ToolSymbol::Delete, "Delete Item", QSize(41, 49), sbDown, true);
+    for (TLumo_statebmp* button : {Lumo_statebmp3, bitmap2, bitmap3, bitmap5, Lumo_statebmp2, bitmap4, bitmap6}) {
+        column->addWidget(button);
+    }
+    column->addStretch();
+    middle->addLayout(column);
+    layout->addLayout(middle, 1);
+
+    // Transfer list and status.
+    HeaderControl2 = new QHeaderView(Qt::Horizontal, this);
+    m_header2Model = headerModel(*HeaderControl2, {"Filename", "Pos", "Size", "Speed", "Remaining"},
+                                 {200, 90, 90, 90, 90});
+    layout->addWidget(HeaderControl2);
+    Lumo_listbox2 = remoteList(this, false);
+    Lumo_listbox2->setFixedHeight(52);
+    layout->addWidget(Lumo_listbox2);
+    Label8 = new QLabel(QStringLiteral("--"), this);
+    QPalette status = Label8->palette();
+    status.setColor(QPalette::WindowText, QColor(0xC0, 0xC0, 0xC0));
+    Label8->setPalette(status);
+    layout->addWidget(Label8);
+
+    // Keyboard order: the connection bar, the lists, the tool buttons.
+    QWidget::setTabOrder(host, Lumo_edit2);
+    QWidget::setTabOrder(Lumo_edit2, user);
+    QWidget::setTabOrder(user, pass);
+    QWidget::setTabOrder(pass, CheckBox1);
+    QWidget::setTabOrder(CheckBox1, bitmap1);
+    QWidget::setTabOrder(bitmap1, Lumo_listbox1);
+    QWidget::setTabOrder(Lumo_listbox1, Lumo_listbox3);
+
+    Timer1.setInterval(200);
+    Timer2.setInterval(500);
+}
+
+void TFHarbrook::wireHandlers() {
+    auto guarded = [](std::function<void()> body) { return [body] { harbrook::GuardedCall(body); }; };
+    bitmap1->OnClick = [this](TLumo_statebmp&) { bitmap1Click(); };
+    bitmap2->OnClick = [this](TLumo_statebmp&) { bitmap2Click(); };
+    bitmap3->OnClick = [this](TLumo_statebmp&) { bitmap3Click(); };
+    Lumo_statebmp3->OnClick = [this](TLumo_statebmp&) { Lumo_statebmp3Click(); };
+    bitmap8->OnClick = [this](TLumo_statebmp&) { bitmap8Click(); };
+    bitmap6->OnClick = [this](TLumo_statebmp&) { bitmap6Click(); };
+    Lumo_listbox1->OnClick = [this](TLumo_listbox&) { Lumo_listbox1Click(); };
+    Lumo_listbox3->OnClick = [this](TLumo_listbox&) { Lumo_listbox3Click(); };
+    Lumo_listbox2->OnClick = [this](TLumo_listbox&) { Lumo_listbox3Click(); };
+    Lumo_listbox1->OnDblClick = [this](TLumo_listbox&) { Lumo_listbox1DblClick(); };
+    Lumo_listbox3->OnDblClick = [this](TLumo_listbox&) { Lumo_listbox3DblClick(); };
+    Lumo_listbox1->OnKeyDown = [this](TLumo_listbox&, int key) { Lumo_listbox1KeyDown(key); };
+    Lumo_listbox3->OnKeyDown = [this](TLumo_listbox&, int key) { Lumo_listbox3KeyDown(key); };
+    QObject::connect(&Timer1, &QTimer::timeout, this, guarded([this] { Timer1Timer(); }));
+    QObject::connect(&Timer2, &QTimer::timeout, this, guarded([this] { Timer2Timer(); }));
+    HeaderControl1->installEventFilter(this);
+    HeaderControl2->installEventFilter(this);
+    QObject::connect(HeaderControl1, &QHeaderView::sectionResized, this,
+                     [this](int section, int, int) { HeaderControl1SectionResize(section); });
+    QObject::connect(HeaderControl2, &QHeaderView::sectionResized, this,
+                     [this](int section, int, int) { HeaderControl2SectionResize(section); });
+    // Enter on a focused tool button runs it, as a click does.
+    for (TLumo_statebmp* button : {bitmap1, Lumo_statebmp1, bitmap7, bitmap8, Lumo_statebmp3, bitmap2, bitmap3,
+                                   bitmap5, Lumo_statebmp2, bitmap4, bitmap6}) {
+        button->installEventFilter(this);
+    }
+}
+
+bool TFHarbrook::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == HeaderControl1) {
+        HeaderControl1Resize();
+    } else if (event->type() == QEvent::Resize && watched == HeaderControl2) {
+        HeaderControl2Resize();
+    } else if (event->type() == QEvent::KeyPress) {
+        auto* button = dynamic_cast<TLumo_statebmp*>(watched);
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (button != nullptr && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) &&
+            button->OnClick) {
+            button->OnClick(*button);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFHarbrook::command(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& error) {
+        harbrook::Dialogs().ShowError(error.what());
+    }
+}
+
+std::string TFHarbrook::CaptionFor(const std::string& programPath) const {
+    int major = 0;
+    int minor = 0;
+    int release = 0;
+    int build = 0;
+    if (!Lumo_files1.GetFileVersion(programPath, major, minor, release, build)) {
+        major = minor = release = build = 0;
+    }
+    const std::string date = harbrook::FormatShortDateLongTime(Lumo_files1.FileDate(programPath));
+    return "Harbrook [r" + std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(release) +
+           "b" + std::to_string(build) + "; " + date + "]";
+}
+
+void TFHarbrook::FormCreate() {
+    UploadQueue = std::make_unique<TSStringlist>();
+    DownloadQueue = std::make_unique<TSStringlist>();
+    InitTransferList();
+    InitDirListings();
+    setWindowTitle(QString::fromStdString(CaptionFor(m_setup.programPath)));
+    readSettings();
+    setAcceptDrops(true);
+
+    IdSSLIOHandlerSocketOpenSSL1.SetPort(21);
+    IdSSLIOHandlerSocketOpenSSL1.SetReadTimeout(10000);
+    SessionSettings standing;
+    PrepareSessionClient(IdFTP1, standing);
+    IdFTP1.SetIOHandler(&IdSSLIOHandlerSocketOpenSSL1);
+    IdFTP1.SetUseTLS(utUseExplicitTLS);
+    IdFTP1.OnTLSNotAvailable = [this](bool& goOn) { IdFTP1TLSNotAvailable(goOn); };
+
+    for (auto* worker : {&UploadThread, &DownloadThread}) {
+        *worker = std::make_unique<TLumo_thread>();
+        (*worker)->Priority = tpNormal;
+        (*worker)->Interval = 100;
+    }
+    Timer1.start();
+    Timer2.start();
+}
+
+void TFHarbrook::FormDestroy() {
+    if (m_destroyed) {
+        return;
+    }
+    m_destroyed = true;
+    Timer1.stop();
+    Timer2.stop();
+    // The workers go first, and are waited for: no body may run once the queues, the
+    // transfer list and the window are gone.
+    UploadThread.reset();
+    DownloadThread.reset();
+    if (IdFTP1.Connected()) {
+        try {
+            IdFTP1.Abort();
+            IdFTP1.Disconnect();
+        } catch (const std::exception&) {
+            // Leaving anyway; the settings still have to be written.
+        }
+        try {
+            IdFTP1.Disconnect();
+        } catch (const std::exception&) {
+            // As above.
+        }
+    }
+    writeSettings();
+    DoneDirListings();
+    DoneTransferList();
+    UploadQueue.reset();
+    DownloadQueue.reset();
+}
+
+void TFHarbrook::closeEvent(QCloseEvent* event) {
+    FormDestroy();
+    QWidget::closeEvent(event);
+}
+
+void TFHarbrook::readSettings() {
+    const harbrook::ProfileFile ini(m_setup.iniPath);
+    const int left = ini.ReadInteger(kSection, "left", x());
+    const int top = ini.ReadInteger(kSection, "top", y());
+    const int width = ini.ReadInteger(kSection, "width", this->width());
+    const int height = ini.ReadInteger(kSection, " height", this->height());
+    move(left, top);
+    resize(width, height);
+    host->setText(harbrook::DisplayText(ini.ReadString(kSection, "host", kDefaultHost)));
+    user->setText(harbrook::DisplayText(ini.ReadString(kSection, "user", "anonymous")));
+    pass->setText(harbrook::DisplayText(ini.ReadString(kSection, "pass", "Visitor1")));
+    LastUploadFolder = ini.ReadString(kSection, "lastupload", "");
+    LastDownloadFolder = ini.ReadString(kSection, "lastdownload", "");
+    for (int i = 0; i < 3; ++i) {
+        const std::string key = "h1s" + std::to_string(i);
+        HeaderControl1->resizeSection(i, ini.ReadInteger(kSection, key, HeaderControl1->sectionSize(i)));
+    }
+    for (int i = 0; i < 5; ++i) {
+        const std::string key = "h2s" + std::to_string(i);
+        HeaderControl2->resizeSection(i, ini.ReadInteger(kSection, key, HeaderControl2->sectionSize(i)));
+    }
+}
+
+void TFHarbrook::writeSettings() {
+    harbrook::ProfileFile ini(m_setup.iniPath);
+    ini.WriteInteger(kSection, "left", x());
+    ini.WriteInteger(kSection, "top", y());
+    ini.WriteInteger(kSection, "width", width());
+    ini.WriteInteger(kSection, " height", height());
+    ini.WriteString(kSection, "host", harbrook::LocalBytes(host->text()));
+    ini.WriteString(kSection, "user", harbrook::LocalBytes(user->text()));
+    ini.WriteString(kSection, "pass", harbrook::LocalBytes(pass->text()));
+    ini.WriteString(kSection, "lastupload", LastUploadFolder);
+    ini.WriteString(kSection, "lastdownload", LastDownloadFolder);
+    for (int i = 0; i < 3; ++i) {
+        ini.WriteInteger(kSection, "h1s" + std::to_string(i), HeaderControl1->sectionSize(i));
+    }
+    for (int i = 0; i < 5; ++i) {
+        ini.WriteInteger(kSection, "h2s" + std::to_string(i), HeaderControl2->sectionSize(i));
+    }
+    // A settings file that cannot be written is left as it was; there is nobody to tell
+    // while the program ends.
+    [[maybe_unused]] const bool saved = ini.Save();
+}
+
+void TFHarbrook::HeaderControl1Resize() {
+    Lumo_listbox1->SetColumnsFromHeader(*HeaderControl1);
+    Lumo_listbox3->SetColumnsFromHeader(*HeaderControl1);
+}
+
+void TFHarbrook::HeaderControl1SectionResize(int section) {
+    Lumo_listbox1->SetColumnWidth(section, HeaderControl1->sectionSize(section));
+    Lumo_listbox3->SetColumnWidth(section, HeaderControl1->sectionSize(section));
+}
+
+void TFHarbrook::HeaderControl2Resize() {
+    Lumo_listbox2->SetColumnsFromHeader(*HeaderControl2);
+}
+
+void TFHarbrook::HeaderControl2SectionResize(int section) {
+    Lumo_listbox2->SetColumnWidth(section, HeaderControl2->sectionSize(section));
+}
+
+void TFHarbrook::IdFTP1TLSNotAvailable(bool& goOn) {
+    goOn = true;
+}
+
+void TFHarbrook::bitmap1Click() {
+    if (IdFTP1.Connected()) {
+        Disconnect();
+    } else {
+        Connect();
+    }
+}
+
+void TFHarbrook::Connect() {
+    SetTransfersDisabled(false);
+    SessionSettings settings;
+    settings.host = harbrook::LocalBytes(host->text());
+    settings.user = harbrook::LocalBytes(user->text());
+    settings.password = harbrook::LocalBytes(pass->text());
+    const int port = Lumo_edit2->ValueAsInteger();
+    if (port < 0 || port > 65535) {
+        // Stored in 16 bits, 70000 would quietly become another port.
+        harbrook::Dialogs().ShowError("Invalid port number " + std::to_string(port) +
+                                      ": a port is a number from 1 to 65535");
+        return;
+    }
+    settings.port = static_cast<std::uint16_t>(port);
+    settings.tls = CheckBox1->isChecked() ? SessionSettings::Tls::Explicit : SessionSettings::Tls::None;
+    std::string status;
+    try {
+        status = ConnectSession(IdFTP1, IdSSLIOHandlerSocketOpenSSL1, settings);
+    } catch (const std::exception& error) {
+        harbrook::Dialogs().ShowError(error.what());
+        return;
+    }
+    Label8->setText(QString::fromStdString(status));
+    if (IdFTP1.Connected()) {
+        RefreshListing(true);
+        SelectPathItem("");
+        UploadThread->Start(false, nullptr);
+        DownloadThread->Start(false, nullptr);
+    }
+}
+
+void TFHarbrook::Disconnect() {
+    UploadThread->Stop();
+    DownloadThread->Stop();
+    try {
+        IdFTP1.Abort();
+        IdFTP1.Disconnect();
+    } catch (const std::exception&) {
+        // Errors while disconnecting are never shown.
+    }
+    try {
+        IdFTP1.Disconnect();
+    } catch (const std::exception&) {
+        // As above.
+    }
+    SetTransfersDisabled(true);
+    ClearDirListings();
+}
+
+std::string TFHarbrook::RowName(const TLumo_listbox& list, int index) {
+    if (index < 0 || index >= list.count()) {
+        return {};
+    }
+    const QVariant name = list.item(index)->data(kNameRole);
+    return name.isValid() ? name.toByteArray().toStdString() : harbrook::LocalBytes(list.GetColumnText(index, 0));
+}
+
+void TFHarbrook::fillList(TLumo_listbox& list, const TLines& lines) {
+    list.clear();
+    for (const std::string& line : lines) {
+        auto* item = new QListWidgetItem(harbrook::DisplayText(line));
+        // The name as the server sent it, so commands use exactly those bytes.
+        const std::string name = line.substr(0, line.find("||"));
+        item->setData(kNameRole, QByteArray::fromStdString(name));
+        list.addItem(item);
+    }
+}
+
+void TFHarbrook::RefreshListing(bool forced) {
+    Lumo_listbox1->clear();
+    Lumo_listbox3->clear();
+    if (!IdFTP1.Connected()) {
+        return;
+    }
+    Lumo_listbox1->setCursor(Qt::WaitCursor);
+    Lumo_listbox3->setCursor(Qt::WaitCursor);
+    try {
+        const RemoteFolder folder = RefreshRemoteFolder(IdFTP1, forced, [this](const std::string& path) {
+            m_currentFolder = path;
+            Label5->setText(harbrook::DisplayText(path));
+        });
+        fillList(*Lumo_listbox1, folder.folders);
+        fillList(*Lumo_listbox3, folder.files);
+    } catch (const std::exception& error) {
+        // A folder that cannot be listed ends the connection.
+        try {
+            if (IdFTP1.Connected()) {
+                IdFTP1.Disconnect();
+            }
+        } catch (const std::exception&) {
+            // The listing's error is the one to show.
+        }
+        Lumo_listbox1->unsetCursor();
+        Lumo_listbox3->unsetCursor();
+        harbrook::Dialogs().ShowError(error.what());
+        return;
+    }
+    Lumo_listbox1->unsetCursor();
+    Lumo_listbox3->unsetCursor();
+}
+
+void TFHarbrook::SelectPathItem(const std::string& path) {
+    std::string text = path;
+    if (text.size() > 1) {
+        if (text.back() == '/') {
+            text.pop_back();
+        }
+        const std::size_t slash = text.rfind('/');
+        if (slash != std::string::npos) {
+            const std::string name = text.substr(slash + 1);
+            for (int row = 0; row < Lumo_listbox1->count(); ++row) {
+                if (RowName(*Lumo_listbox1, row) == name) {
+                    Lumo_listbox1->item(row)->setSelected(true);
+                    Lumo_listbox1Click();
+                    return;
+                }
+            }
+        }
+    }
+    if (Lumo_listbox1->count() > 0) {
+        Lumo_listbox1->item(0)->setSelected(true);
+        Lumo_listbox1Click();
+    } else if (Lumo_listbox3->count() > 0) {
+        Lumo_listbox3->item(0)->setSelected(true);
+        Lumo_listbox3Click();
+    }
+}
+
+void TFHarbrook::setToolButtonsUp(bool up) {
+    for (TLumo_statebmp* button : {bitmap1, bitmap2, bitmap3, bitmap4, bitmap5, bitmap6, bitmap7, bitmap8,
+                                   Lumo_statebmp2, Lumo_statebmp3}) {
+        button->SetStateUp(up);
+    }
+}
+
+void TFHarbrook::Timer1Timer() {
+    if (IdFTP1.Connected()) {
+        setToolButtonsUp(true);
+        // An upload dropped the shown folder's cached lines: show it anew.
+        if (!DirListingExists(m_currentFolder)) {
+            Lumo_statebmp3Click();
+        }
+    } else {
+        setToolButtonsUp(false);
+    }
+}
+
+void TFHarbrook::Timer2Timer() {
+    // The transfer list's rows come with the transfer workers.
+}
+
+void TFHarbrook::Lumo_listbox1Click() {
+    Lumo_listbox3->SetItemIndex(-1);
+    Lumo_listbox3->clearSelection();
+    Lumo_listbox1->setFocus();
+}
+
+void TFHarbrook::Lumo_listbox3Click() {
+    Lumo_listbox1->SetItemIndex(-1);
+    Lumo_listbox1->clearSelection();
+    Lumo_listbox3->setFocus();
+}
+
+void TFHarbrook::Lumo_listbox1DblClick() {
+    command([this] {
+        if (Lumo_listbox1->ItemIndex() >= 0) {
+            IdFTP1.ChangeDirectory(RowName(*Lumo_listbox1, Lumo_listbox1->ItemIndex()));
+            RefreshListing(false);
+            SelectPathItem("");
+        }
+    });
+}
+
+void TFHarbrook::Lumo_listbox3DblClick() {
+    Lumo_listbox3Click();
+    bitmap8Click();
+}
+
+void TFHarbrook::keyDown(TLumo_listbox& list, int key, bool fileList) {
+    switch (key) {
+        case 13:
+            if (fileList) {
+                Lumo_listbox3Click();
+                bitmap8Click();
+            } else {
+                Lumo_listbox1DblClick();
+            }
+            break;
+        case 27:
+            bitmap3Click();
+            break;
+        case 46:
+            bitmap6Click();
+            break;
+        case 116: {
+            const int index = list.ItemIndex();
+            command([this] { RefreshListing(true); });
+            list.setFocus();
+            list.SetItemIndex(index);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void TFHarbrook::Lumo_listbox1KeyDown(int key) {
+    keyDown(*Lumo_listbox1, key, false);
+}
+
+void TFHarbrook::Lumo_listbox3KeyDown(int key) {
+    keyDown(*Lumo_listbox3, key, true);
+}
+
+void TFHarbrook::bitmap3Click() {
+    command([this] {
+        if (IdFTP1.Connected()) {
+            const std::string remembered = m_currentFolder;
+            IdFTP1.ChangeToParent();
+            RefreshListing(false);
+            SelectPathItem(remembered);
+        }
+    });
+}
+
+void TFHarbrook::bitmap2Click() {
+    command([this] {
+        if (IdFTP1.Connected()) {
+            const std::string remembered = m_currentFolder;
+            IdFTP1.ChangeDirectory("/");
+            RefreshListing(false);
+            SelectPathItem(remembered);
+        }
+    });
+}
+
+void TFHarbrook::Lumo_statebmp3Click() {
+    command([this] {
+        if (IdFTP1.Connected()) {
+            RefreshListing(true);
+        }
+    });
+}
+
+void TFHarbrook::bitmap8Click() {
+    // FIXME: the Download command arrives with the transfer queues.
+}
+
+void TFHarbrook::bitmap6Click() {
+    // FIXME: Delete Item arrives with the file commands.
+}

@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+#include "engine/DirListings.h"
+#include "engine/LumoFiles.h"
+#include "engine/LumoThread.h"
+#include "engine/SessionSetup.h"
+#include "platform/ProfileFile.h"
+#include "widgets/LumoEdit.h"
+#include "widgets/LumoListbox.h"
+#include "widgets/LumoStatebmp.h"
+
+// Where the window keeps its settings and which program file names its caption; the
+// program passes its own, tests their temporary ones.
+struct TFHarbrookSetup {
+    std::string iniPath;
+    std::string programPath;
+};
+
+// The main window: the connection bar, the remote pane (folders above, files below),
+// the tool buttons, the transfer list and the status line.
+class TFHarbrook : public QWidget {
+public:
+    explicit TFHarbrook(const TFHarbrookSetup& setup, QWidget* parent = nullptr);
+    ~TFHarbrook() override;
+
+    // The default FTP host when the settings name none.
+    static constexpr const char* kDefaultHost = "localhost";
+
+    // Connection bar.
+    QFrame* Panel2;
+    QLabel* Label1;
+    TLumo_edit* host;
+    QLabel* Label9;
+    TLumo_edit* Lumo_edit2;
+    QLabel* Label2;
+    TLumo_edit* user;
+    QLabel* Label3;
+    TLumo_edit* pass;
+    QCheckBox* CheckBox1;
+    TLumo_statebmp* bitmap1;
+    TLumo_statebmp* Lumo_statebmp1;
+    // Folder bar.
+    QFrame* Panel3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Label7;
+    TLumo_edit* Lumo_edit1;
+    // Transfer buttons.
+    QFrame* Panel6;
+    TLumo_statebmp* bitmap7;
+    TLumo_statebmp* bitmap8;
+    // Remote area.
+    QFrame* Panel4;
+    QLabel* Label6;
+    TLumo_listbox* Lumo_listbox1;
+    QHeaderView* HeaderControl1;
+    QSplitter* Splitter1;
+    TLumo_listbox* Lumo_listbox3;
+    TLumo_statebmp* Lumo_statebmp3;
+    TLumo_statebmp* bitmap2;
+    TLumo_statebmp* bitmap3;
+    TLumo_statebmp* bitmap5;
+    TLumo_statebmp* Lumo_statebmp2;
+    TLumo_statebmp* bitmap4;
+    TLumo_statebmp* bitmap6;
+    QHeaderView* HeaderControl2;
+    TLumo_listbox* Lumo_listbox2;
+    QLabel* Label8;
+    QTimer Timer1;
+    QTimer Timer2;
+
+    // The transport outlives the client that borrows it.
+    TIdSSLIOHandlerSocketOpenSSL IdSSLIOHandlerSocketOpenSSL1;
+    TIdFTP IdFTP1;
+    TLumo_files Lumo_files1;
+    std::unique_ptr<TLumo_thread> UploadThread;
+    std::unique_ptr<TLumo_thread> DownloadThread;
+    std::unique_ptr<TSStringlist> UploadQueue;
+    std::unique_ptr<TSStringlist> DownloadQueue;
+
+    std::string PendingNameAction;
+    std::string LastUploadFolder;
+    std::string LastDownloadFolder;
+
+    // Part of the window's life, in the order the program calls them.
+    void FormCreate();
+    void FormDestroy();
+
+    // The remote folder on screen, as the server wrote it (Label5 shows it decoded).
+    const std::string& CurrentFolder() const { return m_currentFolder; }
+    // The name in column 0 of a remote row as the server sent it.
+    static std::string RowName(const TLumo_listbox& list, int index);
+
+    void bitmap1Click();
+    void Connect();
+    void Disconnect();
+    void RefreshListing(bool forced);
+    void SelectPathItem(const std::string& path);
+    void Timer1Timer();
+    void Timer2Timer();
+    void Lumo_listbox1Click();
+    void Lumo_listbox3Click();
+    void Lumo_listbox1DblClick();
+    void Lumo_listbox3DblClick();
+    void Lumo_listbox1KeyDown(int key);
+    void Lumo_listbox3KeyDown(int key);
+    void bitmap2Click();
+    void bitmap3Click();
+    void Lumo_statebmp3Click();
+    void IdFTP1TLSNotAvailable(bool& goOn);
+    void HeaderControl1Resize();
+    void HeaderControl1SectionResize(int section);
+    void HeaderControl2Resize();
+    void HeaderControl2SectionResize(int section);
+    // The Download command; queued by the transfer workers.
+    void bitmap8Click();
+    // Delete Item; comes with the file commands.
+    void bitmap6Click();
+
+    // "Harbrook [r1.2.3b4; date]" for a program file.
+    std::string CaptionFor(const std::string& programPath) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void wireHandlers();
+    void readSettings();
+    void writeSettings();
+    // Runs a command handler: an error is shown in an error box and the window goes on.
+    void command(const std::function<void()>& body);
+    void fillList(TLumo_listbox& list, const TLines& lines);
+    void setToolButtonsUp(bool up);
+    void keyDown(TLumo_listbox& list, int key, bool fileList);
+
+    TFHarbrookSetup m_setup;
+    std::unique_ptr<QStandardItemModel> m_header1Model;
+    std::unique_ptr<QStandardItemModel> m_header2Model;
+    std::string m_currentFolder = "/";
+    bool m_destroyed = false;
+};

@@ -1,0 +1,354 @@
+// The main window, driven as a user drives it (QTest clicks and keys), against
+// pyftpdlib and the scripted server; every dialog answered through the scripted
+// dialogs.
+
+#include "app/TFHarbrook.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include <filesystem>
+
+#include "engine/DirListings.h"
+#include "tests/ftp/FtpTestSupport.h"
+#include "tests/support/PyFtpdServer.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempDir.h"
+
+namespace harbrook::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> rowNames(const TLumo_listbox& list) {
+    std::vector<std::string> names;
+    for (int row = 0; row < list.count(); ++row) {
+        names.push_back(TFHarbrook::RowName(list, row));
+    }
+    return names;
+}
+
+std::vector<std::string> selectedNames(const TLumo_listbox& list) {
+    std::vector<std::string> names;
+    for (int row = 0; row < list.count(); ++row) {
+        if (list.item(row)->isSelected()) {
+            names.push_back(TFHarbrook::RowName(list, row));
+        }
+    }
+    return names;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    TFHarbrookSetup setup() {
+        TFHarbrookSetup result;
+        result.iniPath = dir.file("Harbrook.ini");
+        writeFile(dir.file("program"), "a program file without a version stamp");
+        result.programPath = dir.file("program");
+        return result;
+    }
+    std::unique_ptr<TFHarbrook> open() {
+        auto window = std::make_unique<TFHarbrook>(setup());
+        window->show();
+        return window;
+    }
+    void typeInto(TLumo_edit& field, const QString& text) {
+        field.setText(text);
+    }
+    void connectTo(TFHarbrook& window, std::uint16_t port, const std::string& user, const std::string& password) {
+        window.host->setText("127.0.0.1");
+        window.Lumo_edit2->setText(QString::number(port));
+        window.user->setText(QString::fromStdString(user));
+        window.pass->setText(QString::fromStdString(password));
+        QTest::mouseClick(window.bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    }
+    // Counts LIST commands the window's client sends.
+    void countListings(TFHarbrook& window) {
+        window.IdFTP1.OnRetrievedDir = [this] { ++listings; };
+    }
+
+    TempDir dir;
+    DialogsScope scope;
+    int listings = 0;
+};
+
+TEST_F(MainWindow, FirstStartDefaultsAndCaption) {
+    auto window = open();
+    EXPECT_EQ(window->host->text(), "localhost");
+    EXPECT_EQ(window->user->text(), "anonymous");
+    EXPECT_EQ(window->pass->text(), "Visitor1");
+    EXPECT_EQ(window->Lumo_edit2->text(), "21");
+    EXPECT_FALSE(window->CheckBox1->isChecked());
+    EXPECT_EQ(window->Label5->text(), "/");
+    EXPECT_EQ(window->Label8->text(), "--");
+    EXPECT_EQ(window->LastUploadFolder, "");
+    EXPECT_EQ(window->HeaderControl1->sectionSize(0), 200);
+    EXPECT_EQ(window->HeaderControl1->sectionSize(2), 100);
+    EXPECT_EQ(window->HeaderControl2->sectionSize(4), 90);
+    const std::string caption = window->windowTitle().toStdString();
+    EXPECT_EQ(caption.rfind("Harbrook [r0.0.0b0; ", 0), 0u) << caption;
+    EXPECT_EQ(caption.back(), ']');
+    EXPECT_EQ(window->bitmap1->toolTip(), "Connect / Disconnect");
+    EXPECT_EQ(window->bitmap6->toolTip(), "Delete Item");
+    EXPECT_EQ(window->bitmap7->height(), 137);
+    EXPECT_EQ(window->bitmap8->height(), 145);
+    EXPECT_FALSE(window->bitmap1->PictureUp().isNull());
+}
+
+TEST_F(MainWindow, SettingsRoundTripAndStayPrivate) {
+    {
+        auto window = open();
+        window->move(30, 40);
+        window->resize(700, 650);
+        window->host->setText("ftp.example.org");
+        window->user->setText("me");
+        window->pass->setText(QString::fromUtf8("s\xc3\xa9" "cret"));
+        window->Lumo_edit2->setText("2121");
+        window->LastDownloadFolder = "/home/me/in";
+        window->HeaderControl1->resizeSection(0, 250);
+        window->HeaderControl2->resizeSection(3, 70);
+        window->close();
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.file("Harbrook.ini").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "it holds the password";
+    const std::string text = readFile(dir.file("Harbrook.ini"));
+    EXPECT_NE(text.find("[main]\nleft=30\ntop=40\nwidth=700\n height=650\nhost=ftp.example.org\n"), std::string::npos)
+        << text;
+    auto again = open();
+    EXPECT_EQ(again->width(), 700);
+    EXPECT_EQ(again->host->text(), "ftp.example.org");
+    EXPECT_EQ(again->pass->text(), QString::fromUtf8("s\xc3\xa9" "cret"));
+    EXPECT_EQ(again->Lumo_edit2->text(), "21") << "the port is not remembered";
+    EXPECT_EQ(again->LastDownloadFolder, "/home/me/in");
+    EXPECT_EQ(again->HeaderControl1->sectionSize(0), 250);
+    EXPECT_EQ(again->Lumo_listbox3->ColumnWidth(0), 250) << "into the lists' columns too";
+    EXPECT_EQ(again->Lumo_listbox2->ColumnWidth(3), 70);
+}
+
+TEST_F(MainWindow, OddSettingsKeepTheDesignValues) {
+    writeFile(dir.file("Harbrook.ini"), "[MAIN]\nleft=abc\nheight=300\nHOST=h.example\n");
+    auto window = open();
+    EXPECT_EQ(window->x(), 0) << "left=abc keeps the design position";
+    EXPECT_EQ(window->height(), 722) << "the key is \" height\"";
+    EXPECT_EQ(window->host->text(), "h.example") << "section and key names without case";
+}
+
+TEST_F(MainWindow, ASettingsFileThatCannotBeWrittenStaysWhole) {
+    const std::string old = "[main]\nhost=kept.example\n";
+    writeFile(dir.file("Harbrook.ini"), old);
+    auto window = open();
+    window->host->setText("lost.example");
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    window->close();
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    if (readFile(dir.file("Harbrook.ini")) != old) {
+        // Root writes anywhere; then the new file must at least be whole.
+        EXPECT_NE(readFile(dir.file("Harbrook.ini")).find("host=lost.example\n"), std::string::npos);
+    }
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".new"), std::string::npos) << "no temporary file left";
+    }
+}
+
+class MainWindowOnPyftpd : public MainWindow {
+protected:
+    void SetUp() override {
+        if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+    }
+};
+
+TEST_F(MainWindowOnPyftpd, ConnectBrowseBackHomeAndTheCache) {
+    PyFtpdServer server;
+    fs::create_directories(server.root() + "/pub/linux/deep");
+    fs::create_directories(server.root() + "/pub/bsd");
+    fs::create_directories(server.root() + "/a/b");
+    fs::create_directories(server.root() + "/b");
+    fs::create_directories(server.root() + "/empty");
+    fs::create_directories(server.root() + "/onlyfiles");
+    writeFile(server.root() + "/onlyfiles/z.txt", "z");
+    writeFile(server.root() + "/onlyfiles/a.txt", "a");
+    writeFile(server.root() + "/readme.txt", "hello");
+    fs::create_symlink("readme.txt", server.root() + "/link.txt");
+    auto window = open();
+    countListings(*window);
+    connectTo(*window, server.port(), server.user(), server.password());
+    ASSERT_TRUE(window->IdFTP1.Connected()) << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown()[0]);
+    EXPECT_EQ(window->Label8->text(), "Passive Connection");
+    EXPECT_EQ(rowNames(*window->Lumo_listbox1), (std::vector<std::string>{"a", "b", "empty", "onlyfiles", "pub"}));
+    EXPECT_EQ(rowNames(*window->Lumo_listbox3), (std::vector<std::string>{"link.txt", "readme.txt"}));
+    EXPECT_NE(window->Lumo_listbox3->item(0)->text().indexOf("||"), -1);
+    EXPECT_EQ(selectedNames(*window->Lumo_listbox1), std::vector<std::string>{"a"}) << "the first folder is marked";
+    EXPECT_EQ(listings, 1);
+
+    // Into /pub/linux, then Back: /pub is listed and linux marked.
+    window->IdFTP1.ChangeDirectory("/pub");
+    window->RefreshListing(false);
+    window->Lumo_listbox1->setCurrentRow(1);
+    ASSERT_EQ(TFHarbrook::RowName(*window->Lumo_listbox1, 1), "linux");
+    QTest::keyClick(window->Lumo_listbox1, Qt::Key_Return);
+    EXPECT_EQ(window->CurrentFolder(), "/pub/linux");
+    EXPECT_EQ(selectedNames(*window->Lumo_listbox1), std::vector<std::string>{"deep"});
+    const int before = listings;
+    QTest::keyClick(window->Lumo_listbox1, Qt::Key_Escape);
+    EXPECT_EQ(window->CurrentFolder(), "/pub");
+    EXPECT_EQ(selectedNames(*window->Lumo_listbox1), std::vector<std::string>{"linux"});
+    EXPECT_EQ(listings, before) << "/pub came from the cache";
+
+    // F5 and Refresh list anew.
+    QTest::keyClick(window->Lumo_listbox1, Qt::Key_F5);
+    EXPECT_EQ(listings, before + 1);
+    QTest::mouseClick(window->Lumo_statebmp3, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(listings, before + 2);
+
+    // Home from /a/b marks b at the root.
+    window->IdFTP1.ChangeDirectory("/a/b");
+    window->RefreshListing(false);
+    QTest::mouseClick(window->bitmap2, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(window->CurrentFolder(), "/");
+    EXPECT_EQ(selectedNames(*window->Lumo_listbox1), std::vector<std::string>{"b"});
+
+    // A folder without subfolders marks its first file; an empty one nothing.
+    window->IdFTP1.ChangeDirectory("/onlyfiles");
+    window->RefreshListing(false);
+    window->SelectPathItem("");
+    EXPECT_EQ(selectedNames(*window->Lumo_listbox3), std::vector<std::string>{"a.txt"});
+    window->IdFTP1.ChangeDirectory("/empty");
+    window->RefreshListing(false);
+    window->SelectPathItem("");
+    EXPECT_TRUE(selectedNames(*window->Lumo_listbox1).empty());
+    EXPECT_TRUE(selectedNames(*window->Lumo_listbox3).empty());
+
+    // A dropped cache entry of the shown folder: the timer lists it again.
+    const int beforeTimer = listings;
+    RemoveDirListing(window->CurrentFolder());
+    window->Timer1Timer();
+    EXPECT_EQ(listings, beforeTimer + 1);
+    EXPECT_EQ(window->bitmap2->State(), sbUp) << "connected look";
+
+    // A folder the server refuses: its answer in a box, the window goes on.
+    window->Lumo_listbox1->clear();
+    window->Lumo_listbox1->AddRow("nothere||-||||");
+    window->Lumo_listbox1->setCurrentRow(0);
+    window->Lumo_listbox1DblClick();
+    ASSERT_FALSE(scope.dialogs.Shown().empty());
+    EXPECT_EQ(scope.dialogs.Shown().back().rfind("error: ", 0), 0u);
+    EXPECT_TRUE(window->IdFTP1.Connected());
+
+    // Disconnect: the look goes down, the cache is cleared, the lists keep their rows.
+    QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_EQ(DirListingCount(), 0);
+    window->Timer1Timer();
+    EXPECT_EQ(window->bitmap2->State(), sbDown);
+}
+
+TEST_F(MainWindowOnPyftpd, ExplicitTlsWithAndWithoutServerSupport) {
+    PyFtpdOptions options;
+    options.tls = true;
+    options.tlsDataRequired = true;
+    PyFtpdServer secure(options);
+    writeFile(secure.root() + "/secret.txt", "s");
+    auto window = open();
+    window->CheckBox1->setChecked(true);
+    connectTo(*window, secure.port(), secure.user(), secure.password());
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    EXPECT_TRUE(window->IdFTP1.IsTLSInUse());
+    EXPECT_EQ(window->IdFTP1.DataPortProtection(), ftpdpsPrivate);
+    EXPECT_EQ(rowNames(*window->Lumo_listbox3), std::vector<std::string>{"secret.txt"}) << "listed over PROT P";
+    EXPECT_EQ(window->Label8->text(), "Passive Connection, Explicit TLS");
+    window->bitmap1Click();
+
+    PyFtpdServer plain;
+    connectTo(*window, plain.port(), plain.user(), plain.password());
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    EXPECT_FALSE(window->IdFTP1.IsTLSInUse());
+    EXPECT_EQ(window->Label8->text(), "Passive Connection, Explicit TLS") << "the setting, not the outcome";
+}
+
+TEST_F(MainWindow, AHostThatDoesNotAnswerIsTriedTwice) {
+    ScriptedFtpServer server(FtpScript().close());
+    auto window = open();
+    connectTo(*window, server.port(), "u", "p");
+    EXPECT_TRUE(server.waitUntilFinished(5000, 2));
+    EXPECT_EQ(server.connectionCount(), 2u) << "passive, then active";
+    EXPECT_EQ(scope.dialogs.Shown(), std::vector<std::string>{"error: Connection Closed Gracefully."});
+    EXPECT_EQ(window->Label8->text(), "--") << "the status keeps its old text";
+
+    window->Lumo_edit2->setText("abc");
+    window->bitmap1Click();
+    ASSERT_EQ(scope.dialogs.Shown().size(), 2u);
+    EXPECT_NE(scope.dialogs.Shown()[1], "") << "port 0 gives the client's error";
+    for (const char* port : {"70000", "-1"}) {
+        window->Lumo_edit2->setText(port);
+        window->bitmap1Click();
+        EXPECT_NE(scope.dialogs.Shown().back().find("Invalid port number"), std::string::npos);
+    }
+    window->Lumo_edit2->setText("21");
+    window->host->setText(QString(300, 'h') + " with blanks");
+    window->bitmap1Click();
+    EXPECT_EQ(scope.dialogs.Shown().back(), "error: Socket Error # 11001\r\nHost not found.");
+}
+
+TEST_F(MainWindow, AFailingListingDisconnectsAndAStrangeNameIsEnterable) {
+    FtpScript script = loggedIn();
+    script.on("PWD", "257 \"/\"")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .on("LIST", "150 Here it comes")
+        .sendData("drwxr-xr-x 2 u g 4096 Jan  1  2020 caf\xe9\r\n")
+        .closeData()
+        .reply("226 Done")
+        .on("TYPE I", "200 ok")
+        .on("CWD caf\xe9", "250 ok")
+        .on("PWD", "257 \"/caf\xe9\"")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .on("LIST", "500 LIST is broken today")
+        .on("TYPE I", "200 ok");
+    ScriptedFtpServer server(script);
+    auto window = open();
+    connectTo(*window, server.port(), "u", "p");
+    ASSERT_EQ(window->Lumo_listbox1->count(), 1);
+    EXPECT_EQ(window->Lumo_listbox1->item(0)->text().left(4), QString::fromLatin1("caf\xe9")) << "shown as Latin-1";
+    window->Lumo_listbox1->setCurrentRow(0);
+    QTest::mouseDClick(window->Lumo_listbox1->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_TRUE(server.failures().empty()) << server.failures().front();
+    EXPECT_EQ(window->CurrentFolder(), "/caf\xe9");
+    EXPECT_FALSE(window->IdFTP1.Connected()) << "a listing that fails ends the connection";
+    ASSERT_FALSE(scope.dialogs.Shown().empty());
+    EXPECT_EQ(scope.dialogs.Shown().back(), "error: LIST is broken today\r\n");
+}
+
+TEST_F(MainWindow, ClosingWhileConnectedSendsAborAndQuitFirst) {
+    FtpScript script = loggedIn();
+    script.on("PWD", "257 \"/\"")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .on("LIST", "150 Here it comes")
+        .closeData()
+        .reply("226 Done")
+        .on("TYPE I", "200 ok")
+        .on("ABOR", "225 No transfer to abort");
+    ScriptedFtpServer server(script);
+    auto window = open();
+    connectTo(*window, server.port(), "u", "p");
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    window->close();
+    server.waitUntilFinished();
+    const Lines sent = server.received();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(Lines(sent.end() - 2, sent.end()), (Lines{"ABOR", "QUIT"}));
+    EXPECT_TRUE(fs::exists(dir.file("Harbrook.ini")));
+}
+
+}  // namespace
+}  // namespace harbrook::testing

@@ -1,0 +1,17 @@
+#include <gtest/gtest.h>
+
+#include "platform/qt/Guard.h"
+#include <QLocale>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    // Tests never need a display.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    harbrook::GuardedApplication application(argc, argv);
+    application.setApplicationName("Harbrook");
+    // Number texts in the tests use a point as decimal separator.
+    QLocale::setDefault(QLocale::c());
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
