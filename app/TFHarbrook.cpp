@@ -201,6 +201,7 @@ void TFHarbrook::buildControls() {
     Lumo_listbox1 = remoteList(upper, true);
     HeaderControl1 = new QHeaderView(Qt::Horizontal, upper);
     m_header1Model = headerModel(*HeaderControl1, {"Filename", "Size", "Date"}, {200, 90, 100});
+    HeaderControl1->setFixedHeight(20);
     upperLayout->addWidget(Lumo_listbox1);
     upperLayout->addWidget(HeaderControl1);
     Lumo_listbox3 = remoteList(Splitter1, true);
@@ -229,6 +230,7 @@ void TFHarbrook::buildControls() {
     HeaderControl2 = new QHeaderView(Qt::Horizontal, this);
     m_header2Model = headerModel(*HeaderControl2, {"Filename", "Pos", "Size", "Speed", "Remaining"},
                                  {200, 90, 90, 90, 90});
+    HeaderControl2->setFixedHeight(20);
     layout->addWidget(HeaderControl2);
     Lumo_listbox2 = remoteList(this, false);
     Lumo_listbox2->setFixedHeight(52);

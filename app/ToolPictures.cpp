@@ -40,6 +40,7 @@ void drawSymbol(QPainter& painter, ToolSymbol symbol) {
             break;
         }
         case ToolSymbol::About:
+            painter.setBrush(Qt::NoBrush);
             painter.drawEllipse(QRectF(2, 2, 26, 26));
             painter.drawLine(QPointF(15, 13), QPointF(15, 23));
             painter.drawPoint(QPointF(15, 8));

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "engine/DirListings.h"
@@ -270,6 +271,28 @@ TEST_F(MainWindowOnPyftpd, ExplicitTlsWithAndWithoutServerSupport) {
     ASSERT_TRUE(window->IdFTP1.Connected());
     EXPECT_FALSE(window->IdFTP1.IsTLSInUse());
     EXPECT_EQ(window->Label8->text(), "Passive Connection, Explicit TLS") << "the setting, not the outcome";
+}
+
+// The picture in docs/: the window connected to a small sample tree. scripts/render-docs
+// runs this with HARBROOK_DOCS_DIR set; otherwise the picture goes to a temporary file.
+TEST_F(MainWindowOnPyftpd, ScreenshotOfTheConnectedWindow) {
+    PyFtpdServer server;
+    for (const char* folder : {"pub", "pub/linux", "incoming", "docs", "photos 2026"}) {
+        fs::create_directories(server.root() + "/" + folder);
+    }
+    writeRandomFile(server.root() + "/release-notes.txt", 1843, 1);
+    writeRandomFile(server.root() + "/harbrook-1.0.tar.gz", 2'457'600, 2);
+    writeRandomFile(server.root() + "/caf\xc3\xa9 menu.pdf", 88'000, 3);
+    writeFile(server.root() + "/README", "Welcome\n");
+    auto window = open();
+    window->resize(751, 600);
+    connectTo(*window, server.port(), server.user(), server.password());
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    window->Timer1Timer();
+    QApplication::processEvents();
+    const char* docs = std::getenv("HARBROOK_DOCS_DIR");
+    const std::string target = docs != nullptr ? std::string(docs) + "/main-window.png" : dir.file("main-window.png");
+    EXPECT_TRUE(window->grab().save(QString::fromStdString(target)));
 }
 
 TEST_F(MainWindow, AHostThatDoesNotAnswerIsTriedTwice) {
