@@ -34,6 +34,8 @@ HARBROOK_ID_EXCEPTION(EIdCanNotChangeConnectedIOHandler, EIdException,
 // A server that never ends a reply must not be able to fill our memory.
 HARBROOK_ID_EXCEPTION(EIdReplyTooLong, EIdException,
                       "The server's reply is too long (more than 10000 lines or 1 MB).");
+// A server that never ends a listing must not be able to fill our memory either.
+HARBROOK_ID_EXCEPTION(EIdListingTooLong, EIdException, "Listing too long");
 // A name holding a line break would smuggle a second command to the server.
 HARBROOK_ID_EXCEPTION(EIdCommandLineInvalid, EIdException,
                       "The command was not sent: it contains a CR, LF or NUL character.");

@@ -181,6 +181,10 @@ public:
     void ListDirectory(std::vector<std::string>* destination = nullptr,
                        const std::string& specifier = "", bool details = true);
     const TIdFTPListResult& ListResult() const { return m_listResult; }
+    // The most bytes one listing may take (256 MiB by default, millions of entries);
+    // a longer one fails with "Listing too long" and is aborted.
+    std::int64_t MaxListingSize() const { return m_maxListingSize; }
+    void SetMaxListingSize(std::int64_t bytes) { m_maxListingSize = bytes; }
     // The entries of the last listing, parsed on first use (a machine listing with the
     // layout "MLST", any other by detection against the system description).
     TIdFTPListItems& DirectoryItems();
@@ -300,6 +304,7 @@ private:
     int m_transferTimeout = 0;
     int m_listenTimeout = 10000;
     TIdFTPListResult m_listResult;
+    std::int64_t m_maxListingSize = std::int64_t{256} << 20;
     std::unique_ptr<TIdFTPListItems> m_directoryItems;
     std::string m_listParserIdentifier;
 

@@ -357,9 +357,29 @@ void TIdFTP::Upload(TStream& source, const std::string& remoteName, bool append)
     }
 }
 
+namespace {
+
+// A listing is the one thing held whole in memory; a server that never ends it must
+// not take all of it.
+class CappedListingStream : public harbrook::TMemoryStream {
+public:
+    explicit CappedListingStream(std::int64_t limit) : m_limit(limit) {}
+    void Write(const void* buffer, std::int64_t count) override {
+        if (Size() + count > m_limit) {
+            throw EIdListingTooLong("Listing too long: more than " + std::to_string(m_limit) + " bytes");
+        }
+        harbrook::TMemoryStream::Write(buffer, count);
+    }
+
+private:
+    std::int64_t m_limit;
+};
+
+}  // namespace
+
 void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::string& specifier,
                            bool details) {
-    harbrook::TMemoryStream text;
+    CappedListingStream text(m_maxListingSize);
     bool machineList = false;
     if (m_usingMLIS && details) {
         receive(harbrook::trimControl("MLSD " + harbrook::trimControl(specifier)), text, false, true);

@@ -350,6 +350,26 @@ TEST_F(MainWindow, AFailingListingDisconnectsAndAStrangeNameIsEnterable) {
     EXPECT_EQ(scope.dialogs.Shown().back(), "error: LIST is broken today\r\n");
 }
 
+TEST_F(MainWindow, AServerThatHangsUpInTheMiddleOfAListing) {
+    FtpScript script = loggedIn();
+    script.on("PWD", "257 \"/\"")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .on("LIST", "150 Here it comes")
+        .sendData("drwxr-xr-x 2 u g 4096 Jan  1  2020 half")
+        .closeData()
+        .close();
+    ScriptedFtpServer server(script);
+    auto window = open();
+    connectTo(*window, server.port(), "u", "p");
+    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_EQ(scope.dialogs.Shown(), std::vector<std::string>{"error: Connection Closed Gracefully."});
+    EXPECT_EQ(window->Lumo_listbox1->count(), 0);
+    window->Timer1Timer();
+    EXPECT_EQ(window->bitmap1->State(), sbDown) << "the window goes on, disconnected";
+}
+
 TEST_F(MainWindow, ClosingWhileConnectedSendsAborAndQuitFirst) {
     FtpScript script = loggedIn();
     script.on("PWD", "257 \"/\"")

@@ -74,6 +74,31 @@ TEST(IdFTPTransfers, PhaseChangesAreTraced) {
         << "a refused command never reaches the data phase";
 }
 
+// A listing that does not end is cut at the limit instead of filling the memory, and
+// the session stays usable.
+TEST(IdFTPTransfers, AListingLongerThanTheLimitFails) {
+    std::string endless;
+    while (endless.size() < 300000) {
+        endless += "-rw-r--r-- 1 u g 1 Jan  1  2020 file" + std::to_string(endless.size()) + "\r\n";
+    }
+    FtpScript script = loggedIn();
+    script.on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .on("LIST", "150 Here it comes")
+        .sendData(endless)
+        .closeData()
+        .reply("226 Done")
+        .on("TYPE I", "200 ok")
+        .on("PWD", "257 \"/\"");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.SetMaxListingSize(100000);
+    s.ftp.Connect();
+    EXPECT_EQ(errorOf([&] { s.ftp.ListDirectory(); }), "Listing too long: more than 100000 bytes");
+    EXPECT_EQ(s.ftp.CurrentDirectory(), "/") << "the session goes on";
+}
+
 TEST(IdFTPTransfers, PasvReplyForms) {
     struct Row {
         const char* line;
