@@ -11,6 +11,7 @@
 
 #include "app/ToolPictures.h"
 #include "engine/DirListings.h"
+#include "engine/QueueEntries.h"
 #include "engine/TransferList.h"
 #include "platform/DateTime.h"
 #include "platform/Dialogs.h"
@@ -260,6 +261,7 @@ void TFHarbrook::wireHandlers() {
     bitmap2->OnClick = [this](TLumo_statebmp&) { bitmap2Click(); };
     bitmap3->OnClick = [this](TLumo_statebmp&) { bitmap3Click(); };
     Lumo_statebmp3->OnClick = [this](TLumo_statebmp&) { Lumo_statebmp3Click(); };
+    bitmap7->OnClick = [this](TLumo_statebmp&) { bitmap7Click(); };
     bitmap8->OnClick = [this](TLumo_statebmp&) { bitmap8Click(); };
     bitmap6->OnClick = [this](TLumo_statebmp&) { bitmap6Click(); };
     Lumo_listbox1->OnClick = [this](TLumo_listbox&) { Lumo_listbox1Click(); };
@@ -339,11 +341,23 @@ void TFHarbrook::FormCreate() {
     IdFTP1.SetUseTLS(utUseExplicitTLS);
     IdFTP1.OnTLSNotAvailable = [this](bool& goOn) { IdFTP1TLSNotAvailable(goOn); };
 
+    // The workers run their bodies on their own threads, so the window stays usable
+    // during transfers; whatever touches the window or the main client is handed to
+    // the GUI thread by the host.
+    m_guiCalls = std::make_unique<GuiThreadCalls>(harbrook::GuiDispatcher());
+    m_transferHost = std::make_unique<WindowTransferHost>(*this, *m_guiCalls);
     for (auto* worker : {&UploadThread, &DownloadThread}) {
         *worker = std::make_unique<TLumo_thread>();
         (*worker)->Priority = tpNormal;
         (*worker)->Interval = 100;
+        (*worker)->Synchronized = false;
     }
+    UploadThread->OnExecute = [this](TLumo_thread& aMain, TLumosimplethread& aThread, void*& Data, int Id) {
+        UploadThreadExecute(aMain, aThread, Data, Id);
+    };
+    DownloadThread->OnExecute = [this](TLumo_thread& aMain, TLumosimplethread& aThread, void*& Data, int Id) {
+        DownloadThreadExecute(aMain, aThread, Data, Id);
+    };
     Timer1.start();
     Timer2.start();
 }
@@ -356,7 +370,10 @@ void TFHarbrook::FormDestroy() {
     Timer1.stop();
     Timer2.stop();
     // The workers go first, and are waited for: no body may run once the queues, the
-    // transfer list and the window are gone.
+    // transfer list and the window are gone. A running transfer ends at its next block,
+    // and a worker waiting for the window is let go.
+    m_guiCalls->Close();
+    SetTransfersDisabled(true);
     UploadThread.reset();
     DownloadThread.reset();
     if (IdFTP1.Connected()) {
@@ -485,12 +502,26 @@ void TFHarbrook::Connect() {
     if (IdFTP1.Connected()) {
         RefreshListing(true);
         SelectPathItem("");
-        UploadThread->Start(false, nullptr);
-        DownloadThread->Start(false, nullptr);
+        startWorkers();
     }
 }
 
+void TFHarbrook::startWorkers() {
+    // A worker whose last run is still ending refuses to start; it is started by the
+    // timer once it can, so both run after every connect.
+    if (m_uploadWanted || !m_workersWanted) {
+        m_uploadWanted = !UploadThread->Start(false, nullptr);
+    }
+    if (m_downloadWanted || !m_workersWanted) {
+        m_downloadWanted = !DownloadThread->Start(false, nullptr);
+    }
+    m_workersWanted = m_uploadWanted || m_downloadWanted;
+}
+
 void TFHarbrook::Disconnect() {
+    m_workersWanted = false;
+    m_uploadWanted = false;
+    m_downloadWanted = false;
     UploadThread->Stop();
     DownloadThread->Stop();
     try {
@@ -597,6 +628,9 @@ void TFHarbrook::setToolButtonsUp(bool up) {
 void TFHarbrook::Timer1Timer() {
     if (IdFTP1.Connected()) {
         setToolButtonsUp(true);
+        if (m_workersWanted) {
+            startWorkers();
+        }
         // An upload dropped the shown folder's cached lines: show it anew.
         if (!DirListingExists(m_currentFolder)) {
             Lumo_statebmp3Click();
@@ -607,7 +641,48 @@ void TFHarbrook::Timer1Timer() {
 }
 
 void TFHarbrook::Timer2Timer() {
-    // The transfer list's rows come with the transfer workers.
+    TLines lines;
+    FillTransferLines(lines);
+    const int top = Lumo_listbox2->TopIndex();
+    const int index = Lumo_listbox2->ItemIndex();
+    Lumo_listbox2->clear();
+    for (const std::string& line : lines) {
+        Lumo_listbox2->AddRow(harbrook::DisplayText(line));
+    }
+    Lumo_listbox2->SetTopIndex(top);
+    Lumo_listbox2->SetItemIndex(index);
+}
+
+void TFHarbrook::UploadThreadExecute(TLumo_thread&, TLumosimplethread&, void*&, int) {
+    UploadThreadBody(*m_transferHost, *UploadQueue);
+}
+
+void TFHarbrook::DownloadThreadExecute(TLumo_thread&, TLumosimplethread&, void*&, int) {
+    DownloadThreadBody(*m_transferHost, *DownloadQueue);
+}
+
+void TFHarbrook::bitmap7Click() {
+    if (!IdFTP1.Connected()) {
+        return;
+    }
+    harbrook::OpenFilesRequest request;
+    request.Title = "Upload File(s)";
+    request.InitialFolder = LastUploadFolder;
+    request.Filter = "All files (*.*)|*.*";
+    const std::vector<std::string> files = harbrook::Dialogs().OpenFiles(request);
+    if (files.empty()) {
+        return;
+    }
+    command([&] {
+        std::string folder = std::filesystem::path(files.front()).parent_path().string();
+        while (folder.size() > 1 && folder.back() == '/') {
+            folder.pop_back();
+        }
+        LastUploadFolder = folder;
+        for (const std::string& file : files) {
+            UploadQueue->Add(UploadQueueEntry(file, IdFTP1.CurrentDirectory()));
+        }
+    });
 }
 
 void TFHarbrook::Lumo_listbox1Click() {
@@ -704,7 +779,22 @@ void TFHarbrook::Lumo_statebmp3Click() {
 }
 
 void TFHarbrook::bitmap8Click() {
-    // FIXME: the Download command arrives with the transfer queues.
+    if (!IdFTP1.Connected()) {
+        return;
+    }
+    // "Donwload" is the caption the dialog has always had.
+    const std::string chosen = Lumo_files1.BrowseForFolder("Donwload to Folder", LastDownloadFolder, true, false);
+    if (chosen.empty()) {
+        return;
+    }
+    LastDownloadFolder = chosen;
+    for (auto [list, isFolder] : {std::pair{Lumo_listbox1, true}, std::pair{Lumo_listbox3, false}}) {
+        for (int row = 0; row < list->count(); ++row) {
+            if (list->item(row)->isSelected()) {
+                DownloadQueue->Add(DownloadQueueEntry(m_currentFolder, RowName(*list, row), isFolder, chosen));
+            }
+        }
+    }
 }
 
 void TFHarbrook::bitmap6Click() {

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "app/GuiThreadCalls.h"
+#include "app/WindowTransferHost.h"
 #include "engine/DirListings.h"
 #include "engine/LumoFiles.h"
 #include "engine/LumoThread.h"
@@ -124,8 +126,11 @@ public:
     void HeaderControl1SectionResize(int section);
     void HeaderControl2Resize();
     void HeaderControl2SectionResize(int section);
-    // The Download command; queued by the transfer workers.
+    // The Upload and Download commands: entries for the transfer workers.
+    void bitmap7Click();
     void bitmap8Click();
+    void UploadThreadExecute(TLumo_thread& aMain, TLumosimplethread& aThread, void*& Data, int Id);
+    void DownloadThreadExecute(TLumo_thread& aMain, TLumosimplethread& aThread, void*& Data, int Id);
     // Delete Item; comes with the file commands.
     void bitmap6Click();
 
@@ -146,10 +151,19 @@ private:
     void fillList(TLumo_listbox& list, const TLines& lines);
     void setToolButtonsUp(bool up);
     void keyDown(TLumo_listbox& list, int key, bool fileList);
+    // Starts both workers; one that is still ending an earlier run is started by the
+    // timer once it has.
+    void startWorkers();
 
     TFHarbrookSetup m_setup;
     std::unique_ptr<QStandardItemModel> m_header1Model;
     std::unique_ptr<QStandardItemModel> m_header2Model;
     std::string m_currentFolder = "/";
     bool m_destroyed = false;
+    // Workers still to be started (their last run was ending when the user connected).
+    bool m_workersWanted = false;
+    bool m_uploadWanted = false;
+    bool m_downloadWanted = false;
+    std::unique_ptr<GuiThreadCalls> m_guiCalls;
+    std::unique_ptr<WindowTransferHost> m_transferHost;
 };

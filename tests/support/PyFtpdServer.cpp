@@ -70,6 +70,10 @@ PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)
                                      "--password", m_options.password,
                                      "--host", m_options.host,
                                      "--throttle", std::to_string(m_options.throttle)};
+    if (m_options.keepLog) {
+        args.push_back("--log");
+        args.push_back(m_private.file("server.log"));
+    }
     if (m_options.tls) {
         args.push_back("--certfile");
         args.push_back(m_private.file("server.pem"));
@@ -140,6 +144,20 @@ void PyFtpdServer::stop() {
     ::kill(m_pid, SIGKILL);
     ::waitpid(m_pid, &status, 0);
     m_pid = -1;
+}
+
+}  // namespace harbrook::testing
+
+namespace harbrook::testing {
+
+int PyFtpdServer::sessionsOpened() const {
+    const std::string log = readFile(m_private.file("server.log"));
+    int count = 0;
+    for (std::size_t at = log.find("FTP session opened"); at != std::string::npos;
+         at = log.find("FTP session opened", at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 }  // namespace harbrook::testing

@@ -21,6 +21,8 @@ struct PyFtpdOptions {
     std::string host = "127.0.0.1";
     // Bytes per second on plain data connections, both ways; 0: as fast as it can.
     int throttle = 0;
+    // Keep the server's session log (see sessionsOpened()).
+    bool keepLog = false;
 };
 
 // A real FTP server (Debian's pyftpdlib under /usr/bin/python3) on a free loopback
@@ -37,6 +39,8 @@ public:
     static std::string unavailableReason();
 
     const std::string& host() const { return m_options.host; }
+    // How many control connections the server has accepted (needs keepLog).
+    int sessionsOpened() const;
     std::uint16_t port() const { return m_port; }
     const std::string& user() const { return m_options.user; }
     const std::string& password() const { return m_options.password; }

@@ -69,11 +69,15 @@ def main():
     parser.add_argument("--tls-control-required", action="store_true")
     parser.add_argument("--tls-data-required", action="store_true")
     parser.add_argument("--banner", default="Harbrook test server ready.")
+    parser.add_argument("--log", help="a file that gets the server's session log")
     parser.add_argument("--throttle", type=int, default=0,
                         help="bytes per second on plain data connections, both ways")
     args = parser.parse_args()
 
-    logging.basicConfig(level=logging.ERROR, stream=sys.stderr)
+    if args.log:
+        logging.basicConfig(level=logging.INFO, filename=args.log)
+    else:
+        logging.basicConfig(level=logging.ERROR, stream=sys.stderr)
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")

@@ -1,0 +1,264 @@
+// The window's transfer queues and workers, driven as a user drives them, against
+// pyftpdlib: uploads and downloads through the workers' own connections while the
+// window stays usable.
+
+#include "app/TFHarbrook.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <filesystem>
+#include <map>
+
+#include "engine/DirListings.h"
+#include "engine/TransferList.h"
+#include "tests/support/PyFtpdServer.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempDir.h"
+
+namespace harbrook::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Lets the window's event loop run until `done` or `ms` passed.
+template <typename Done>
+bool runUntil(Done done, int ms = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+std::map<std::string, std::string> treeOf(const std::string& root) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        tree[fs::relative(entry.path(), root).string()] =
+            entry.is_directory() ? "<dir>" : sha256OfFile(entry.path().string());
+    }
+    return tree;
+}
+
+class WindowTransfers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+    }
+    std::unique_ptr<TFHarbrook> openConnected(const PyFtpdServer& server, bool tls = false) {
+        TFHarbrookSetup setup;
+        setup.iniPath = local.file("Harbrook.ini");
+        setup.programPath = local.file("Harbrook.ini");
+        auto window = std::make_unique<TFHarbrook>(setup);
+        window->show();
+        window->host->setText("127.0.0.1");
+        window->Lumo_edit2->setText(QString::number(server.port()));
+        window->user->setText(QString::fromStdString(server.user()));
+        window->pass->setText(QString::fromStdString(server.password()));
+        window->CheckBox1->setChecked(tls);
+        QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        return window;
+    }
+    bool queuesEmpty(const TFHarbrook& window) {
+        return window.UploadQueue->Count() == 0 && window.DownloadQueue->Count() == 0;
+    }
+    void select(TLumo_listbox& list, const std::string& name) {
+        for (int row = 0; row < list.count(); ++row) {
+            if (TFHarbrook::RowName(list, row) == name) {
+                list.item(row)->setSelected(true);
+            }
+        }
+    }
+
+    TempDir local;
+    DialogsScope scope;
+};
+
+TEST_F(WindowTransfers, UploadsAndDownloadsThroughOneConnectionPerRun) {
+    PyFtpdOptions options;
+    options.keepLog = true;
+    PyFtpdServer server(options);
+    fs::create_directories(server.root() + "/in");
+    std::vector<std::string> chosen;
+    for (const char* name : {"b=1.txt", "a 100%.txt", "caf\xc3\xa9.bin"}) {
+        chosen.push_back(local.file(name));
+        writeRandomFile(chosen.back(), 50000, static_cast<unsigned>(chosen.size()));
+    }
+    auto window = openConnected(server);
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    const int sessionsBefore = server.sessionsOpened();
+    window->IdFTP1.ChangeDirectory("/in");
+    window->RefreshListing(false);
+    scope.dialogs.openFilesAnswers.push_back(chosen);
+    QTest::mouseClick(window->bitmap7, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(scope.dialogs.lastOpenFiles.Title, "Upload File(s)");
+    EXPECT_EQ(scope.dialogs.lastOpenFiles.Filter, "All files (*.*)|*.*");
+    EXPECT_EQ(window->LastUploadFolder, local.path());
+    ASSERT_TRUE(runUntil([&] { return queuesEmpty(*window) && !fs::exists(server.root() + "/in/.x") &&
+                                      fs::exists(server.root() + "/in/caf\xc3\xa9.bin") &&
+                                      fs::file_size(server.root() + "/in/caf\xc3\xa9.bin") == 50000; }));
+    for (const std::string& file : chosen) {
+        const std::string name = fs::path(file).filename().string();
+        EXPECT_EQ(sha256OfFile(server.root() + "/in/" + name), sha256OfFile(file)) << name;
+    }
+    EXPECT_EQ(server.sessionsOpened() - sessionsBefore, 1) << "one worker connection for the three files";
+    EXPECT_TRUE(scope.dialogs.Shown().empty() || scope.dialogs.Shown().back().rfind("open files", 0) == 0);
+    // The folder on screen got new files: the timer shows them.
+    ASSERT_TRUE(runUntil([&] { return window->Lumo_listbox3->count() == 3; }, 3000));
+
+    // Two folders and a file queued in that order, downloaded byte-exact.
+    fs::create_directories(server.root() + "/in/sub one/deeper");
+    writeRandomFile(server.root() + "/in/sub one/deeper/x.bin", 70000, 9);
+    fs::create_directories(server.root() + "/in/sub=two");
+    writeFile(server.root() + "/in/sub=two/y.txt", "y");
+    window->RefreshListing(true);
+    select(*window->Lumo_listbox1, "sub one");
+    select(*window->Lumo_listbox1, "sub=two");
+    select(*window->Lumo_listbox3, "b=1.txt");
+    fs::create_directories(local.file("into"));
+    scope.dialogs.folderAnswers.push_back(local.file("into"));
+    const int listRows = window->Lumo_listbox3->count();
+    window->bitmap8Click();
+    EXPECT_EQ(scope.dialogs.lastFolder.Caption, "Donwload to Folder");
+    EXPECT_EQ(scope.dialogs.lastFolder.Flags, 0x0051u);
+    EXPECT_EQ(window->LastDownloadFolder, local.file("into"));
+    ASSERT_TRUE(runUntil([&] {
+        return queuesEmpty(*window) && fs::exists(local.file("into/b=1.txt")) &&
+               fs::file_size(local.file("into/b=1.txt")) == 50000;
+    }));
+    EXPECT_EQ(treeOf(local.file("into/sub one")), treeOf(server.root() + "/in/sub one"));
+    EXPECT_EQ(readFile(local.file("into/sub=two/y.txt")), "y");
+    EXPECT_EQ(window->Lumo_listbox3->count(), listRows) << "a download changes nothing in the pane";
+
+    // A cancelled folder dialog queues nothing and keeps the last folder.
+    window->bitmap8Click();
+    EXPECT_EQ(window->DownloadQueue->Count(), 0);
+    EXPECT_EQ(window->LastDownloadFolder, local.file("into"));
+}
+
+TEST_F(WindowTransfers, EnterInTheFileListQueuesOnlyFiles) {
+    PyFtpdServer server;
+    fs::create_directories(server.root() + "/folder");
+    writeFile(server.root() + "/file.txt", "f");
+    auto window = openConnected(server);
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    window->UploadThread->Stop();
+    window->DownloadThread->Stop();
+    runUntil([&] { return !window->DownloadThread->Running(); }, 3000);
+    select(*window->Lumo_listbox1, "folder");
+    window->Lumo_listbox3->setCurrentRow(0);
+    select(*window->Lumo_listbox3, "file.txt");
+    scope.dialogs.folderAnswers.push_back(local.path());
+    QTest::keyClick(window->Lumo_listbox3, Qt::Key_Return);
+    EXPECT_EQ(window->DownloadQueue->List(), std::vector<std::string>{"/file.txt=" + local.path()});
+}
+
+TEST_F(WindowTransfers, TheFirstOfFiveFailingDropsTheOthers) {
+    PyFtpdServer server;
+    auto window = openConnected(server);
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    std::vector<std::string> chosen = {local.file("missing.txt")};
+    for (int i = 0; i < 4; ++i) {
+        chosen.push_back(local.file("ok" + std::to_string(i)));
+        writeFile(chosen.back(), "x");
+    }
+    scope.dialogs.openFilesAnswers.push_back(chosen);
+    window->bitmap7Click();
+    ASSERT_TRUE(runUntil([&] { return scope.dialogs.Shown().size() >= 2 && queuesEmpty(*window); }));
+    const auto shown = scope.dialogs.Shown();
+    ASSERT_EQ(shown.size(), 2u) << "one error box";
+    EXPECT_NE(shown[1].find("missing.txt"), std::string::npos) << shown[1];
+    EXPECT_FALSE(fs::exists(server.root() + "/ok0"));
+}
+
+// Deviation 2: a disconnect interrupts a transfer; the entry and the rest wait for the
+// next connect, and the old local file is never lost.
+TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
+    PyFtpdOptions options;
+    options.throttle = 1 << 20;
+    PyFtpdServer server(options);
+    writeRandomFile(server.root() + "/big.bin", 4 << 20, 4);
+    writeFile(server.root() + "/small.txt", "small");
+    writeFile(local.file("big.bin"), "the old local copy");
+    auto window = openConnected(server);
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    select(*window->Lumo_listbox3, "big.bin");
+    select(*window->Lumo_listbox3, "small.txt");
+    scope.dialogs.folderAnswers.push_back(local.path());
+    window->bitmap8Click();
+    // The transfer list shows the running download, and the window answers input.
+    ASSERT_TRUE(runUntil([&] {
+        window->Timer2Timer();
+        return window->Lumo_listbox2->count() == 1;
+    }));
+    EXPECT_NE(window->Lumo_listbox2->item(0)->text().indexOf("big.bin||"), -1);
+    QTest::mouseClick(window->Lumo_listbox2->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    window->repaint();
+    QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_FALSE(window->IdFTP1.Connected());
+    ASSERT_TRUE(runUntil([&] { return scope.dialogs.Shown().back().rfind("error: ", 0) == 0; }));
+    EXPECT_EQ(scope.dialogs.Shown().back(), "error: Transfers are disabled");
+    EXPECT_EQ(window->DownloadQueue->Count(), 2) << "the interrupted entry and the rest stay";
+    EXPECT_EQ(readFile(local.file("big.bin")), "the old local copy");
+    window->Timer2Timer();
+    EXPECT_EQ(window->Lumo_listbox2->count(), 0) << "no transfer, no row";
+
+    // Reconnect at once: the workers still ending their run are started by the timer.
+    QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    ASSERT_TRUE(runUntil([&] { return window->DownloadQueue->Count() == 0; }, 30000));
+    EXPECT_EQ(sha256OfFile(local.file("big.bin")), sha256OfFile(server.root() + "/big.bin"));
+    EXPECT_EQ(readFile(local.file("small.txt")), "small");
+}
+
+TEST_F(WindowTransfers, WorkersUseTlsOnTheMainConnectionsPort) {
+    PyFtpdOptions options;
+    options.tls = true;
+    options.tlsControlRequired = true;
+    options.tlsDataRequired = true;
+    PyFtpdServer server(options);
+    ASSERT_NE(server.port(), 21);
+    writeRandomFile(local.file("up.bin"), 100000, 5);
+    auto window = openConnected(server, true);
+    ASSERT_TRUE(window->IdFTP1.IsTLSInUse());
+    scope.dialogs.openFilesAnswers.push_back({local.file("up.bin")});
+    window->bitmap7Click();
+    ASSERT_TRUE(runUntil([&] {
+        return queuesEmpty(*window) && fs::exists(server.root() + "/up.bin") &&
+               fs::file_size(server.root() + "/up.bin") == 100000;
+    }));
+    EXPECT_EQ(sha256OfFile(server.root() + "/up.bin"), sha256OfFile(local.file("up.bin")));
+    EXPECT_TRUE(scope.dialogs.Shown().size() == 1) << "no error box";
+}
+
+TEST_F(WindowTransfers, ClosingDuringTransfersEndsCleanly) {
+    PyFtpdOptions options;
+    options.throttle = 1 << 20;
+    PyFtpdServer server(options);
+    writeRandomFile(server.root() + "/down.bin", 16 << 20, 6);
+    writeRandomFile(local.file("up.bin"), 16 << 20, 7);
+    auto window = openConnected(server);
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    select(*window->Lumo_listbox3, "down.bin");
+    scope.dialogs.folderAnswers.push_back(local.file("into"));
+    fs::create_directories(local.file("into"));
+    window->bitmap8Click();
+    scope.dialogs.openFilesAnswers.push_back({local.file("up.bin")});
+    window->bitmap7Click();
+    ASSERT_TRUE(runUntil([&] { return TransferRecords().size() == 2; }));
+    QElapsedTimer timer;
+    timer.start();
+    window->close();
+    window.reset();
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_TRUE(fs::exists(local.file("Harbrook.ini"))) << "the settings are still written";
+}
+
+}  // namespace
+}  // namespace harbrook::testing
