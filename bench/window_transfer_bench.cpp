@@ -1,0 +1,177 @@
+// The window's transfer workers against harbrook-cli and curl: a 1 GiB download and
+// upload through the real main window (offscreen), its workers' 4096-byte blocks and
+// TLS-protected data, against vsftpd on loopback (run as root). Alternating rounds,
+// medians; also the longest gap between two ticks of a 10 ms GUI timer while the
+// window transfers, and the process's peak memory. Usage: window_transfer_bench [ROUNDS]
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/TFHarbrook.h"
+#include "engine/TransferList.h"
+#include "platform/qt/Guard.h"
+#include "platform/qt/QtDispatcher.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/VsftpdServer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+constexpr std::int64_t kSize = std::int64_t{1} << 30;
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double runCommand(const std::string& command) {
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+    return seconds(start);
+}
+
+// Runs the event loop until the transfer is over; returns the time taken and notes the
+// longest gap between two ticks of a 10 ms timer.
+template <typename Done>
+double runWindowTransfer(Done done, qint64& longestGap) {
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceTick.restart());
+    });
+    ticker.start();
+    const auto start = Clock::now();
+    while (!done()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return seconds(start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    if (const std::string reason = harbrook::testing::VsftpdServer::unavailableReason(); !reason.empty()) {
+        std::printf("window_transfer_bench: skipped: %s\n", reason.c_str());
+        return 0;
+    }
+    harbrook::GuardedApplication application(argc, argv);
+    harbrook::QtDispatcher dispatcher;
+    harbrook::SetGuiDispatcher(&dispatcher);
+    harbrook::testing::ScriptedDialogs dialogs;
+    harbrook::SetDialogs(&dialogs);
+
+    harbrook::testing::VsftpdServer server;
+    harbrook::testing::TempDir local;
+    const std::string remoteBig = server.root() + "/big.bin";
+    {
+        FILE* file = std::fopen(remoteBig.c_str(), "w");
+        std::fclose(file);
+    }
+    fs::resize_file(remoteBig, static_cast<std::uintmax_t>(kSize));
+    struct stat owner {};
+    ::stat(server.root().c_str(), &owner);
+    [[maybe_unused]] const int ignored = ::chown(remoteBig.c_str(), owner.st_uid, owner.st_gid);
+    const std::string localUp = local.file("up.bin");
+    {
+        FILE* file = std::fopen(localUp.c_str(), "w");
+        std::fclose(file);
+    }
+    fs::resize_file(localUp, static_cast<std::uintmax_t>(kSize));
+    fs::create_directories(local.file("down"));
+
+    TFHarbrookSetup setup;
+    setup.iniPath = local.file("Harbrook.ini");
+    setup.programPath = local.file("Harbrook.ini");
+    TFHarbrook window(setup);
+    window.show();
+    window.host->setText("127.0.0.1");
+    window.Lumo_edit2->setText(QString::number(server.port()));
+    window.user->setText(QString::fromStdString(server.user()));
+    window.pass->setText(QString::fromStdString(server.password()));
+    window.CheckBox1->setChecked(true);
+    window.bitmap1Click();
+    if (!window.IdFTP1.Connected()) {
+        std::fprintf(stderr, "the window did not connect\n");
+        return 1;
+    }
+    const std::string cli = HARBROOK_CLI_PATH;
+    const std::string login = " --tls --port " + std::to_string(server.port()) + " --user " + server.user() +
+                              " --pass '" + server.password() + "' 127.0.0.1 ";
+    const std::string url = "ftp://" + server.user() + ":" + server.password() + "@127.0.0.1:" +
+                            std::to_string(server.port()) + "/";
+
+    std::vector<double> windowDown, windowUp, cliDown, cliUp, curlDown, curlUp;
+    qint64 longestGap = 0;
+    for (int round = 0; round < rounds; ++round) {
+        fs::remove(local.file("down/big.bin"));
+        for (int row = 0; row < window.Lumo_listbox3->count(); ++row) {
+            window.Lumo_listbox3->item(row)->setSelected(TFHarbrook::RowName(*window.Lumo_listbox3, row) == "big.bin");
+        }
+        dialogs.folderAnswers.push_back(local.file("down"));
+        window.bitmap8Click();
+        windowDown.push_back(runWindowTransfer(
+            [&] { return window.DownloadQueue->Count() == 0 && TransferRecords().empty(); }, longestGap));
+
+        fs::remove(server.root() + "/up.bin");
+        dialogs.openFilesAnswers.push_back({localUp});
+        window.bitmap7Click();
+        windowUp.push_back(runWindowTransfer(
+            [&] { return window.UploadQueue->Count() == 0 && TransferRecords().empty(); }, longestGap));
+
+        fs::remove(local.file("cli.bin"));
+        cliDown.push_back(runCommand(cli + login + "'get big.bin " + local.file("cli.bin") + "'"));
+        cliUp.push_back(runCommand(cli + login + "'put " + localUp + " cli-up.bin'"));
+        fs::remove(local.file("curl.bin"));
+        curlDown.push_back(runCommand("curl -s -k --ssl-reqd -o " + local.file("curl.bin") + " '" + url + "big.bin'"));
+        curlUp.push_back(runCommand("curl -s -k --ssl-reqd -T " + localUp + " '" + url + "curl-up.bin'"));
+    }
+    if (fs::file_size(local.file("down/big.bin")) != static_cast<std::uintmax_t>(kSize) ||
+        fs::file_size(server.root() + "/up.bin") != static_cast<std::uintmax_t>(kSize)) {
+        std::fprintf(stderr, "a window transfer is incomplete\n");
+        return 1;
+    }
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto rate = [](double secs) { return 1024.0 / secs; };
+    std::printf("window_transfer_bench: vsftpd, explicit TLS with PROT P, 1 GiB, %d rounds, medians (MiB/s)\n",
+                rounds);
+    std::printf("  download  window %7.1f  harbrook-cli %7.1f  curl %7.1f  (window / cli %.2f, window / curl %.2f)\n",
+                rate(median(windowDown)), rate(median(cliDown)), rate(median(curlDown)),
+                median(cliDown) / median(windowDown), median(curlDown) / median(windowDown));
+    std::printf("  upload    window %7.1f  harbrook-cli %7.1f  curl %7.1f  (window / cli %.2f, window / curl %.2f)\n",
+                rate(median(windowUp)), rate(median(cliUp)), rate(median(curlUp)), median(cliUp) / median(windowUp),
+                median(curlUp) / median(windowUp));
+    std::printf("  longest gap between 10 ms GUI timer ticks during the window's transfers: %lld ms\n",
+                static_cast<long long>(longestGap));
+    std::printf("  peak RSS of the window process: %.1f MiB\n", usage.ru_maxrss / 1024.0);
+    window.close();
+    harbrook::SetDialogs(nullptr);
+    harbrook::SetGuiDispatcher(nullptr);
+    return 0;
+}
