@@ -119,9 +119,9 @@ bool ProfileFile::Save() const {
     namespace fs = std::filesystem;
     std::string text;
     for (const Section& section : m_sections) {
-        text += "[" + section.name + "]\n";
+        text.append("[").append(section.name).append("]\n");
         for (const Entry& entry : section.entries) {
-            text += entry.key + "=" + entry.value + "\n";
+            text.append(entry.key).append("=").append(entry.value).append("\n");
         }
     }
     const fs::path target(m_path);
@@ -130,9 +130,11 @@ bool ProfileFile::Save() const {
         fs::create_directories(target.parent_path(), error);
     }
     std::mt19937 random(std::random_device{}());
-    const std::string temporary =
-        (target.parent_path() / ("." + target.filename().string() + "." + std::to_string(random() % 1000000) + ".new"))
-            .string();
+    // Built by appending: GCC 12 at -O3 mistakes `"." + std::string` for an
+    // overlapping copy (-Wrestrict).
+    std::string name(1, '.');
+    name.append(target.filename().string()).append(".").append(std::to_string(random() % 1000000)).append(".new");
+    const std::string temporary = (target.parent_path() / name).string();
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         return false;
