@@ -377,17 +377,7 @@ void TFHarbrook::FormDestroy() {
     UploadThread.reset();
     DownloadThread.reset();
     if (IdFTP1.Connected()) {
-        try {
-            IdFTP1.Abort();
-            IdFTP1.Disconnect();
-        } catch (const std::exception&) {
-            // Leaving anyway; the settings still have to be written.
-        }
-        try {
-            IdFTP1.Disconnect();
-        } catch (const std::exception&) {
-            // As above.
-        }
+        closeMainConnection();
     }
     writeSettings();
     DoneDirListings();
@@ -506,6 +496,22 @@ void TFHarbrook::Connect() {
     }
 }
 
+void TFHarbrook::closeMainConnection() {
+    // ABOR and QUIT; errors while disconnecting are never shown (the program may be
+    // ending, and the connection is being given up either way).
+    try {
+        IdFTP1.Abort();
+        IdFTP1.Disconnect();
+    } catch (const std::exception&) {
+        // See above.
+    }
+    try {
+        IdFTP1.Disconnect();
+    } catch (const std::exception&) {
+        // See above.
+    }
+}
+
 void TFHarbrook::startWorkers() {
     // A worker whose last run is still ending refuses to start; it is started by the
     // timer once it can, so both run after every connect.
@@ -524,17 +530,7 @@ void TFHarbrook::Disconnect() {
     m_downloadWanted = false;
     UploadThread->Stop();
     DownloadThread->Stop();
-    try {
-        IdFTP1.Abort();
-        IdFTP1.Disconnect();
-    } catch (const std::exception&) {
-        // Errors while disconnecting are never shown.
-    }
-    try {
-        IdFTP1.Disconnect();
-    } catch (const std::exception&) {
-        // As above.
-    }
+    closeMainConnection();
     SetTransfersDisabled(true);
     ClearDirListings();
 }

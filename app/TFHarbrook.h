@@ -154,6 +154,8 @@ private:
     // Starts both workers; one that is still ending an earlier run is started by the
     // timer once it has.
     void startWorkers();
+    // Abort, then Disconnect twice, ignoring every error.
+    void closeMainConnection();
 
     TFHarbrookSetup m_setup;
     std::unique_ptr<QStandardItemModel> m_header1Model;

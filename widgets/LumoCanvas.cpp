@@ -112,3 +112,17 @@ QImage lumoReplaceColor(const QImage& image, const QColor& key, const QColor& re
     }
     return result;
 }
+
+void lumoPaintOffscreen(QWidget& widget, const std::function<void(ILumoCanvas&)>& paint) {
+    if (widget.width() <= 0 || widget.height() <= 0) {
+        return;
+    }
+    QImage picture(widget.size(), QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    {
+        QPainter painter(&picture);
+        LumoPainterCanvas canvas(painter);
+        paint(canvas);
+    }
+    QPainter(&widget).drawImage(0, 0, picture);
+}

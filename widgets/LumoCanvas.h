@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <QRect>
 #include <QString>
+#include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -68,6 +70,10 @@ public:
 private:
     QPainter& m_painter;
 };
+
+// Paints `paint` onto an off-screen picture of the widget's size and copies it to the
+// widget in one piece, so the control never flickers. Nothing for an empty widget.
+void lumoPaintOffscreen(QWidget& widget, const std::function<void(ILumoCanvas&)>& paint);
 
 // The image with every pixel of `key` painted in `replacement`.
 QImage lumoReplaceColor(const QImage& image, const QColor& key, const QColor& replacement);

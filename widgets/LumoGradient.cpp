@@ -125,12 +125,5 @@ void TLumo_gradient::PaintTo(ILumoCanvas& canvas) const {
 }
 
 void TLumo_gradient::paintEvent(QPaintEvent*) {
-    QImage picture(size(), QImage::Format_RGB32);
-    picture.fill(Qt::black);
-    {
-        QPainter painter(&picture);
-        LumoPainterCanvas canvas(painter);
-        PaintTo(canvas);
-    }
-    QPainter(this).drawImage(0, 0, picture);
+    lumoPaintOffscreen(*this, [this](ILumoCanvas& canvas) { PaintTo(canvas); });
 }

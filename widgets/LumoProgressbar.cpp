@@ -162,18 +162,7 @@ void TLumo_progressbar::PaintTo(ILumoCanvas& canvas) const {
 }
 
 void TLumo_progressbar::paintEvent(QPaintEvent*) {
-    // Painted off-screen and copied in one piece, so the bar never flickers.
-    if (width() <= 0 || height() <= 0) {
-        return;
-    }
-    QImage picture(size(), QImage::Format_RGB32);
-    picture.fill(Qt::black);
-    {
-        QPainter painter(&picture);
-        LumoPainterCanvas canvas(painter);
-        PaintTo(canvas);
-    }
-    QPainter(this).drawImage(0, 0, picture);
+    lumoPaintOffscreen(*this, [this](ILumoCanvas& canvas) { PaintTo(canvas); });
 }
 
 void TLumo_progressbar::resizeEvent(QResizeEvent* event) {

@@ -43,6 +43,19 @@ std::vector<std::string> selectedNames(const TLumo_listbox& list) {
     return names;
 }
 
+// The window's first listing after a login: PWD "/", then LIST sending `lines`
+// (the data connection still open, for the caller to finish).
+FtpScript rootListingStarted(const std::string& lines) {
+    FtpScript script = loggedIn();
+    script.on("PWD", "257 \"/\"")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .on("LIST", "150 Here it comes")
+        .sendData(lines);
+    return script;
+}
+
 class MainWindow : public ::testing::Test {
 protected:
     TFHarbrookSetup setup() {
@@ -320,14 +333,8 @@ TEST_F(MainWindow, AHostThatDoesNotAnswerIsTriedTwice) {
 }
 
 TEST_F(MainWindow, AFailingListingDisconnectsAndAStrangeNameIsEnterable) {
-    FtpScript script = loggedIn();
-    script.on("PWD", "257 \"/\"")
-        .on("TYPE A", "200 ok")
-        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
-        .acceptData()
-        .on("LIST", "150 Here it comes")
-        .sendData("drwxr-xr-x 2 u g 4096 Jan  1  2020 caf\xe9\r\n")
-        .closeData()
+    FtpScript script = rootListingStarted("drwxr-xr-x 2 u g 4096 Jan  1  2020 caf\xe9\r\n");
+    script.closeData()
         .reply("226 Done")
         .on("TYPE I", "200 ok")
         .on("CWD caf\xe9", "250 ok")
@@ -351,14 +358,8 @@ TEST_F(MainWindow, AFailingListingDisconnectsAndAStrangeNameIsEnterable) {
 }
 
 TEST_F(MainWindow, AServerThatHangsUpInTheMiddleOfAListing) {
-    FtpScript script = loggedIn();
-    script.on("PWD", "257 \"/\"")
-        .on("TYPE A", "200 ok")
-        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
-        .acceptData()
-        .on("LIST", "150 Here it comes")
-        .sendData("drwxr-xr-x 2 u g 4096 Jan  1  2020 half")
-        .closeData()
+    FtpScript script = rootListingStarted("drwxr-xr-x 2 u g 4096 Jan  1  2020 half");
+    script.closeData()
         .close();
     ScriptedFtpServer server(script);
     auto window = open();
@@ -371,13 +372,8 @@ TEST_F(MainWindow, AServerThatHangsUpInTheMiddleOfAListing) {
 }
 
 TEST_F(MainWindow, ClosingWhileConnectedSendsAborAndQuitFirst) {
-    FtpScript script = loggedIn();
-    script.on("PWD", "257 \"/\"")
-        .on("TYPE A", "200 ok")
-        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
-        .acceptData()
-        .on("LIST", "150 Here it comes")
-        .closeData()
+    FtpScript script = rootListingStarted("");
+    script.closeData()
         .reply("226 Done")
         .on("TYPE I", "200 ok")
         .on("ABOR", "225 No transfer to abort");
