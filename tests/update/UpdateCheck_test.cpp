@@ -1,0 +1,183 @@
+// The update check against scripted update servers: every log line and caption of the
+// three exchanges, with a short read time-out.
+
+#include "update/UpdateCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/ScriptedFtpServer.h"
+#include "tests/support/TempDir.h"
+
+namespace harbrook::testing {
+namespace {
+
+using harbrook::update::IUpdateView;
+using harbrook::update::RunUpdateCheck;
+using harbrook::update::UpdateSettings;
+
+class RecordingView : public IUpdateView {
+public:
+    void Log(const std::string& text) override { logs.push_back(text); }
+    void SetCaption(const std::string& text) override { caption = text; }
+    void SetPosition(std::int64_t value) override { position = value; }
+    void SetMaximum(std::int64_t value) override { maximum = value; }
+    void ProcessEvents() override {}
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::string ChooseSavePath(const std::string& path) override {
+        offered = path;
+        return savePath;
+    }
+    bool ConfirmLaunch(const std::string& question) override {
+        questions.push_back(question);
+        return launch;
+    }
+
+    std::vector<std::string> logs;
+    std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    std::string caption;
+    std::string offered;
+    std::string savePath;
+    bool launch = false;
+    std::int64_t position = -1;
+    std::int64_t maximum = 0;
+};
+
+FtpScript exchange(const std::string& command, const std::string& argument) {
+    return FtpScript().expect("HarbrookUpdate").expect(command).expect(argument);
+}
+
+struct Check {
+    explicit Check(std::vector<FtpScript> scripts) : server(std::move(scripts)) {
+        settings.host = "127.0.0.1";
+        settings.port = server.port();
+        settings.readTimeoutMs = 300;
+        settings.programName = "harbrook";
+        settings.programFolder = folder.path();
+        settings.ownBuild = 7;
+    }
+    std::vector<std::string> run() {
+        result = RunUpdateCheck(settings, view);
+        std::vector<std::string> logs = view.logs;
+        logs.erase(logs.begin());  // "Checking updates on ..."
+        return logs;
+    }
+    ScriptedFtpServer server;
+    TempDir folder;
+    UpdateSettings settings;
+    RecordingView view;
+    harbrook::update::UpdateResult result;
+};
+
+FtpScript noMessage() {
+    return exchange("GETMESSAGE", "harbrook").reply("NO");
+}
+
+FtpScript build(const std::string& line) {
+    return exchange("GETBUILD", "harbrook").reply("YES").reply(line);
+}
+
+TEST(UpdateCheck, MessageAndBuildOutcomes) {
+    {
+        Check check({exchange("GETMESSAGE", "harbrook").reply("YES").reply("a").reply("b").reply(""), build("7")});
+        EXPECT_EQ(check.run(), (std::vector<std::string>{"Message read", "No update available"}));
+        EXPECT_EQ(check.view.logs.front(), "Checking updates on 127.0.0.1:4995..");
+        EXPECT_EQ(check.view.messages, std::vector<std::string>{"a\rb\r"});
+        EXPECT_EQ(check.view.caption, "No Update Available");
+        EXPECT_EQ(check.view.position, 100);
+    }
+    {
+        Check check({exchange("GETMESSAGE", "harbrook").reply("YES").reply(""), build("")});
+        EXPECT_EQ(check.run(), (std::vector<std::string>{"Message was empty", "No update available"}));
+    }
+    {
+        Check check({noMessage(), exchange("GETBUILD", "harbrook").reply("NO")});
+        EXPECT_EQ(check.run(), std::vector<std::string>{"Invalid server response"}) << "no line for the message";
+        EXPECT_EQ(check.view.caption, "Update Failed");
+    }
+    {
+        Check check({exchange("GETMESSAGE", "harbrook").reply("YES").reply("a").close(), build("12345678901234567890")});
+        EXPECT_EQ(check.run(), (std::vector<std::string>{"Connection error on Message Check",
+                                                         "Connection error on update check"}));
+        EXPECT_TRUE(check.view.messages.empty());
+        EXPECT_EQ(check.view.caption, "Update Failed");
+    }
+    {
+        // A silent server: every first read gives an empty line after the time-out.
+        Check check({FtpScript().hang(), FtpScript().hang()});
+        EXPECT_EQ(check.run(), std::vector<std::string>{"Invalid server response"});
+    }
+}
+
+TEST(UpdateCheck, Downloads) {
+    const std::string installer(100000, 'i');
+    {
+        Check check({noMessage(), build("8"),
+                     exchange("GETFILE", "HarbrookInstall.exe").reply("YES").reply(std::to_string(installer.size()))
+                         .send(installer)});
+        check.view.savePath = check.folder.file("HarbrookInstall.exe");
+        writeFile(check.view.savePath, "old");
+        check.view.launch = true;
+        EXPECT_EQ(check.run(), (std::vector<std::string>{"There is update available", "Downloading HarbrookInstall.exe..",
+                                                         "Existing file deleted", "File downloaded succesfully"}));
+        EXPECT_EQ(check.view.offered, check.folder.path() + "/HarbrookInstall.exe");
+        EXPECT_EQ(readFile(check.view.savePath), installer);
+        EXPECT_EQ(check.view.caption, "Update Downloaded");
+        EXPECT_EQ(check.view.questions, std::vector<std::string>{"Do you want to launch downloaded file now?"});
+        EXPECT_EQ(check.result.launch, check.view.savePath);
+        EXPECT_EQ(check.view.maximum, 100000);
+    }
+    {
+        Check check({noMessage(), build("8"), exchange("GETFILE", "HarbrookInstall.exe").reply("YES").reply("ERR")});
+        check.view.savePath = check.folder.file("HarbrookInstall.exe");
+        writeFile(check.view.savePath, "untouched");
+        EXPECT_EQ(check.run().back(), "Error retrieving file size");
+        EXPECT_EQ(readFile(check.view.savePath), "untouched");
+        EXPECT_EQ(check.view.caption, "Download Failed");
+    }
+    {
+        Check check({noMessage(), build("8"),
+                     exchange("GETFILE", "HarbrookInstall.exe").reply("YES").reply("100000").send("partial").close()});
+        check.view.savePath = check.folder.file("HarbrookInstall.exe");
+        EXPECT_EQ(check.run().back(), "Exception while downloading update");
+        EXPECT_EQ(readFile(check.view.savePath), "partial") << "the partial file stays";
+        EXPECT_EQ(check.view.caption, "Download Failed");
+        EXPECT_EQ(check.view.position, 100);
+    }
+    for (const char* size : {"-5", "many"}) {
+        SCOPED_TRACE(size);
+        Check check({noMessage(), build("8"), exchange("GETFILE", "HarbrookInstall.exe").reply("YES").reply(size)});
+        check.view.savePath = check.folder.file("HarbrookInstall.exe");
+        EXPECT_EQ(check.run().back(), "Exception while downloading update");
+    }
+    {
+        Check check({noMessage(), build("8"), exchange("GETFILE", "HarbrookInstall.exe").reply("NO")});
+        check.view.savePath = check.folder.file("HarbrookInstall.exe");
+        EXPECT_EQ(check.run().back(), "Invalid download response");
+    }
+    {
+        Check check({noMessage(), build("8")});
+        EXPECT_EQ(check.run().back(), "Updating interrupted") << "the save dialog cancelled";
+        EXPECT_EQ(check.view.caption, "Interrupted");
+        EXPECT_NE(check.view.position, 100) << "the check ends at once";
+    }
+}
+
+TEST(UpdateCheck, AnEndlessMessageIsCut) {
+    FtpScript script = exchange("GETMESSAGE", "harbrook").reply("YES");
+    std::string lines;
+    for (int i = 0; i < 5000; ++i) {
+        lines += "line " + std::to_string(i) + "\r\n";
+    }
+    script.send(lines).reply("");
+    Check check({script, build("1")});
+    check.run();
+    ASSERT_EQ(check.view.messages.size(), 1u);
+    EXPECT_EQ(std::count(check.view.messages[0].begin(), check.view.messages[0].end(), '\r'),
+              harbrook::update::kMaxMessageLines);
+}
+
+}  // namespace
+}  // namespace harbrook::testing

@@ -1,0 +1,208 @@
+#include "update/UpdateCheck.h"
+
+#include <charconv>
+#include <filesystem>
+#include <stdexcept>
+
+#include "engine/FileSizeText.h"
+#include "engine/LumoFilestream.h"
+#include "ftp/transport/IdTCPClient.h"
+
+namespace harbrook::update {
+
+namespace {
+
+// One exchange: its own connection, the greeting and the command, closed at the end
+// whatever happened.
+class Exchange {
+public:
+    Exchange(const UpdateSettings& settings, const std::string& host) {
+        m_client.SetHost(host);
+        m_client.SetPort(settings.port);
+        m_client.SetReadTimeout(settings.readTimeoutMs);
+    }
+    ~Exchange() {
+        try {
+            m_client.Disconnect();
+        } catch (const std::exception&) {
+            // The exchange is over either way.
+        }
+    }
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+
+    void Send(const std::string& command, const std::string& argument) {
+        if (!m_client.Connected()) {
+            m_client.Connect();
+        }
+        TIdIOHandler& io = *m_client.IOHandler();
+        io.WriteLine("HarbrookUpdate");
+        io.WriteLine(command);
+        io.WriteLine(argument);
+    }
+    // Up to LF, a CR before it dropped; empty after the read time-out.
+    std::string ReadLine() { return m_client.IOHandler()->ReadLine(); }
+    TIdIOHandler& IO() { return *m_client.IOHandler(); }
+
+private:
+    TIdTCPClient m_client;
+};
+
+bool parseInt32(const std::string& text, std::int32_t& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+void messageExchange(const UpdateSettings& settings, const std::string& host, IUpdateView& view) {
+    std::string message;
+    bool hasMessage = false;
+    try {
+        Exchange exchange(settings, host);
+        exchange.Send("GETMESSAGE", settings.programName);
+        if (exchange.ReadLine() != "YES") {
+            return;
+        }
+        hasMessage = true;
+        int lines = 0;
+        for (;;) {
+            std::string line = exchange.ReadLine();
+            if (line.empty()) {
+                // An empty line ends the message (a read time-out gives one too); a
+                // connection that closed under the message is an error.
+                if (!exchange.IO().ReadLnTimedout() && !exchange.IO().Connected()) {
+                    throw std::runtime_error("message not ended");
+                }
+                break;
+            }
+            if (lines < kMaxMessageLines && message.size() + line.size() < kMaxMessageBytes) {
+                message += line + "\r";
+            }
+            ++lines;
+        }
+    } catch (const std::exception&) {
+        view.Log("Connection error on Message Check");
+        return;
+    }
+    if (!hasMessage) {
+        return;
+    }
+    if (message.empty()) {
+        view.Log("Message was empty");
+    } else {
+        view.Log("Message read");
+        view.ShowMessage(message);
+    }
+}
+
+// True when a newer build is there.
+bool buildExchange(const UpdateSettings& settings, const std::string& host, IUpdateView& view) {
+    try {
+        Exchange exchange(settings, host);
+        exchange.Send("GETBUILD", settings.programName);
+        if (exchange.ReadLine() != "YES") {
+            view.Log("Invalid server response");
+            view.SetCaption("Update Failed");
+            return false;
+        }
+        const std::string line = exchange.ReadLine();
+        std::int32_t build = 0;
+        if (!line.empty() && !parseInt32(line, build)) {
+            throw std::runtime_error("not a build number");
+        }
+        if (!line.empty() && build > settings.ownBuild) {
+            view.Log("There is update available");
+            return true;
+        }
+        view.Log("No update available");
+        view.SetCaption("No Update Available");
+    } catch (const std::exception&) {
+        view.Log("Connection error on update check");
+        view.SetCaption("Update Failed");
+    }
+    return false;
+}
+
+void fileExchange(const UpdateSettings& settings, const std::string& host, const std::string& target,
+                  IUpdateView& view, UpdateResult& result) {
+    try {
+        Exchange exchange(settings, host);
+        exchange.Send("GETFILE", kInstallerName);
+        if (exchange.ReadLine() != "YES") {
+            view.Log("Invalid download response");
+            view.SetCaption("Download Failed");
+            return;
+        }
+        const std::string sizeLine = exchange.ReadLine();
+        if (sizeLine.empty() || sizeLine == "ERR") {
+            view.Log("Error retrieving file size");
+            view.SetCaption("Download Failed");
+            return;
+        }
+        try {
+            std::int32_t size = 0;
+            if (!parseInt32(sizeLine, size) || size < 0) {
+                throw std::runtime_error("not a size");
+            }
+            std::error_code error;
+            if (std::filesystem::exists(target, error) && std::filesystem::remove(target, error)) {
+                view.Log("Existing file deleted");
+            }
+            view.SetPosition(10);
+            view.SetCaption("Downloading " + FormatFileSize(size) + "..");
+            view.ProcessEvents();
+            bool complete = false;
+            {
+                TLumo_filestream file(target, FileOpenMode::Create, 0, 0);
+                view.SetMaximum(size);
+                file.OnProgress = [&view, size](TLumo_filestream&, const std::string&, std::int64_t written,
+                                                std::int64_t) {
+                    view.SetPosition(written);
+                    view.SetCaption(FormatFileSize(written) + " of " + FormatFileSize(size));
+                };
+                exchange.IO().ReadStream(file, size);
+                complete = file.Size() == size;
+            }
+            if (complete) {
+                view.Log("File downloaded succesfully");
+                view.SetCaption("Update Downloaded");
+                if (view.ConfirmLaunch("Do you want to launch downloaded file now?")) {
+                    result.launch = target;
+                }
+            } else {
+                view.Log("Failed to download update");
+                view.SetCaption("Download Failed");
+            }
+        } catch (const std::exception&) {
+            view.Log("Exception while downloading update");
+            view.SetCaption("Download Failed");
+        }
+    } catch (const std::exception&) {
+        view.Log("Connection error on download");
+        view.SetCaption("Download failed");
+    }
+}
+
+}  // namespace
+
+UpdateResult RunUpdateCheck(const UpdateSettings& settings, IUpdateView& view) {
+    UpdateResult result;
+    view.SetPosition(0);
+    const std::string host = settings.host.empty() ? kDefaultUpdateHost : settings.host;
+    view.Log("Checking updates on " + host + ":" + std::to_string(kUpdatePort) + "..");
+    messageExchange(settings, host, view);
+    if (buildExchange(settings, host, view)) {
+        view.Log(std::string("Downloading ") + kInstallerName + "..");
+        const std::string offered = settings.programFolder + "/" + kInstallerName;
+        const std::string target = view.ChooseSavePath(offered);
+        if (target.empty()) {
+            view.Log("Updating interrupted");
+            view.SetCaption("Interrupted");
+            return result;
+        }
+        fileExchange(settings, host, target, view, result);
+    }
+    view.SetPosition(100);
+    return result;
+}
+
+}  // namespace harbrook::update

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The update check of the update window, free of Qt: the three exchanges of the update
+// protocol (each on a connection of its own to the update host) and the decisions
+// between them. The window supplies what the check shows and asks through IUpdateView.
+
+namespace harbrook::update {
+
+inline constexpr std::uint16_t kUpdatePort = 4995;
+// The built-in update host (the reference harbrook-update-server serves it).
+inline constexpr const char* kDefaultUpdateHost = "localhost";
+inline constexpr const char* kInstallerName = "HarbrookInstall.exe";
+// A message longer than this many lines or bytes is cut there: a server must not
+// freeze the program or fill its memory with an endless message.
+inline constexpr int kMaxMessageLines = 1000;
+inline constexpr std::size_t kMaxMessageBytes = 64 * 1024;
+
+class IUpdateView {
+public:
+    virtual ~IUpdateView() = default;
+    // A log line (the view adds the time) at the top of the log; the view repaints.
+    virtual void Log(const std::string& text) = 0;
+    virtual void SetCaption(const std::string& caption) = 0;
+    virtual void SetPosition(std::int64_t position) = 0;
+    virtual void SetMaximum(std::int64_t maximum) = 0;
+    // Lets the window handle pending events.
+    virtual void ProcessEvents() = 0;
+    // The information box with the server's message; returns once it is closed.
+    virtual void ShowMessage(const std::string& message) = 0;
+    // The save dialog, offering `path`; empty when cancelled.
+    virtual std::string ChooseSavePath(const std::string& path) = 0;
+    // "Do you want to launch downloaded file now?"
+    virtual bool ConfirmLaunch(const std::string& question) = 0;
+};
+
+struct UpdateSettings {
+    std::string host;  // empty: the built-in host
+    std::uint16_t port = kUpdatePort;
+    int readTimeoutMs = 5000;
+    std::string programName;   // the running program's file name, without folder
+    std::string programFolder; // where the installer is offered
+    std::int32_t ownBuild = 0;
+};
+
+struct UpdateResult {
+    // The installer to start when the user said yes; empty otherwise.
+    std::string launch;
+};
+
+// RunUpdateCheck's steps 1 to 6 and 8; the caller starts `launch` and ends the program.
+UpdateResult RunUpdateCheck(const UpdateSettings& settings, IUpdateView& view);
+
+}  // namespace harbrook::update
