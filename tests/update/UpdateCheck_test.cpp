@@ -5,7 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "tests/support/ScriptedFtpServer.h"
 #include "tests/support/TempDir.h"
@@ -177,6 +188,79 @@ TEST(UpdateCheck, AnEndlessMessageIsCut) {
     ASSERT_EQ(check.view.messages.size(), 1u);
     EXPECT_EQ(std::count(check.view.messages[0].begin(), check.view.messages[0].end(), '\r'),
               harbrook::update::kMaxMessageLines);
+}
+
+// The reference server in a process of its own on a free port.
+class ReferenceServer {
+public:
+    explicit ReferenceServer(const std::string& folder) {
+        int out[2];
+        EXPECT_EQ(::pipe(out), 0);
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(out[1], 1);
+            ::execl(HARBROOK_UPDATE_SERVER_PATH, HARBROOK_UPDATE_SERVER_PATH, "--port", "0", folder.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        m_output = ::fdopen(out[0], "r");
+        char line[512] = {};
+        if (std::fgets(line, sizeof line, m_output) != nullptr) {
+            const char* at = std::strstr(line, "listening on port ");
+            m_port = at != nullptr ? static_cast<std::uint16_t>(std::atoi(at + 18)) : 0;
+        }
+    }
+    ~ReferenceServer() {
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+        std::fclose(m_output);
+    }
+    std::uint16_t port() const { return m_port; }
+
+private:
+    pid_t m_pid = -1;
+    FILE* m_output = nullptr;
+    std::uint16_t m_port = 0;
+};
+
+TEST(UpdateServer, RoundTripAndHostileClients) {
+    TempDir served;
+    writeFile(served.file("message.txt"), "Harbrook 2 is out.\nIt is faster.\n");
+    writeFile(served.file("build.txt"), "42\n");
+    writeRandomFile(served.file("HarbrookInstall.exe"), 300000, 11);
+    ReferenceServer server(served.path());
+    ASSERT_NE(server.port(), 0);
+
+    // Clients that misbehave: an endless line, an early close, an unknown command.
+    for (const std::string& request : {std::string(100000, 'x'), std::string("Harbrook"),
+                                       std::string("HarbrookUpdate\r\nGETSECRET\r\n/etc/passwd\r\n")}) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(server.port());
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        [[maybe_unused]] const ssize_t sent = ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+        ::close(fd);
+    }
+
+    TempDir program;
+    UpdateSettings settings;
+    settings.host = "127.0.0.1";
+    settings.port = server.port();
+    settings.readTimeoutMs = 3000;
+    settings.programName = "harbrook";
+    settings.programFolder = program.path();
+    settings.ownBuild = 41;
+    RecordingView view;
+    view.savePath = program.file("HarbrookInstall.exe");
+    view.launch = true;
+    const auto result = RunUpdateCheck(settings, view);
+    EXPECT_EQ(view.messages, std::vector<std::string>{"Harbrook 2 is out.\rIt is faster.\r"});
+    EXPECT_EQ(view.logs.back(), "File downloaded succesfully");
+    EXPECT_EQ(sha256OfFile(view.savePath), sha256OfFile(served.file("HarbrookInstall.exe")));
+    EXPECT_EQ(result.launch, view.savePath);
 }
 
 }  // namespace
