@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/TFHarbrook.h"
+#include "update/Tf_update.h"
 #include "platform/ProfileFile.h"
 #include "platform/qt/Guard.h"
 #include "platform/qt/QtDialogs.h"
@@ -32,7 +33,9 @@ int main(int argc, char** argv) {
     {
         TFHarbrook FHarbrook(setup);
         dialogs.SetParent(&FHarbrook);
-        // 3. FIXME: f_about and f_update are created here, hidden, once those windows exist.
+        // 3. The update window, hidden until the about window shows it (FIXME: f_about
+        // joins here with the file commands).
+        Tf_update f_update(setup.programPath);
         FHarbrook.show();
         // 4. The message loop until the main window closes.
         result = QApplication::exec();

@@ -1,0 +1,113 @@
+// The update window, shown offscreen against the reference update server; its dialogs
+// answered by the scripted dialogs, the installer started for real.
+
+#include "update/Tf_update.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <filesystem>
+
+#include "platform/qt/QtShell.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempDir.h"
+#include "tests/update/ReferenceServer.h"
+
+namespace harbrook::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+template <typename Done>
+bool runUntil(Done done, int ms = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+class UpdateWindow : public ::testing::Test {
+protected:
+    std::unique_ptr<Tf_update> window(const ReferenceServer& server) {
+        writeFile(program.file("harbrook"), "a program without a version stamp");
+        auto result = std::make_unique<Tf_update>(program.file("harbrook"));
+        result->UpdateHost = "127.0.0.1";
+        result->UpdatePort = server.port();
+        result->ReadTimeoutMs = 3000;
+        result->OnTerminate = [this] { ++terminations; };
+        return result;
+    }
+    std::string log(const Tf_update& window, int row) {
+        const QString line = window.Lumo_listbox1->item(row)->text();
+        return line.mid(line.indexOf("> ") + 2).toStdString();
+    }
+
+    TempDir served;
+    TempDir program;
+    DialogsScope scope;
+    int terminations = 0;
+};
+
+TEST_F(UpdateWindow, EachShowingChecksOnce) {
+    writeFile(served.file("build.txt"), "0");
+    ReferenceServer server(served.path());
+    auto update = window(server);
+    EXPECT_EQ(update->OwnBuild, 0);
+    EXPECT_EQ(update->ProgramFolder, program.path());
+    update->show();
+    ASSERT_TRUE(runUntil([&] { return update->Checks() == 1 && update->Lumo_progressbar1->Position() == 100; }));
+    EXPECT_EQ(update->windowTitle(), "Harbrook Update");
+    EXPECT_EQ(log(*update, 0), "No update available") << "the newest line is at the top";
+    EXPECT_EQ(log(*update, 1), "Checking updates on 127.0.0.1:4995..");
+    EXPECT_EQ(update->Lumo_progressbar1->Caption(), "No Update Available");
+    update->FormActivate();
+    EXPECT_EQ(update->Checks(), 1) << "activating again does not check again";
+    update->hide();
+    update->show();
+    ASSERT_TRUE(runUntil([&] { return update->Checks() == 2; }));
+}
+
+TEST_F(UpdateWindow, DownloadsStartsTheInstallerAndEnds) {
+    writeFile(served.file("build.txt"), "5");
+    writeFile(served.file("message.txt"), "New!\n");
+    const std::string marker = program.file("installer-ran");
+    writeFile(served.file("HarbrookInstall.exe"), "#!/bin/sh\ntouch '" + marker + "'\n");
+    ReferenceServer server(served.path());
+    RecordingShell recorded;
+    QtShell real;
+    SetShell(&real);
+    auto update = window(server);
+    scope.dialogs.saveAnswers.push_back(program.file("HarbrookInstall.exe"));
+    scope.dialogs.confirmAnswers.push_back(true);
+    update->show();
+    ASSERT_TRUE(runUntil([&] { return terminations == 1; }));
+    EXPECT_EQ(readFile(program.file("HarbrookInstall.exe")), readFile(served.file("HarbrookInstall.exe")));
+    EXPECT_TRUE(runUntil([&] { return fs::exists(marker); })) << "the installer was made executable and started";
+    const auto shown = scope.dialogs.Shown();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0], "information: Harbrook Update: New!\r");
+    EXPECT_EQ(shown[2], "confirm: Do you want to launch downloaded file now?");
+    EXPECT_EQ(scope.dialogs.lastSave.FileName, program.path() + "/HarbrookInstall.exe");
+    SetShell(nullptr);
+}
+
+TEST_F(UpdateWindow, DecliningTheLaunchKeepsTheProgramRunning) {
+    writeFile(served.file("build.txt"), "5");
+    writeRandomFile(served.file("HarbrookInstall.exe"), 1000, 3);
+    ReferenceServer server(served.path());
+    auto update = window(server);
+    scope.dialogs.saveAnswers.push_back(program.file("HarbrookInstall.exe"));
+    scope.dialogs.confirmAnswers.push_back(false);
+    update->show();
+    ASSERT_TRUE(runUntil([&] { return update->Lumo_progressbar1->Position() == 100; }));
+    EXPECT_EQ(terminations, 0);
+    EXPECT_EQ(update->Lumo_progressbar1->Max(), 1000);
+    EXPECT_EQ(update->Lumo_progressbar1->Caption(), "Update Downloaded");
+}
+
+}  // namespace
+}  // namespace harbrook::testing

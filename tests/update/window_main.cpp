@@ -1,0 +1,20 @@
+#include <gtest/gtest.h>
+
+#include "platform/qt/Guard.h"
+#include "platform/qt/QtDispatcher.h"
+#include <QLocale>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    // Tests never need a display.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    harbrook::GuardedApplication application(argc, argv);
+    application.setApplicationName("Harbrook");
+    harbrook::QtDispatcher dispatcher;
+    harbrook::SetGuiDispatcher(&dispatcher);
+    // Number texts in the tests use a point as decimal separator.
+    QLocale::setDefault(QLocale::c());
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
