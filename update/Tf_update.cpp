@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "engine/FileSizeText.h"
 #include "engine/LumoFiles.h"
@@ -69,6 +70,7 @@ void Tf_update::FormClose() {
 
 void Tf_update::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    m_closed = false;
     FormShow();
     // The first activation of a showing runs the check; offscreen windows are not
     // activated, so the showing itself counts as one.
@@ -83,6 +85,7 @@ void Tf_update::changeEvent(QEvent* event) {
 }
 
 void Tf_update::closeEvent(QCloseEvent* event) {
+    m_closed = true;
     FormClose();
     QWidget::closeEvent(event);
 }
@@ -105,10 +108,12 @@ void Tf_update::SetCaption(const std::string& caption) {
 }
 
 void Tf_update::SetPosition(std::int64_t position) {
-    if (Lumo_progressbar1->Max() >= position) {
-        Lumo_progressbar1->SetPosition(static_cast<long double>(position));
-    } else {
-        Lumo_progressbar1->SetPosition(Lumo_progressbar1->Max());
+    Lumo_progressbar1->SetPosition(static_cast<long double>(position));
+    // The window takes events whenever a block arrives, and closing it ends the
+    // download (the check logs it as a failed download).
+    QApplication::processEvents();
+    if (m_closed && Checked && position > 10) {
+        throw std::runtime_error("The update window was closed");
     }
 }
 

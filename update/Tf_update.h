@@ -62,4 +62,5 @@ private:
 
     std::string m_programName;
     int m_checks = 0;
+    bool m_closed = false;
 };
