@@ -24,11 +24,12 @@ test: build
 run: build
 	@$(BUILD_DIR)/app/harbrook
 
-# What a packager builds: optimised, and still free of warnings (-Werror stays on here;
-# a packager may configure with -DHARBROOK_WERROR=OFF).
+# What a packager builds: the programs, optimised, and still free of warnings (-Werror
+# stays on here; a packager may configure with -DHARBROOK_WERROR=OFF).
 RELEASE_DIR ?= build-release
 release: deps
-	@[ -f $(RELEASE_DIR)/build.ninja ] || cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	@[ -f $(RELEASE_DIR)/build.ninja ] || cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+		-DHARBROOK_BUILD_TESTS=OFF -DHARBROOK_BUILD_BENCH=OFF
 	@cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
