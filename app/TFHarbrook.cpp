@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,6 +14,7 @@
 
 #include "app/ToolPictures.h"
 #include "engine/DirListings.h"
+#include "engine/FtpTools.h"
 #include "engine/QueueEntries.h"
 #include "engine/TransferList.h"
 #include "platform/DateTime.h"
@@ -264,6 +268,12 @@ void TFHarbrook::wireHandlers() {
     bitmap7->OnClick = [this](TLumo_statebmp&) { bitmap7Click(); };
     bitmap8->OnClick = [this](TLumo_statebmp&) { bitmap8Click(); };
     bitmap6->OnClick = [this](TLumo_statebmp&) { bitmap6Click(); };
+    bitmap4->OnClick = [this](TLumo_statebmp&) { bitmap4Click(); };
+    bitmap5->OnClick = [this](TLumo_statebmp&) { bitmap5Click(); };
+    Lumo_statebmp2->OnClick = [this](TLumo_statebmp&) { Lumo_statebmp2Click(); };
+    Lumo_statebmp1->OnClick = [this](TLumo_statebmp&) { Lumo_statebmp1Click(); };
+    Lumo_edit1->OnKeyPress = [this](TLumo_edit&, QChar& key) { Lumo_edit1KeyPress(key); };
+    Lumo_edit1->OnExit = [this](TLumo_edit&) { Lumo_edit1Exit(); };
     Lumo_listbox1->OnClick = [this](TLumo_listbox&) { Lumo_listbox1Click(); };
     Lumo_listbox3->OnClick = [this](TLumo_listbox&) { Lumo_listbox3Click(); };
     Lumo_listbox2->OnClick = [this](TLumo_listbox&) { Lumo_listbox3Click(); };
@@ -793,6 +803,185 @@ void TFHarbrook::bitmap8Click() {
     }
 }
 
+std::string TFHarbrook::currentItemName() const {
+    if (Lumo_listbox1->ItemIndex() >= 0) {
+        return RowName(*Lumo_listbox1, Lumo_listbox1->ItemIndex());
+    }
+    if (Lumo_listbox3->ItemIndex() >= 0) {
+        return RowName(*Lumo_listbox3, Lumo_listbox3->ItemIndex());
+    }
+    return {};
+}
+
+void TFHarbrook::bitmap4Click() {
+    if (!IdFTP1.Connected()) {
+        return;
+    }
+    const int folder = Lumo_listbox1->ItemIndex();
+    const int file = Lumo_listbox3->ItemIndex();
+    if (folder < 0 && file < 0) {
+        return;
+    }
+    Lumo_edit1->setText(harbrook::DisplayText(currentItemName()));
+    Label7->show();
+    Lumo_edit1->show();
+    Lumo_edit1->setFocus();
+    PendingNameAction = "RENAME";
+}
+
+void TFHarbrook::bitmap5Click() {
+    if (!IdFTP1.Connected()) {
+        return;
+    }
+    Label7->show();
+    Lumo_edit1->show();
+    Lumo_edit1->clear();
+    Lumo_edit1->setFocus();
+    PendingNameAction = "MKDIR";
+}
+
+void TFHarbrook::Lumo_edit1KeyPress(QChar& key) {
+    if (key == QChar('\r') && IdFTP1.Connected()) {
+        // The text goes to the server as typed.
+        const std::string name = harbrook::LocalBytes(Lumo_edit1->text());
+        command([&] {
+            if (PendingNameAction == "MKDIR") {
+                const std::string folder = IdFTP1.CurrentDirectory();
+                IdFTP1.MakeDirectory(name);
+                RefreshListing(true);
+                SelectPathItem(AddTrailingSlash(folder) + name);
+            } else if (PendingNameAction == "RENAME") {
+                const std::string folder = IdFTP1.CurrentDirectory();
+                IdFTP1.RenameFile(currentItemName(), name);
+                RefreshListing(true);
+                SelectPathItem(AddTrailingSlash(folder) + name);
+            }
+        });
+    } else if (key == QChar(27)) {
+        SelectPathItem("");
+    }
+}
+
+void TFHarbrook::Lumo_edit1Exit() {
+    Label7->hide();
+    Lumo_edit1->hide();
+}
+
 void TFHarbrook::bitmap6Click() {
-    // FIXME: Delete Item arrives with the file commands.
+    if (!IdFTP1.Connected()) {
+        return;
+    }
+    auto selected = [](const TLumo_listbox& list) {
+        std::vector<std::string> names;
+        for (int row = 0; row < list.count(); ++row) {
+            if (list.item(row)->isSelected()) {
+                names.push_back(RowName(list, row));
+            }
+        }
+        return names;
+    };
+    std::vector<std::string> names = selected(*Lumo_listbox1);
+    const bool folders = !names.empty();
+    if (!folders) {
+        names = selected(*Lumo_listbox3);
+    }
+    if (names.empty()) {
+        return;
+    }
+    // "files(s)" is how the question has always read.
+    std::string question = folders ? "Are you sure to remove folder(s)\r\r" : "Are you sure to remove files(s)\r\r";
+    for (const std::string& name : names) {
+        question += name + "\n";
+    }
+    if (!harbrook::Dialogs().Confirm(question)) {
+        return;
+    }
+    for (const std::string& name : names) {
+        command([&] {
+            if (folders) {
+                DeleteRemoteFolder(IdFTP1, name);
+            } else {
+                IdFTP1.RemoveFile(name);
+            }
+        });
+        command([this] {
+            RefreshListing(true);
+            SelectPathItem("");
+        });
+    }
+}
+
+void TFHarbrook::Lumo_statebmp2Click() {
+    if (!IdFTP1.Connected()) {
+        return;
+    }
+    if (Lumo_listbox3->ItemIndex() < 0) {
+        harbrook::Dialogs().ShowError("No file selected.");
+        return;
+    }
+    const std::string name = RowName(*Lumo_listbox3, Lumo_listbox3->ItemIndex());
+    const std::size_t dot = name.rfind('.');
+    QString extension = dot == std::string::npos ? QString() : QString::fromStdString(name.substr(dot)).toUpper();
+    static const QStringList viewable = {".BAT", ".NFO", ".TXT", ".HTM", ".HTML"};
+    if (!viewable.contains(extension)) {
+        harbrook::Dialogs().ShowError("Only text files can be viewed");
+        return;
+    }
+    // A name from the server must not leave the temporary folder.
+    if (!IsSafeRemoteName(name)) {
+        harbrook::Dialogs().ShowError("Cannot view \"" + name + "\": the name is not a file name here");
+        return;
+    }
+    std::int64_t size = 0;
+    try {
+        size = IdFTP1.FileSize(name);
+    } catch (const std::exception&) {
+        harbrook::Dialogs().ShowError("Failed to retrieve file size");
+        return;
+    }
+    if (size > 64000) {
+        harbrook::Dialogs().ShowError("Can only view files smaller than 64k");
+        return;
+    }
+    const std::string folder = AddTrailingBackslash(GetTempFolder());
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    command([&] {
+        TIdFTP clone;
+        CloneConnection(IdFTP1, clone);
+        TIdFTP& connection = clone.Connected() ? clone : IdFTP1;
+        command([&] { DownloadRemoteFile(connection, folder, name); });
+    });
+    harbrook::Shell().OpenDocument(folder + name);
+}
+
+void TFHarbrook::WMDropFiles(const std::vector<std::string>& paths) {
+    // Each path is taken whole. No connection check: while disconnected the first PWD
+    // fails with the client's error, which the application's error box shows.
+    for (const std::string& path : paths) {
+        UploadQueue->Add(UploadQueueEntry(path, IdFTP1.CurrentDirectory()));
+    }
+}
+
+void TFHarbrook::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TFHarbrook::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths.push_back(harbrook::LocalBytes(url.toLocalFile()));
+        }
+    }
+    event->acceptProposedAction();
+    WMDropFiles(paths);
+}
+
+void TFHarbrook::Lumo_statebmp1Click() {
+    if (ShowAbout) {
+        ShowAbout();
+    }
 }

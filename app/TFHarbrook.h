@@ -131,14 +131,26 @@ public:
     void bitmap8Click();
     void UploadThreadExecute(TLumo_thread& aMain, TLumosimplethread& aThread, void*& Data, int Id);
     void DownloadThreadExecute(TLumo_thread& aMain, TLumosimplethread& aThread, void*& Data, int Id);
-    // Delete Item; comes with the file commands.
+    // The file commands.
+    void bitmap4Click();
+    void bitmap5Click();
+    void Lumo_edit1KeyPress(QChar& key);
+    void Lumo_edit1Exit();
     void bitmap6Click();
+    void Lumo_statebmp2Click();
+    // Dropped local files and folders become uploads (also what a drop event calls).
+    void WMDropFiles(const std::vector<std::string>& paths);
+    void Lumo_statebmp1Click();
+    // Shows the about window modally (set by the program entry).
+    std::function<void()> ShowAbout;
 
     // "Harbrook [r1.2.3b4; date]" for a program file.
     std::string CaptionFor(const std::string& programPath) const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -149,6 +161,8 @@ private:
     // Runs a command handler: an error is shown in an error box and the window goes on.
     void command(const std::function<void()>& body);
     void fillList(TLumo_listbox& list, const TLines& lines);
+    // The current item's name as the server sent it: the folder list's, else the file list's.
+    std::string currentItemName() const;
     void setToolButtonsUp(bool up);
     void keyDown(TLumo_listbox& list, int key, bool fileList);
     // Starts both workers; one that is still ending an earlier run is started by the

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/TFHarbrook.h"
+#include "app/Tf_about.h"
 #include "update/Tf_update.h"
 #include "platform/ProfileFile.h"
 #include "platform/qt/Guard.h"
@@ -33,9 +34,17 @@ int main(int argc, char** argv) {
     {
         TFHarbrook FHarbrook(setup);
         dialogs.SetParent(&FHarbrook);
-        // 3. The update window, hidden until the about window shows it (FIXME: f_about
-        // joins here with the file commands).
+        // 3. The about window and the update window, hidden until shown modally.
+        Tf_about f_about(&FHarbrook);
         Tf_update f_update(setup.programPath);
+        f_update.setWindowModality(Qt::ApplicationModal);
+        FHarbrook.ShowAbout = [&f_about] { f_about.exec(); };
+        f_about.ShowUpdate = [&f_update] {
+            f_update.show();
+            while (f_update.isVisible()) {
+                QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            }
+        };
         FHarbrook.show();
         // 4. The message loop until the main window closes.
         result = QApplication::exec();

@@ -1,0 +1,208 @@
+// The file commands of the main window (rename, create folder, delete, view, dropped
+// files) and the about window, against pyftpdlib.
+
+#include "app/TFHarbrook.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include <filesystem>
+
+#include "app/Tf_about.h"
+#include "engine/FtpTools.h"
+#include "engine/QueueEntries.h"
+#include "tests/support/PyFtpdServer.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempDir.h"
+
+namespace harbrook::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+        server = std::make_unique<PyFtpdServer>();
+    }
+    std::unique_ptr<TFHarbrook> open() {
+        TFHarbrookSetup setup;
+        setup.iniPath = local.file("Harbrook.ini");
+        setup.programPath = local.file("Harbrook.ini");
+        auto window = std::make_unique<TFHarbrook>(setup);
+        window->show();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        window->host->setText("127.0.0.1");
+        window->Lumo_edit2->setText(QString::number(server->port()));
+        window->user->setText(QString::fromStdString(server->user()));
+        window->pass->setText(QString::fromStdString(server->password()));
+        window->bitmap1Click();
+        window->UploadThread->Stop();
+        window->DownloadThread->Stop();
+        return window;
+    }
+    int rowOf(const TLumo_listbox& list, const std::string& name) {
+        for (int row = 0; row < list.count(); ++row) {
+            if (TFHarbrook::RowName(list, row) == name) {
+                return row;
+            }
+        }
+        return -1;
+    }
+    void typeName(TFHarbrook& window, const QString& text) {
+        window.Lumo_edit1->setText(text);
+        QTest::keyClick(window.Lumo_edit1, Qt::Key_Return);
+    }
+
+    std::unique_ptr<PyFtpdServer> server;
+    TempDir local;
+    DialogsScope scope;
+};
+
+TEST_F(FileCommands, CreateAndRenameThroughTheNameField) {
+    fs::create_directories(server->root() + "/existing");
+    writeFile(server->root() + "/file.txt", "f");
+    auto window = open();
+    QTest::mouseClick(window->bitmap5, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_TRUE(window->Lumo_edit1->isVisible());
+    EXPECT_EQ(window->PendingNameAction, "MKDIR");
+    typeName(*window, "new folder");
+    EXPECT_TRUE(fs::is_directory(server->root() + "/new folder"));
+    EXPECT_TRUE(window->Lumo_listbox1->item(rowOf(*window->Lumo_listbox1, "new folder"))->isSelected());
+    EXPECT_FALSE(window->Lumo_edit1->isVisible()) << "the list took the focus; the field closed";
+
+    // An empty name goes to the server as typed; its refusal is shown, the field stays.
+    window->bitmap5Click();
+    typeName(*window, "");
+    ASSERT_FALSE(scope.dialogs.Shown().empty());
+    EXPECT_EQ(scope.dialogs.Shown().back().rfind("error: ", 0), 0u);
+    EXPECT_TRUE(window->Lumo_edit1->isVisible());
+
+    // A folder marked, then a file clicked: the file is renamed.
+    window->Lumo_listbox1->setCurrentRow(rowOf(*window->Lumo_listbox1, "existing"));
+    window->Lumo_listbox3->setCurrentRow(rowOf(*window->Lumo_listbox3, "file.txt"));
+    window->Lumo_listbox3Click();
+    window->bitmap4Click();
+    EXPECT_EQ(window->Lumo_edit1->text(), "file.txt");
+    typeName(*window, "renamed.txt");
+    EXPECT_TRUE(fs::exists(server->root() + "/renamed.txt"));
+    EXPECT_TRUE(fs::is_directory(server->root() + "/existing"));
+
+    // A folder renamed onto a file's name: the refusal is shown, the field stays open.
+    window->Lumo_listbox1->setCurrentRow(rowOf(*window->Lumo_listbox1, "existing"));
+    window->bitmap4Click();
+    const std::size_t before = scope.dialogs.Shown().size();
+    typeName(*window, "renamed.txt");
+    EXPECT_EQ(scope.dialogs.Shown().size(), before + 1);
+    EXPECT_TRUE(window->Lumo_edit1->isVisible());
+}
+
+TEST_F(FileCommands, DeleteAsksFirstAndTakesFoldersBeforeFiles) {
+    fs::create_directories(server->root() + "/tree/inner");
+    writeFile(server->root() + "/tree/inner/x", "x");
+    fs::create_directories(server->root() + "/other");
+    writeFile(server->root() + "/a.txt", "a");
+    auto window = open();
+    window->Lumo_listbox1->item(rowOf(*window->Lumo_listbox1, "tree"))->setSelected(true);
+    window->Lumo_listbox1->item(rowOf(*window->Lumo_listbox1, "other"))->setSelected(true);
+    window->Lumo_listbox3->item(rowOf(*window->Lumo_listbox3, "a.txt"))->setSelected(true);
+    window->bitmap6Click();
+    EXPECT_EQ(scope.dialogs.Shown().back(), "confirm: Are you sure to remove folder(s)\r\rother\ntree\n");
+    EXPECT_TRUE(fs::exists(server->root() + "/tree")) << "No removes nothing";
+    scope.dialogs.confirmAnswers.push_back(true);
+    window->Lumo_listbox1->item(rowOf(*window->Lumo_listbox1, "tree"))->setSelected(true);
+    window->Lumo_listbox1->item(rowOf(*window->Lumo_listbox1, "other"))->setSelected(true);
+    window->Lumo_listbox3->item(rowOf(*window->Lumo_listbox3, "a.txt"))->setSelected(true);
+    window->bitmap6Click();
+    EXPECT_FALSE(fs::exists(server->root() + "/tree"));
+    EXPECT_FALSE(fs::exists(server->root() + "/other"));
+    EXPECT_TRUE(fs::exists(server->root() + "/a.txt")) << "files are left when folders are selected";
+    scope.dialogs.confirmAnswers.push_back(true);
+    window->Lumo_listbox3->item(rowOf(*window->Lumo_listbox3, "a.txt"))->setSelected(true);
+    QTest::keyClick(window->Lumo_listbox3, Qt::Key_Delete);
+    EXPECT_EQ(scope.dialogs.Shown().back(), "confirm: Are you sure to remove files(s)\r\ra.txt\n");
+    EXPECT_FALSE(fs::exists(server->root() + "/a.txt"));
+}
+
+TEST_F(FileCommands, ViewSmallTextFiles) {
+    for (const char* name : {"readme.txt", "README.TXT", "run.bat", "notes.log"}) {
+        writeFile(server->root() + "/" + name, name);
+    }
+    writeFile(server->root() + "/ok.html", std::string(64000, 'h'));
+    writeFile(server->root() + "/big.html", std::string(64001, 'h'));
+    RecordingShell shell;
+    SetShell(&shell);
+    auto window = open();
+    window->Lumo_listbox3->SetItemIndex(-1);
+    window->Lumo_statebmp2Click();
+    ASSERT_FALSE(scope.dialogs.Shown().empty());
+    EXPECT_EQ(scope.dialogs.Shown().back(), "error: No file selected.");
+    const struct {
+        const char* name;
+        const char* error;
+    } rows[] = {{"readme.txt", nullptr},
+                {"README.TXT", nullptr},
+                {"run.bat", nullptr},
+                {"ok.html", nullptr},
+                {"notes.log", "error: Only text files can be viewed"},
+                {"big.html", "error: Can only view files smaller than 64k"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        window->Lumo_listbox3->setCurrentRow(rowOf(*window->Lumo_listbox3, row.name));
+        const std::size_t opened = shell.opened.size();
+        window->Lumo_statebmp2Click();
+        if (row.error != nullptr) {
+            EXPECT_EQ(scope.dialogs.Shown().back(), row.error);
+            EXPECT_EQ(shell.opened.size(), opened);
+        } else {
+            ASSERT_EQ(shell.opened.size(), opened + 1);
+            EXPECT_EQ(shell.opened.back(), AddTrailingBackslash(GetTempFolder()) + row.name);
+            EXPECT_EQ(readFile(shell.opened.back()), readFile(server->root() + "/" + row.name));
+        }
+    }
+    SetShell(nullptr);
+}
+
+TEST_F(FileCommands, DroppedPathsAreQueuedWhole) {
+    fs::create_directories(server->root() + "/in");
+    auto window = open();
+    window->IdFTP1.ChangeDirectory("/in");
+    const std::string longName = local.file(std::string(300, 'n'));
+    window->WMDropFiles({local.file("folder"), local.file("a=b.txt"), longName});
+    EXPECT_EQ(window->UploadQueue->List(),
+              (std::vector<std::string>{UploadQueueEntry(local.file("folder"), "/in"),
+                                        UploadQueueEntry(local.file("a=b.txt"), "/in"),
+                                        UploadQueueEntry(longName, "/in")}))
+        << "paths longer than 254 characters are taken whole";
+    window->bitmap1Click();
+    EXPECT_THROW(window->WMDropFiles({local.file("x")}), std::exception) << "the application's box shows it";
+    EXPECT_EQ(window->UploadQueue->Count(), 3);
+}
+
+TEST(AboutWindow, LooksAndButtons) {
+    DialogsScope scope;
+    RecordingShell shell;
+    SetShell(&shell);
+    Tf_about about;
+    EXPECT_EQ(about.windowTitle(), "About Harbrook");
+    EXPECT_EQ(about.size(), QSize(543, 266));
+    EXPECT_EQ(about.Lumo_gradient1->GradientStyle(), gsBottomToTop);
+    EXPECT_EQ(about.Lumo_label1->GotoUrl, "www.harbrook.example");
+    EXPECT_EQ(about.Lumo_statebmp1->toolTip(), "Check for Update");
+    int updates = 0;
+    about.ShowUpdate = [&] { ++updates; };
+    about.Lumo_statebmp1->OnClick(*about.Lumo_statebmp1);
+    EXPECT_EQ(updates, 1);
+    about.Lumo_label1->Click();
+    EXPECT_EQ(shell.commandLines, std::vector<std::string>{"www.harbrook.example"});
+    SetShell(nullptr);
+}
+
+}  // namespace
+}  // namespace harbrook::testing
