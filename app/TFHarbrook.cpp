@@ -105,6 +105,22 @@ TFHarbrook::TFHarbrook(const TFHarbrookSetup& setup, QWidget* parent) : QWidget(
 
 TFHarbrook::~TFHarbrook() {
     FormDestroy();
+    // The controls outlive this part of the window by a moment (Qt deletes them after);
+    // focus changes while they go must not reach handlers of a window that is gone.
+    Lumo_edit1->OnKeyPress = nullptr;
+    Lumo_edit1->OnExit = nullptr;
+    for (TLumo_listbox* list : {Lumo_listbox1, Lumo_listbox2, Lumo_listbox3}) {
+        list->OnClick = nullptr;
+        list->OnDblClick = nullptr;
+        list->OnKeyDown = nullptr;
+    }
+    for (TLumo_statebmp* button : {bitmap1, Lumo_statebmp1, bitmap7, bitmap8, Lumo_statebmp3, bitmap2, bitmap3,
+                                   bitmap5, Lumo_statebmp2, bitmap4, bitmap6}) {
+        button->OnClick = nullptr;
+        button->removeEventFilter(this);
+    }
+    HeaderControl1->removeEventFilter(this);
+    HeaderControl2->removeEventFilter(this);
 }
 
 void TFHarbrook::buildControls() {
