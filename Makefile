@@ -5,7 +5,7 @@ BUILD_TYPE ?= RelWithDebInfo
 ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build test run release sanitize tsan bench clean
+.PHONY: all deps build test run demo install uninstall release sanitize tsan bench clean
 
 all: build
 
@@ -23,6 +23,19 @@ test: build
 
 run: build
 	@$(BUILD_DIR)/app/harbrook
+
+# A local demo FTP server (pyftpdlib, loopback port 2121, demo/demo) over a sample tree,
+# and the window; the server stops when the window closes.
+demo: build
+	@scripts/demo $(BUILD_DIR)
+
+# Installs the programs, the desktop entry and the icon under PREFIX (DESTDIR honoured).
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+uninstall:
+	@cmake --build $(BUILD_DIR) --target uninstall
 
 # What a packager builds: the programs, optimised, and still free of warnings (-Werror
 # stays on here; a packager may configure with -DHARBROOK_WERROR=OFF).

@@ -124,3 +124,28 @@ void DressToolButton(TLumo_statebmp& button, ToolSymbol symbol) {
     button.SetPictureDown(ToolPicture(symbol, ToolLook::Down, size));
     button.SetPictureNone(ToolPicture(symbol, ToolLook::Hover, size));
 }
+
+QImage ApplicationIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 256.0, size / 256.0);
+    painter.setPen(QPen(QColor(0x1f, 0x5a, 0x4c), 8));
+    painter.setBrush(QColor(0x2e, 0x7d, 0x6a));
+    painter.drawRoundedRect(QRectF(12, 12, 232, 232), 44, 44);
+    QPen white(Qt::white, 12, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(white);
+    painter.setBrush(Qt::NoBrush);
+    QPainterPath wave(QPointF(40, 196));
+    wave.quadTo(QPointF(84, 172), QPointF(128, 196));
+    wave.quadTo(QPointF(172, 220), QPointF(216, 196));
+    painter.drawPath(wave);
+    white.setWidth(14);
+    painter.setPen(white);
+    painter.drawLine(QPointF(92, 160), QPointF(92, 64));
+    painter.drawPolyline(QPolygonF({QPointF(60, 96), QPointF(92, 60), QPointF(124, 96)}));
+    painter.drawLine(QPointF(164, 60), QPointF(164, 156));
+    painter.drawPolyline(QPolygonF({QPointF(132, 124), QPointF(164, 160), QPointF(196, 124)}));
+    return image;
+}

@@ -14,3 +14,6 @@ QImage ToolPicture(ToolSymbol symbol, ToolLook look, QSize size);
 
 // Gives the button its three pictures.
 void DressToolButton(TLumo_statebmp& button, ToolSymbol symbol);
+
+// The application icon (the same drawing as data/icons/harbrook.svg) at a square size.
+QImage ApplicationIcon(int size);

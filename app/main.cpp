@@ -1,16 +1,45 @@
 // Harbrook: the desktop FTP client. Program entry: the application, its main window,
 // the message loop.
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <QIcon>
+#include <QPixmap>
+#include <QSocketNotifier>
+
 #include <filesystem>
 
 #include "app/TFHarbrook.h"
 #include "app/Tf_about.h"
+#include "app/ToolPictures.h"
 #include "update/Tf_update.h"
 #include "platform/ProfileFile.h"
 #include "platform/qt/Guard.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/qt/QtShell.h"
+
+namespace {
+
+int g_terminateWrite = -1;
+
+// A request to end (SIGTERM at logout, SIGINT in a terminal) closes the window the
+// normal way, so the settings are written; the handler only wakes the event loop.
+void onTerminate(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(g_terminateWrite, &byte, 1);
+}
+
+// An installed program (PREFIX/bin beside PREFIX/share/applications/harbrook.desktop)
+// keeps its settings in the user's configuration folder, never beside the program.
+bool isInstalled(const std::filesystem::path& programFolder) {
+    std::error_code error;
+    return programFolder.filename() == "bin" &&
+           std::filesystem::exists(programFolder.parent_path() / "share/applications/harbrook.desktop", error);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // 1. The application object, titled "Harbrook" (the title of uncaught-error boxes),
@@ -29,7 +58,8 @@ int main(int argc, char** argv) {
     TFHarbrookSetup setup;
     setup.programPath = TLumo_files::ProgramPath();
     const std::string programFolder = std::filesystem::path(setup.programPath).parent_path().string();
-    setup.iniPath = harbrook::SettingsFilePath(programFolder, "Harbrook.ini");
+    setup.iniPath = harbrook::SettingsFilePath(isInstalled(programFolder) ? std::string() : programFolder,
+                                               "Harbrook.ini");
     int result = 0;
     {
         TFHarbrook FHarbrook(setup);
@@ -45,6 +75,17 @@ int main(int argc, char** argv) {
                 QApplication::processEvents(QEventLoop::WaitForMoreEvents);
             }
         };
+        FHarbrook.setWindowIcon(QIcon(QPixmap::fromImage(ApplicationIcon(256))));
+        int terminate[2];
+        if (::pipe(terminate) == 0) {
+            g_terminateWrite = terminate[1];
+            ::signal(SIGTERM, onTerminate);
+            ::signal(SIGINT, onTerminate);
+        }
+        QSocketNotifier terminateRequest(terminate[0], QSocketNotifier::Read);
+        QObject::connect(&terminateRequest, &QSocketNotifier::activated, &FHarbrook, [&FHarbrook] {
+            FHarbrook.close();
+        });
         FHarbrook.show();
         // 4. The message loop until the main window closes.
         result = QApplication::exec();

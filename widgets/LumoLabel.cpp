@@ -12,6 +12,8 @@ TLumo_label::TLumo_label(QWidget* parent) : TLumo_Custom_Label(parent), m_link(*
     m_fontShadow.Color = lumoColor(0x808080);
     m_savedColor = m_font.Color;
     setAttribute(Qt::WA_TranslucentBackground, true);
+    // The kit's labels lay their text out from the top, the shadow with them.
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // The label's own enabled state follows the linked control, so a disabled label
     // looks disabled.
     m_link.OnEnabledChanged = [this](bool enabled) { setEnabled(enabled); };

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/Tf_about.h"
@@ -202,6 +203,12 @@ TEST(AboutWindow, LooksAndButtons) {
     about.Lumo_label1->Click();
     EXPECT_EQ(shell.commandLines, std::vector<std::string>{"www.harbrook.example"});
     SetShell(nullptr);
+    // The picture in docs/ (scripts/render-docs sets HARBROOK_DOCS_DIR).
+    if (const char* docs = std::getenv("HARBROOK_DOCS_DIR")) {
+        about.show();
+        QApplication::processEvents();
+        EXPECT_TRUE(about.grab().save(QString::fromLocal8Bit(docs) + "/about-window.png"));
+    }
 }
 
 }  // namespace

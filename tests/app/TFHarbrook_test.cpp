@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <cstdlib>
@@ -289,7 +290,9 @@ TEST_F(MainWindowOnPyftpd, ExplicitTlsWithAndWithoutServerSupport) {
 // The picture in docs/: the window connected to a small sample tree. scripts/render-docs
 // runs this with HARBROOK_DOCS_DIR set; otherwise the picture goes to a temporary file.
 TEST_F(MainWindowOnPyftpd, ScreenshotOfTheConnectedWindow) {
-    PyFtpdServer server;
+    PyFtpdOptions options;
+    options.throttle = 2 << 20;
+    PyFtpdServer server(options);
     for (const char* folder : {"pub", "pub/linux", "incoming", "docs", "photos 2026"}) {
         fs::create_directories(server.root() + "/" + folder);
     }
@@ -302,6 +305,22 @@ TEST_F(MainWindowOnPyftpd, ScreenshotOfTheConnectedWindow) {
     connectTo(*window, server.port(), server.user(), server.password());
     ASSERT_TRUE(window->IdFTP1.Connected());
     window->Timer1Timer();
+    // A transfer running, as the list at the bottom shows it.
+    for (int row = 0; row < window->Lumo_listbox3->count(); ++row) {
+        window->Lumo_listbox3->item(row)->setSelected(TFHarbrook::RowName(*window->Lumo_listbox3, row) ==
+                                                      "harbrook-1.0.tar.gz");
+    }
+    scope.dialogs.folderAnswers.push_back(dir.path());
+    window->bitmap8Click();
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 10000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        window->Timer2Timer();
+        if (window->Lumo_listbox2->count() > 0 && window->Lumo_listbox2->item(0)->text().contains("KB||")) {
+            break;
+        }
+    }
     QApplication::processEvents();
     const char* docs = std::getenv("HARBROOK_DOCS_DIR");
     const std::string target = docs != nullptr ? std::string(docs) + "/main-window.png" : dir.file("main-window.png");

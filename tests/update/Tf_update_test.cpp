@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/qt/QtShell.h"
@@ -106,6 +107,11 @@ TEST_F(UpdateWindow, DecliningTheLaunchKeepsTheProgramRunning) {
     ASSERT_TRUE(runUntil([&] { return update->Lumo_progressbar1->Position() == 100; }));
     EXPECT_EQ(terminations, 0);
     EXPECT_EQ(update->Lumo_progressbar1->Max(), 1000);
+    // The picture in docs/ (scripts/render-docs sets HARBROOK_DOCS_DIR).
+    if (const char* docs = std::getenv("HARBROOK_DOCS_DIR")) {
+        QApplication::processEvents();
+        EXPECT_TRUE(update->grab().save(QString::fromLocal8Bit(docs) + "/update-window.png"));
+    }
     EXPECT_EQ(update->Lumo_progressbar1->Caption(), "Update Downloaded");
 }
 
