@@ -1,4 +1,4 @@
-add_executable(harbrook-icon main.cpp)
+add_executable(harbrook-icon harbrook-icon.cpp)
 harbrook_defaults(harbrook-icon)
 target_link_libraries(harbrook-icon PRIVATE harbrook_app)
 
