@@ -104,6 +104,25 @@ TEST_F(FileCommands, CreateAndRenameThroughTheNameField) {
     EXPECT_TRUE(window->Lumo_edit1->isVisible());
 }
 
+// Every command from the keyboard: the buttons take the focus in the tab order and
+// Enter runs the focused one; every button has its tool tip.
+TEST_F(FileCommands, ToolButtonsWorkFromTheKeyboard) {
+    auto window = open();
+    for (TLumo_statebmp* button : {window->bitmap1, window->Lumo_statebmp1, window->bitmap7, window->bitmap8,
+                                   window->Lumo_statebmp3, window->bitmap2, window->bitmap3, window->bitmap5,
+                                   window->Lumo_statebmp2, window->bitmap4, window->bitmap6}) {
+        EXPECT_FALSE(button->toolTip().isEmpty());
+        EXPECT_EQ(button->focusPolicy(), Qt::StrongFocus);
+    }
+    window->bitmap5->setFocus();
+    QTest::keyClick(window->bitmap5, Qt::Key_Return);
+    EXPECT_EQ(window->PendingNameAction, "MKDIR");
+    EXPECT_TRUE(window->Lumo_edit1->isVisible());
+    window->host->setFocus();
+    QTest::keyClick(window->host, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window->Lumo_edit2) << "host, then port";
+}
+
 TEST_F(FileCommands, DeleteAsksFirstAndTakesFoldersBeforeFiles) {
     fs::create_directories(server->root() + "/tree/inner");
     writeFile(server->root() + "/tree/inner/x", "x");
