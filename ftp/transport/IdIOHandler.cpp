@@ -330,9 +330,9 @@ void TIdIOHandler::readStreamBody(TStream& destination, std::int64_t count,
         if (wanted == 0) {
             return;
         }
-        // Reading to the end, bytes are passed on as they come (up to a chunk at a
-        // time), so progress shows while a server pauses.
-        if (m_input.size() >= wanted || (readUntilDisconnect && !m_input.empty())) {
+        // Bytes are passed on as they come (up to a chunk at a time), so progress
+        // shows, and the reader can act, while a server pauses or trickles.
+        if (!m_input.empty()) {
             deliver(std::min(wanted, m_input.size()));
             continue;
         }

@@ -7,12 +7,14 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
 
 #include "platform/qt/QtShell.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/ScriptedFtpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/update/ReferenceServer.h"
 
@@ -113,6 +115,34 @@ TEST_F(UpdateWindow, DecliningTheLaunchKeepsTheProgramRunning) {
         EXPECT_TRUE(update->grab().save(QString::fromLocal8Bit(docs) + "/update-window.png"));
     }
     EXPECT_EQ(update->Lumo_progressbar1->Caption(), "Update Downloaded");
+}
+
+// A server that trickles the installer: the window takes events as bytes arrive, stays
+// closable, and closing it ends the download as a failed one.
+TEST_F(UpdateWindow, ATricklingDownloadCanBeClosed) {
+    auto exchange = [](const std::string& command, const std::string& argument) {
+        return FtpScript().expect("HarbrookUpdate").expect(command).expect(argument);
+    };
+    ScriptedFtpServer server({exchange("GETMESSAGE", "harbrook").reply("NO"),
+                              exchange("GETBUILD", "harbrook").reply("YES").reply("9"),
+                              exchange("GETFILE", "HarbrookInstall.exe").reply("YES").reply("100000")
+                                  .sendByteByByte(std::string(200, 'x'), 20)});
+    writeFile(program.file("harbrook"), "a program without a version stamp");
+    Tf_update update(program.file("harbrook"));
+    update.UpdateHost = "127.0.0.1";
+    update.UpdatePort = server.port();
+    update.ReadTimeoutMs = 3000;
+    scope.dialogs.saveAnswers.push_back(program.file("HarbrookInstall.exe"));
+    // The check runs on the GUI thread; the user's close arrives through its event loop.
+    QTimer::singleShot(800, &update, [&update] { update.close(); });
+    QElapsedTimer timer;
+    timer.start();
+    update.show();
+    ASSERT_TRUE(runUntil([&] {
+        return update.Lumo_listbox1->count() > 0 && log(update, 0) == "Exception while downloading update";
+    }));
+    EXPECT_LT(timer.elapsed(), 2500) << "closed before the trickle ended or timed out";
+    EXPECT_TRUE(fs::exists(program.file("HarbrookInstall.exe"))) << "the partial file stays";
 }
 
 }  // namespace
