@@ -1,7 +1,12 @@
+// The main of the Qt test programs: the offscreen platform, the guarded application
+// titled "Harbrook", the Qt dispatcher installed, and a locale with a point as decimal
+// separator.
+
 #include <gtest/gtest.h>
 
 #include "platform/qt/Guard.h"
 #include "platform/qt/QtDispatcher.h"
+
 #include <QLocale>
 
 #include <cstdlib>
