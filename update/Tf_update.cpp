@@ -99,8 +99,13 @@ void Tf_update::AddLogLine(const std::string& text) {
 void Tf_update::ShowDownloadProgress(std::int64_t written) {
     Lumo_progressbar1->SetPosition(static_cast<long double>(written));
     Lumo_progressbar1->SetCaption(QString::fromStdString(
-        harbrook::FormatFileSize(written) + " of " + harbrook::FormatFileSize(static_cast<std::int64_t>(Lumo_progressbar1->Max()))));
+        harbrook::FormatFileSize(written) + " of " +
+        harbrook::FormatFileSize(static_cast<std::int64_t>(Lumo_progressbar1->Max()))));
     Lumo_progressbar1->repaint();
+    QApplication::processEvents();
+    if (m_closed) {
+        throw std::runtime_error("The update window was closed");
+    }
 }
 
 void Tf_update::SetCaption(const std::string& caption) {
@@ -109,12 +114,6 @@ void Tf_update::SetCaption(const std::string& caption) {
 
 void Tf_update::SetPosition(std::int64_t position) {
     Lumo_progressbar1->SetPosition(static_cast<long double>(position));
-    // The window takes events whenever a block arrives, and closing it ends the
-    // download (the check logs it as a failed download).
-    QApplication::processEvents();
-    if (m_closed && Checked && position > 10) {
-        throw std::runtime_error("The update window was closed");
-    }
 }
 
 void Tf_update::SetMaximum(std::int64_t maximum) {

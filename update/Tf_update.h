@@ -39,7 +39,9 @@ public:
     void FormActivate();
     void FormClose();
     void AddLogLine(const std::string& text);
-    void ShowDownloadProgress(std::int64_t written);
+    // The download's progress on the bar; the window takes events meanwhile, and
+    // closing it ends the download (the check logs it as a failed download).
+    void ShowDownloadProgress(std::int64_t written) override;
     void RunUpdateCheck();
     // How many checks ran (tests).
     int Checks() const { return m_checks; }

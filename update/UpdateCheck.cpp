@@ -151,11 +151,8 @@ void fileExchange(const UpdateSettings& settings, const std::string& host, const
             {
                 TLumo_filestream file(target, FileOpenMode::Create, 0, 0);
                 view.SetMaximum(size);
-                file.OnProgress = [&view, size](TLumo_filestream&, const std::string&, std::int64_t written,
-                                                std::int64_t) {
-                    view.SetPosition(written);
-                    view.SetCaption(FormatFileSize(written) + " of " + FormatFileSize(size));
-                };
+                file.OnProgress = [&view](TLumo_filestream&, const std::string&, std::int64_t written,
+                                          std::int64_t) { view.ShowDownloadProgress(written); };
                 exchange.IO().ReadStream(file, size);
                 complete = file.Size() == size;
             }

@@ -26,6 +26,9 @@ public:
     virtual void SetCaption(const std::string& caption) = 0;
     virtual void SetPosition(std::int64_t position) = 0;
     virtual void SetMaximum(std::int64_t maximum) = 0;
+    // The installer's download has `written` bytes: position and "X of Y" caption. It
+    // may raise to end the download (the window was closed).
+    virtual void ShowDownloadProgress(std::int64_t written) = 0;
     // Lets the window handle pending events.
     virtual void ProcessEvents() = 0;
     // The information box with the server's message; returns once it is closed.

@@ -35,6 +35,7 @@ public:
     void SetCaption(const std::string& text) override { caption = text; }
     void SetPosition(std::int64_t value) override { position = value; }
     void SetMaximum(std::int64_t value) override { maximum = value; }
+    void ShowDownloadProgress(std::int64_t written) override { position = written; }
     void ProcessEvents() override {}
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     std::string ChooseSavePath(const std::string& path) override {
