@@ -1,5 +1,6 @@
 #include "app/Tf_about.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -41,7 +42,13 @@ Tf_about::Tf_about(QWidget* parent) : QDialog(parent, Qt::FramelessWindowHint | 
                                        "crap that is usually shown on the clients (before the release revision\n"
                                        "this will have ofcourse more features than other free clients do :))"),
                         Lumo_gradient1);
-    Label2->setFont(tahoma(16));
+    // Tahoma at 16 pixels fits the window; a wider face standing in for it is made
+    // smaller until the longest line fits, so no word is cut off.
+    QFont lines = tahoma(16);
+    while (lines.pixelSize() > 9 && QFontMetrics(lines).horizontalAdvance(Label2->text().section('\n', 2, 2)) > 515) {
+        lines.setPixelSize(lines.pixelSize() - 1);
+    }
+    Label2->setFont(lines);
     words->addWidget(Label1);
     words->addWidget(Label2);
     layout->addWidget(Lumo_gradient1);
