@@ -16,6 +16,7 @@
 #include "engine/DirListings.h"
 #include "engine/TransferList.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/RunUntil.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
 
@@ -23,26 +24,6 @@ namespace harbrook::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Lets the window's event loop run until `done` or `ms` passed.
-template <typename Done>
-bool runUntil(Done done, int ms = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
-
-std::map<std::string, std::string> treeOf(const std::string& root) {
-    std::map<std::string, std::string> tree;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        tree[fs::relative(entry.path(), root).string()] =
-            entry.is_directory() ? "<dir>" : sha256OfFile(entry.path().string());
-    }
-    return tree;
-}
 
 class WindowTransfers : public ::testing::Test {
 protected:

@@ -42,16 +42,6 @@ FtpScript& retrieve(FtpScript& script, const std::string& name, const std::strin
         .reply("226 ok");
 }
 
-// Every entry below `root` by relative path: "<dir>" or the file's checksum.
-std::map<std::string, std::string> treeOf(const std::string& root) {
-    std::map<std::string, std::string> tree;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        const std::string relative = fs::relative(entry.path(), root).string();
-        tree[relative] = entry.is_directory() ? "<dir>" : sha256OfFile(entry.path().string());
-    }
-    return tree;
-}
-
 class FtpToolsTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -92,4 +92,13 @@ std::string sha256OfFile(const std::string& path) {
     return text;
 }
 
+std::map<std::string, std::string> treeOf(const std::string& root) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        tree[std::filesystem::relative(entry.path(), root).string()] =
+            entry.is_directory() ? "<dir>" : sha256OfFile(entry.path().string());
+    }
+    return tree;
+}
+
 }  // namespace harbrook::testing

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace harbrook::testing {
@@ -33,5 +34,7 @@ namespace harbrook::testing {
 void writeRandomFile(const std::string& path, std::int64_t size, unsigned seed = 1);
 // SHA-256 of a file's contents as hex.
 std::string sha256OfFile(const std::string& path);
+// Every entry below `root` by relative path: "<dir>" or the file's checksum.
+std::map<std::string, std::string> treeOf(const std::string& root);
 
 }  // namespace harbrook::testing

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "platform/qt/QtShell.h"
+#include "tests/support/RunUntil.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/ScriptedFtpServer.h"
 #include "tests/support/TempDir.h"
@@ -22,16 +23,6 @@ namespace harbrook::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-template <typename Done>
-bool runUntil(Done done, int ms = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
 
 class UpdateWindow : public ::testing::Test {
 protected:

@@ -9,19 +9,9 @@
 #include <thread>
 
 #include "engine/LumoThread.h"
+#include "tests/support/RunUntil.h"
 
 namespace {
-
-// Runs the GUI thread's event loop until `done` or ten seconds passed.
-template <typename Done>
-bool processEventsUntil(Done done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return done();
-}
 
 TEST(QtDispatcher, PostedCallsRunOnTheGuiThreadInOrder) {
     harbrook::QtDispatcher dispatcher;
@@ -36,7 +26,7 @@ TEST(QtDispatcher, PostedCallsRunOnTheGuiThreadInOrder) {
     });
     poster.join();
     EXPECT_TRUE(offGui);
-    EXPECT_TRUE(processEventsUntil([&] { return order.size() == 3; }));
+    EXPECT_TRUE(harbrook::testing::runUntil([&] { return order.size() == 3; }));
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
 }
 
@@ -57,7 +47,7 @@ TEST(QtDispatcher, SynchronisedPassRunsOnTheGuiThreadAndTheEndIsPosted) {
         stopped = true;
     };
     ASSERT_TRUE(worker.Start(true, nullptr));
-    ASSERT_TRUE(processEventsUntil([&] { return stopped.load() && !worker.Running(); }));
+    ASSERT_TRUE(harbrook::testing::runUntil([&] { return stopped.load() && !worker.Running(); }));
     EXPECT_EQ(passThread, gui) << "the pass ran on the GUI thread, not the worker's";
     EXPECT_EQ(stopThread, gui) << "the end was posted to the GUI thread";
 }
