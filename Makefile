@@ -61,9 +61,7 @@ tsan: deps
 	@cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -R "LumoThread|SStringlist|TransferList|DirListings|Abort|Transfers|TransferWorkers"
 
 bench: build
-	@for b in $(BUILD_DIR)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
-	@bench/cli_vs_curl.sh $(BUILD_DIR)
-	@bench/mirror_vs_lftp.sh $(BUILD_DIR)
+	@bench/run-all $(BUILD_DIR)
 
 clean:
 	@rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(RELEASE_DIR)

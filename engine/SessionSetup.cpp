@@ -33,6 +33,11 @@ void connectOnce(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHandler, const
     applyTransport(client, tlsHandler, settings);
     client.SetPassive(passive);
     client.Connect(settings.host);
+    // Data connections take their block size from the control connection's transport.
+    if (settings.blockSize > 0 && client.IOHandler() != nullptr) {
+        client.IOHandler()->SetRecvBufferSize(settings.blockSize);
+        client.IOHandler()->SetSendBufferSize(settings.blockSize);
+    }
 }
 
 }  // namespace

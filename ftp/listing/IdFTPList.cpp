@@ -14,20 +14,36 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-void TIdFTPListItem::SetFileName(const std::string& name) {
-    if (m_localFileName.empty() || equalIgnoringCase(m_localFileName, m_fileName)) {
+void TIdFTPListItem::SetFileName(std::string name) {
+    const std::string& local = LocalFileName();
+    if (local.empty() || equalIgnoringCase(local, m_fileName)) {
         const bool hasLower =
             std::any_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-        m_localFileName = name;
-        if (!hasLower) {
-            for (char& c : m_localFileName) {
+        const bool hasUpper =
+            std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+        m_localFileName.reset();
+        if (!hasLower && hasUpper) {
+            std::string lowered = name;
+            for (char& c : lowered) {
                 if (c >= 'A' && c <= 'Z') {
                     c = static_cast<char>(c - 'A' + 'a');
                 }
             }
+            m_localFileName = std::make_unique<std::string>(std::move(lowered));
         }
     }
-    m_fileName = name;
+    // Otherwise a local name of its own is set, and stays.
+    m_fileName = std::move(name);
+}
+
+void TIdFTPListItem::SetLocalFileName(const std::string& name) {
+    if (name == m_fileName) {
+        m_localFileName.reset();
+    } else if (m_localFileName) {
+        *m_localFileName = name;
+    } else {
+        m_localFileName = std::make_unique<std::string>(name);
+    }
 }
 
 void TIdDOSAttributes::ReadFromLetters(const std::string& letters) {

@@ -19,7 +19,9 @@ enum TIdDirItemType {
     ditSocket,
 };
 
-// One entry of a parsed listing.
+// One entry of a parsed listing. A folder may hold a million of these, so the layout
+// is kept tight: small fields together, and no second copy of the name while the local
+// name is the same as the remote one.
 class TIdFTPListItem {
 public:
     virtual ~TIdFTPListItem() = default;
@@ -27,37 +29,44 @@ public:
     // The listing line the entry came from.
     std::string Data;
     std::int64_t Size = 0;
-    bool SizeAvail = true;
     harbrook::TDateTime ModifiedDate = 0;
     harbrook::TDateTime ModifiedDateGMT = 0;
-    bool ModifiedAvail = true;
-    TIdDirItemType ItemType = ditFile;
     std::string PermissionDisplay;
+    TIdDirItemType ItemType = ditFile;
+    bool SizeAvail = true;
+    bool ModifiedAvail = true;
 
     const std::string& FileName() const { return m_fileName; }
     // Also sets the local file name while it is empty or still follows the old name:
     // the new name, lower-cased when it has no lower-case letter.
-    void SetFileName(const std::string& name);
-    const std::string& LocalFileName() const { return m_localFileName; }
-    void SetLocalFileName(const std::string& name) { m_localFileName = name; }
+    void SetFileName(std::string name);
+    const std::string& LocalFileName() const { return m_localFileName ? *m_localFileName : m_fileName; }
+    void SetLocalFileName(const std::string& name);
 
 private:
     std::string m_fileName;
-    std::string m_localFileName;
+    // Only when the local name differs from the remote one.
+    std::unique_ptr<std::string> m_localFileName;
 };
 
 // A Unix ls line's own fields.
 class TIdUnixFTPListItem : public TIdFTPListItem {
 public:
-    std::string OwnerPermissions;
-    std::string GroupPermissions;
-    std::string OtherPermissions;
-    int LinkCount = 0;
+    // The owner's, group's and others' letters ("rwx") of the permissions shown.
+    std::string OwnerPermissions() const { return permissionPart(1); }
+    std::string GroupPermissions() const { return permissionPart(4); }
+    std::string OtherPermissions() const { return permissionPart(7); }
     std::string OwnerName;
     std::string GroupName;
     std::string LinkedItemName;
     std::int64_t NumberBlocks = 0;
     std::int64_t Inode = 0;
+    int LinkCount = 0;
+
+private:
+    std::string permissionPart(std::size_t from) const {
+        return PermissionDisplay.size() > from ? PermissionDisplay.substr(from, 3) : std::string();
+    }
 };
 
 // Unitree adds the file family and whether the file is migrated (AR).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstring>
 #include <ctime>
 
 #include "ftp/IdFTPExceptions.h"
@@ -64,19 +65,35 @@ std::string upper(std::string text) {
     return text;
 }
 
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && upper(a) == upper(b);
+namespace {
+
+char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool startsWithIgnoringCase(const std::string& text, const std::string& prefix) {
+}  // namespace
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (upperAscii(a[i]) != upperAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
-bool isNumber(const std::string& text) {
+bool isNumber(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::int64_t toInt64(const std::string& text, std::int64_t fallback) {
+std::int64_t toInt64(std::string_view text, std::int64_t fallback) {
     if (!isNumber(text)) {
         return fallback;
     }
@@ -85,24 +102,19 @@ std::int64_t toInt64(const std::string& text, std::int64_t fallback) {
     return error == std::errc() && end == text.data() + text.size() ? value : fallback;
 }
 
-int toInt(const std::string& text, int fallback) {
+int toInt(std::string_view text, int fallback) {
     const std::int64_t value = toInt64(text, fallback);
     return value > 2147483647 ? fallback : static_cast<int>(value);
 }
 
-std::vector<std::string> words(const std::string& line, std::size_t limit) {
+std::vector<std::string> words(std::string_view line, std::size_t limit) {
     std::vector<std::string> result;
-    std::size_t at = 0;
-    while (at < line.size() && result.size() < limit) {
-        while (at < line.size() && line[at] == ' ') {
-            ++at;
-        }
-        if (at >= line.size()) {
+    while (result.size() < limit) {
+        const std::string_view word = fetchWord(line);
+        if (word.empty()) {
             break;
         }
-        const std::size_t end = std::min(line.find(' ', at), line.size());
-        result.push_back(line.substr(at, end - at));
-        at = end;
+        result.emplace_back(word);
     }
     return result;
 }
@@ -113,6 +125,32 @@ std::string fetchWord(std::string& text) {
     std::string word = text.substr(start, end - start);
     text.erase(0, end);
     return word;
+}
+
+std::string_view fetchWord(std::string_view& text) {
+    const std::size_t start = std::min(text.find_first_not_of(' '), text.size());
+    const std::size_t end = std::min(text.find(' ', start), text.size());
+    const std::string_view word = text.substr(start, end - start);
+    text.remove_prefix(end);
+    return word;
+}
+
+WordViews wordViews(std::string_view line, std::size_t limit) {
+    WordViews result;
+    limit = std::min(limit, kMaxWordViews);
+    while (result.count < limit) {
+        const std::string_view word = fetchWord(line);
+        if (word.empty()) {
+            break;
+        }
+        result.word[result.count++] = word;
+    }
+    return result;
+}
+
+std::string_view withoutLeadingSpaces(std::string_view text) {
+    const std::size_t start = text.find_first_not_of(' ');
+    return start == std::string_view::npos ? std::string_view() : text.substr(start);
 }
 
 std::string trimLeft(const std::string& text) {
@@ -128,8 +166,8 @@ std::string trimSpaces(const std::string& text) {
     return text.substr(start, text.find_last_not_of(" \t") - start + 1);
 }
 
-bool isBlank(const std::string& line) {
-    return line.find_first_not_of(" \t") == std::string::npos;
+bool isBlank(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
 std::string firstLine(const TIdListingLines& listing) {
@@ -184,31 +222,34 @@ bool isRule(const std::string& line) {
     return true;
 }
 
-int monthNumber(const std::string& word) {
+int monthNumber(std::string_view word) {
     static const char* names[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                     "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
     if (word.size() != 3) {
         return 0;
     }
-    const std::string wanted = upper(word);
+    const char wanted[3] = {upperAscii(word[0]), upperAscii(word[1]), upperAscii(word[2])};
     for (int i = 0; i < 12; ++i) {
-        if (wanted == names[i]) {
+        if (wanted[0] == names[i][0] && wanted[1] == names[i][1] && wanted[2] == names[i][2]) {
             return i + 1;
         }
     }
     return 0;
 }
 
-bool isUnixPermissions(const std::string& text) {
+bool isUnixPermissions(std::string_view text) {
     if (text.size() < 10) {
         return false;
     }
-    const std::string u = upper(text.substr(0, 10));
-    auto oneOf = [](char c, const char* set) { return std::string(set).find(c) != std::string::npos; };
-    return oneOf(u[0], "LDBCPS-") && oneOf(u[1], "TSRWX-") && oneOf(u[2], "TSRWXA-") &&
-           oneOf(u[3], "TSRWX-") && oneOf(u[4], "TSRWXH-") && oneOf(u[5], "TSRWX-") &&
-           oneOf(u[6], "TSRWXY-") && oneOf(u[7], "TSRWXA-") && oneOf(u[8], "TSRWX-") &&
-           oneOf(u[9], "TSRWX-");
+    static const char* const allowed[10] = {"LDBCPS-", "TSRWX-", "TSRWXA-", "TSRWX-", "TSRWXH-",
+                                            "TSRWX-",  "TSRWXY-", "TSRWXA-", "TSRWX-", "TSRWX-"};
+    for (int i = 0; i < 10; ++i) {
+        const char c = upperAscii(text[static_cast<std::size_t>(i)]);
+        if (c == '\0' || std::strchr(allowed[i], c) == nullptr) {
+            return false;
+        }
+    }
+    return true;
 }
 
 int yearForMonthDay(int month, int day, const ListingClock& clock) {

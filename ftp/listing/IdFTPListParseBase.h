@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ftp/listing/IdFTPList.h"
@@ -124,21 +125,36 @@ namespace harbrook {
 namespace listing {
 
 std::string upper(std::string text);
-bool startsWithIgnoringCase(const std::string& text, const std::string& prefix);
-bool equalsIgnoringCase(const std::string& a, const std::string& b);
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // Only decimal digits (at least one).
-bool isNumber(const std::string& text);
+bool isNumber(std::string_view text);
 // The value of a number word; `fallback` when it is not one or does not fit.
-std::int64_t toInt64(const std::string& text, std::int64_t fallback = 0);
-int toInt(const std::string& text, int fallback = 0);
+std::int64_t toInt64(std::string_view text, std::int64_t fallback = 0);
+int toInt(std::string_view text, int fallback = 0);
 // Words split at runs of spaces; at most `limit` of them (the first ones).
-std::vector<std::string> words(const std::string& line, std::size_t limit = SIZE_MAX);
+std::vector<std::string> words(std::string_view line, std::size_t limit = SIZE_MAX);
 // Removes leading spaces, then takes the text up to the next space (or the end).
 std::string fetchWord(std::string& text);
+// The same on a view: nothing is copied, the view moves past the word.
+std::string_view fetchWord(std::string_view& text);
+// The words of a line as views into it, at most kMaxWordViews (the first ones). For
+// the checks run on every line of a listing: they must not allocate.
+inline constexpr std::size_t kMaxWordViews = 12;
+struct WordViews {
+    std::string_view word[kMaxWordViews];
+    std::size_t count = 0;
+    std::size_t size() const { return count; }
+    bool empty() const { return count == 0; }
+    std::string_view operator[](std::size_t index) const { return word[index]; }
+};
+WordViews wordViews(std::string_view line, std::size_t limit = kMaxWordViews);
+// The text without its leading spaces.
+std::string_view withoutLeadingSpaces(std::string_view text);
 std::string trimSpaces(const std::string& text);
 std::string trimLeft(const std::string& text);
 // Only spaces and tabs (or empty).
-bool isBlank(const std::string& line);
+bool isBlank(std::string_view line);
 // The words of the first line that is not blank (none when every line is).
 std::vector<std::string> firstLineWords(const TIdListingLines& listing, std::size_t limit = SIZE_MAX);
 // The first line that is not blank; empty when there is none.
@@ -150,9 +166,9 @@ std::int64_t sizeWithSeparators(const std::string& word, bool& ok);
 // Only spaces, "-", "+" and the Windows code page's en dash.
 bool isRule(const std::string& line);
 // JAN..DEC -> 1..12, letters without case; 0 for anything else.
-int monthNumber(const std::string& word);
+int monthNumber(std::string_view word);
 // The loose ls permission test on the first ten characters.
-bool isUnixPermissions(const std::string& text);
+bool isUnixPermissions(std::string_view text);
 // The year of a date given without one: this year, or last year when the month and day
 // lie after today.
 int yearForMonthDay(int month, int day, const ListingClock& clock);

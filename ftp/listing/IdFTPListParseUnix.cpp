@@ -10,14 +10,14 @@
 namespace harbrook::listing {
 
 bool isUnixLine(const std::string& line) {
-    const std::vector<std::string> w = words(upper(line), 10);
+    const WordViews w = wordViews(line, 10);
     if (isUnixPermissions(line)) {
         const char first = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
         if (first != 'C' && first != 'B' && w.size() > 9) {
-            if (w[9] == "AM" || w[9] == "PM") {
+            if (equalsIgnoringCase(w[9], "AM") || equalsIgnoringCase(w[9], "PM")) {
                 return false;
             }
-            if (w[8].find(':') == std::string::npos && monthNumber(w[6].substr(0, 3)) != 0) {
+            if (w[8].find(':') == std::string_view::npos && monthNumber(w[6].substr(0, 3)) != 0) {
                 return false;
             }
         }
@@ -48,7 +48,7 @@ bool isTotalLine(const std::string& line) {
     if (isUnixPermissions(line)) {
         return false;
     }
-    const std::vector<std::string> w = words(line, 3);
+    const WordViews w = wordViews(line, 3);
     return w.size() == 2 && isNumber(w[1]) && !isUnixPermissions(w[0]) &&
            std::all_of(w[0].begin(), w[0].end(), [](unsigned char c) { return std::isalpha(c) != 0; });
 }
@@ -65,13 +65,15 @@ namespace {
 
 // Whether the line lacks the owner and group columns: after any inode and block
 // numbers, the fourth word is a month, the fifth a day and the sixth a year or time.
-bool lacksOwnerAndGroup(const std::string& line) {
-    std::vector<std::string> w = words(line, 8);
-    for (int dropped = 0; dropped < 2 && !w.empty() && isNumber(w.front()); ++dropped) {
-        w.erase(w.begin());
+bool lacksOwnerAndGroup(std::string_view line) {
+    const WordViews all = wordViews(line, 8);
+    std::size_t first = 0;
+    while (first < 2 && first < all.size() && isNumber(all[first])) {
+        ++first;
     }
-    return w.size() > 5 && monthNumber(w[3]) != 0 && isNumber(w[4]) &&
-           (isNumber(w[5]) || w[5].find(':') != std::string::npos);
+    auto w = [&](std::size_t index) { return all[first + index]; };
+    return all.size() > first + 5 && monthNumber(w(3)) != 0 && isNumber(w(4)) &&
+           (isNumber(w(5)) || w(5).find(':') != std::string_view::npos);
 }
 
 std::string joined(const std::vector<std::string>& parts, std::size_t from, std::size_t to) {
@@ -85,15 +87,11 @@ std::string joined(const std::vector<std::string>& parts, std::size_t from, std:
     return text;
 }
 
-// Drops `count` words from the front of the text, in one pass: a line of many thousand
-// words must not cost a copy per word.
-void dropWords(std::string& text, std::size_t count) {
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < count && at < text.size(); ++i) {
-        at = std::min(text.find_first_not_of(' ', at), text.size());
-        at = std::min(text.find(' ', at), text.size());
+// Drops `count` words from the front of the text.
+void dropWords(std::string_view& text, std::size_t count) {
+    for (std::size_t i = 0; i < count && !text.empty(); ++i) {
+        fetchWord(text);
     }
-    text.erase(0, at);
 }
 
 }  // namespace
@@ -120,7 +118,7 @@ bool TIdFTPLPUnix::ParseListing(const TIdListingLines& listing, TIdFTPListItems&
             isUnitreeBanner(line)) {
             continue;
         }
-        if (!isUnixLine(line) && isDirectoryHeader(line)) {
+        if (isDirectoryHeader(line) && !isUnixLine(line)) {
             path = line.substr(0, line.size() - 1);
             continue;
         }
@@ -152,8 +150,8 @@ When startingFrom(const ListingClock& clock) {
     return when;
 }
 
-void readInodeAndBlocks(std::string& text, TIdUnixFTPListItem& entry) {
-    std::string look = text;
+void readInodeAndBlocks(std::string_view& text, TIdUnixFTPListItem& entry) {
+    std::string_view look = text;
     if (!isUnixPermissions(fetchWord(look))) {
         entry.Inode = toInt64(fetchWord(text));
         look = text;
@@ -163,17 +161,19 @@ void readInodeAndBlocks(std::string& text, TIdUnixFTPListItem& entry) {
     }
 }
 
-char readPermissions(std::string& text, TIdUnixFTPListItem& entry) {
-    const std::string permissions = fetchWord(text);
+char readPermissions(std::string_view& text, TIdUnixFTPListItem& entry) {
+    const std::string_view permissions = fetchWord(text);
     entry.PermissionDisplay = permissions.substr(0, 10);
-    entry.OwnerPermissions = permissions.size() > 1 ? permissions.substr(1, 3) : std::string();
-    entry.GroupPermissions = permissions.size() > 4 ? permissions.substr(4, 3) : std::string();
-    entry.OtherPermissions = permissions.size() > 7 ? permissions.substr(7, 3) : std::string();
     return permissions.empty() ? '-' : static_cast<char>(std::toupper(static_cast<unsigned char>(permissions[0])));
 }
 
-bool readLinksOwnerGroup(std::string& text, TIdUnixFTPListItem& entry, const std::string& line) {
-    const std::string linkWord = fetchWord(text);
+bool readLinksOwnerGroup(std::string_view& text, TIdUnixFTPListItem& entry, std::string_view line) {
+    const std::string_view linkWord = fetchWord(text);
+    // Puts the word back, from its `skip`th character on, in front of the rest.
+    const auto fromWord = [&](std::size_t skip) {
+        text = std::string_view(linkWord.data() + skip, static_cast<std::size_t>(text.data() + text.size() -
+                                                                                 linkWord.data()) - skip);
+    };
     // Mac servers write "folder" in place of all three.
     if (equalsIgnoringCase(linkWord, "folder")) {
         return true;
@@ -183,13 +183,13 @@ bool readLinksOwnerGroup(std::string& text, TIdUnixFTPListItem& entry, const std
         // "-r-xr-xr-x longowner longgroup123456 Feb 12 17:20 name": no link count
         // column, so the word is the owner.
         entry.LinkCount = 0;
-        text = linkWord + text;
+        fromWord(0);
     } else if (linkWord.size() < 4) {
         entry.LinkCount = toInt(linkWord);
     } else if (linkWord[0] == '0') {
         // "01234owner": the owner written straight after a zero link count.
         entry.LinkCount = 0;
-        text = linkWord.substr(1) + text;
+        fromWord(1);
     } else {
         entry.LinkCount = toInt(linkWord);
     }
@@ -204,7 +204,7 @@ namespace {
 
 // The group column did not end where a size begins: the words after it tell where the
 // size is, and what belongs to the group.
-std::string sizeAfterOddGroup(std::string& text, TIdUnixFTPListItem& entry, const std::string& rest) {
+std::string sizeAfterOddGroup(std::string_view& text, TIdUnixFTPListItem& entry, std::string_view rest) {
     const std::vector<std::string> after = words(rest);
     const std::string group = entry.GroupName;
     const std::size_t digitsFrom = group.find_last_not_of("0123456789") + 1;
@@ -246,22 +246,25 @@ std::string sizeAfterOddGroup(std::string& text, TIdUnixFTPListItem& entry, cons
 
 }  // namespace
 
-void readSize(std::string& text, TIdUnixFTPListItem& entry, bool unitree, bool macFolder) {
-    std::string sizeWord;
-    const std::string rest = trimLeft(text);
+void readSize(std::string_view& text, TIdUnixFTPListItem& entry, bool unitree, bool macFolder) {
+    std::string_view sizeWord;
+    // Holds a size taken from an odd group column.
+    std::string oddSize;
+    const std::string_view rest = withoutLeadingSpaces(text);
     const bool restStartsWithLetter =
         !rest.empty() && ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z'));
     if (!unitree && !macFolder && restStartsWithLetter) {
-        sizeWord = sizeAfterOddGroup(text, entry, rest);
+        oddSize = sizeAfterOddGroup(text, entry, rest);
+        sizeWord = oddSize;
     } else {
         sizeWord = fetchWord(text);
-        if (sizeWord.find(',') != std::string::npos) {
+        if (sizeWord.find(',') != std::string_view::npos) {
             // A device's "major, minor": no byte size. The minor number is a word of
             // its own unless it was written straight after the comma ("109,767").
             if (sizeWord.back() == ',') {
                 fetchWord(text);
             }
-            sizeWord.clear();
+            sizeWord = {};
             entry.SizeAvail = false;
         } else if (unitree && (sizeWord == "AR" || sizeWord == "DK")) {
             auto& unitreeEntry = static_cast<TIdUnitreeFTPListItem&>(entry);
@@ -273,13 +276,13 @@ void readSize(std::string& text, TIdUnixFTPListItem& entry, bool unitree, bool m
     entry.Size = toInt64(sizeWord);
 }
 
-void readDate(std::string& text, When& when) {
+void readDate(std::string_view& text, When& when) {
     // "Dec 31", "2007-12-31", "12/31/2007", "31-12-2007".
     bool dayRead = false;
-    std::string dateWord = fetchWord(text);
+    std::string dateWord(fetchWord(text));
     std::replace(dateWord.begin(), dateWord.end(), '-', ' ');
     std::replace(dateWord.begin(), dateWord.end(), '/', ' ');
-    const std::vector<std::string> parts = words(dateWord);
+    const WordViews parts = wordViews(dateWord);
     std::size_t at = 0;
     if (!parts.empty() && parts[0].size() > 3) {
         when.year = toInt(parts[0], when.year);
@@ -287,7 +290,7 @@ void readDate(std::string& text, When& when) {
         ++at;
     }
     if (at < parts.size()) {
-        const std::string& part = parts[at++];
+        const std::string_view part = parts[at++];
         if (isNumber(part)) {
             const int number = toInt(part);
             if (number >= 1 && number <= 12) {
@@ -300,7 +303,7 @@ void readDate(std::string& text, When& when) {
                 when.day = number;
                 dayRead = true;
                 if (at < parts.size()) {
-                    const std::string& monthPart = parts[at++];
+                    const std::string_view monthPart = parts[at++];
                     when.month = isNumber(monthPart) ? toInt(monthPart) : monthNumber(monthPart);
                 }
             }
@@ -313,8 +316,8 @@ void readDate(std::string& text, When& when) {
         when.yearFromDate = true;
     }
     if (!dayRead) {
-        std::string look = text;
-        const std::string dayWord = fetchWord(look);
+        std::string_view look = text;
+        const std::string_view dayWord = fetchWord(look);
         if (isNumber(dayWord)) {
             when.day = toInt(dayWord);
         }
@@ -322,10 +325,10 @@ void readDate(std::string& text, When& when) {
     }
 }
 
-void readYearOrTime(std::string& text, When& when, const ListingClock& clock) {
+void readYearOrTime(std::string_view& text, When& when, const ListingClock& clock) {
     const std::size_t spacesBefore = text.find_first_not_of(' ');
-    const std::string yearOrTime = fetchWord(text);
-    if (yearOrTime.find(':') == std::string::npos) {
+    const std::string_view yearOrTime = fetchWord(text);
+    if (yearOrTime.find(':') == std::string_view::npos) {
         when.year = toInt(yearOrTime, when.year);
         when.hour = 0;
         when.minute = 0;
@@ -334,30 +337,35 @@ void readYearOrTime(std::string& text, When& when, const ListingClock& clock) {
         // "Mar  1 2003  .welcome": the year printed left-aligned in its five columns.
         if (yearOrTime.size() == 4 && spacesBefore == 1 && text.size() > 2 && text[0] == ' ' &&
             text[1] == ' ' && text[2] != ' ') {
-            text.erase(0, 1);
+            text.remove_prefix(1);
         }
         return;
     }
     if (!when.yearFromDate) {
         when.year = yearForMonthDay(when.month, when.day, clock);
     }
-    std::vector<std::string> parts;
+    // "h:mm", "h:mm:ss" or "h:mm:ss:ms"; the parts past those are counted, not read.
+    std::string_view parts[4];
+    std::size_t count = 0;
     std::size_t start = 0;
     for (std::size_t colon = yearOrTime.find(':');; colon = yearOrTime.find(':', start)) {
-        parts.push_back(yearOrTime.substr(start, colon == std::string::npos ? std::string::npos : colon - start));
-        if (colon == std::string::npos) {
+        if (count < 4) {
+            parts[count] = yearOrTime.substr(start, colon == std::string_view::npos ? colon : colon - start);
+        }
+        ++count;
+        if (colon == std::string_view::npos) {
             break;
         }
         start = colon + 1;
     }
     when.hour = toInt(parts[0], -1);
-    when.minute = parts.size() > 1 ? toInt(parts[1], -1) : 0;
-    when.second = parts.size() > 2 ? toInt(parts[2], -1) : 0;
-    when.millisecond = parts.size() > 3 ? toInt(parts[3], -1) : 999;
-    if (parts.size() > 2) {
+    when.minute = count > 1 ? toInt(parts[1], -1) : 0;
+    when.second = count > 2 ? toInt(parts[2], -1) : 0;
+    when.millisecond = count > 3 ? toInt(parts[3], -1) : 999;
+    if (count > 2) {
         // "Dec 31 23:59:59 2007"
-        std::string look = text;
-        const std::string next = fetchWord(look);
+        std::string_view look = text;
+        const std::string_view next = fetchWord(look);
         if (isNumber(next)) {
             when.year = toInt(next);
             text = look;
@@ -416,7 +424,7 @@ void setName(TIdUnixFTPListItem& entry, std::string name, const std::string& pat
             name.erase(0, 1);
         }
     }
-    entry.SetFileName(name);
+    entry.SetFileName(std::move(name));
 }
 
 }  // namespace harbrook::listing::unixline
@@ -428,7 +436,7 @@ bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) cons
     auto& entry = static_cast<TIdUnixFTPListItem&>(item);
     const harbrook::ListingClock clock = harbrook::listingClock();
     When when = startingFrom(clock);
-    std::string text = item.Data;
+    std::string_view text = item.Data;
     readInodeAndBlocks(text, entry);
     const char typeLetter = readPermissions(text, entry);
     const bool macFolder = readLinksOwnerGroup(text, entry, item.Data);
@@ -438,6 +446,6 @@ bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) cons
     item.ItemType = itemTypeFor(typeLetter);
     setModified(item, when);
     // The name: what follows the single space after the year or time.
-    setName(entry, text.empty() ? std::string() : text.substr(1), path);
+    setName(entry, text.empty() ? std::string() : std::string(text.substr(1)), path);
     return true;
 }

@@ -87,16 +87,16 @@ struct When {
     bool yearFromDate = false;
 };
 When startingFrom(const ListingClock& clock);
-void readInodeAndBlocks(std::string& text, TIdUnixFTPListItem& entry);
+void readInodeAndBlocks(std::string_view& text, TIdUnixFTPListItem& entry);
 // Returns the type letter, upper-cased.
-char readPermissions(std::string& text, TIdUnixFTPListItem& entry);
+char readPermissions(std::string_view& text, TIdUnixFTPListItem& entry);
 // Returns true for a Mac server's "folder" in place of the three columns.
-bool readLinksOwnerGroup(std::string& text, TIdUnixFTPListItem& entry, const std::string& line);
-void readSize(std::string& text, TIdUnixFTPListItem& entry, bool unitree, bool macFolder);
-void readDate(std::string& text, When& when);
+bool readLinksOwnerGroup(std::string_view& text, TIdUnixFTPListItem& entry, std::string_view line);
+void readSize(std::string_view& text, TIdUnixFTPListItem& entry, bool unitree, bool macFolder);
+void readDate(std::string_view& text, When& when);
 // A year ("2007") or a time ("23:59", "23:59:59 2007"); a time without a year takes
 // the year that puts the date at most about half a year ahead of `clock`.
-void readYearOrTime(std::string& text, When& when, const ListingClock& clock);
+void readYearOrTime(std::string_view& text, When& when, const ListingClock& clock);
 TIdDirItemType itemTypeFor(char typeLetter);
 void setModified(TIdFTPListItem& item, const When& when);
 // Link targets, "/" and "*" marks, and the path prefix of a recursive listing.

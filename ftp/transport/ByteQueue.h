@@ -1,36 +1,40 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace harbrook {
 
 // Bytes received and not yet consumed. Consuming from the front is cheap; the storage
-// is compacted once the consumed part outweighs the rest.
+// is compacted once the consumed part outweighs the rest. Room handed out for a read
+// is not cleared first: a transfer reads into it block after block, and clearing each
+// block before the kernel fills it would cost as much as copying it.
 class ByteQueue {
 public:
-    std::size_t size() const { return m_bytes.size() - m_head; }
+    std::size_t size() const { return m_tail - m_head; }
     bool empty() const { return size() == 0; }
-    const char* data() const { return m_bytes.data() + m_head; }
+    const char* data() const { return m_bytes.get() + m_head; }
 
     // Room for up to `count` more bytes at the end; commit() says how many were filled.
     char* reserveTail(std::size_t count) {
-        compact();
-        m_filled = m_bytes.size();
-        m_bytes.resize(m_filled + count);
-        return m_bytes.data() + m_filled;
+        makeRoom(count);
+        return m_bytes.get() + m_tail;
     }
-    void commit(std::size_t count) { m_bytes.resize(m_filled + count); }
+    void commit(std::size_t count) { m_tail += count; }
 
     void append(const char* bytes, std::size_t count) {
-        compact();
-        m_bytes.append(bytes, count);
+        makeRoom(count);
+        std::memcpy(m_bytes.get() + m_tail, bytes, count);
+        m_tail += count;
     }
 
     // Position of `pattern` relative to the front, searching from `from` on.
     std::size_t find(const std::string& pattern, std::size_t from) const {
-        const std::size_t found = m_bytes.find(pattern, m_head + from);
-        return found == std::string::npos ? std::string::npos : found - m_head;
+        const std::string_view live(data(), size());
+        return from > live.size() ? std::string::npos : live.find(pattern, from);
     }
 
     std::string take(std::size_t count) {
@@ -41,27 +45,41 @@ public:
 
     void drop(std::size_t count) {
         m_head += count;
-        if (m_head == m_bytes.size()) {
+        if (m_head == m_tail) {
             clear();
         }
     }
 
     void clear() {
-        m_bytes.clear();
         m_head = 0;
+        m_tail = 0;
     }
 
 private:
-    void compact() {
-        if (m_head > 0 && m_head >= size()) {
-            m_bytes.erase(0, m_head);
+    void makeRoom(std::size_t count) {
+        if (m_head > 0 && (m_head >= size() || m_capacity - m_tail < count)) {
+            std::memmove(m_bytes.get(), data(), size());
+            m_tail -= m_head;
             m_head = 0;
+        }
+        if (m_capacity - m_tail < count) {
+            std::size_t capacity = m_capacity == 0 ? count : m_capacity;
+            while (capacity - m_tail < count) {
+                capacity *= 2;
+            }
+            auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+            if (m_tail > 0) {
+                std::memcpy(bytes.get(), m_bytes.get(), m_tail);
+            }
+            m_bytes = std::move(bytes);
+            m_capacity = capacity;
         }
     }
 
-    std::string m_bytes;
+    std::unique_ptr<char[]> m_bytes;
+    std::size_t m_capacity = 0;
     std::size_t m_head = 0;
-    std::size_t m_filled = 0;
+    std::size_t m_tail = 0;
 };
 
 }  // namespace harbrook

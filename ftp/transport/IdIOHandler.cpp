@@ -61,23 +61,28 @@ long TIdIOHandler::ReadFromSource(bool raiseOnTimeout, int timeout) {
     }
     const int wait = effectiveTimeout(timeout);
     const auto start = Clock::now();
+    // The socket does not block, so the read is tried first and the wait comes only when
+    // nothing is there: during a transfer data is nearly always waiting, and a poll
+    // before every read would cost a system call per block for nothing.
+    bool waited = false;
     for (;;) {
-        if (!Readable(remainingOf(wait, start))) {
-            if (raiseOnTimeout) {
-                throw EIdReadTimeout();
-            }
-            return -1;
-        }
         const auto chunk = static_cast<std::size_t>(m_recvBufferSize);
         char* tail = m_input.reserveTail(chunk);
         const TransferResult result = ReceiveRaw(tail, chunk);
         m_input.commit(result.error == 0 && result.count > 0 ? result.count : 0);
         if (result.wouldBlock) {
-            // Readiness without data (a TLS record still incomplete, say): wait again,
-            // unless this was only a look.
-            if (wait == 0) {
+            // Nothing yet, or readiness without data (a TLS record still incomplete):
+            // wait, unless this was only a look that already waited.
+            if (waited && wait == 0) {
                 return -1;
             }
+            if (!Readable(remainingOf(wait, start))) {
+                if (raiseOnTimeout) {
+                    throw EIdReadTimeout();
+                }
+                return -1;
+            }
+            waited = true;
             continue;
         }
         if (result.error == 0) {

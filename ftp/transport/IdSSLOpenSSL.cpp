@@ -206,6 +206,11 @@ void TIdSSLIOHandlerSocketOpenSSL::handshake() {
     }
     BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(SocketFd())));
     SSL_set_bio(ssl.get(), bio, bio);
+    m_deferredRead.reset();
+    if (m_readAhead) {
+        SSL_set_read_ahead(ssl.get(), 1);
+        SSL_set_default_read_buffer_len(ssl.get(), kReadAheadBytes);
+    }
     if (m_resumeSession) {
         SSL_set_session(ssl.get(), m_resumeSession.get());
     }
@@ -252,6 +257,9 @@ std::unique_ptr<TIdSSLIOHandlerSocketBase> TIdSSLIOHandlerSocketOpenSSL::CloneFo
     clone->m_options = m_options;
     // Sharing the context keeps the data connection's TLS in the same session cache.
     clone->m_context = m_context;
+    // A data connection reads ahead: it carries one stream to its end and never goes back
+    // to plain text, so OpenSSL may take whatever the socket holds in one read.
+    clone->m_readAhead = true;
     clone->OnStatusInfo = OnStatusInfo;
     clone->rememberSessionOf(*this);
     return clone;
@@ -298,12 +306,21 @@ TIdIOHandler::TransferResult TIdSSLIOHandlerSocketOpenSSL::ReceiveRaw(char* buff
     if (!tlsActive()) {
         return TIdSSLIOHandlerSocketBase::ReceiveRaw(buffer, count);
     }
+    if (m_deferredRead) {
+        const DeferredRead deferred = std::move(*m_deferredRead);
+        m_deferredRead.reset();
+        if (deferred.error) {
+            std::rethrow_exception(deferred.error);
+        }
+        return deferred.result;
+    }
     for (;;) {
         ERR_clear_error();
         errno = 0;
         const int got = SSL_read(m_ssl.get(), buffer, static_cast<int>(count));
         if (got > 0) {
-            return {got, 0, false};
+            return {got + static_cast<ssize_t>(readBuffered(buffer + got, count - static_cast<std::size_t>(got))), 0,
+                    false};
         }
         switch (SSL_get_error(m_ssl.get(), got)) {
             case SSL_ERROR_ZERO_RETURN:
@@ -322,6 +339,43 @@ TIdIOHandler::TransferResult TIdSSLIOHandlerSocketOpenSSL::ReceiveRaw(char* buff
                 raiseRecordError();
         }
     }
+}
+
+std::size_t TIdSSLIOHandlerSocketOpenSSL::readBuffered(char* buffer, std::size_t count) {
+    // A record gives at most 16 KiB; the records already received are taken too, so a
+    // large block is one write to the file rather than one per record. Only bytes
+    // OpenSSL holds are taken: the socket is not asked again, and an error or the end
+    // of the stream is left for the next read to report.
+    std::size_t filled = 0;
+    while (filled < count && (SSL_pending(m_ssl.get()) > 0 || SSL_has_pending(m_ssl.get()) == 1)) {
+        ERR_clear_error();
+        errno = 0;
+        const int got = SSL_read(m_ssl.get(), buffer + filled, static_cast<int>(count - filled));
+        if (got > 0) {
+            filled += static_cast<std::size_t>(got);
+            continue;
+        }
+        // The bytes already taken go out first; what ended the loop is the next read's.
+        switch (SSL_get_error(m_ssl.get(), got)) {
+            case SSL_ERROR_WANT_READ:
+            case SSL_ERROR_WANT_WRITE:
+                break;
+            case SSL_ERROR_ZERO_RETURN:
+                m_deferredRead = DeferredRead{{0, 0, false}, nullptr};
+                break;
+            case SSL_ERROR_SYSCALL:
+                m_deferredRead = DeferredRead{{0, errno, false}, nullptr};
+                break;
+            default:
+                try {
+                    raiseRecordError();
+                } catch (...) {
+                    m_deferredRead = DeferredRead{{}, std::current_exception()};
+                }
+        }
+        break;
+    }
+    return filled;
 }
 
 TIdIOHandler::TransferResult TIdSSLIOHandlerSocketOpenSSL::SendRaw(const char* buffer,

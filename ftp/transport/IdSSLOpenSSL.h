@@ -1,7 +1,9 @@
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ftp/transport/IdIOHandlerStack.h"
@@ -81,6 +83,10 @@ private:
     void leaveTLS();
     int handshakeTimeout() const;
     bool tlsActive() const { return !m_passThrough && m_ssl != nullptr; }
+    // Takes records OpenSSL already holds into `buffer`; returns the bytes taken.
+    std::size_t readBuffered(char* buffer, std::size_t count);
+
+    static constexpr std::size_t kReadAheadBytes = 256 * 1024;
 
     TIdSSLOptions m_options;
     std::shared_ptr<ssl_ctx_st> m_context;
@@ -89,6 +95,13 @@ private:
     // servers such as vsftpd refuse data connections that do not resume it.
     std::shared_ptr<ssl_session_st> m_resumeSession;
     std::string m_statusText;
+    bool m_readAhead = false;
+    // How a read that already had bytes to return ended, for the next read to report.
+    struct DeferredRead {
+        TransferResult result;
+        std::exception_ptr error;
+    };
+    std::optional<DeferredRead> m_deferredRead;
 };
 
 namespace harbrook {

@@ -259,7 +259,7 @@ TEST(ListParsers, UnixFields) {
     EXPECT_EQ(entry.Inode, 12345);
     EXPECT_EQ(entry.NumberBlocks, 8);
     EXPECT_EQ(entry.PermissionDisplay, "lrwxrwxrwx");
-    EXPECT_EQ(entry.OwnerPermissions, "rwx");
+    EXPECT_EQ(entry.OwnerPermissions(), "rwx");
     EXPECT_EQ(entry.LinkCount, 3);
     EXPECT_EQ(entry.OwnerName, "owner");
     EXPECT_EQ(entry.GroupName, "grp");
@@ -373,12 +373,12 @@ TEST(ListParsers, UnixColumnReaders) {
     clock.twoDigitYearWindow = kDefaultTwoDigitYearWindow;
 
     TIdUnixFTPListItem entry;
-    std::string text = "12345 8 -rw-r--r-- 1 u g 10 Jan  1 2000 a";
+    std::string_view text = "12345 8 -rw-r--r-- 1 u g 10 Jan  1 2000 a";
     readInodeAndBlocks(text, entry);
     EXPECT_EQ(entry.Inode, 12345);
     EXPECT_EQ(entry.NumberBlocks, 8);
     EXPECT_EQ(readPermissions(text, entry), '-');
-    EXPECT_EQ(entry.GroupPermissions, "r--");
+    EXPECT_EQ(entry.GroupPermissions(), "r--");
 
     const struct {
         std::string rest;
@@ -395,7 +395,7 @@ TEST(ListParsers, UnixColumnReaders) {
     for (const auto& row : sizes) {
         SCOPED_TRACE(row.rest);
         TIdUnixFTPListItem item;
-        std::string rest = row.rest;
+        std::string_view rest = row.rest;
         EXPECT_EQ(readLinksOwnerGroup(rest, item, "-rw-r--r--" + row.rest), row.mac);
         readSize(rest, item, false, row.mac);
         EXPECT_EQ(item.OwnerName, row.owner);
@@ -419,7 +419,7 @@ TEST(ListParsers, UnixColumnReaders) {
     for (const auto& row : dates) {
         SCOPED_TRACE(row.rest);
         When when = startingFrom(clock);
-        std::string rest = row.rest;
+        std::string_view rest = row.rest;
         readDate(rest, when);
         readYearOrTime(rest, when, clock);
         EXPECT_EQ(when.year, row.year);

@@ -63,6 +63,10 @@ std::string hostForConnect(const std::string& host, TIdIPVersion& version) {
     return bare;
 }
 
+// A command-line transfer moves large blocks: fewer system calls per byte. (The window's
+// workers keep their own, smaller blocks.)
+constexpr int kCliBlockSize = 256 * 1024;
+
 SessionSettings cliSessionSettings(const CliOptions& options, const Credentials& credentials) {
     SessionSettings settings;
     settings.host = hostForConnect(options.host, settings.ipVersion);
@@ -78,6 +82,7 @@ SessionSettings cliSessionSettings(const CliOptions& options, const Credentials&
     settings.readTimeoutMs = options.readTimeoutMs;
     settings.transferTimeoutMs = options.transferTimeoutMs;
     settings.listenTimeoutMs = options.transferTimeoutMs;
+    settings.blockSize = getenv("HB_BLOCK") ? atoi(getenv("HB_BLOCK")) : kCliBlockSize;
     return settings;
 }
 
