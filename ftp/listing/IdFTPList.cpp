@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace {
 
@@ -71,6 +72,45 @@ std::string TIdDOSAttributes::Letters() const {
 TIdFTPListItem& TIdFTPListItems::Add(std::unique_ptr<TIdFTPListItem> item) {
     m_items.push_back(std::move(item));
     return *m_items.back();
+}
+
+TIdFTPListItems& TIdFTPListItems::operator=(TIdFTPListItems&& other) noexcept {
+    if (this != &other) {
+        m_items = std::move(other.m_items);
+        m_textBlocks = std::move(other.m_textBlocks);
+        m_currentBlock = other.m_currentBlock;
+        m_textBlockUsed = other.m_textBlockUsed;
+        other.Clear();
+    }
+    return *this;
+}
+
+void TIdFTPListItems::Clear() {
+    m_items.clear();
+    m_textBlocks.clear();
+    m_currentBlock = nullptr;
+    m_textBlockUsed = kTextBlockBytes;
+}
+
+std::string_view TIdFTPListItems::KeepText(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    if (text.size() > kTextBlockBytes / 4) {
+        // A long line: a block of its own, so it does not leave most of a block unused.
+        auto& block = m_textBlocks.emplace_back(std::make_unique_for_overwrite<char[]>(text.size()));
+        std::memcpy(block.get(), text.data(), text.size());
+        return {block.get(), text.size()};
+    }
+    if (kTextBlockBytes - m_textBlockUsed < text.size()) {
+        m_textBlocks.emplace_back(std::make_unique_for_overwrite<char[]>(kTextBlockBytes));
+        m_currentBlock = m_textBlocks.back().get();
+        m_textBlockUsed = 0;
+    }
+    char* at = m_currentBlock + m_textBlockUsed;
+    std::memcpy(at, text.data(), text.size());
+    m_textBlockUsed += text.size();
+    return {at, text.size()};
 }
 
 void TIdFTPListItems::Delete(std::size_t index) {

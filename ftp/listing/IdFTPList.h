@@ -4,6 +4,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/DateTime.h"
@@ -26,8 +27,9 @@ class TIdFTPListItem {
 public:
     virtual ~TIdFTPListItem() = default;
 
-    // The listing line the entry came from.
-    std::string Data;
+    // The listing line the entry came from. The listing the entry belongs to keeps the
+    // text (TIdFTPListItems::KeepText): one block of lines rather than a string each.
+    std::string_view Data;
     std::int64_t Size = 0;
     harbrook::TDateTime ModifiedDate = 0;
     harbrook::TDateTime ModifiedDateGMT = 0;
@@ -101,15 +103,32 @@ public:
 // The entries of one listing, in listing order.
 class TIdFTPListItems {
 public:
+    TIdFTPListItems() = default;
+    TIdFTPListItems(const TIdFTPListItems&) = delete;
+    TIdFTPListItems& operator=(const TIdFTPListItems&) = delete;
+    TIdFTPListItems(TIdFTPListItems&& other) noexcept { *this = std::move(other); }
+    TIdFTPListItems& operator=(TIdFTPListItems&& other) noexcept;
+
     TIdFTPListItem& Add(std::unique_ptr<TIdFTPListItem> item);
     std::size_t Count() const { return m_items.size(); }
     TIdFTPListItem& operator[](std::size_t index) const { return *m_items[index]; }
     void Delete(std::size_t index);
-    void Clear() { m_items.clear(); }
+    void Clear();
+
+    // A copy of `text` that lives as long as the entries (until Clear): the raw lines
+    // the entries' Data point into.
+    std::string_view KeepText(std::string_view text);
 
     auto begin() const { return m_items.begin(); }
     auto end() const { return m_items.end(); }
 
 private:
+    // Lines are copied into blocks of this size (a longer line gets a block of its own).
+    static constexpr std::size_t kTextBlockBytes = 64 * 1024;
+
+    // Declared before the entries, so the entries go first.
+    std::vector<std::unique_ptr<char[]>> m_textBlocks;
+    char* m_currentBlock = nullptr;
+    std::size_t m_textBlockUsed = kTextBlockBytes;
     std::vector<std::unique_ptr<TIdFTPListItem>> m_items;
 };

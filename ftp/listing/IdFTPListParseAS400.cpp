@@ -43,7 +43,7 @@ bool TIdFTPLPAS400::CheckListing(const TIdListingLines& listing, const std::stri
 
 // "PEP             36864 04/03/24 14:06:34 *DIR       dir1/"
 bool TIdFTPLPAS400::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    std::string text = item.Data;
+    std::string text(item.Data);
     std::string first = fetchWord(text);
     std::string type;
     if (!first.empty() && first.front() == '*') {

@@ -153,17 +153,16 @@ std::string_view withoutLeadingSpaces(std::string_view text) {
     return start == std::string_view::npos ? std::string_view() : text.substr(start);
 }
 
-std::string trimLeft(const std::string& text) {
-    const std::size_t start = text.find_first_not_of(' ');
-    return start == std::string::npos ? std::string() : text.substr(start);
+std::string trimLeft(std::string_view text) {
+    return std::string(withoutLeadingSpaces(text));
 }
 
-std::string trimSpaces(const std::string& text) {
+std::string trimSpaces(std::string_view text) {
     const std::size_t start = text.find_first_not_of(" \t");
-    if (start == std::string::npos) {
+    if (start == std::string_view::npos) {
         return {};
     }
-    return text.substr(start, text.find_last_not_of(" \t") - start + 1);
+    return std::string(text.substr(start, text.find_last_not_of(" \t") - start + 1));
 }
 
 bool isBlank(std::string_view line) {
@@ -183,12 +182,11 @@ std::vector<std::string> firstLineWords(const TIdListingLines& listing, std::siz
     return words(firstLine(listing), limit);
 }
 
-std::string afterWords(const std::string& line, std::size_t skip) {
-    std::string rest = line;
+std::string afterWords(std::string_view line, std::size_t skip) {
     for (std::size_t i = 0; i < skip; ++i) {
-        fetchWord(rest);
+        fetchWord(line);
     }
-    return trimLeft(rest);
+    return trimLeft(line);
 }
 
 std::int64_t sizeWithSeparators(const std::string& word, bool& ok) {
@@ -290,7 +288,7 @@ bool TIdFTPListBase::parseEntries(const TIdListingLines& listing, TIdFTPListItem
 
 TIdFTPListItem& TIdFTPListBase::addItem(TIdFTPListItems& dir, const std::string& line) const {
     TIdFTPListItem& item = dir.Add(MakeNewItem());
-    item.Data = line;
+    item.Data = dir.KeepText(line);
     return item;
 }
 

@@ -151,8 +151,8 @@ struct WordViews {
 WordViews wordViews(std::string_view line, std::size_t limit = kMaxWordViews);
 // The text without its leading spaces.
 std::string_view withoutLeadingSpaces(std::string_view text);
-std::string trimSpaces(const std::string& text);
-std::string trimLeft(const std::string& text);
+std::string trimSpaces(std::string_view text);
+std::string trimLeft(std::string_view text);
 // Only spaces and tabs (or empty).
 bool isBlank(std::string_view line);
 // The words of the first line that is not blank (none when every line is).
@@ -160,7 +160,7 @@ std::vector<std::string> firstLineWords(const TIdListingLines& listing, std::siz
 // The first line that is not blank; empty when there is none.
 std::string firstLine(const TIdListingLines& listing);
 // The text after the first `skip` words, its own spacing kept.
-std::string afterWords(const std::string& line, std::size_t skip);
+std::string afterWords(std::string_view line, std::size_t skip);
 // A size with optional thousands separators ("1,234"); `ok` tells whether it was one.
 std::int64_t sizeWithSeparators(const std::string& word, bool& ok);
 // Only spaces, "-", "+" and the Windows code page's en dash.

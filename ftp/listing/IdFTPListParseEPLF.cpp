@@ -16,7 +16,7 @@ bool TIdFTPLPEPLF::CheckListing(const TIdListingLines& listing, const std::strin
 }
 
 bool TIdFTPLPEPLF::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    const std::string& line = item.Data;
+    const std::string line(item.Data);
     const std::size_t tab = line.find('\t');
     const std::string facts = line.substr(1, tab == std::string::npos ? std::string::npos : tab - 1);
     item.SizeAvail = false;

@@ -62,7 +62,7 @@ bool TIdFTPLPTandemGuardian::IsHeader(const std::string& line) const {
 // "EMSACSTM      101             146  18-Sep-00 09:03:37 170,175 "nunu""
 // "TACLCSTM   O  101             101  4-Mar-01  23:50:06 255,255 "oooo""  (O: open)
 bool TIdFTPLPTandemGuardian::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    std::string text = item.Data;
+    std::string text(item.Data);
     const std::string name = fetchWord(text);
     std::string code = fetchWord(text);
     if (!isNumber(code)) {
@@ -201,7 +201,7 @@ bool TIdFTPLPStratusVOS::ParseListing(const TIdListingLines& listing, TIdFTPList
 bool TIdFTPLPStratusVOS::ParseLine(TIdFTPListItem& item, const std::string&) const {
     // The name follows the time, the first word with ":" (one pass over the line: a
     // line of many thousand words must stay cheap).
-    const std::string& line = item.Data;
+    const std::string line(item.Data);
     std::size_t at = 0;
     std::size_t afterTime = line.size();
     while (at < line.size()) {

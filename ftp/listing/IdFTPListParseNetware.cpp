@@ -168,7 +168,7 @@ bool TIdFTPLPNovellNetware::ParseListing(const TIdListingLines& listing, TIdFTPL
 }
 
 bool TIdFTPLPNovellNetware::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    std::string text = item.Data;
+    std::string text(item.Data);
     item.ItemType = !text.empty() && (text[0] == 'd' || text[0] == 'D') ? ditDirectory : ditFile;
     const std::size_t close = text.find(']');
     text = close == std::string::npos ? std::string() : text.substr(close + 1);

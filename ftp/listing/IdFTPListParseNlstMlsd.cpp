@@ -13,7 +13,7 @@ bool TIdFTPLPNList::ParseLine(TIdFTPListItem& item, const std::string&) const {
     // A name is all NLST gives: no size, no date.
     item.SizeAvail = false;
     item.ModifiedAvail = false;
-    item.SetFileName(item.Data);
+    item.SetFileName(std::string(item.Data));
     return true;
 }
 
@@ -70,8 +70,8 @@ bool TIdFTPLPMList::ParseListing(const TIdListingLines& listing, TIdFTPListItems
 bool TIdFTPLPMList::ParseLine(TIdFTPListItem& item, const std::string&) const {
     auto& entry = static_cast<TIdMLSTFTPListItem&>(item);
     const std::size_t space = item.Data.find(' ');
-    entry.Facts = space == std::string::npos ? item.Data : item.Data.substr(0, space);
-    const std::string name = space == std::string::npos ? std::string() : item.Data.substr(space + 1);
+    entry.Facts = space == std::string_view::npos ? item.Data : item.Data.substr(0, space);
+    const std::string name(space == std::string_view::npos ? std::string_view() : item.Data.substr(space + 1));
 
     std::string size;
     std::string sizd;

@@ -52,7 +52,7 @@ bool TIdFTPLPOS2::CheckListing(const TIdListingLines& listing, const std::string
 }
 
 bool TIdFTPLPOS2::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    const std::string& line = item.Data;
+    const std::string line(item.Data);
     const std::size_t at = dateAt(line);
     std::string head = line.substr(0, at == std::string::npos ? line.size() : at);
     const std::vector<std::string> w = words(head);

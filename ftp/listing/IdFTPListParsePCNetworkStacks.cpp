@@ -115,7 +115,7 @@ std::int64_t sizeOf(const std::string& word) {
 
 // Name lists where folders carry a trailing "/".
 void parseMarkedName(TIdFTPListItem& item) {
-    std::string name = item.Data;
+    std::string name(item.Data);
     item.SizeAvail = false;
     item.ModifiedAvail = false;
     if (name.size() > 1 && name.back() == '/') {

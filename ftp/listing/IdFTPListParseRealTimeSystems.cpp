@@ -17,7 +17,7 @@ bool TIdFTPLPVxWorks::IsHeader(const std::string& line) const {
 
 // "   40774    Aug-19-1994  12:00:00   IO.SYS" / "     512    May-05-2003  14:20:44   BOOT   <DIR>"
 bool TIdFTPLPVxWorks::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    std::string text = item.Data;
+    std::string text(item.Data);
     item.Size = toInt64(fetchWord(text));
     std::string date = fetchWord(text);
     const std::string time = fetchWord(text);
@@ -55,7 +55,7 @@ bool TIdFTPLPMicrowareOS9::IsHeader(const std::string& line) const {
 
 // "  0.0     1988/06/02 2133   d-ewrewr       B       864 CMDS"
 bool TIdFTPLPMicrowareOS9::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    std::string text = item.Data;
+    std::string text(item.Data);
     fetchWord(text);  // owner
     std::string date = fetchWord(text);
     const std::string time = fetchWord(text);

@@ -34,7 +34,7 @@ bool TIdFTPLPSterCommEntUx::CheckListing(const TIdListingLines& listing, const s
 }
 
 bool TIdFTPLPSterCommEntUx::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    std::string text = item.Data;
+    std::string text(item.Data);
     for (int skip = 0; skip < 4; ++skip) {
         fetchWord(text);  // flags, protocol letter, mailbox, batch number
     }

@@ -58,7 +58,7 @@ void nameOnly(TIdFTPListItem& item, const std::string& name, TIdDirItemType type
     item.SetFileName(name);
 }
 
-std::string firstWord(const std::string& line) {
+std::string firstWord(std::string_view line) {
     const std::vector<std::string> w = words(line, 1);
     return w.empty() ? std::string() : w[0];
 }
@@ -86,8 +86,8 @@ bool isPowerQueueLine(const std::string& line) {
     return std::string("ADHKLXY*INT").find(w[5][0]) != std::string::npos;
 }
 
-std::string rootKind(const std::string& line) {
-    std::string rest = line;
+std::string rootKind(std::string_view line) {
+    std::string_view rest = line;
     fetchWord(rest);
     return trimSpaces(rest);
 }
@@ -289,7 +289,7 @@ bool TIdFTPLPVMBFS::CheckListing(const TIdListingLines& listing, const std::stri
 // "09/04/02 10:03:25 F  1    1234 ROB  SYS 'readme.txt'": date, time, F(ile) or
 // D(irectory), links, size ("-" for folders), owner, group, quoted name.
 bool TIdFTPLPVMBFS::ParseLine(TIdFTPListItem& item, const std::string&) const {
-    const std::string& line = item.Data;
+    const std::string line(item.Data);
     const std::vector<std::string> w = words(line, 6);
     const std::size_t open = line.find('\'');
     const std::size_t close = line.rfind('\'');

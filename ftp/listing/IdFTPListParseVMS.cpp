@@ -24,9 +24,9 @@ bool isVmsDirectoryHeader(const std::string& line) {
 }
 
 // The entry's name: the first word, ended by a blank or a tab.
-std::string nameWord(const std::string& line) {
+std::string nameWord(std::string_view line) {
     const std::size_t end = line.find_first_of(" \t");
-    return line.substr(0, end);
+    return std::string(line.substr(0, end));
 }
 
 // "README.TXT;4": a name and a version number after ";" (CMU servers may put "[DIR]"

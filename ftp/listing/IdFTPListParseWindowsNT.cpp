@@ -12,28 +12,42 @@ using namespace harbrook::listing;
 namespace {
 
 // Characters `count` from the 1-based `position` on (shorter near the end).
-std::string columns(const std::string& line, std::size_t position, std::size_t count) {
-    return position - 1 < line.size() ? line.substr(position - 1, count) : std::string();
+std::string_view columns(std::string_view line, std::size_t position, std::size_t count) {
+    return position - 1 < line.size() ? line.substr(position - 1, count) : std::string_view();
 }
 
-std::string withoutCommas(std::string text) {
+std::string withoutCommas(std::string_view word) {
+    std::string text(word);
     text.erase(std::remove(text.begin(), text.end(), ','), text.end());
     return text;
 }
 
+// A number, thousands separators allowed (and left out), as the size columns show it.
+bool isNumberWithCommas(std::string_view word) {
+    bool digit = false;
+    for (char c : word) {
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if (c != ',') {
+            return false;
+        }
+    }
+    return digit;
+}
+
 // "12-31-07", "12/31/2007" in the first eight characters: two equal separators and
 // plausible month and day.
-bool firstEightAreDate(const std::string& line) {
-    const std::string head = line.substr(0, std::min<std::size_t>(8, line.size()));
+bool firstEightAreDate(std::string_view line) {
+    const std::string_view head = line.substr(0, std::min<std::size_t>(8, line.size()));
     for (char separator : {'-', '/'}) {
         if (std::count(head.begin(), head.end(), separator) != 2) {
             continue;
         }
         const std::size_t first = head.find(separator);
         const std::size_t second = head.find(separator, first + 1);
-        const std::string month = head.substr(0, first);
-        const std::string day = head.substr(first + 1, second - first - 1);
-        const std::string year = head.substr(second + 1);
+        const std::string_view month = head.substr(0, first);
+        const std::string_view day = head.substr(first + 1, second - first - 1);
+        const std::string_view year = head.substr(second + 1);
         if (isNumber(month) && isNumber(day) && isNumber(year) && toInt(month) >= 1 &&
             toInt(month) <= 12 && toInt(day) >= 1 && toInt(day) <= 32) {
             return true;
@@ -43,7 +57,7 @@ bool firstEightAreDate(const std::string& line) {
 }
 
 // yyyy-mm-dd, yyyy/mm/dd or nn-nn-nn at the start of the line.
-bool startsWithNumericDate(const std::string& line) {
+bool startsWithNumericDate(std::string_view line) {
     auto separator = [&](std::size_t index) {
         return index < line.size() && (line[index] == '-' || line[index] == '/');
     };
@@ -54,50 +68,51 @@ bool startsWithNumericDate(const std::string& line) {
            (digits(0, 2) && separator(2) && digits(3, 2) && separator(5) && digits(6, 2));
 }
 
-bool hasDate(const std::string& line) {
+bool hasDate(std::string_view line) {
     return firstEightAreDate(line) || startsWithNumericDate(line);
 }
 
 // "11:59PM", "23:59", "9:05a"
-bool looksLikeTime(const std::string& word) {
-    std::string text = upper(word);
-    while (!text.empty() && (text.back() == 'M' || text.back() == 'A' || text.back() == 'P')) {
-        text.pop_back();
+bool looksLikeTime(std::string_view text) {
+    auto isMark = [](char c) { return c == 'M' || c == 'A' || c == 'P' || c == 'm' || c == 'a' || c == 'p'; };
+    while (!text.empty() && isMark(text.back())) {
+        text.remove_suffix(1);
     }
     const std::size_t colon = text.find(':');
-    return colon != std::string::npos && colon > 0 && isNumber(text.substr(0, colon)) &&
+    return colon != std::string_view::npos && colon > 0 && isNumber(text.substr(0, colon)) &&
            isNumber(text.substr(colon + 1, 2));
 }
 
 // Whether one line reads as Windows NT; nullopt when the line says nothing either way.
-std::optional<bool> lineVerdict(const std::string& line) {
-    const std::string u = upper(line);
+// Runs on every line of every listing whose layout is asked for, so it reads the line
+// in place.
+std::optional<bool> lineVerdict(std::string_view u) {
     if (!hasDate(u)) {
         return std::nullopt;
     }
-    std::string marker = columns(u, 25, 5);
-    if (marker == "  <DI") {
+    std::string_view marker = columns(u, 25, 5);
+    if (equalsIgnoringCase(marker, "  <DI")) {
         marker = columns(u, 27, 5);
     }
-    marker = trimLeft(marker);
+    marker = withoutLeadingSpaces(marker);
     if (isNumber(marker)) {
-        marker.clear();
+        marker = {};
     }
-    const std::string sizeText = withoutCommas(trimLeft(columns(u, 20, 19)));
-    const std::vector<std::string> w = words(u);
+    const std::string_view sizeText = withoutLeadingSpaces(columns(u, 20, 19));
+    const WordViews w = wordViews(u, 5);
     const bool fixedColumns =
-        marker == "<DIR>" || (marker.empty() && isNumber(sizeText));
+        equalsIgnoringCase(marker, "<DIR>") || (marker.empty() && isNumberWithCommas(sizeText));
     // Servers that do not keep IIS's fixed columns ("02-05-2013 09:45AM <DIR> TEST")
     // still give date, time and then <DIR> or the size as words. A line laid out in
     // IIS's columns (two blanks after an eight-character date) is held to them.
     const bool iisColumns = u.size() > 10 && u[8] == ' ' && u[9] == ' ';
     const bool wordColumns = !iisColumns && w.size() >= 4 && looksLikeTime(w[1]) &&
-                             (w[2] == "<DIR>" || isNumber(withoutCommas(w[2])));
+                             (equalsIgnoringCase(w[2], "<DIR>") || isNumberWithCommas(w[2]));
     if (!fixedColumns && !wordColumns) {
         return std::nullopt;
     }
     // Another layout with a file-or-directory column.
-    return !(w.size() > 4 && (w[2] == "F" || w[2] == "D") && w[4] != "-");
+    return !(w.size() > 4 && (equalsIgnoringCase(w[2], "F") || equalsIgnoringCase(w[2], "D")) && w[4] != "-");
 }
 
 bool isHeaderLine(const std::string& line) {
@@ -201,13 +216,14 @@ bool TIdFTPLPWindowsNT::ParseListing(const TIdListingLines& listing, TIdFTPListI
 
 bool TIdFTPLPWindowsNT::ParseLine(TIdFTPListItem& item, const std::string& path) const {
     const harbrook::ListingClock clock = harbrook::listingClock();
-    std::string text = item.Data;
+    std::string_view text = item.Data;
     std::string dateText;
-    std::string timeText;
+    std::string_view timeText;
     if (text.size() >= 5 && isNumber(text.substr(0, 4)) && !(text[4] >= '0' && text[4] <= '9')) {
         // "2008-01-31": rebuilt as month-day-year for the one date reader.
-        dateText = columns(text, 6, 2) + "/" + columns(text, 9, 2) + "/" + text.substr(0, 4);
-        text = trimLeft(text.size() > 10 ? text.substr(10) : std::string());
+        dateText.append(columns(text, 6, 2)).append("/").append(columns(text, 9, 2)).append("/");
+        dateText.append(text.substr(0, 4));
+        text = withoutLeadingSpaces(text.size() > 10 ? text.substr(10) : std::string_view());
         timeText = fetchWord(text);
     } else {
         dateText = fetchWord(text);
@@ -215,13 +231,13 @@ bool TIdFTPLPWindowsNT::ParseLine(TIdFTPListItem& item, const std::string& path)
     }
     harbrook::TDateTime date = 0;
     harbrook::TDateTime time = 0;
-    item.ModifiedDate = readDate(dateText, date, clock) && readTime(timeText, time) ? date + time : 0;
+    item.ModifiedDate = readDate(dateText, date, clock) && readTime(std::string(timeText), time) ? date + time : 0;
     item.ModifiedAvail = item.ModifiedDate != 0;
 
-    text = trimLeft(text);
-    const std::string sizeWord = withoutCommas(fetchWord(text));
+    text = withoutLeadingSpaces(text);
+    const std::string_view sizeWord = fetchWord(text);
     // After the size (or <DIR>) comes one space, then the name.
-    std::string name = text.empty() ? std::string() : text.substr(1);
+    std::string_view name = text.empty() ? std::string_view() : text.substr(1);
     if (equalsIgnoringCase(sizeWord, "<DIR>")) {
         item.ItemType = ditDirectory;
         item.SizeAvail = false;
@@ -231,18 +247,21 @@ bool TIdFTPLPWindowsNT::ParseLine(TIdFTPListItem& item, const std::string& path)
         while (padding < 9 && padding < name.size() && name[padding] == ' ') {
             ++padding;
         }
-        name.erase(0, padding);
+        name.remove_prefix(padding);
     } else {
         item.ItemType = ditFile;
-        item.Size = toInt64(sizeWord);
+        item.Size = sizeWord.find(',') == std::string_view::npos ? toInt64(sizeWord) : toInt64(withoutCommas(sizeWord));
     }
-    if (!path.empty()) {
-        item.SetLocalFileName(name);
-        name = path + "\\" + name;
-        if (name.rfind(".\\", 0) == 0) {
-            name.erase(0, 2);
-        }
+    if (path.empty()) {
+        item.SetFileName(std::string(name));
+        return true;
     }
-    item.SetFileName(name);
+    item.SetLocalFileName(std::string(name));
+    std::string full = path;
+    full.append("\\").append(name);
+    if (full.rfind(".\\", 0) == 0) {
+        full.erase(0, 2);
+    }
+    item.SetFileName(std::move(full));
     return true;
 }

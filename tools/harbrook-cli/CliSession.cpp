@@ -82,7 +82,7 @@ SessionSettings cliSessionSettings(const CliOptions& options, const Credentials&
     settings.readTimeoutMs = options.readTimeoutMs;
     settings.transferTimeoutMs = options.transferTimeoutMs;
     settings.listenTimeoutMs = options.transferTimeoutMs;
-    settings.blockSize = getenv("HB_BLOCK") ? atoi(getenv("HB_BLOCK")) : kCliBlockSize;
+    settings.blockSize = kCliBlockSize;
     return settings;
 }
 
