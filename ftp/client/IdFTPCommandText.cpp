@@ -1,5 +1,7 @@
 #include "ftp/client/IdFTPCommandText.h"
 
+#include <algorithm>
+
 #include "ftp/IdFTPExceptions.h"
 #include "ftp/transport/IdReply.h"
 
@@ -115,6 +117,9 @@ TIdFTPDataEndpoint parseEpsvReply(const std::string& line) {
 std::vector<std::string> splitListingText(const std::string& text) {
     std::vector<std::string> lines;
     const std::size_t end = std::min(text.find('\0'), text.size());
+    // Room for every line at once: a listing of a million lines must not be copied
+    // while it grows.
+    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<long>(end), '\n')) + 1);
     std::size_t start = 0;
     while (start < end) {
         std::size_t stop = start;

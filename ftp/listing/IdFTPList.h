@@ -114,6 +114,8 @@ public:
     TIdFTPListItem& operator[](std::size_t index) const { return *m_items[index]; }
     void Delete(std::size_t index);
     void Clear();
+    // Room for `count` entries in all, so a large listing is not copied while it grows.
+    void Reserve(std::size_t count) { m_items.reserve(count); }
 
     // A copy of `text` that lives as long as the entries (until Clear): the raw lines
     // the entries' Data point into.

@@ -368,12 +368,11 @@ const TIdFTPListBase* TIdFTPListParserRegistry::AtPosition(int position) const {
 void TIdFTPListParserRegistry::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir,
                                             const std::string& identifier,
                                             const std::optional<harbrook::ListingClock>& now) const {
-    std::optional<harbrook::ScopedListingClock> scope;
-    if (now) {
-        scope.emplace(*now);
-    }
+    // "Today" is read once for the whole listing (and every line sees the same day).
+    const harbrook::ScopedListingClock scope(now ? *now : harbrook::listingClock());
     dir.Clear();
     if (const TIdFTPListBase* parser = Find(identifier)) {
+        dir.Reserve(listing.size());
         parser->ParseListing(listing, dir);
     }
 }
@@ -384,10 +383,7 @@ bool TIdFTPListParserRegistry::CheckAndParseListing(const TIdListingLines& listi
                                                     std::string& identifier,
                                                     const TIdFTPListBase** parser,
                                                     const std::optional<harbrook::ListingClock>& now) const {
-    std::optional<harbrook::ScopedListingClock> scope;
-    if (now) {
-        scope.emplace(*now);
-    }
+    const harbrook::ScopedListingClock scope(now ? *now : harbrook::listingClock());
     identifier.clear();
     dir.Clear();
     if (parser != nullptr) {
@@ -406,6 +402,7 @@ bool TIdFTPListParserRegistry::CheckAndParseListing(const TIdListingLines& listi
             if (parser != nullptr) {
                 *parser = candidate;
             }
+            dir.Reserve(listing.size());
             candidate->ParseListing(listing, dir);
             return true;
         }

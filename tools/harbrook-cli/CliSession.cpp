@@ -8,7 +8,6 @@
 #include <iostream>
 #include <mutex>
 #include <ostream>
-#include <sstream>
 #include <thread>
 
 #include "engine/DirListings.h"
@@ -201,9 +200,8 @@ void CliSession::list(const CliCommand& command) {
         home = m_ftp.CurrentDirectory();
         m_ftp.ChangeDirectory(command.names[0]);
     }
-    std::vector<std::string> lines;
     try {
-        m_ftp.ListDirectory(&lines);
+        m_ftp.ListDirectory(nullptr);
     } catch (...) {
         if (!home.empty()) {
             m_ftp.ChangeDirectory(home);
@@ -213,14 +211,19 @@ void CliSession::list(const CliCommand& command) {
     if (!home.empty()) {
         m_ftp.ChangeDirectory(home);
     }
+    // Written line by line: a folder of a million entries must not be held a second
+    // (and third) time as one text.
     if (command.raw) {
-        for (const std::string& line : lines) {
+        for (const std::string& line : m_ftp.ListResult().Lines) {
             m_out << forTerminal(line) << "\n";
         }
     } else {
-        std::ostringstream entries;
-        printEntries(entries, m_ftp.ListParserIdentifier(), m_ftp.DirectoryItems());
-        m_out << forTerminal(entries.str()) << "\n";
+        const TIdFTPListItems& items = m_ftp.DirectoryItems();
+        m_out << forTerminal("layout: " + m_ftp.ListParserIdentifier()) << "\n";
+        for (const auto& item : items) {
+            m_out << forTerminal(entryLine(*item)) << "\n";
+        }
+        m_out << "\n";
     }
 }
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <sstream>
+#include <iterator>
 
 #include "ftp/client/IdFTPCommandText.h"
 #include "ftp/listing/IdFTPListParseBase.h"
@@ -64,18 +64,30 @@ int runParseListing(const std::vector<std::string>& args, std::istream& in, std:
             fileName = args[i];
         }
     }
-    std::ostringstream raw;
-    if (fileName.empty()) {
-        raw << in.rdbuf();
-    } else {
-        std::ifstream file(fileName, std::ios::binary);
-        if (!file) {
-            err << "Cannot open file \"" << fileName << "\".\n";
-            return 1;
+    TIdListingLines lines;
+    {
+        // The text is split into lines and let go before the parse: only the lines and
+        // the entries are held at once.
+        std::string raw;
+        if (fileName.empty()) {
+            raw.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        } else {
+            std::ifstream file(fileName, std::ios::binary);
+            if (!file) {
+                err << "Cannot open file \"" << fileName << "\".\n";
+                return 1;
+            }
+            file.seekg(0, std::ios::end);
+            const std::streamoff size = file.tellg();
+            file.seekg(0, std::ios::beg);
+            if (size > 0) {
+                raw.resize(static_cast<std::size_t>(size));
+                file.read(raw.data(), size);
+                raw.resize(static_cast<std::size_t>(file.gcount()));
+            }
         }
-        raw << file.rdbuf();
+        lines = splitListingText(raw);
     }
-    const TIdListingLines lines = splitListingText(raw.str());
     TIdFTPListItems items;
     std::string layout;
     if (machineList) {
