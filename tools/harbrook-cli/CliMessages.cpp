@@ -1,5 +1,6 @@
 #include "tools/harbrook-cli/CliMessages.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -42,7 +43,16 @@ std::size_t utf8SequenceAt(const std::string& text, std::size_t i) {
 }  // namespace
 
 std::string forTerminal(const std::string& text) {
+    // Most text is plain already (every line of a long listing): one look, no rebuild.
+    const bool plain = std::all_of(text.begin(), text.end(), [](char ch) {
+        const auto c = static_cast<unsigned char>(ch);
+        return c == '\n' || c == '\t' || (c >= 0x20 && c < 0x7F);
+    });
+    if (plain && (text.empty() || text.back() != '\n')) {
+        return text;
+    }
     std::string shown;
+    shown.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c == '\r') {

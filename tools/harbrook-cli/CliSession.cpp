@@ -219,11 +219,17 @@ void CliSession::list(const CliCommand& command) {
         }
     } else {
         const TIdFTPListItems& items = m_ftp.DirectoryItems();
-        m_out << forTerminal("layout: " + m_ftp.ListParserIdentifier()) << "\n";
+        std::string block = forTerminal("layout: " + m_ftp.ListParserIdentifier()) + "\n";
         for (const auto& item : items) {
-            m_out << forTerminal(entryLine(*item)) << "\n";
+            block += forTerminal(entryLine(*item));
+            block += '\n';
+            if (block.size() >= 64 * 1024) {
+                m_out.write(block.data(), static_cast<std::streamsize>(block.size()));
+                block.clear();
+            }
         }
-        m_out << "\n";
+        block += '\n';
+        m_out.write(block.data(), static_cast<std::streamsize>(block.size()));
     }
 }
 

@@ -24,17 +24,50 @@ std::string itemTypeName(TIdDirItemType type) {
     return "file";
 }
 
-std::string entryLine(const TIdFTPListItem& item) {
-    std::string modified = "-";
-    if (item.ModifiedAvail && item.ModifiedDate != 0) {
-        const DateTimeParts parts = decodeDateTime(item.ModifiedDate);
-        char text[32];
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", parts.year, parts.month,
-                      parts.day, parts.hour, parts.minute, parts.second);
-        modified = text;
+namespace {
+
+// "2007-12-31 23:59:00"; written by hand, as it runs once per entry of a listing.
+void appendDateTime(std::string& out, const DateTimeParts& parts) {
+    auto digits = [&](int value, int width) {
+        char text[8];
+        for (int i = width - 1; i >= 0; --i) {
+            text[i] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        }
+        out.append(text, static_cast<std::size_t>(width));
+    };
+    if (parts.year < 0 || parts.year > 9999) {
+        out += "-";
+        return;
     }
-    return itemTypeName(item.ItemType) + "\t" + (item.SizeAvail ? std::to_string(item.Size) : "-") +
-           "\t" + modified + "\t" + item.FileName();
+    digits(parts.year, 4);
+    out += '-';
+    digits(parts.month, 2);
+    out += '-';
+    digits(parts.day, 2);
+    out += ' ';
+    digits(parts.hour, 2);
+    out += ':';
+    digits(parts.minute, 2);
+    out += ':';
+    digits(parts.second, 2);
+}
+
+}  // namespace
+
+std::string entryLine(const TIdFTPListItem& item) {
+    std::string line = itemTypeName(item.ItemType);
+    line += '\t';
+    line += item.SizeAvail ? std::to_string(item.Size) : "-";
+    line += '\t';
+    if (item.ModifiedAvail && item.ModifiedDate != 0) {
+        appendDateTime(line, decodeDateTime(item.ModifiedDate));
+    } else {
+        line += '-';
+    }
+    line += '\t';
+    line += item.FileName();
+    return line;
 }
 
 void printEntries(std::ostream& out, const std::string& layout, const TIdFTPListItems& items) {
