@@ -517,6 +517,49 @@ TEST(ListParsers, LocalFileNameRule) {
     item.SetLocalFileName("mine.txt");
     item.SetFileName("OTHER");
     EXPECT_EQ(item.LocalFileName(), "mine.txt") << "a chosen local name stays";
+
+    // A local name equal to the remote one is not a choice of its own: it follows.
+    TIdFTPListItem same;
+    same.SetFileName("a.txt");
+    same.SetLocalFileName("a.txt");
+    same.SetFileName("b.txt");
+    EXPECT_EQ(same.LocalFileName(), "b.txt");
+    // Names without letters are their own local names.
+    same.SetFileName("2024");
+    EXPECT_EQ(same.LocalFileName(), "2024");
+    same.SetFileName("MIXED.Txt");
+    EXPECT_EQ(same.LocalFileName(), "MIXED.Txt");
+}
+
+// The entries' raw lines live in blocks the listing owns: lines of every length, the
+// listing moved to another owner, and a listing cleared and filled again.
+TEST(ListParsers, ListingKeepsTheRawLines) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 5000; ++i) {
+        lines.push_back("-rw-r--r-- 1 u g " + std::to_string(i) + " Jan  1  2000 file" + std::to_string(i));
+    }
+    lines.push_back("-rw-r--r-- 1 u g 1 Jan  1  2000 " + std::string(40000, 'x'));  // a block of its own
+    lines.push_back("-rw-r--r-- 1 u g 2 Jan  1  2000 after-the-long-one");
+
+    TIdFTPListItems items;
+    std::string layout;
+    DefaultListParsers().CheckAndParseListing(lines, items, true, "", layout);
+    ASSERT_EQ(items.Count(), lines.size());
+    TIdFTPListItems moved = std::move(items);
+    EXPECT_EQ(items.Count(), 0u);
+    lines.push_back("ignored");  // the listing's own copies do not depend on the caller's
+    for (std::size_t i = 0; i < moved.Count(); ++i) {
+        ASSERT_EQ(moved[i].Data, lines[i]) << i;
+    }
+    EXPECT_EQ(moved[5000].FileName().size(), 40000u);
+    EXPECT_EQ(moved[5001].FileName(), "after-the-long-one");
+
+    // The emptied listing takes lines again, and a cleared one too.
+    EXPECT_EQ(items.KeepText("again"), "again");
+    moved.Clear();
+    EXPECT_EQ(moved.Count(), 0u);
+    EXPECT_EQ(moved.KeepText(lines[3]), lines[3]);
+    EXPECT_TRUE(moved.KeepText("").empty());
 }
 
 TEST(ListParsers, MachineListing) {

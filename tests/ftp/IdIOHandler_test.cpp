@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "ftp/IdException.h"
+#include "ftp/transport/ByteQueue.h"
 #include "ftp/transport/IdTCPClient.h"
 #include "tests/support/NetworkHelpers.h"
 #include "tests/support/ScriptedFtpServer.h"
@@ -323,6 +324,51 @@ TEST(IdIOHandler, WritingToAClosedPeerFails) {
             }
         },
         EIdException);
+}
+
+}  // namespace
+
+namespace {
+
+// The received-bytes queue against a plain string doing the same: reads of every size
+// into reserved room (only part of it filled), consumption from the front, compaction
+// and growth in between, and searches across the joins.
+TEST(ByteQueue, KeepsOrderThroughCompactionAndGrowth) {
+    harbrook::ByteQueue queue;
+    std::string model;
+    unsigned seed = 7;
+    auto next = [&seed](unsigned below) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % below;
+    };
+    char letter = 'a';
+    for (int step = 0; step < 4000; ++step) {
+        if (next(3) != 0) {
+            const std::size_t room = 1 + next(70000);
+            const std::size_t filled = next(static_cast<unsigned>(room) + 1);
+            char* tail = queue.reserveTail(room);
+            for (std::size_t i = 0; i < filled; ++i) {
+                tail[i] = letter;
+                model += letter;
+                letter = letter == 'z' ? 'a' : static_cast<char>(letter + 1);
+            }
+            queue.commit(filled);
+        } else if (step % 5 == 0) {
+            const std::string appended = "\r\n" + std::to_string(step);
+            queue.append(appended.data(), appended.size());
+            model += appended;
+        } else {
+            const std::size_t taken = next(static_cast<unsigned>(model.size()) + 1);
+            ASSERT_EQ(queue.take(taken), model.substr(0, taken));
+            model.erase(0, taken);
+        }
+        ASSERT_EQ(queue.size(), model.size());
+        ASSERT_EQ(std::string(queue.data(), queue.size()), model);
+        ASSERT_EQ(queue.find("\r\n", 0), model.find("\r\n"));
+    }
+    EXPECT_EQ(queue.find("\r\n", queue.size() + 5), std::string::npos);
+    queue.clear();
+    EXPECT_TRUE(queue.empty());
 }
 
 }  // namespace
