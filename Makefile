@@ -51,7 +51,6 @@ sanitize: deps
 	@cmake --build $(ASAN_DIR) -j $(JOBS)
 	@cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# Micro-benchmarks, then harbrook-cli against curl on loopback servers.
 # The engine's and the FTP client's tests under ThreadSanitizer (shared caches, workers,
 # Abort from another thread).
 TSAN_DIR ?= build-tsan
@@ -60,6 +59,8 @@ tsan: deps
 	@cmake --build $(TSAN_DIR) -j $(JOBS) --target engine_test ftp_test
 	@cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -R "LumoThread|SStringlist|TransferList|DirListings|Abort|Transfers|TransferWorkers"
 
+# harbrook-cli against curl and lftp on loopback servers (pyftpdlib; vsftpd as root),
+# the listing parsers and memory, as one table. Not part of the tests.
 bench: build
 	@bench/run-all $(BUILD_DIR)
 
