@@ -41,6 +41,8 @@ std::vector<std::string> windowsListing(int lines) {
 void parse(benchmark::State& state, const std::vector<std::string>& listing, const char* layout) {
     for (auto _ : state) {
         TIdFTPListItems items;
+        // As the client parses: the entries point into the listing's own lines.
+        items.ReferTo(&listing);
         std::string identifier;
         DefaultListParsers().CheckAndParseListing(listing, items, true, "", identifier);
         if (identifier != layout || items.Count() + 1 < listing.size()) {

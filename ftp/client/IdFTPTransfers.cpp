@@ -424,6 +424,8 @@ void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::str
 TIdFTPListItems& TIdFTP::DirectoryItems() {
     if (!m_directoryItems) {
         m_directoryItems = std::make_unique<TIdFTPListItems>();
+        // The lines stay until the next listing, which drops these entries first.
+        m_directoryItems->ReferTo(&m_listResult.Lines);
         if (OnDirParseStart) {
             OnDirParseStart();
         }

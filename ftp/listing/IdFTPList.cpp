@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -16,12 +17,14 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
 }  // namespace
 
 void TIdFTPListItem::SetFileName(std::string name) {
-    const std::string& local = LocalFileName();
-    if (local.empty() || equalIgnoringCase(local, m_fileName)) {
-        const bool hasLower =
-            std::any_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-        const bool hasUpper =
-            std::any_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+    // Without a local name of its own the local name is the remote one: it follows.
+    if (!m_localFileName || m_localFileName->empty() || equalIgnoringCase(*m_localFileName, m_fileName)) {
+        bool hasLower = false;
+        bool hasUpper = false;
+        for (const char c : name) {
+            hasLower = hasLower || (c >= 'a' && c <= 'z');
+            hasUpper = hasUpper || (c >= 'A' && c <= 'Z');
+        }
         m_localFileName.reset();
         if (!hasLower && hasUpper) {
             std::string lowered = name;
@@ -80,7 +83,9 @@ TIdFTPListItems& TIdFTPListItems::operator=(TIdFTPListItems&& other) noexcept {
         m_textBlocks = std::move(other.m_textBlocks);
         m_currentBlock = other.m_currentBlock;
         m_textBlockUsed = other.m_textBlockUsed;
+        m_referredLines = other.m_referredLines;
         other.Clear();
+        other.m_referredLines = nullptr;
     }
     return *this;
 }
@@ -111,6 +116,17 @@ std::string_view TIdFTPListItems::KeepText(std::string_view text) {
     std::memcpy(at, text.data(), text.size());
     m_textBlockUsed += text.size();
     return {at, text.size()};
+}
+
+std::string_view TIdFTPListItems::TextOf(const std::string& line) {
+    if (m_referredLines != nullptr && !m_referredLines->empty()) {
+        const std::string* first = m_referredLines->data();
+        // An element of the referred vector: compared as addresses, without a search.
+        if (std::less_equal<>()(first, &line) && std::less<>()(&line, first + m_referredLines->size())) {
+            return line;
+        }
+    }
+    return KeepText(line);
 }
 
 void TIdFTPListItems::Delete(std::size_t index) {

@@ -120,6 +120,13 @@ public:
     // A copy of `text` that lives as long as the entries (until Clear): the raw lines
     // the entries' Data point into.
     std::string_view KeepText(std::string_view text);
+    // Says that `lines` stays as it is for as long as these entries live (the owner of
+    // both makes sure): entries made from its lines then point into them instead of
+    // copies. nullptr ends that.
+    void ReferTo(const std::vector<std::string>* lines) { m_referredLines = lines; }
+    // The text an entry made from `line` keeps: the line itself when it belongs to the
+    // lines referred to, a copy otherwise.
+    std::string_view TextOf(const std::string& line);
 
     auto begin() const { return m_items.begin(); }
     auto end() const { return m_items.end(); }
@@ -132,5 +139,6 @@ private:
     std::vector<std::unique_ptr<char[]>> m_textBlocks;
     char* m_currentBlock = nullptr;
     std::size_t m_textBlockUsed = kTextBlockBytes;
+    const std::vector<std::string>* m_referredLines = nullptr;
     std::vector<std::unique_ptr<TIdFTPListItem>> m_items;
 };

@@ -1,6 +1,7 @@
 #include "ftp/listing/IdFTPListParseBase.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cstring>
@@ -128,11 +129,19 @@ std::string fetchWord(std::string& text) {
 }
 
 std::string_view fetchWord(std::string_view& text) {
-    const std::size_t start = std::min(text.find_first_not_of(' '), text.size());
-    const std::size_t end = std::min(text.find(' ', start), text.size());
-    const std::string_view word = text.substr(start, end - start);
-    text.remove_prefix(end);
-    return word;
+    // Plain loops: listing words are a few characters long, shorter than a library
+    // search takes to set up.
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while (at != end && *at == ' ') {
+        ++at;
+    }
+    const char* const start = at;
+    while (at != end && *at != ' ') {
+        ++at;
+    }
+    text = std::string_view(at, static_cast<std::size_t>(end - at));
+    return {start, static_cast<std::size_t>(at - start)};
 }
 
 WordViews wordViews(std::string_view line, std::size_t limit) {
@@ -239,11 +248,22 @@ bool isUnixPermissions(std::string_view text) {
     if (text.size() < 10) {
         return false;
     }
-    static const char* const allowed[10] = {"LDBCPS-", "TSRWX-", "TSRWXA-", "TSRWX-", "TSRWXH-",
-                                            "TSRWX-",  "TSRWXY-", "TSRWXA-", "TSRWX-", "TSRWX-"};
-    for (int i = 0; i < 10; ++i) {
-        const char c = upperAscii(text[static_cast<std::size_t>(i)]);
-        if (c == '\0' || std::strchr(allowed[i], c) == nullptr) {
+    // Which letters each of the ten columns takes (either case), as one bit per column.
+    static const auto allowed = [] {
+        static const char* const letters[10] = {"LDBCPS-", "TSRWX-",  "TSRWXA-", "TSRWX-", "TSRWXH-",
+                                                "TSRWX-",  "TSRWXY-", "TSRWXA-", "TSRWX-", "TSRWX-"};
+        std::array<std::uint16_t, 256> table{};
+        for (int column = 0; column < 10; ++column) {
+            for (const char* c = letters[column]; *c != '\0'; ++c) {
+                const auto bit = static_cast<std::uint16_t>(1u << column);
+                table[static_cast<unsigned char>(*c)] |= bit;
+                table[static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(*c)))] |= bit;
+            }
+        }
+        return table;
+    }();
+    for (std::size_t i = 0; i < 10; ++i) {
+        if ((allowed[static_cast<unsigned char>(text[i])] & (1u << i)) == 0) {
             return false;
         }
     }
@@ -288,7 +308,7 @@ bool TIdFTPListBase::parseEntries(const TIdListingLines& listing, TIdFTPListItem
 
 TIdFTPListItem& TIdFTPListBase::addItem(TIdFTPListItems& dir, const std::string& line) const {
     TIdFTPListItem& item = dir.Add(MakeNewItem());
-    item.Data = dir.KeepText(line);
+    item.Data = dir.TextOf(line);
     return item;
 }
 

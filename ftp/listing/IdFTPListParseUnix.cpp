@@ -66,14 +66,18 @@ namespace {
 // Whether the line lacks the owner and group columns: after any inode and block
 // numbers, the fourth word is a month, the fifth a day and the sixth a year or time.
 bool lacksOwnerAndGroup(std::string_view line) {
-    const WordViews all = wordViews(line, 8);
-    std::size_t first = 0;
-    while (first < 2 && first < all.size() && isNumber(all[first])) {
-        ++first;
+    // Word by word, stopping at the first that settles it: this runs on every line.
+    std::string_view word = fetchWord(line);
+    for (int dropped = 0; dropped < 2 && isNumber(word); ++dropped) {
+        word = fetchWord(line);
     }
-    auto w = [&](std::size_t index) { return all[first + index]; };
-    return all.size() > first + 5 && monthNumber(w(3)) != 0 && isNumber(w(4)) &&
-           (isNumber(w(5)) || w(5).find(':') != std::string_view::npos);
+    fetchWord(line);
+    fetchWord(line);
+    if (monthNumber(fetchWord(line)) == 0 || !isNumber(fetchWord(line))) {
+        return false;
+    }
+    const std::string_view yearOrTime = fetchWord(line);
+    return isNumber(yearOrTime) || yearOrTime.find(':') != std::string_view::npos;
 }
 
 std::string joined(const std::vector<std::string>& parts, std::size_t from, std::size_t to) {
@@ -279,10 +283,22 @@ void readSize(std::string_view& text, TIdUnixFTPListItem& entry, bool unitree, b
 void readDate(std::string_view& text, When& when) {
     // "Dec 31", "2007-12-31", "12/31/2007", "31-12-2007".
     bool dayRead = false;
-    std::string dateWord(fetchWord(text));
-    std::replace(dateWord.begin(), dateWord.end(), '-', ' ');
-    std::replace(dateWord.begin(), dateWord.end(), '/', ' ');
-    const WordViews parts = wordViews(dateWord);
+    const std::string_view dateWord = fetchWord(text);
+    // The parts between "-" and "/" (a run of them counts as one).
+    WordViews parts;
+    auto isSeparator = [](char c) { return c == '-' || c == '/'; };
+    for (std::size_t at = 0; at < dateWord.size() && parts.count < kMaxWordViews;) {
+        while (at < dateWord.size() && isSeparator(dateWord[at])) {
+            ++at;
+        }
+        const std::size_t start = at;
+        while (at < dateWord.size() && !isSeparator(dateWord[at])) {
+            ++at;
+        }
+        if (at > start) {
+            parts.word[parts.count++] = dateWord.substr(start, at - start);
+        }
+    }
     std::size_t at = 0;
     if (!parts.empty() && parts[0].size() > 3) {
         when.year = toInt(parts[0], when.year);

@@ -122,6 +122,7 @@ int runParseListing(const std::vector<std::string>& args, std::istream& in, std:
         lines = splitListingText(raw);
     }
     TIdFTPListItems items;
+    items.ReferTo(&lines);
     std::string layout;
     if (machineList) {
         DefaultListParsers().ParseListing(lines, items, "MLST");
