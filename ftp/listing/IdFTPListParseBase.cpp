@@ -158,8 +158,11 @@ WordViews wordViews(std::string_view line, std::size_t limit) {
 }
 
 std::string_view withoutLeadingSpaces(std::string_view text) {
-    const std::size_t start = text.find_first_not_of(' ');
-    return start == std::string_view::npos ? std::string_view() : text.substr(start);
+    std::size_t start = 0;
+    while (start < text.size() && text[start] == ' ') {
+        ++start;
+    }
+    return text.substr(start);
 }
 
 std::string trimLeft(std::string_view text) {

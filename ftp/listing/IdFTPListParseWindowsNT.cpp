@@ -48,8 +48,12 @@ bool firstEightAreDate(std::string_view line) {
         const std::string_view month = head.substr(0, first);
         const std::string_view day = head.substr(first + 1, second - first - 1);
         const std::string_view year = head.substr(second + 1);
-        if (isNumber(month) && isNumber(day) && isNumber(year) && toInt(month) >= 1 &&
-            toInt(month) <= 12 && toInt(day) >= 1 && toInt(day) <= 32) {
+        if (!isNumber(month) || !isNumber(day) || !isNumber(year)) {
+            continue;
+        }
+        const int monthNumber = toInt(month);
+        const int dayNumber = toInt(day);
+        if (monthNumber >= 1 && monthNumber <= 12 && dayNumber >= 1 && dayNumber <= 32) {
             return true;
         }
     }
@@ -120,32 +124,35 @@ bool isHeaderLine(const std::string& line) {
 }
 
 // "12-31-07" (month, day, year) with any non-digit separator.
-bool readDate(const std::string& text, harbrook::TDateTime& value,
-              const harbrook::ListingClock& clock) {
+bool readDate(std::string_view text, harbrook::TDateTime& value, const harbrook::ListingClock& clock) {
     const auto separatorAt = std::find_if(text.begin(), text.end(), [](char c) { return c < '0' || c > '9'; });
     if (separatorAt == text.end()) {
         return false;
     }
     const char separator = *separatorAt;
-    std::vector<std::string> parts;
+    std::string_view parts[3];
+    std::size_t count = 0;
     std::size_t start = 0;
-    for (std::size_t at = text.find(separator); ; at = text.find(separator, start)) {
-        parts.push_back(text.substr(start, at == std::string::npos ? std::string::npos : at - start));
-        if (at == std::string::npos) {
+    for (std::size_t at = text.find(separator);; at = text.find(separator, start)) {
+        if (count < 3) {
+            parts[count] = text.substr(start, at == std::string_view::npos ? at : at - start);
+        }
+        ++count;
+        if (at == std::string_view::npos) {
             break;
         }
         start = at + 1;
     }
-    if (parts.size() < 3 || !isNumber(parts[0]) || !isNumber(parts[1]) || !isNumber(parts[2])) {
+    if (count < 3 || !isNumber(parts[0]) || !isNumber(parts[1]) || !isNumber(parts[2])) {
         return false;
     }
-    return harbrook::tryEncodeDate(fullYear(toInt(parts[2]), clock), toInt(parts[0]),
-                                   toInt(parts[1]), value);
+    return harbrook::tryEncodeDate(fullYear(toInt(parts[2]), clock), toInt(parts[0]), toInt(parts[1]), value);
 }
 
 // "11:59PM", "00:08", "23:59:59"
-bool readTime(const std::string& word, harbrook::TDateTime& value) {
-    std::string text = upper(word);
+bool readTime(std::string_view word, harbrook::TDateTime& value) {
+    // A time word is short: the copy stays inside the string, no allocation.
+    std::string text = upper(std::string(word));
     bool pm = false;
     bool am = false;
     for (const char* marker : {"PM", "AM", "P", "A"}) {
@@ -165,9 +172,10 @@ bool readTime(const std::string& word, harbrook::TDateTime& value) {
         std::size_t start = 0;
         for (int index = 0; index < 4; ++index) {
             const std::size_t at = text.find(separator, start);
-            const std::string part = text.substr(start, at == std::string::npos ? std::string::npos : at - start);
+            const std::string_view part =
+                std::string_view(text).substr(start, at == std::string::npos ? at : at - start);
             parts[index] = part.empty() ? 0 : toInt(part, -1);
-            if (at == std::string::npos) {
+            if (at == std::string_view::npos) {
                 break;
             }
             start = at + 1;
@@ -231,7 +239,7 @@ bool TIdFTPLPWindowsNT::ParseLine(TIdFTPListItem& item, const std::string& path)
     }
     harbrook::TDateTime date = 0;
     harbrook::TDateTime time = 0;
-    item.ModifiedDate = readDate(dateText, date, clock) && readTime(std::string(timeText), time) ? date + time : 0;
+    item.ModifiedDate = readDate(dateText, date, clock) && readTime(timeText, time) ? date + time : 0;
     item.ModifiedAvail = item.ModifiedDate != 0;
 
     text = withoutLeadingSpaces(text);
