@@ -1,5 +1,6 @@
 #include "engine/FtpFileStream.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <random>
@@ -27,7 +28,8 @@ tftp_filestream::tftp_filestream(const std::string& fileName, harbrook::FileOpen
       FileName(displayName.empty() ? fileName : displayName),
       StartTicks(harbrook::CurrentTicks()),
       TransferId(harbrook::NewTransferId()),
-      ExpectedSize(expectedSize > 0 ? expectedSize : 0) {}
+      ExpectedSize(expectedSize > 0 ? expectedSize : 0),
+      m_sizeSeen(ExpectedSize > 0 ? 0 : Size()) {}
 
 tftp_filestream::tftp_filestream(const std::string& fileName, harbrook::FileOpenMode mode, int rights,
                                  std::int64_t maxRate)
@@ -71,7 +73,8 @@ void tftp_filestream::afterBlock(std::int64_t moved, std::uint32_t startOfBlock)
             std::this_thread::sleep_for(std::chrono::milliseconds(wait));
         }
     }
-    const std::int64_t size = ExpectedSize > 0 ? ExpectedSize : Size();
+    m_sizeSeen = std::max(m_sizeSeen, Position());
+    const std::int64_t size = ExpectedSize > 0 ? ExpectedSize : m_sizeSeen;
     UpdateTransfer(FileName, harbrook::TickDifference(StartTicks, harbrook::CurrentTicks()), TransferId,
                    size, Position());
     if (TransfersDisabled()) {

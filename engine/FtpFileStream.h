@@ -45,6 +45,11 @@ public:
 
 private:
     void afterBlock(std::int64_t moved, std::uint32_t startOfBlock);
+
+    // The file's size as this stream has seen it: read once at open, then grown by its
+    // own writes. The progress shown after every block needs it, and asking the file
+    // system each time cost a system call per block.
+    std::int64_t m_sizeSeen = 0;
     void endTransfer();
 };
 
