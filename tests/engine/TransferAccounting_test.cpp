@@ -98,6 +98,21 @@ TEST_F(TransferListTest, StreamRecordsFollowTheBlocks) {
         EXPECT_EQ(TransferRecords()[0].Size, 3000) << "no expected size: the file's size";
         EXPECT_EQ(upload.BytesRead, 1000);
     }
+    {
+        // No expected size while writing: the size shown grows with the file, and a file
+        // that was larger to begin with shows its size until the writes pass it.
+        tftp_filestream fresh(dir.file("fresh.bin"), FileOpenMode::Create, 0, 0);
+        fresh.Write("abcd", 4);
+        EXPECT_EQ(TransferRecords().back().Size, 4);
+        fresh.Write("efgh", 4);
+        EXPECT_EQ(TransferRecords().back().Size, 8);
+        tftp_filestream over(dir.file("up.bin"), FileOpenMode::OpenReadWrite, 0, 0);
+        over.Write("xyz", 3);
+        EXPECT_EQ(TransferRecords().back().Size, 3000);
+        over.SetPosition(2999);
+        over.Write("tail", 4);
+        EXPECT_EQ(TransferRecords().back().Size, 3003);
+    }
     tftp_filestream first(dir.file("x1"), FileOpenMode::Create, 0, 0, 0);
     tftp_filestream second(dir.file("x2"), FileOpenMode::Create, 0, 0, 0);
     EXPECT_NE(first.TransferId, second.TransferId) << "each stream has a line of its own";
