@@ -34,9 +34,13 @@ void connectOnce(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHandler, const
     client.SetPassive(passive);
     client.Connect(settings.host);
     // Data connections take their block size from the control connection's transport.
-    if (settings.blockSize > 0 && client.IOHandler() != nullptr) {
-        client.IOHandler()->SetRecvBufferSize(settings.blockSize);
-        client.IOHandler()->SetSendBufferSize(settings.blockSize);
+    if (client.IOHandler() != nullptr) {
+        if (settings.readBlockSize > 0) {
+            client.IOHandler()->SetRecvBufferSize(settings.readBlockSize);
+        }
+        if (settings.writeBlockSize > 0) {
+            client.IOHandler()->SetSendBufferSize(settings.writeBlockSize);
+        }
     }
 }
 

@@ -23,8 +23,9 @@ struct SessionSettings {
     int transferTimeoutMs = 30000;
     int listenTimeoutMs = 30000;
     TIdIPVersion ipVersion = Id_IPv4;
-    // Bytes moved per read or write on the connections; 0 keeps the library's default.
-    int blockSize = 0;
+    // Bytes per read and per write on the connections; 0 keeps the library's default.
+    int readBlockSize = 0;
+    int writeBlockSize = 0;
 };
 
 // The client's settings from the window's creation on: IPv4 (or the settings' family),

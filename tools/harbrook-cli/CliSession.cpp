@@ -62,9 +62,12 @@ std::string hostForConnect(const std::string& host, TIdIPVersion& version) {
     return bare;
 }
 
-// A command-line transfer moves large blocks: fewer system calls per byte. (The window's
-// workers keep their own, smaller blocks.)
-constexpr int kCliBlockSize = 256 * 1024;
+// A command-line download reads large blocks: fewer system calls per byte. Uploads are
+// written in 64 KiB steps: servers that read in steps of that size (pyftpdlib) took a
+// 1 GiB upload in half the time so, and the others (vsftpd) took it as fast as in
+// larger ones. (The window's workers keep their own, smaller blocks.)
+constexpr int kCliReadBlockSize = 256 * 1024;
+constexpr int kCliWriteBlockSize = 64 * 1024;
 
 SessionSettings cliSessionSettings(const CliOptions& options, const Credentials& credentials) {
     SessionSettings settings;
@@ -81,7 +84,8 @@ SessionSettings cliSessionSettings(const CliOptions& options, const Credentials&
     settings.readTimeoutMs = options.readTimeoutMs;
     settings.transferTimeoutMs = options.transferTimeoutMs;
     settings.listenTimeoutMs = options.transferTimeoutMs;
-    settings.blockSize = kCliBlockSize;
+    settings.readBlockSize = kCliReadBlockSize;
+    settings.writeBlockSize = kCliWriteBlockSize;
     return settings;
 }
 
