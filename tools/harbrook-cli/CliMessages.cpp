@@ -42,7 +42,7 @@ std::size_t utf8SequenceAt(const std::string& text, std::size_t i) {
 
 }  // namespace
 
-std::string forTerminal(const std::string& text) {
+std::string forTerminal(std::string text) {
     // Most text is plain already (every line of a long listing): one look, no rebuild.
     const bool plain = std::all_of(text.begin(), text.end(), [](char ch) {
         const auto c = static_cast<unsigned char>(ch);

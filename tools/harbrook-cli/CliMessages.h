@@ -9,7 +9,7 @@ namespace harbrook::cli {
 // lone CR (which separates a message from its path) becomes ": "; other control bytes,
 // DEL and bytes that are not UTF-8 are written as \xNN, so a hostile server cannot
 // drive the terminal. Trailing line ends are dropped.
-std::string forTerminal(const std::string& text);
+std::string forTerminal(std::string text);
 
 // The message of a failure in the program's one form: the library's own errors as
 // they are, a file system error as `Cannot <what> "path". reason`.
