@@ -119,7 +119,7 @@ std::string_view TIdFTPListItems::KeepText(std::string_view text) {
 }
 
 std::string_view TIdFTPListItems::TextOf(const std::string& line) {
-    if (m_referredLines != nullptr && !m_referredLines->empty()) {
+    if (m_referredLines != nullptr) {
         const std::string* first = m_referredLines->data();
         // An element of the referred vector: compared as addresses, without a search.
         if (std::less_equal<>()(first, &line) && std::less<>()(&line, first + m_referredLines->size())) {

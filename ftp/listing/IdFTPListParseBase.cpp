@@ -57,15 +57,6 @@ ListingClock listingClock() {
 
 namespace listing {
 
-std::string upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
 namespace {
 
 char upperAscii(char c) {
@@ -73,6 +64,13 @@ char upperAscii(char c) {
 }
 
 }  // namespace
+
+std::string upper(std::string text) {
+    for (char& c : text) {
+        c = upperAscii(c);
+    }
+    return text;
+}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {

@@ -258,7 +258,7 @@ bool TIdFTPLPWindowsNT::ParseLine(TIdFTPListItem& item, const std::string& path)
         name.remove_prefix(padding);
     } else {
         item.ItemType = ditFile;
-        item.Size = sizeWord.find(',') == std::string_view::npos ? toInt64(sizeWord) : toInt64(withoutCommas(sizeWord));
+        item.Size = toInt64(withoutCommas(sizeWord));
     }
     if (path.empty()) {
         item.SetFileName(std::string(name));

@@ -215,25 +215,13 @@ void CliSession::list(const CliCommand& command) {
     if (!home.empty()) {
         m_ftp.ChangeDirectory(home);
     }
-    // Written line by line: a folder of a million entries must not be held a second
-    // (and third) time as one text.
     if (command.raw) {
         for (const std::string& line : m_ftp.ListResult().Lines) {
             m_out << forTerminal(line) << "\n";
         }
     } else {
-        const TIdFTPListItems& items = m_ftp.DirectoryItems();
-        std::string block = forTerminal("layout: " + m_ftp.ListParserIdentifier()) + "\n";
-        for (const auto& item : items) {
-            block += forTerminal(entryLine(*item));
-            block += '\n';
-            if (block.size() >= 64 * 1024) {
-                m_out.write(block.data(), static_cast<std::streamsize>(block.size()));
-                block.clear();
-            }
-        }
-        block += '\n';
-        m_out.write(block.data(), static_cast<std::streamsize>(block.size()));
+        printEntries(m_out, m_ftp.ListParserIdentifier(), m_ftp.DirectoryItems(), forTerminal);
+        m_out << "\n";
     }
 }
 

@@ -70,11 +70,24 @@ std::string entryLine(const TIdFTPListItem& item) {
     return line;
 }
 
-void printEntries(std::ostream& out, const std::string& layout, const TIdFTPListItems& items) {
-    out << "layout: " << layout << "\n";
+void printEntries(std::ostream& out, const std::string& layout, const TIdFTPListItems& items,
+                  std::string (*shown)(std::string)) {
+    // Written in blocks: a folder of a million entries must not be held a second time
+    // as one text, nor written a line at a time.
+    auto add = [&](std::string& block, std::string line) {
+        block += shown != nullptr ? shown(std::move(line)) : line;
+        block += '\n';
+    };
+    std::string block;
+    add(block, "layout: " + layout);
     for (const auto& item : items) {
-        out << entryLine(*item) << "\n";
+        add(block, entryLine(*item));
+        if (block.size() >= 64 * 1024) {
+            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+            block.clear();
+        }
     }
+    out.write(block.data(), static_cast<std::streamsize>(block.size()));
 }
 
 int runParseListing(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
