@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ftp/client/IdFTPCommandText.h"
+#include "ftp/listing/IdFTPList.h"
 #include "ftp/transport/IdReply.h"
 
 namespace {
@@ -30,7 +31,7 @@ void SplitLargeListing(benchmark::State& state) {
         text += "-rw-r--r--   1 owner    group      1048576 Jan 01  2024 file" + std::to_string(i) + ".bin\r\n";
     }
     for (auto _ : state) {
-        benchmark::DoNotOptimize(harbrook::splitListingText(text).size());
+        benchmark::DoNotOptimize(TIdListingLines::FromText(text).size());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
 }

@@ -38,7 +38,8 @@ std::vector<std::string> windowsListing(int lines) {
     return listing;
 }
 
-void parse(benchmark::State& state, const std::vector<std::string>& listing, const char* layout) {
+void parse(benchmark::State& state, const std::vector<std::string>& lines, const char* layout) {
+    const TIdListingLines listing(lines);
     for (auto _ : state) {
         TIdFTPListItems items;
         // As the client parses: the entries point into the listing's own lines.

@@ -43,6 +43,11 @@ public:
     void SetSize(std::int64_t size) override;
 
     const std::string& Bytes() const { return m_bytes; }
+    // Hands the bytes over without a copy; the stream is empty afterwards.
+    std::string TakeBytes() {
+        m_position = 0;
+        return std::move(m_bytes);
+    }
 
 private:
     std::string m_bytes;

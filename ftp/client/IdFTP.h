@@ -68,7 +68,7 @@ struct TIdFTPTZInfo {
 
 // The text of the last listing as lines, and what kind of listing it was.
 struct TIdFTPListResult {
-    std::vector<std::string> Lines;
+    TIdListingLines Lines;
     bool Detailed = false;
     bool MachineList = false;
 };

@@ -114,25 +114,4 @@ TIdFTPDataEndpoint parseEpsvReply(const std::string& line) {
     return {fields[2], static_cast<std::uint16_t>(port)};
 }
 
-std::vector<std::string> splitListingText(const std::string& text) {
-    std::vector<std::string> lines;
-    const std::size_t end = std::min(text.find('\0'), text.size());
-    // Room for every line at once: a listing of a million lines must not be copied
-    // while it grows.
-    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<long>(end), '\n')) + 1);
-    std::size_t start = 0;
-    while (start < end) {
-        std::size_t stop = start;
-        while (stop < end && text[stop] != '\r' && text[stop] != '\n') {
-            ++stop;
-        }
-        lines.push_back(text.substr(start, stop - start));
-        if (stop < end && text[stop] == '\r' && stop + 1 < end && text[stop + 1] == '\n') {
-            ++stop;
-        }
-        start = stop + 1;
-    }
-    return lines;
-}
-
 }  // namespace harbrook

@@ -31,8 +31,4 @@ TIdFTPDataEndpoint parsePasvReply(const std::string& line);
 // the port is not a number in 1..65535.
 TIdFTPDataEndpoint parseEpsvReply(const std::string& line);
 
-// A listing's text as lines: breaks at CR LF, LF or CR, none added for a break at the
-// very end, and a NUL byte ends the text.
-std::vector<std::string> splitListingText(const std::string& text);
-
 }  // namespace harbrook

@@ -410,11 +410,11 @@ void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::str
     }
     m_directoryItems.reset();
     m_listParserIdentifier.clear();
-    m_listResult.Lines = harbrook::splitListingText(text.Bytes());
+    m_listResult.Lines = TIdListingLines::FromText(text.TakeBytes());
     m_listResult.Detailed = details;
     m_listResult.MachineList = machineList;
     if (destination != nullptr) {
-        *destination = m_listResult.Lines;
+        *destination = m_listResult.Lines.ToStrings();
     }
     if (OnRetrievedDir) {
         OnRetrievedDir();

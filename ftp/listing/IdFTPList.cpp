@@ -118,15 +118,88 @@ std::string_view TIdFTPListItems::KeepText(std::string_view text) {
     return {at, text.size()};
 }
 
-std::string_view TIdFTPListItems::TextOf(const std::string& line) {
-    if (m_referredLines != nullptr) {
-        const std::string* first = m_referredLines->data();
-        // An element of the referred vector: compared as addresses, without a search.
-        if (std::less_equal<>()(first, &line) && std::less<>()(&line, first + m_referredLines->size())) {
-            return line;
-        }
+std::string_view TIdFTPListItems::TextOf(std::string_view line) {
+    if (m_referredLines != nullptr && m_referredLines->Contains(line)) {
+        return line;
     }
     return KeepText(line);
+}
+
+TIdListingLines::TIdListingLines(std::initializer_list<std::string_view> lines) {
+    assignLines(lines.begin(), lines.size());
+}
+
+TIdListingLines::TIdListingLines(const std::vector<std::string>& lines) {
+    std::vector<std::string_view> views(lines.begin(), lines.end());
+    assignLines(views.data(), views.size());
+}
+
+TIdListingLines::TIdListingLines(const TIdListingLines& other) {
+    *this = other;
+}
+
+TIdListingLines& TIdListingLines::operator=(const TIdListingLines& other) {
+    if (this != &other) {
+        // Views into a text of this listing's own.
+        TIdListingLines copy;
+        copy.assignLines(other.m_lines.data(), other.m_lines.size());
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+void TIdListingLines::assignLines(const std::string_view* first, std::size_t count) {
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        total += first[i].size();
+    }
+    // Sized before the first view is taken: the text must not move afterwards.
+    m_text = std::make_unique<std::string>();
+    m_text->reserve(total);
+    m_lines.clear();
+    m_lines.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = m_text->size();
+        m_text->append(first[i]);
+        m_lines.emplace_back(m_text->data() + at, first[i].size());
+    }
+}
+
+TIdListingLines TIdListingLines::FromText(std::string text) {
+    TIdListingLines result;
+    result.m_text = std::make_unique<std::string>(std::move(text));
+    const char* const begin = result.m_text->data();
+    const char* const end = begin + std::min(result.m_text->find('\0'), result.m_text->size());
+    // Room for every line at once: a listing of a million lines must not be copied
+    // while it grows.
+    result.m_lines.reserve(static_cast<std::size_t>(std::count(begin, end, '\n')) + 1);
+    const char* at = begin;
+    while (at < end) {
+        const char* stop = at;
+        while (stop < end && *stop != '\r' && *stop != '\n') {
+            ++stop;
+        }
+        result.m_lines.emplace_back(at, static_cast<std::size_t>(stop - at));
+        if (stop < end && *stop == '\r' && stop + 1 < end && stop[1] == '\n') {
+            ++stop;
+        }
+        at = stop + 1;
+    }
+    return result;
+}
+
+bool TIdListingLines::Contains(std::string_view text) const {
+    if (!m_text || text.data() == nullptr) {
+        return false;
+    }
+    const char* const begin = m_text->data();
+    const char* const end = begin + m_text->size();
+    // Compared as addresses: std::less gives a total order even across objects.
+    return std::less_equal<>()(begin, text.data()) && std::less_equal<>()(text.data() + text.size(), end);
+}
+
+std::vector<std::string> TIdListingLines::ToStrings() const {
+    return {m_lines.begin(), m_lines.end()};
 }
 
 void TIdFTPListItems::Delete(std::size_t index) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <string>
@@ -100,6 +102,52 @@ public:
     harbrook::TDateTime CreationDate = 0;
 };
 
+// The lines of a listing. The text is kept whole, once, as it came (a million-line
+// listing is one block, not a million strings); each line is a view into it without
+// its line end. Moving a listing keeps the views valid.
+class TIdListingLines {
+public:
+    TIdListingLines() = default;
+    // Lines given one by one (each kept as it is, even with a line break inside).
+    TIdListingLines(std::initializer_list<std::string_view> lines);
+    TIdListingLines(const std::vector<std::string>& lines);
+    TIdListingLines(const TIdListingLines& other);
+    TIdListingLines& operator=(const TIdListingLines& other);
+    TIdListingLines(TIdListingLines&&) noexcept = default;
+    TIdListingLines& operator=(TIdListingLines&&) noexcept = default;
+
+    // The lines of a listing's text: split at CR LF, LF or CR, up to the first NUL (a
+    // server's padding or garbage after it is not listing). The text is taken over,
+    // not copied.
+    static TIdListingLines FromText(std::string text);
+
+    std::size_t size() const { return m_lines.size(); }
+    bool empty() const { return m_lines.empty(); }
+    std::string_view operator[](std::size_t index) const { return m_lines[index]; }
+    std::string_view front() const { return m_lines.front(); }
+    std::string_view back() const { return m_lines.back(); }
+    auto begin() const { return m_lines.begin(); }
+    auto end() const { return m_lines.end(); }
+    auto rbegin() const { return m_lines.rbegin(); }
+    auto rend() const { return m_lines.rend(); }
+
+    // Whether `text` lies inside this listing's text (so it lives as long as it does).
+    bool Contains(std::string_view text) const;
+    std::vector<std::string> ToStrings() const;
+
+    friend bool operator==(const TIdListingLines& a, const TIdListingLines& b) {
+        return a.m_lines.size() == b.m_lines.size() &&
+               std::equal(a.m_lines.begin(), a.m_lines.end(), b.m_lines.begin());
+    }
+
+private:
+    void assignLines(const std::string_view* first, std::size_t count);
+
+    // On the heap of its own, so the views stay valid when the listing moves.
+    std::unique_ptr<std::string> m_text;
+    std::vector<std::string_view> m_lines;
+};
+
 // The entries of one listing, in listing order.
 class TIdFTPListItems {
 public:
@@ -123,10 +171,10 @@ public:
     // Says that `lines` stays as it is for as long as these entries live (the owner of
     // both makes sure): entries made from its lines then point into them instead of
     // copies. nullptr ends that.
-    void ReferTo(const std::vector<std::string>* lines) { m_referredLines = lines; }
+    void ReferTo(const TIdListingLines* lines) { m_referredLines = lines; }
     // The text an entry made from `line` keeps: the line itself when it belongs to the
     // lines referred to, a copy otherwise.
-    std::string_view TextOf(const std::string& line);
+    std::string_view TextOf(std::string_view line);
 
     auto begin() const { return m_items.begin(); }
     auto end() const { return m_items.end(); }
@@ -139,6 +187,6 @@ private:
     std::vector<std::unique_ptr<char[]>> m_textBlocks;
     char* m_currentBlock = nullptr;
     std::size_t m_textBlockUsed = kTextBlockBytes;
-    const std::vector<std::string>* m_referredLines = nullptr;
+    const TIdListingLines* m_referredLines = nullptr;
     std::vector<std::unique_ptr<TIdFTPListItem>> m_items;
 };

@@ -31,7 +31,7 @@ bool readAs400Date(const std::string& text, harbrook::TDateTime& value) {
 // ---- AS400 ----
 
 bool TIdFTPLPAS400::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (line.empty()) {
             continue;
         }

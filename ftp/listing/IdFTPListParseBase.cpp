@@ -65,11 +65,12 @@ char upperAscii(char c) {
 
 }  // namespace
 
-std::string upper(std::string text) {
-    for (char& c : text) {
+std::string upper(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) {
         c = upperAscii(c);
     }
-    return text;
+    return result;
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
@@ -180,9 +181,9 @@ bool isBlank(std::string_view line) {
 }
 
 std::string firstLine(const TIdListingLines& listing) {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (!isBlank(line)) {
-            return line;
+            return std::string(line);
         }
     }
     return {};
@@ -199,7 +200,7 @@ std::string afterWords(std::string_view line, std::size_t skip) {
     return trimLeft(line);
 }
 
-std::int64_t sizeWithSeparators(const std::string& word, bool& ok) {
+std::int64_t sizeWithSeparators(std::string_view word, bool& ok) {
     std::string digits;
     for (char c : word) {
         if (c != ',') {
@@ -210,7 +211,7 @@ std::int64_t sizeWithSeparators(const std::string& word, bool& ok) {
     return ok ? toInt64(digits) : 0;
 }
 
-bool isRule(const std::string& line) {
+bool isRule(std::string_view line) {
     if (isBlank(line)) {
         return false;
     }
@@ -298,8 +299,8 @@ std::unique_ptr<TIdFTPListItem> TIdFTPListBase::MakeNewItem() const {
 }
 
 bool TIdFTPListBase::parseEntries(const TIdListingLines& listing, TIdFTPListItems& dir,
-                                  bool (*isEntry)(const std::string& line)) const {
-    for (const std::string& line : listing) {
+                                  bool (*isEntry)(std::string_view line)) const {
+    for (std::string_view line : listing) {
         if (!isBlank(line) && isEntry(line)) {
             ParseLine(addItem(dir, line), {});
         }
@@ -307,14 +308,14 @@ bool TIdFTPListBase::parseEntries(const TIdListingLines& listing, TIdFTPListItem
     return true;
 }
 
-TIdFTPListItem& TIdFTPListBase::addItem(TIdFTPListItems& dir, const std::string& line) const {
+TIdFTPListItem& TIdFTPListBase::addItem(TIdFTPListItems& dir, std::string_view line) const {
     TIdFTPListItem& item = dir.Add(MakeNewItem());
     item.Data = dir.TextOf(line);
     return item;
 }
 
 bool TIdFTPListBase::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (!line.empty()) {
             TIdFTPListItem& item = addItem(dir, line);
             ParseLine(item, {});
@@ -325,7 +326,7 @@ bool TIdFTPListBase::ParseListing(const TIdListingLines& listing, TIdFTPListItem
 
 bool TIdFTPListBaseHeaderFooter::CheckListing(const TIdListingLines& listing, const std::string&,
                                               bool) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (!isBlank(line) && !isRule(line)) {
             return IsHeader(line);
         }
@@ -341,7 +342,7 @@ bool TIdFTPListBaseHeaderFooter::ParseListing(const TIdListingLines& listing,
         ++at;
     }
     for (; at < listing.size(); ++at) {
-        const std::string& line = listing[at];
+        const std::string_view line = listing[at];
         if (isBlank(line) || isRule(line) || IsFooter(line)) {
             continue;
         }
@@ -433,19 +434,19 @@ bool TIdFTPListParserRegistry::CheckAndParseListing(const TIdListingLines& listi
 
 namespace harbrook::listing {
 
-bool hasAllWords(const std::string& line, std::initializer_list<const char*> wanted) {
+bool hasAllWords(std::string_view line, std::initializer_list<const char*> wanted) {
     const std::vector<std::string> present = words(upper(line), 64);
     return std::all_of(wanted.begin(), wanted.end(), [&](const char* word) {
         return std::find(present.begin(), present.end(), upper(word)) != present.end();
     });
 }
 
-char at(const std::string& line, std::size_t position) {
+char at(std::string_view line, std::size_t position) {
     return position - 1 < line.size() ? line[position - 1] : '\0';
 }
 
 // "11/21/97", " 2/07/98" read as a word: month, day and year with "/" or "-".
-bool looksLikeDate(const std::string& word, char separator) {
+bool looksLikeDate(std::string_view word, char separator) {
     const std::size_t first = word.find(separator);
     const std::size_t second = first == std::string::npos ? first : word.find(separator, first + 1);
     return second != std::string::npos && isNumber(word.substr(0, first)) &&

@@ -11,8 +11,6 @@
 
 #include "ftp/listing/IdFTPList.h"
 
-using TIdListingLines = std::vector<std::string>;
-
 // One listing layout: says whether lines look like its own, and parses them. Parsers
 // hold no state; one instance of each serves every listing.
 class TIdFTPListBase {
@@ -32,11 +30,11 @@ public:
 
 protected:
     // A new entry of the layout's class holding `line` as its raw line.
-    TIdFTPListItem& addItem(TIdFTPListItems& dir, const std::string& line) const;
+    TIdFTPListItem& addItem(TIdFTPListItems& dir, std::string_view line) const;
     // Parses the lines that are not blank and that `isEntry` accepts; the rest (headers,
     // footers, totals) are left out.
     bool parseEntries(const TIdListingLines& listing, TIdFTPListItems& dir,
-                      bool (*isEntry)(const std::string& line)) const;
+                      bool (*isEntry)(std::string_view line)) const;
 };
 
 // Layouts with header lines before the entries and footer lines after them. Blank
@@ -48,8 +46,8 @@ public:
     bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
 
 protected:
-    virtual bool IsHeader(const std::string& line) const = 0;
-    virtual bool IsFooter(const std::string& line) const = 0;
+    virtual bool IsHeader(std::string_view line) const = 0;
+    virtual bool IsFooter(std::string_view line) const = 0;
 };
 
 namespace harbrook {
@@ -124,7 +122,7 @@ namespace harbrook {
 // Helpers shared by the layouts.
 namespace listing {
 
-std::string upper(std::string text);
+std::string upper(std::string_view text);
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // Only decimal digits (at least one).
@@ -162,9 +160,9 @@ std::string firstLine(const TIdListingLines& listing);
 // The text after the first `skip` words, its own spacing kept.
 std::string afterWords(std::string_view line, std::size_t skip);
 // A size with optional thousands separators ("1,234"); `ok` tells whether it was one.
-std::int64_t sizeWithSeparators(const std::string& word, bool& ok);
+std::int64_t sizeWithSeparators(std::string_view word, bool& ok);
 // Only spaces, "-", "+" and the Windows code page's en dash.
-bool isRule(const std::string& line);
+bool isRule(std::string_view line);
 // JAN..DEC -> 1..12, letters without case; 0 for anything else.
 int monthNumber(std::string_view word);
 // The loose ls permission test on the first ten characters.
@@ -177,11 +175,11 @@ int fullYear(int year, const ListingClock& clock);
 
 // Shared by the small systems' layouts.
 // Whether the line holds every one of the words (letters without case).
-bool hasAllWords(const std::string& line, std::initializer_list<const char*> wanted);
+bool hasAllWords(std::string_view line, std::initializer_list<const char*> wanted);
 // The character at a 1-based column; NUL past the end.
-char at(const std::string& line, std::size_t position);
+char at(std::string_view line, std::size_t position);
 // "11/21/97", " 2/07/98" read as a word: month, day and year with the separator.
-bool looksLikeDate(const std::string& word, char separator);
+bool looksLikeDate(std::string_view word, char separator);
 // Entries whose listing gives neither a size nor a date.
 void noSizeNoDate(TIdFTPListItem& item);
 // Numeric dates "mm-dd-yy" / "mm/dd/yyyy" and times "h:mm" with an optional a/p(m)

@@ -7,7 +7,7 @@
 using namespace harbrook::listing;
 
 bool TIdFTPLPEPLF::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (!line.empty()) {
             return line.size() >= 3 && line[0] == '+' && line.find('\t') != std::string::npos;
         }

@@ -12,7 +12,7 @@ using namespace harbrook::listing;
 namespace {
 
 // A JES job id: "JOB01906", "STC00033", "TSU00001" or "T0886971".
-bool isJobId(const std::string& word) {
+bool isJobId(std::string_view word) {
     return (word.size() == 8 && std::isalpha(static_cast<unsigned char>(word[0])) != 0 &&
             std::isalpha(static_cast<unsigned char>(word[1])) != 0 &&
             std::isalpha(static_cast<unsigned char>(word[2])) != 0 && isNumber(word.substr(3))) ||
@@ -24,7 +24,7 @@ bool isJobId(const std::string& word) {
 // ---- MVS:  JES Queue Interface 1 ----
 
 bool TIdFTPLPMVSJESInterface1::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (line.empty()) {
             continue;
         }
@@ -45,7 +45,7 @@ bool TIdFTPLPMVSJESInterface1::ParseLine(TIdFTPListItem& item, const std::string
 
 // ---- MVS:  JES Queue Interface 2 ----
 
-bool TIdFTPLPMVSJESInterface2::IsHeader(const std::string& line) const {
+bool TIdFTPLPMVSJESInterface2::IsHeader(std::string_view line) const {
     return line == "JOBNAME  JOBID    OWNER    STATUS CLASS";
 }
 
@@ -60,7 +60,7 @@ bool TIdFTPLPMVSJESInterface2::ParseLine(TIdFTPListItem& item, const std::string
 
 // Real MVS servers leave "Date" out of the header the table names ("Volume Unit
 // Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname"), so these columns decide.
-bool TIdFTPLPMVS::IsHeader(const std::string& line) const {
+bool TIdFTPLPMVS::IsHeader(std::string_view line) const {
     return hasAllWords(line, {"Volume", "Unit", "Referred", "Dsorg", "Dsname"});
 }
 
@@ -79,14 +79,14 @@ bool TIdFTPLPMVS::ParseLine(TIdFTPListItem& item, const std::string&) const {
 
 // ---- MVS:  Partitioned Data Set ----
 
-bool TIdFTPLPMVSPartitionedDataSet::IsHeader(const std::string& line) const {
+bool TIdFTPLPMVSPartitionedDataSet::IsHeader(std::string_view line) const {
     return hasAllWords(line, {"Name", "Size"});
 }
 
 bool TIdFTPLPMVSPartitionedDataSet::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
     // A load library's Size column is a byte count in hexadecimal; ISPF statistics
     // count records, which are no size.
-    const bool loadLibrary = std::any_of(listing.begin(), listing.end(), [&](const std::string& line) {
+    const bool loadLibrary = std::any_of(listing.begin(), listing.end(), [&](std::string_view line) {
         return IsHeader(line) && hasAllWords(line, {"TTR"});
     });
 // ---- TIdFTPListBaseHeaderFooter ----

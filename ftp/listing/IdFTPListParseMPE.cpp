@@ -10,7 +10,7 @@ using namespace harbrook::listing;
 
 namespace {
 
-bool isAccountGroupLine(const std::string& line) {
+bool isAccountGroupLine(std::string_view line) {
     const std::string u = upper(line);
     return (u.find("ACCOUNT=") != std::string::npos || u.find("ACCOUNT =") != std::string::npos) &&
            (u.find("GROUP=") != std::string::npos || u.find("GROUP =") != std::string::npos);
@@ -23,7 +23,7 @@ bool isAccountGroupLine(const std::string& line) {
 // Only "ACCOUNT= ... GROUP= ..." opens this listing: the column rulers below it are the
 // same as the POSIX-names form's, which is told by its "PATH=" line instead.
 bool TIdFTPLPMPiX::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (!isBlank(line) && !isRule(line)) {
             return isAccountGroupLine(line);
         }
@@ -32,7 +32,7 @@ bool TIdFTPLPMPiX::CheckListing(const TIdListingLines& listing, const std::strin
 }
 
 // "ACCOUNT=  SYS         GROUP=  PUB", then the FILENAME/CODE and SIZE/TYP/EOF rulers.
-bool TIdFTPLPMPiX::IsHeader(const std::string& line) const {
+bool TIdFTPLPMPiX::IsHeader(std::string_view line) const {
     return isAccountGroupLine(line) || hasAllWords(line, {"FILENAME", "CODE"}) ||
            hasAllWords(line, {"SIZE", "TYP", "EOF", "LIMIT"});
 }
@@ -50,7 +50,7 @@ bool TIdFTPLPMPiX::ParseLine(TIdFTPListItem& item, const std::string&) const {
 
 // "PATH=" opens the listing; the column headers hide LOGICAL inside a ruler
 // ("------------LOGICAL RECORD-----------"), so their other words decide.
-bool TIdFTPLPMPiXWithPOSIX::IsHeader(const std::string& line) const {
+bool TIdFTPLPMPiXWithPOSIX::IsHeader(std::string_view line) const {
     const std::string u = upper(line);
     return u.find("PATH=") != std::string::npos || hasAllWords(line, {"CODE", "FILENAME"}) ||
            hasAllWords(line, {"SIZE", "TYP", "EOF", "LIMIT"});

@@ -12,7 +12,7 @@ using namespace harbrook::listing;
 namespace {
 
 // " Directory [ DK:/*.* ]   Files: 3   Block: 150 "
-bool isTsxFooter(const std::string& line) {
+bool isTsxFooter(std::string_view line) {
     const std::string u = upper(line);
     return u.find("DIRECTORY") != std::string::npos && u.find("FILES") != std::string::npos &&
            u.find("BLOCK") != std::string::npos && u.find('[') != std::string::npos &&
@@ -21,7 +21,7 @@ bool isTsxFooter(const std::string& line) {
 
 enum class VosSection { None, Files, Dirs, Links };
 
-VosSection sectionOf(const std::string& line) {
+VosSection sectionOf(std::string_view line) {
     const std::string trimmed = trimLeft(line);
     if (trimmed.rfind("Files:", 0) == 0) {
         return VosSection::Files;
@@ -36,17 +36,17 @@ VosSection sectionOf(const std::string& line) {
 }
 
 // "PS:<ANONYMOUS>": the folder the following names belong to.
-bool isTops20Header(const std::string& line) {
+bool isTops20Header(std::string_view line) {
     const std::string trimmed = trimSpaces(line);
     const std::size_t open = trimmed.find(":<");
     return open != std::string::npos && !trimmed.empty() && trimmed.back() == '>';
 }
 
-bool onlyFrom(const std::string& word, const std::string& allowed) {
+bool onlyFrom(std::string_view word, const std::string& allowed) {
     return !word.empty() && word.find_first_not_of(allowed) == std::string::npos;
 }
 
-bool isGcos8Line(const std::string& line) {
+bool isGcos8Line(std::string_view line) {
     const std::vector<std::string> w = words(line, 3);
     return w.size() >= 2 && (w[0] == "d" || w[0] == "-") && onlyFrom(w[1], "tsrwx-") && w[1].size() >= 3;
 }
@@ -55,7 +55,7 @@ bool isGcos8Line(const std::string& line) {
 
 // ---- Tandem NonStop Guardian ----
 
-bool TIdFTPLPTandemGuardian::IsHeader(const std::string& line) const {
+bool TIdFTPLPTandemGuardian::IsHeader(std::string_view line) const {
     return hasAllWords(line, {"File", "Code", "EOF", "Last", "Modification", "Owner", "RWEP"});
 }
 
@@ -83,7 +83,7 @@ bool TIdFTPLPTandemGuardian::ParseLine(TIdFTPListItem& item, const std::string&)
 
 // ---- MUSIC/SP ----
 
-bool TIdFTPLPMusic::IsHeader(const std::string& line) const {
+bool TIdFTPLPMusic::IsHeader(std::string_view line) const {
     return hasAllWords(line, {"File", "name", "RlenRf", "Size", "Read", "Write", "By", "Attrbs", "#Recs"});
 }
 
@@ -125,7 +125,7 @@ bool TIdFTPLPTSXPlus::CheckListing(const TIdListingLines& listing, const std::st
 }
 
 bool TIdFTPLPTSXPlus::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    return parseEntries(listing, dir, [](const std::string& line) { return !isTsxFooter(line); });
+    return parseEntries(listing, dir, [](std::string_view line) { return !isTsxFooter(line); });
 }
 
 // "TSX.SAV       123  12-Jun-95": RT-11 name, 512-byte blocks, dd-Mon-yy.
@@ -156,7 +156,7 @@ bool TIdFTPLPTSXPlus::ParseLine(TIdFTPListItem& item, const std::string&) const 
 bool TIdFTPLPStratusVOS::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     VosSection section = VosSection::None;
     bool any = false;
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (isBlank(line)) {
             continue;
         }
@@ -176,7 +176,7 @@ bool TIdFTPLPStratusVOS::CheckListing(const TIdListingLines& listing, const std:
 
 bool TIdFTPLPStratusVOS::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
     VosSection section = VosSection::None;
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (isBlank(line)) {
             continue;
         }
@@ -246,7 +246,7 @@ bool TIdFTPLPTOPS20::CheckListing(const TIdListingLines& listing, const std::str
 }
 
 bool TIdFTPLPTOPS20::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    return parseEntries(listing, dir, [](const std::string& line) { return !isTops20Header(line); });
+    return parseEntries(listing, dir, [](std::string_view line) { return !isTops20Header(line); });
 }
 
 // " README.TXT.1", "PS:<ANONYMOUS>SUBDIR.DIRECTORY.1": name, type, generation.

@@ -38,12 +38,12 @@ bool isPsuRights(std::string word) {
     return true;
 }
 
-bool startsWithType(const std::string& line) {
+bool startsWithType(std::string_view line) {
     return !line.empty() && (line[0] == 'd' || line[0] == 'D' || line[0] == '-');
 }
 
 // The type letter, then the rights within the first twelve characters.
-bool hasPsuRights(const std::string& line) {
+bool hasPsuRights(std::string_view line) {
     if (!startsWithType(line)) {
         return false;
     }
@@ -52,7 +52,7 @@ bool hasPsuRights(const std::string& line) {
 }
 
 // "- [RWCEAFMS] supervisor    1,234 Jun 25 2007  3:10 PM  report.txt"
-bool isPsuNfsLine(const std::string& line) {
+bool isPsuNfsLine(std::string_view line) {
     const std::vector<std::string> w = words(line, 10);
     bool sized = false;
     if (w.size() < 10 || !startsWithType(line)) {
@@ -63,7 +63,7 @@ bool isPsuNfsLine(const std::string& line) {
 }
 
 // "[RWCEAFMS]" or "[R----F--]": each place its letter or "-".
-bool isRightsField(const std::string& text, std::size_t letters) {
+bool isRightsField(std::string_view text, std::size_t letters) {
     static const std::string netware = "RWCEAFMS";
     static const std::string hellsoft = "RWCEMFA";
     const std::string& order = letters == 8 ? netware : hellsoft;
@@ -80,7 +80,7 @@ bool isRightsField(const std::string& text, std::size_t letters) {
 }
 
 // The rights field within the first twelve characters, after the type letter.
-bool carriesRights(const std::string& line, std::size_t letters) {
+bool carriesRights(std::string_view line, std::size_t letters) {
     if (line.empty()) {
         return false;
     }
@@ -89,7 +89,7 @@ bool carriesRights(const std::string& line, std::size_t letters) {
            isRightsField(line.substr(open, letters + 2), letters);
 }
 
-bool startsRightly(const std::string& line, bool spaceAllowed) {
+bool startsRightly(std::string_view line, bool spaceAllowed) {
     return !line.empty() && (line[0] == 'd' || line[0] == 'D' || line[0] == '-' || (spaceAllowed && line[0] == ' '));
 }
 
@@ -152,12 +152,12 @@ bool TIdFTPLPNovellNetware::CheckListing(const TIdListingLines& listing, const s
     if (first >= listing.size()) {
         return false;
     }
-    const std::string& line = listing[first];
+    const std::string_view line = listing[first];
     return startsRightly(line, RightsLength() == 8) && carriesRights(line, RightsLength());
 }
 
 bool TIdFTPLPNovellNetware::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (line.empty() || startsWithIgnoringCase(line, "total")) {
             continue;
         }

@@ -55,7 +55,7 @@ bool parseMachineTime(const std::string& text, harbrook::TDateTime& value) {
 }  // namespace
 
 bool TIdFTPLPMList::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (line.empty()) {
             continue;
         }

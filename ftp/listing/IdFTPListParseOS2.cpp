@@ -12,14 +12,14 @@ namespace {
 
 // "08-08-11", "05-19-2000" or "05-19-100": month, day and year with "-". Some servers
 // print years after 1999 as the count since 1900 (100 for 2000).
-bool isDashDate(const std::string& word) {
+bool isDashDate(std::string_view word) {
     return word.size() >= 8 && word.size() <= 10 && word[2] == '-' && word[5] == '-' &&
            isNumber(word.substr(0, 2)) && isNumber(word.substr(3, 2)) && isNumber(word.substr(6));
 }
 
 // Where the date word starts in the line, or npos when the line is not of this form:
 // a size, attribute words (DIR, A, H, S, R), the date, blanks, a time with ":".
-std::size_t dateAt(const std::string& line) {
+std::size_t dateAt(std::string_view line) {
     const std::vector<std::string> w = words(line, 8);
     if (w.size() < 4 || !isNumber(w[0])) {
         return std::string::npos;
@@ -43,7 +43,7 @@ std::size_t dateAt(const std::string& line) {
 }  // namespace
 
 bool TIdFTPLPOS2::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (!line.empty()) {
             return dateAt(line) != std::string::npos;
         }

@@ -12,7 +12,7 @@ using namespace harbrook::listing;
 namespace {
 
 // A SuperTCP line: short name, <DIR> or size, date, time.
-bool isSuperTcpLine(const std::string& line) {
+bool isSuperTcpLine(std::string_view line) {
     const std::vector<std::string> w = words(line, 5);
     if (w.size() != 4) {
         return false;
@@ -26,7 +26,7 @@ bool isSuperTcpLine(const std::string& line) {
 }
 
 // "05-10-96", "3/12/1995": month, day and year separated by "-" or "/".
-bool splitDate(const std::string& word, int& month, int& day, int& year) {
+bool splitDate(std::string_view word, int& month, int& day, int& year) {
     const std::size_t first = word.find_first_of("-/");
     if (first == std::string::npos) {
         return false;
@@ -35,9 +35,9 @@ bool splitDate(const std::string& word, int& month, int& day, int& year) {
     if (second == std::string::npos) {
         return false;
     }
-    const std::string m = word.substr(0, first);
-    const std::string d = word.substr(first + 1, second - first - 1);
-    const std::string y = word.substr(second + 1);
+    const std::string_view m = word.substr(0, first);
+    const std::string_view d = word.substr(first + 1, second - first - 1);
+    const std::string_view y = word.substr(second + 1);
     if (!isNumber(m) || !isNumber(d) || !isNumber(y) || m.size() > 2 || d.size() > 2 ||
         (y.size() != 2 && y.size() != 4)) {
         return false;
@@ -48,14 +48,14 @@ bool splitDate(const std::string& word, int& month, int& day, int& year) {
     return true;
 }
 
-bool isDateWord(const std::string& word) {
+bool isDateWord(std::string_view word) {
     int month = 0, day = 0, year = 0;
     return splitDate(word, month, day, year);
 }
 
 // "9:42", "12:10p", "09:14pm": hours and minutes, with an optional a/p(m) mark.
-bool splitTime(const std::string& word, int& hour, int& minute) {
-    std::string text = word;
+bool splitTime(std::string_view word, int& hour, int& minute) {
+    std::string text(word);
     char mark = '\0';
     if (text.size() > 2 && (text.back() == 'm' || text.back() == 'M')) {
         text.pop_back();
@@ -84,7 +84,7 @@ bool splitTime(const std::string& word, int& hour, int& minute) {
     return true;
 }
 
-bool isTimeWord(const std::string& word) {
+bool isTimeWord(std::string_view word) {
     int hour = 0, minute = 0;
     return splitTime(word, hour, minute);
 }
@@ -102,13 +102,13 @@ void setModified(TIdFTPListItem& item, const std::string& dateWord, const std::s
 }
 
 // A size as DOS-like systems print it, thousands separators allowed.
-bool isSizeWord(const std::string& word) {
+bool isSizeWord(std::string_view word) {
     bool ok = false;
     sizeWithSeparators(word, ok);
     return ok;
 }
 
-std::int64_t sizeOf(const std::string& word) {
+std::int64_t sizeOf(std::string_view word) {
     bool ok = false;
     return sizeWithSeparators(word, ok);
 }
@@ -142,14 +142,14 @@ bool parseNameSizeDateTime(TIdFTPListItem& item) {
     return true;
 }
 
-bool isNameSizeDateTime(const std::string& line) {
+bool isNameSizeDateTime(std::string_view line) {
     const std::vector<std::string> w = words(line, 5);
     return w.size() == 4 && (w[1] == "<DIR>" || isSizeWord(w[1])) && isDateWord(w[2]) &&
            isTimeWord(w[3]);
 }
 
 // "README   TXT      1024  3-07-95  12:10p", "SUBDIR       <DIR>   3-07-95  12:10p"
-bool isPcNfsdLine(const std::string& line) {
+bool isPcNfsdLine(std::string_view line) {
     const std::vector<std::string> w = words(line, 7);
     if (w.size() < 4 || w.size() > 5) {
         return false;
@@ -162,12 +162,12 @@ bool isPcNfsdLine(const std::string& line) {
 }
 
 // "        3 Files      12345 Bytes    1234567 Available"
-bool isNcsaDosFooter(const std::string& line) {
+bool isNcsaDosFooter(std::string_view line) {
     return hasAllWords(line, {"Bytes", "Available"});
 }
 
 // "3 files. 1,234,567 bytes free", "1 file."
-bool isKa9qFooter(const std::string& line) {
+bool isKa9qFooter(std::string_view line) {
     const std::vector<std::string> w = words(line, 3);
     if (w.size() < 2 || !isNumber(w[0])) {
         return false;
@@ -180,14 +180,14 @@ bool isKa9qFooter(const std::string& line) {
 }
 
 // "DESIGN1.DOC          11264      May 11 1995 14:20   A", "CMT  <DIR>  Nov 21 1994 10:17"
-bool isChameleonLine(const std::string& line) {
+bool isChameleonLine(std::string_view line) {
     const std::vector<std::string> w = words(line, 8);
     return w.size() >= 6 && (w[1] == "<DIR>" || isNumber(w[1])) && monthNumber(w[2]) != 0 &&
            isNumber(w[3]) && isNumber(w[4]) && isTimeWord(w[5]);
 }
 
 // Six attribute places, "wash-d": writable, archive, system, hidden, unused, directory.
-bool isDistinctAttributes(const std::string& word) {
+bool isDistinctAttributes(std::string_view word) {
     static const std::string places = "wash-d";
     if (word.size() != places.size()) {
         return false;
@@ -206,7 +206,7 @@ bool isDistinctAttributes(const std::string& word) {
 
 bool TIdFTPLPSuperTCP::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     bool any = false;
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (line.empty()) {
             continue;
         }
@@ -315,7 +315,7 @@ bool TIdFTPLPCiscoIOS::ParseLine(TIdFTPListItem& item, const std::string&) const
 bool TIdFTPLPNCSAforDOS::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
     bool entry = false;
     bool footer = false;
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (isBlank(line)) {
             continue;
         }
@@ -331,7 +331,7 @@ bool TIdFTPLPNCSAforDOS::CheckListing(const TIdListingLines& listing, const std:
 }
 
 bool TIdFTPLPNCSAforDOS::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    return parseEntries(listing, dir, [](const std::string& line) { return !isNcsaDosFooter(line); });
+    return parseEntries(listing, dir, [](std::string_view line) { return !isNcsaDosFooter(line); });
 }
 
 // "AUTOEXEC.BAT        734   5-10-96  9:30"
@@ -355,7 +355,7 @@ bool TIdFTPLPKA9Q::CheckListing(const TIdListingLines& listing, const std::strin
 }
 
 bool TIdFTPLPKA9Q::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    return parseEntries(listing, dir, [](const std::string& line) { return !isKa9qFooter(line); });
+    return parseEntries(listing, dir, [](std::string_view line) { return !isKa9qFooter(line); });
 }
 
 // "readme.txt          1,024  09:14  2/24/94", "bin/                15:03  3/12/95"
@@ -417,7 +417,7 @@ bool TIdFTPLPChameleonNewt::ParseLine(TIdFTPListItem& item, const std::string&) 
 
 // " Directory of " alone is also OS-9's header ("Directory of l2tools,."): ours names a
 // DOS drive ("C:\DOS").
-bool TIdFTPLPWfFTP::IsHeader(const std::string& line) const {
+bool TIdFTPLPWfFTP::IsHeader(std::string_view line) const {
     if (line.find(" Volume - drive ") != std::string::npos) {
         return true;
     }
@@ -430,7 +430,7 @@ bool TIdFTPLPWfFTP::IsHeader(const std::string& line) const {
     return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) != 0 && path[1] == ':';
 }
 
-bool TIdFTPLPWfFTP::IsFooter(const std::string& line) const {
+bool TIdFTPLPWfFTP::IsFooter(std::string_view line) const {
     return line.find("bytes - Total size") != std::string::npos ||
            line.find("bytes - Contiguous free space") != std::string::npos ||
            line.find("bytes - Available free space") != std::string::npos;

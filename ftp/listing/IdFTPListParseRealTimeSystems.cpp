@@ -11,7 +11,7 @@ using namespace harbrook::listing;
 
 // ---- Wind River VxWorks ----
 
-bool TIdFTPLPVxWorks::IsHeader(const std::string& line) const {
+bool TIdFTPLPVxWorks::IsHeader(std::string_view line) const {
     return hasAllWords(line, {"size", "date", "time", "name"});
 }
 
@@ -47,7 +47,7 @@ bool TIdFTPLPVxWorks::ParseLine(TIdFTPListItem& item, const std::string&) const 
 
 // ---- MicroWare OS-9 ----
 
-bool TIdFTPLPMicrowareOS9::IsHeader(const std::string& line) const {
+bool TIdFTPLPMicrowareOS9::IsHeader(std::string_view line) const {
     const std::string trimmed = trimLeft(line);
     return startsWithIgnoringCase(trimmed, "Directory of ") ||
            hasAllWords(line, {"Owner", "Last", "modified", "Attributes", "Sector", "Bytecount", "Name"});
@@ -78,11 +78,11 @@ bool TIdFTPLPMicrowareOS9::ParseLine(TIdFTPListItem& item, const std::string&) c
 
 // ---- Xercom Micro RTOS ----
 
-bool TIdFTPLPXecomMicroRTOS::IsHeader(const std::string& line) const {
+bool TIdFTPLPXecomMicroRTOS::IsHeader(std::string_view line) const {
     return hasAllWords(line, {"Start", "End", "length", "File", "name"});
 }
 
-bool TIdFTPLPXecomMicroRTOS::IsFooter(const std::string& line) const {
+bool TIdFTPLPXecomMicroRTOS::IsFooter(std::string_view line) const {
     return hasAllWords(line, {"Total", "files,", "bytes"});
 }
 

@@ -11,7 +11,7 @@ using namespace harbrook::listing;
 
 namespace {
 
-bool isMailboxTotal(const std::string& line) {
+bool isMailboxTotal(std::string_view line) {
     return trimLeft(line).rfind("Total number of Mailboxes = ", 0) == 0;
 }
 
@@ -20,7 +20,7 @@ bool isMailboxTotal(const std::string& line) {
 // ---- CONNECT:Enterprise for UNIX ----
 
 bool TIdFTPLPSterCommEntUx::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (line.empty()) {
             continue;
         }
@@ -82,7 +82,7 @@ bool TIdFTPLPSterCommEntUxRoot::CheckListing(const TIdListingLines& listing, con
 }
 
 bool TIdFTPLPSterCommEntUxRoot::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    return parseEntries(listing, dir, [](const std::string& line) { return !isMailboxTotal(line); });
+    return parseEntries(listing, dir, [](std::string_view line) { return !isMailboxTotal(line); });
 }
 
 // "QUA1I1          3 batches": each mailbox is a folder.

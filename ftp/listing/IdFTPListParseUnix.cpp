@@ -9,7 +9,7 @@
 
 namespace harbrook::listing {
 
-bool isUnixLine(const std::string& line) {
+bool isUnixLine(std::string_view line) {
     const WordViews w = wordViews(line, 10);
     if (isUnixPermissions(line)) {
         const char first = static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])));
@@ -27,17 +27,17 @@ bool isUnixLine(const std::string& line) {
            (isUnixPermissions(w[1]) || (isNumber(w[1]) && isUnixPermissions(w[2])));
 }
 
-bool isUnitreeBanner(const std::string& line) {
+bool isUnitreeBanner(std::string_view line) {
     return !line.empty() && line.front() == '/' && line.size() >= 2 &&
            line.compare(line.size() - 2, 2, ").") == 0 && line.find('(') != std::string::npos;
 }
 
-bool isUnitreeLine(const std::string& line) {
+bool isUnitreeLine(std::string_view line) {
     const std::vector<std::string> w = words(upper(line), 5);
     return (w.size() > 4 && (w[4] == "AR" || w[4] == "DK")) || isUnitreeBanner(line);
 }
 
-bool isTotalLine(const std::string& line) {
+bool isTotalLine(std::string_view line) {
     if (line.empty() || line.back() == ':') {
         return false;
     }
@@ -53,7 +53,7 @@ bool isTotalLine(const std::string& line) {
            std::all_of(w[0].begin(), w[0].end(), [](unsigned char c) { return std::isalpha(c) != 0; });
 }
 
-bool isDirectoryHeader(const std::string& line) {
+bool isDirectoryHeader(std::string_view line) {
     return !line.empty() && line.back() == ':' && !isUnixPermissions(line);
 }
 
@@ -101,7 +101,7 @@ void dropWords(std::string_view& text, std::size_t count) {
 }  // namespace
 
 bool TIdFTPLPUnix::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (line.empty() || isUnitreeBanner(line)) {
             continue;
         }
@@ -117,7 +117,7 @@ bool TIdFTPLPUnix::CheckListing(const TIdListingLines& listing, const std::strin
 
 bool TIdFTPLPUnix::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
     std::string path;
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (line.empty() || isTotalLine(line) || line.rfind("/bin/ls:", 0) == 0 ||
             isUnitreeBanner(line)) {
             continue;

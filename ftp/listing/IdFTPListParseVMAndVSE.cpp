@@ -12,8 +12,8 @@ using namespace harbrook::listing;
 
 namespace {
 
-std::string columnsAt(const std::string& line, std::size_t position, std::size_t count) {
-    return position - 1 < line.size() ? line.substr(position - 1, count) : std::string();
+std::string columnsAt(std::string_view line, std::size_t position, std::size_t count) {
+    return position - 1 < line.size() ? std::string(line.substr(position - 1, count)) : std::string();
 }
 
 // "mm/dd/yy" (or four-digit year) and "hh:mm[:ss]"; unavailable when either fails.
@@ -64,13 +64,13 @@ std::string firstWord(std::string_view line) {
 }
 
 // Dataset lists: "NAME.WITH.DOTS  <letter> ..." where the letter is one of `letters`.
-bool isTypedDatasetLine(const std::string& line, const std::string& letters) {
+bool isTypedDatasetLine(std::string_view line, const std::string& letters) {
     const std::vector<std::string> w = words(line, 3);
     return w.size() >= 2 && w[0].find('.') != std::string::npos && w[1].size() == 1 &&
            letters.find(w[1][0]) != std::string::npos;
 }
 
-bool isPowerQueueLine(const std::string& line) {
+bool isPowerQueueLine(std::string_view line) {
     const std::vector<std::string> w = words(line, 8);
     if (w.size() != 6 && w.size() != 7) {
         return false;
@@ -98,7 +98,7 @@ bool isRootKind(const std::string& kind) {
     return std::any_of(std::begin(kinds), std::end(kinds), [&](const char* k) { return kind == k; });
 }
 
-bool isSublibraryLine(const std::string& line) {
+bool isSublibraryLine(std::string_view line) {
     const std::string trimmed = trimSpaces(line);
     if (trimmed.size() < 3) {
         return false;
@@ -109,7 +109,7 @@ bool isSublibraryLine(const std::string& line) {
            w[4].find(':') != std::string::npos && (w.back()[0] == 'F' || w.back()[0] == 'S');
 }
 
-bool isBfsLine(const std::string& line) {
+bool isBfsLine(std::string_view line) {
     const std::string trimmed = trimSpaces(line);
     const std::vector<std::string> w = words(trimmed, 6);
     return !trimmed.empty() && trimmed.back() == '\'' && w.size() > 4 && w[0].find('/') != std::string::npos &&
@@ -121,7 +121,7 @@ bool isBfsLine(const std::string& line) {
 // ---- VM/CMS ----
 
 bool TIdFTPLPVMCMS::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (line.empty()) {
             continue;
         }
@@ -134,7 +134,7 @@ bool TIdFTPLPVMCMS::CheckListing(const TIdListingLines& listing, const std::stri
         const std::vector<std::string> w = words(line, 10);
         const bool wordColumns =
             w.size() >= 8 && (w[2] == "F" || w[2] == "V" || w[1] == "DIR") &&
-            std::any_of(w.begin(), w.end(), [](const std::string& word) { return looksLikeDate(word, '/'); });
+            std::any_of(w.begin(), w.end(), [](std::string_view word) { return looksLikeDate(word, '/'); });
         return fixedColumns || wordColumns;
     }
     return false;

@@ -12,7 +12,7 @@ using namespace harbrook::listing;
 namespace {
 
 // "Directory USER1:[TEMP]" or a bare "EISNER$DRA3:[DECUSERVE_USER.JOHNDOE]".
-bool isVmsDirectoryHeader(const std::string& line) {
+bool isVmsDirectoryHeader(std::string_view line) {
     // The folder is a device and a bracketed path; other systems' "Directory of ..."
     // lines have none.
     std::string trimmed = trimSpaces(line);
@@ -31,19 +31,19 @@ std::string nameWord(std::string_view line) {
 
 // "README.TXT;4": a name and a version number after ";" (CMU servers may put "[DIR]"
 // in front).
-bool isEntryName(const std::string& word) {
+bool isEntryName(std::string_view word) {
     const std::size_t semicolon = word.rfind(';');
     return semicolon != std::string::npos && semicolon > 0 && isNumber(word.substr(semicolon + 1));
 }
 
-bool isFooter(const std::string& line) {
+bool isFooter(std::string_view line) {
     return startsWithIgnoringCase(trimLeft(line), "Total ");
 }
 
 }  // namespace
 
 bool TIdFTPLPVMS::CheckListing(const TIdListingLines& listing, const std::string&, bool) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (trimSpaces(line).size() < 2) {
             continue;
         }
@@ -54,7 +54,7 @@ bool TIdFTPLPVMS::CheckListing(const TIdListingLines& listing, const std::string
 }
 
 bool TIdFTPLPVMS::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (isBlank(line) || isVmsDirectoryHeader(line) || isFooter(line)) {
             continue;
         }

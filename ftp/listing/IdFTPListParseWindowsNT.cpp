@@ -119,7 +119,7 @@ std::optional<bool> lineVerdict(std::string_view u) {
     return !(w.size() > 4 && (equalsIgnoringCase(w[2], "F") || equalsIgnoringCase(w[2], "D")) && w[4] != "-");
 }
 
-bool isHeaderLine(const std::string& line) {
+bool isHeaderLine(std::string_view line) {
     return !line.empty() && line.back() == ':' && !isUnixPermissions(line);
 }
 
@@ -195,7 +195,7 @@ bool readTime(std::string_view word, harbrook::TDateTime& value) {
 bool TIdFTPLPWindowsNT::CheckListing(const TIdListingLines& listing, const std::string&,
                                      bool) const {
     bool verdict = false;
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (line.empty() || isHeaderLine(line)) {
             continue;
         }
@@ -208,7 +208,7 @@ bool TIdFTPLPWindowsNT::CheckListing(const TIdListingLines& listing, const std::
 
 bool TIdFTPLPWindowsNT::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
     std::string path;
-    for (const std::string& line : listing) {
+    for (std::string_view line : listing) {
         if (line.empty()) {
             continue;
         }

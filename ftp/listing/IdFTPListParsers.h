@@ -66,11 +66,11 @@ void registerBuiltInListParsers(TIdFTPListParserRegistry& registry);
 
 namespace listing {
 // The tests the Unix layout's recognition and parse are built from.
-bool isUnixLine(const std::string& line);
-bool isUnitreeLine(const std::string& line);
-bool isUnitreeBanner(const std::string& line);
-bool isTotalLine(const std::string& line);
-bool isDirectoryHeader(const std::string& line);
+bool isUnixLine(std::string_view line);
+bool isUnitreeLine(std::string_view line);
+bool isUnitreeBanner(std::string_view line);
+bool isTotalLine(std::string_view line);
+bool isDirectoryHeader(std::string_view line);
 
 // The column readers of a Unix line, in the order of the columns. Each takes the rest of
 // the line, consumes its columns and fills the entry.
@@ -154,8 +154,8 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 
 protected:
-    bool IsHeader(const std::string& line) const override;
-    bool IsFooter(const std::string&) const override { return false; }
+    bool IsHeader(std::string_view line) const override;
+    bool IsFooter(std::string_view) const override { return false; }
 };
 
 // Tandem NonStop Guardian: File, Code, EOF, Last Modification, Owner, RWEP columns.
@@ -165,8 +165,8 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 
 protected:
-    bool IsHeader(const std::string& line) const override;
-    bool IsFooter(const std::string&) const override { return false; }
+    bool IsHeader(std::string_view line) const override;
+    bool IsFooter(std::string_view) const override { return false; }
 };
 
 // MicroWare OS-9: "Directory of ..." and a column header, then owner, date, attributes,
@@ -177,8 +177,8 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 
 protected:
-    bool IsHeader(const std::string& line) const override;
-    bool IsFooter(const std::string&) const override { return false; }
+    bool IsHeader(std::string_view line) const override;
+    bool IsFooter(std::string_view) const override { return false; }
 };
 
 // MVS JES queue, form 1: "IBMUSER1  JOB01906  OUTPUT    3 Spool Files" (no header).
@@ -197,8 +197,8 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 
 protected:
-    bool IsHeader(const std::string& line) const override;
-    bool IsFooter(const std::string&) const override { return false; }
+    bool IsHeader(std::string_view line) const override;
+    bool IsFooter(std::string_view) const override { return false; }
 };
 
 // IBM MVS data sets: Volume, Unit, Referred, Ext, Used, Recfm, Lrecl, BlkSz, Dsorg, Dsname.
@@ -208,8 +208,8 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 
 protected:
-    bool IsHeader(const std::string& line) const override;
-    bool IsFooter(const std::string&) const override { return false; }
+    bool IsHeader(std::string_view line) const override;
+    bool IsFooter(std::string_view) const override { return false; }
 };
 
 // Members of an MVS partitioned data set: ISPF statistics or a load library (TTR).
@@ -220,8 +220,8 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 
 protected:
-    bool IsHeader(const std::string& line) const override;
-    bool IsFooter(const std::string&) const override { return false; }
+    bool IsHeader(std::string_view line) const override;
+    bool IsFooter(std::string_view) const override { return false; }
 };
 
 // IBM AS/400: owner, size, date, time, object type, name.
@@ -279,8 +279,8 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 
 protected:
-    bool IsHeader(const std::string& line) const override;
-    bool IsFooter(const std::string&) const override { return false; }
+    bool IsHeader(std::string_view line) const override;
+    bool IsFooter(std::string_view) const override { return false; }
 };
 
 // OpenVMS: "Directory DEV:[PATH]" headers, NAME.TYPE;VERSION entries (directories
@@ -377,8 +377,8 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 
 protected:
-    bool IsHeader(const std::string& line) const override;
-    bool IsFooter(const std::string& line) const override;
+    bool IsHeader(std::string_view line) const override;
+    bool IsFooter(std::string_view line) const override;
 };
 
 // WfFTP: " Volume - drive " and " Directory of " headers, DOS entries, "bytes - ..." footers.
@@ -388,8 +388,8 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 
 protected:
-    bool IsHeader(const std::string& line) const override;
-    bool IsFooter(const std::string& line) const override;
+    bool IsHeader(std::string_view line) const override;
+    bool IsFooter(std::string_view line) const override;
 };
 
 // MUSIC/SP: a "File name RlenRf Size Read Write By Attrbs #Recs" header.
@@ -399,8 +399,8 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 
 protected:
-    bool IsHeader(const std::string& line) const override;
-    bool IsFooter(const std::string&) const override { return false; }
+    bool IsHeader(std::string_view line) const override;
+    bool IsFooter(std::string_view) const override { return false; }
 };
 
 // MPE/iX LISTF: "ACCOUNT= ... GROUP= ..." header, the file name first on each line.
@@ -412,8 +412,8 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 
 protected:
-    bool IsHeader(const std::string& line) const override;
-    bool IsFooter(const std::string&) const override { return false; }
+    bool IsHeader(std::string_view line) const override;
+    bool IsFooter(std::string_view) const override { return false; }
 };
 
 // TSX+: RT-11 style entries (name, blocks, dd-Mon-yy) and a "Directory [ ... ] Files: Block:"

@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> fileLines(const std::string& path) {
     // Samples are stored with LF endings; the listing splitter reads them as a server's.
-    return splitListingText(readFile(path));
+    return TIdListingLines::FromText(readFile(path)).ToStrings();
 }
 
 std::string typeName(TIdDirItemType type) {

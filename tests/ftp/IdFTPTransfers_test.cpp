@@ -147,7 +147,7 @@ TEST(IdFTPTransfers, ListingTextIsSplitIntoLines) {
         {"", {}},
     };
     for (const auto& [text, lines] : rows) {
-        EXPECT_EQ(splitListingText(text), lines);
+        EXPECT_EQ(TIdListingLines::FromText(text).ToStrings(), lines);
     }
 }
 

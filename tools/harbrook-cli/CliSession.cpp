@@ -216,8 +216,8 @@ void CliSession::list(const CliCommand& command) {
         m_ftp.ChangeDirectory(home);
     }
     if (command.raw) {
-        for (const std::string& line : m_ftp.ListResult().Lines) {
-            m_out << forTerminal(line) << "\n";
+        for (const std::string_view line : m_ftp.ListResult().Lines) {
+            m_out << forTerminal(std::string(line)) << "\n";
         }
     } else {
         printEntries(m_out, m_ftp.ListParserIdentifier(), m_ftp.DirectoryItems(), forTerminal);

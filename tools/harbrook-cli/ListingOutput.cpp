@@ -112,8 +112,7 @@ int runParseListing(const std::vector<std::string>& args, std::istream& in, std:
     }
     TIdListingLines lines;
     {
-        // The text is split into lines and let go before the parse: only the lines and
-        // the entries are held at once.
+        // The listing keeps the text as read; its lines are views into it.
         std::string raw;
         if (fileName.empty()) {
             raw.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -132,7 +131,7 @@ int runParseListing(const std::vector<std::string>& args, std::istream& in, std:
                 raw.resize(static_cast<std::size_t>(file.gcount()));
             }
         }
-        lines = splitListingText(raw);
+        lines = TIdListingLines::FromText(std::move(raw));
     }
     TIdFTPListItems items;
     items.ReferTo(&lines);
