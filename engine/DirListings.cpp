@@ -105,7 +105,7 @@ std::string DirListingLine(const TIdFTPListItem& item) {
         item.ModifiedAvail ? harbrook::FormatShortDateLongTime(item.ModifiedDate) : std::string();
     const std::string size =
         item.ItemType == ditDirectory ? std::string("-") : harbrook::FormatFileSize(item.Size);
-    return item.FileName() + "||" + size + "||" + date + "||";
+    return std::string(item.FileName()) + "||" + size + "||" + date + "||";
 }
 
 RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force,

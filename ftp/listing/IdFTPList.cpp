@@ -7,7 +7,7 @@
 
 namespace {
 
-bool equalIgnoringCase(const std::string& a, const std::string& b) {
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
                return std::tolower(x) == std::tolower(y);
@@ -16,37 +16,76 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-void TIdFTPListItem::SetFileName(std::string name) {
+void TIdFTPListItem::setText(TextField& field, std::string_view text) {
+    const char* const line = Data.data();
+    TextField inLine;
+    bool fits = text.empty();
+    if (!fits && line != nullptr && std::less_equal<>()(line, text.data()) &&
+        std::less_equal<>()(text.data() + text.size(), line + Data.size())) {
+        const auto at = static_cast<std::size_t>(text.data() - line);
+        fits = at < kOwnText && text.size() <= 0xFFFF;
+        inLine = {static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(text.size())};
+    }
+    if (fits) {
+        if (field.at == kOwnText) {
+            // An own string is never empty while in use: an empty one is a free slot.
+            std::string().swap((*m_ownTexts)[field.length]);
+        }
+        field = inLine;
+        return;
+    }
+    // Copied first: `text` may be one of the own strings, which the vector can move.
+    std::string copy(text);
+    if (field.at == kOwnText) {
+        (*m_ownTexts)[field.length] = std::move(copy);
+        return;
+    }
+    if (!m_ownTexts) {
+        m_ownTexts = std::make_unique<std::vector<std::string>>();
+    }
+    // At most one slot per text field of the entry.
+    std::size_t slot = 0;
+    while (slot < m_ownTexts->size() && !(*m_ownTexts)[slot].empty()) {
+        ++slot;
+    }
+    if (slot == m_ownTexts->size()) {
+        m_ownTexts->emplace_back();
+    }
+    (*m_ownTexts)[slot] = std::move(copy);
+    field = {kOwnText, static_cast<std::uint16_t>(slot)};
+}
+
+void TIdFTPListItem::SetFileName(std::string_view name) {
     // Without a local name of its own the local name is the remote one: it follows.
-    if (!m_localFileName || m_localFileName->empty() || equalIgnoringCase(*m_localFileName, m_fileName)) {
+    if (m_localFollows || LocalFileName().empty() || equalIgnoringCase(LocalFileName(), FileName())) {
         bool hasLower = false;
         bool hasUpper = false;
         for (const char c : name) {
             hasLower = hasLower || (c >= 'a' && c <= 'z');
             hasUpper = hasUpper || (c >= 'A' && c <= 'Z');
         }
-        m_localFileName.reset();
+        m_localFollows = true;
         if (!hasLower && hasUpper) {
-            std::string lowered = name;
+            std::string lowered(name);
             for (char& c : lowered) {
                 if (c >= 'A' && c <= 'Z') {
                     c = static_cast<char>(c - 'A' + 'a');
                 }
             }
-            m_localFileName = std::make_unique<std::string>(std::move(lowered));
+            setText(m_localFileName, lowered);
+            m_localFollows = false;
         }
     }
     // Otherwise a local name of its own is set, and stays.
-    m_fileName = std::move(name);
+    setText(m_fileName, name);
 }
 
-void TIdFTPListItem::SetLocalFileName(const std::string& name) {
-    if (name == m_fileName) {
-        m_localFileName.reset();
-    } else if (m_localFileName) {
-        *m_localFileName = name;
+void TIdFTPListItem::SetLocalFileName(std::string_view name) {
+    if (name == FileName()) {
+        m_localFollows = true;
     } else {
-        m_localFileName = std::make_unique<std::string>(name);
+        setText(m_localFileName, name);
+        m_localFollows = false;
     }
 }
 

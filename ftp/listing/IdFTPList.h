@@ -11,7 +11,7 @@
 
 #include "platform/DateTime.h"
 
-enum TIdDirItemType {
+enum TIdDirItemType : std::uint8_t {
     ditDirectory,
     ditFile,
     ditSymbolicLink,
@@ -23,54 +23,90 @@ enum TIdDirItemType {
 };
 
 // One entry of a parsed listing. A folder may hold a million of these, so the layout
-// is kept tight: small fields together, and no second copy of the name while the local
-// name is the same as the remote one.
+// is kept tight: small fields together, and the texts (name, permissions, owner...)
+// kept as the places in the listing line where they stand, not as copies. A text that
+// is not in the line (built, or changed) is kept as a string of the entry's own.
 class TIdFTPListItem {
 public:
+    TIdFTPListItem() = default;
     virtual ~TIdFTPListItem() = default;
+    TIdFTPListItem(const TIdFTPListItem&) = delete;
+    TIdFTPListItem& operator=(const TIdFTPListItem&) = delete;
 
     // The listing line the entry came from. The listing the entry belongs to keeps the
-    // text (TIdFTPListItems::KeepText): one block of lines rather than a string each.
+    // text (TIdFTPListItems::KeepText), and it must not change once texts are set.
     std::string_view Data;
     std::int64_t Size = 0;
     harbrook::TDateTime ModifiedDate = 0;
     harbrook::TDateTime ModifiedDateGMT = 0;
-    std::string PermissionDisplay;
+    // ItemType, SizeAvail and ModifiedAvail: declared last, after the texts, so the
+    // small fields share one word.
+
+    std::string_view FileName() const { return textOf(m_fileName); }
+    // Also sets the local file name while it is empty or still follows the old name:
+    // the new name, lower-cased when it has no lower-case letter.
+    void SetFileName(std::string_view name);
+    std::string_view LocalFileName() const { return m_localFollows ? FileName() : textOf(m_localFileName); }
+    void SetLocalFileName(std::string_view name);
+    std::string_view PermissionDisplay() const { return textOf(m_permissionDisplay); }
+    void SetPermissionDisplay(std::string_view text) { setText(m_permissionDisplay, text); }
+
+protected:
+    // Where a text stands in Data, or (at == kOwnText) which of the entry's own strings
+    // holds it.
+    struct TextField {
+        std::uint16_t at = 0;
+        std::uint16_t length = 0;
+    };
+    std::string_view textOf(TextField field) const {
+        return field.at == kOwnText ? std::string_view((*m_ownTexts)[field.length])
+                                    : std::string_view(Data.data() + field.at, field.length);
+    }
+    // `text` may be a view of anything, this entry's own texts included.
+    void setText(TextField& field, std::string_view text);
+
+private:
+    static constexpr std::uint16_t kOwnText = 0xFFFF;
+
+    std::unique_ptr<std::vector<std::string>> m_ownTexts;
+    TextField m_fileName;
+    TextField m_localFileName;
+    TextField m_permissionDisplay;
+    // The local name is the remote one until it is set apart.
+    bool m_localFollows = true;
+
+public:
     TIdDirItemType ItemType = ditFile;
     bool SizeAvail = true;
     bool ModifiedAvail = true;
-
-    const std::string& FileName() const { return m_fileName; }
-    // Also sets the local file name while it is empty or still follows the old name:
-    // the new name, lower-cased when it has no lower-case letter.
-    void SetFileName(std::string name);
-    const std::string& LocalFileName() const { return m_localFileName ? *m_localFileName : m_fileName; }
-    void SetLocalFileName(const std::string& name);
-
-private:
-    std::string m_fileName;
-    // Only when the local name differs from the remote one.
-    std::unique_ptr<std::string> m_localFileName;
 };
 
 // A Unix ls line's own fields.
 class TIdUnixFTPListItem : public TIdFTPListItem {
 public:
     // The owner's, group's and others' letters ("rwx") of the permissions shown.
-    std::string OwnerPermissions() const { return permissionPart(1); }
-    std::string GroupPermissions() const { return permissionPart(4); }
-    std::string OtherPermissions() const { return permissionPart(7); }
-    std::string OwnerName;
-    std::string GroupName;
-    std::string LinkedItemName;
+    std::string_view OwnerPermissions() const { return permissionPart(1); }
+    std::string_view GroupPermissions() const { return permissionPart(4); }
+    std::string_view OtherPermissions() const { return permissionPart(7); }
+    std::string_view OwnerName() const { return textOf(m_ownerName); }
+    void SetOwnerName(std::string_view text) { setText(m_ownerName, text); }
+    std::string_view GroupName() const { return textOf(m_groupName); }
+    void SetGroupName(std::string_view text) { setText(m_groupName, text); }
+    std::string_view LinkedItemName() const { return textOf(m_linkedItemName); }
+    void SetLinkedItemName(std::string_view text) { setText(m_linkedItemName, text); }
     std::int64_t NumberBlocks = 0;
     std::int64_t Inode = 0;
     int LinkCount = 0;
 
 private:
-    std::string permissionPart(std::size_t from) const {
-        return PermissionDisplay.size() > from ? PermissionDisplay.substr(from, 3) : std::string();
+    std::string_view permissionPart(std::size_t from) const {
+        const std::string_view shown = PermissionDisplay();
+        return shown.size() > from ? shown.substr(from, 3) : std::string_view();
     }
+
+    TextField m_ownerName;
+    TextField m_groupName;
+    TextField m_linkedItemName;
 };
 
 // Unitree adds the file family and whether the file is migrated (AR).
@@ -95,11 +131,22 @@ private:
 // A machine-listing entry's facts.
 class TIdMLSTFTPListItem : public TIdFTPListItem {
 public:
-    std::string Facts;
-    std::string PermissionFacts;
-    std::string UniqueID;
-    std::string UnixMode;
+    // The facts as listed ("type=file;size=12;...").
+    std::string_view Facts() const { return textOf(m_facts); }
+    void SetFacts(std::string_view text) { setText(m_facts, text); }
+    std::string_view PermissionFacts() const { return textOf(m_permissionFacts); }
+    void SetPermissionFacts(std::string_view text) { setText(m_permissionFacts, text); }
+    std::string_view UniqueID() const { return textOf(m_uniqueID); }
+    void SetUniqueID(std::string_view text) { setText(m_uniqueID, text); }
+    std::string_view UnixMode() const { return textOf(m_unixMode); }
+    void SetUnixMode(std::string_view text) { setText(m_unixMode, text); }
     harbrook::TDateTime CreationDate = 0;
+
+private:
+    TextField m_facts;
+    TextField m_permissionFacts;
+    TextField m_uniqueID;
+    TextField m_unixMode;
 };
 
 // The lines of a listing. The text is kept whole, once, as it came (a million-line

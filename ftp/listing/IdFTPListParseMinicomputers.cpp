@@ -290,7 +290,7 @@ bool TIdFTPLPGOS8::ParseLine(TIdFTPListItem& item, const std::string&) const {
     if (!w.empty() && w[0] == "d") {
         item.ItemType = ditDirectory;
     }
-    item.PermissionDisplay = w.size() >= 2 ? w[1] : std::string();
+    item.SetPermissionDisplay(w.size() >= 2 ? w[1] : std::string());
     setSize(item, w, 3);
     harbrook::TDateTime when = 0;
     setWhen(item, w.size() >= 6 && readDateTime(w[4], w[5], "", when), when);
@@ -316,7 +316,7 @@ bool TIdFTPLPGOS7::ParseLine(TIdFTPListItem& item, const std::string&) const {
     } else if (w.size() >= 2) {
         item.Size = toInt64(w[1]);
     }
-    item.PermissionDisplay = w.empty() ? std::string() : w[0];
+    item.SetPermissionDisplay(w.empty() ? std::string() : w[0]);
     harbrook::TDateTime when = 0;
     setWhen(item, w.size() >= 4 && readDateTime(w[2], w[3], "", when), when);
     item.SetFileName(afterWords(item.Data, 4));

@@ -13,7 +13,7 @@ bool TIdFTPLPNList::ParseLine(TIdFTPListItem& item, const std::string&) const {
     // A name is all NLST gives: no size, no date.
     item.SizeAvail = false;
     item.ModifiedAvail = false;
-    item.SetFileName(std::string(item.Data));
+    item.SetFileName(item.Data);
     return true;
 }
 
@@ -28,13 +28,13 @@ std::unique_ptr<TIdFTPListItem> TIdFTPLPMList::MakeNewItem() const {
 namespace {
 
 // "20240131120000" or "20240131120000.123" (UTC); false when it is not a time.
-bool parseMachineTime(const std::string& text, harbrook::TDateTime& value) {
+bool parseMachineTime(std::string_view text, harbrook::TDateTime& value) {
     if (text.size() < 14 || !isNumber(text.substr(0, 14))) {
         return false;
     }
     int millisecond = 0;
     if (text.size() > 15 && text[14] == '.') {
-        std::string fraction = text.substr(15, 3);
+        std::string fraction(text.substr(15, 3));
         while (fraction.size() < 3) {
             fraction += '0';
         }
@@ -70,20 +70,21 @@ bool TIdFTPLPMList::ParseListing(const TIdListingLines& listing, TIdFTPListItems
 bool TIdFTPLPMList::ParseLine(TIdFTPListItem& item, const std::string&) const {
     auto& entry = static_cast<TIdMLSTFTPListItem&>(item);
     const std::size_t space = item.Data.find(' ');
-    entry.Facts = space == std::string_view::npos ? item.Data : item.Data.substr(0, space);
-    const std::string name(space == std::string_view::npos ? std::string_view() : item.Data.substr(space + 1));
+    const std::string_view facts = space == std::string_view::npos ? item.Data : item.Data.substr(0, space);
+    entry.SetFacts(facts);
+    const std::string_view name = space == std::string_view::npos ? std::string_view() : item.Data.substr(space + 1);
 
-    std::string size;
-    std::string sizd;
+    std::string_view size;
+    std::string_view sizd;
     bool modified = false;
     bool wellFormed = space != std::string::npos;
     std::size_t start = 0;
-    while (start < entry.Facts.size()) {
-        std::size_t end = entry.Facts.find(';', start);
+    while (start < facts.size()) {
+        std::size_t end = facts.find(';', start);
         if (end == std::string::npos) {
-            end = entry.Facts.size();
+            end = facts.size();
         }
-        const std::string fact = entry.Facts.substr(start, end - start);
+        const std::string_view fact = facts.substr(start, end - start);
         start = end + 1;
         const std::size_t equals = fact.find('=');
         if (equals == std::string::npos) {
@@ -91,7 +92,7 @@ bool TIdFTPLPMList::ParseLine(TIdFTPListItem& item, const std::string&) const {
             continue;
         }
         const std::string key = upper(fact.substr(0, equals));
-        const std::string value = fact.substr(equals + 1);
+        const std::string_view value = fact.substr(equals + 1);
         if (key == "TYPE") {
             const std::string type = upper(value);
             if (type == "DIR" || type == "CDIR" || type == "PDIR") {
@@ -108,14 +109,14 @@ bool TIdFTPLPMList::ParseLine(TIdFTPListItem& item, const std::string&) const {
         } else if (key == "CREATE") {
             parseMachineTime(value, entry.CreationDate);
         } else if (key == "PERM") {
-            entry.PermissionFacts = value;
+            entry.SetPermissionFacts(value);
         } else if (key == "UNIQUE") {
-            entry.UniqueID = value;
+            entry.SetUniqueID(value);
         } else if (key == "UNIX.MODE") {
-            entry.UnixMode = value;
+            entry.SetUnixMode(value);
         }
     }
-    const std::string& sizeText = !size.empty() ? size : sizd;
+    const std::string_view sizeText = !size.empty() ? size : sizd;
     item.SizeAvail = isNumber(sizeText);
     item.Size = toInt64(sizeText);
     item.ModifiedAvail = modified;

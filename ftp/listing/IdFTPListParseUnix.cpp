@@ -167,7 +167,7 @@ void readInodeAndBlocks(std::string_view& text, TIdUnixFTPListItem& entry) {
 
 char readPermissions(std::string_view& text, TIdUnixFTPListItem& entry) {
     const std::string_view permissions = fetchWord(text);
-    entry.PermissionDisplay = permissions.substr(0, 10);
+    entry.SetPermissionDisplay(permissions.substr(0, 10));
     return permissions.empty() ? '-' : static_cast<char>(std::toupper(static_cast<unsigned char>(permissions[0])));
 }
 
@@ -198,8 +198,8 @@ bool readLinksOwnerGroup(std::string_view& text, TIdUnixFTPListItem& entry, std:
         entry.LinkCount = toInt(linkWord);
     }
     if (noLinkCount || !lacksOwnerAndGroup(line)) {
-        entry.OwnerName = fetchWord(text);
-        entry.GroupName = fetchWord(text);
+        entry.SetOwnerName(fetchWord(text));
+        entry.SetGroupName(fetchWord(text));
     }
     return false;
 }
@@ -210,7 +210,8 @@ namespace {
 // size is, and what belongs to the group.
 std::string sizeAfterOddGroup(std::string_view& text, TIdUnixFTPListItem& entry, std::string_view rest) {
     const std::vector<std::string> after = words(rest);
-    const std::string group = entry.GroupName;
+    // A copy: the group is set anew below.
+    const std::string group(entry.GroupName());
     const std::size_t digitsFrom = group.find_last_not_of("0123456789") + 1;
     const bool dateFollows = after.size() > 1 && monthNumber(after[0]) != 0 && isNumber(after[1]);
     std::size_t monthAt = 0;
@@ -220,30 +221,30 @@ std::string sizeAfterOddGroup(std::string_view& text, TIdUnixFTPListItem& entry,
     }
     if (dateFollows && digitsFrom > 0 && digitsFrom < group.size()) {
         // "ftpadmin ftpadmin125435904 Apr  9  2008": a long size ran into the group.
-        entry.GroupName = group.substr(0, digitsFrom);
+        entry.SetGroupName(std::string_view(group).substr(0, digitsFrom));
         return group.substr(digitsFrom);
     }
     if (isNumber(group)) {
         // No group column: what was read as the group is the size, the owner the group.
-        entry.GroupName = entry.OwnerName;
-        entry.OwnerName.clear();
+        entry.SetGroupName(entry.OwnerName());
+        entry.SetOwnerName({});
         return group;
     }
     if (monthAt < after.size()) {
         // A group name with spaces ("my group 500"): the size is the number right
         // before the month.
-        entry.GroupName = group + " " + joined(after, 0, monthAt - 1);
+        entry.SetGroupName(group + " " + joined(after, 0, monthAt - 1));
         dropWords(text, monthAt);
         return after[monthAt - 1];
     }
     // The group word and the words after it up to the next number are the group; that
     // number is the size.
-    entry.OwnerName.clear();
+    entry.SetOwnerName({});
     std::size_t numberAt = 0;
     while (numberAt < after.size() && !isNumber(after[numberAt])) {
         ++numberAt;
     }
-    entry.GroupName = numberAt > 0 ? group + " " + joined(after, 0, numberAt) : group;
+    entry.SetGroupName(numberAt > 0 ? group + " " + joined(after, 0, numberAt) : group);
     dropWords(text, numberAt + 1);
     return numberAt < after.size() ? after[numberAt] : std::string();
 }
@@ -415,32 +416,36 @@ void setModified(TIdFTPListItem& item, const When& when) {
     }
 }
 
-void setName(TIdUnixFTPListItem& entry, std::string name, const std::string& path) {
+void setName(TIdUnixFTPListItem& entry, std::string_view name, const std::string& path) {
     if (entry.ItemType == ditSymbolicLink) {
         const std::size_t arrow = name.find(" -> ");
-        if (arrow != std::string::npos) {
-            entry.LinkedItemName = name.substr(arrow + 4);
-            name.erase(arrow);
-            if (!entry.LinkedItemName.empty() && entry.LinkedItemName.back() == '/') {
+        if (arrow != std::string_view::npos) {
+            std::string_view target = name.substr(arrow + 4);
+            name = name.substr(0, arrow);
+            if (!target.empty() && target.back() == '/') {
                 entry.ItemType = ditSymbolicLinkDir;
-                entry.LinkedItemName.pop_back();
+                target.remove_suffix(1);
             }
+            entry.SetLinkedItemName(target);
         }
     }
     if (!name.empty() && (name.back() == '/' || name.back() == '*')) {
-        name.pop_back();
+        name.remove_suffix(1);
     }
-    if (!path.empty()) {
-        entry.SetLocalFileName(name);
-        name = path + "/" + name;
-        if (name.rfind("./", 0) == 0) {
-            name.erase(0, 2);
-        }
-        if (name.rfind('/', 0) == 0) {
-            name.erase(0, 1);
-        }
+    if (path.empty()) {
+        entry.SetFileName(name);
+        return;
     }
-    entry.SetFileName(std::move(name));
+    entry.SetLocalFileName(name);
+    std::string full = path + "/";
+    full += name;
+    if (full.rfind("./", 0) == 0) {
+        full.erase(0, 2);
+    }
+    if (full.rfind('/', 0) == 0) {
+        full.erase(0, 1);
+    }
+    entry.SetFileName(full);
 }
 
 }  // namespace harbrook::listing::unixline
@@ -462,6 +467,6 @@ bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) cons
     item.ItemType = itemTypeFor(typeLetter);
     setModified(item, when);
     // The name: what follows the single space after the year or time.
-    setName(entry, text.empty() ? std::string() : std::string(text.substr(1)), path);
+    setName(entry, text.empty() ? std::string_view() : text.substr(1), path);
     return true;
 }

@@ -261,10 +261,10 @@ bool TIdFTPLPWindowsNT::ParseLine(TIdFTPListItem& item, const std::string& path)
         item.Size = toInt64(withoutCommas(sizeWord));
     }
     if (path.empty()) {
-        item.SetFileName(std::string(name));
+        item.SetFileName(name);
         return true;
     }
-    item.SetLocalFileName(std::string(name));
+    item.SetLocalFileName(name);
     std::string full = path;
     full.append("\\").append(name);
     if (full.rfind(".\\", 0) == 0) {

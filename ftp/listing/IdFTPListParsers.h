@@ -100,7 +100,7 @@ void readYearOrTime(std::string_view& text, When& when, const ListingClock& cloc
 TIdDirItemType itemTypeFor(char typeLetter);
 void setModified(TIdFTPListItem& item, const When& when);
 // Link targets, "/" and "*" marks, and the path prefix of a recursive listing.
-void setName(TIdUnixFTPListItem& entry, std::string name, const std::string& path);
+void setName(TIdUnixFTPListItem& entry, std::string_view name, const std::string& path);
 }  // namespace unixline
 }  // namespace listing
 

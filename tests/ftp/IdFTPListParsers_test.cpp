@@ -258,12 +258,12 @@ TEST(ListParsers, UnixFields) {
     const auto& entry = static_cast<const TIdUnixFTPListItem&>(parsed.items[0]);
     EXPECT_EQ(entry.Inode, 12345);
     EXPECT_EQ(entry.NumberBlocks, 8);
-    EXPECT_EQ(entry.PermissionDisplay, "lrwxrwxrwx");
+    EXPECT_EQ(entry.PermissionDisplay(), "lrwxrwxrwx");
     EXPECT_EQ(entry.OwnerPermissions(), "rwx");
     EXPECT_EQ(entry.LinkCount, 3);
-    EXPECT_EQ(entry.OwnerName, "owner");
-    EXPECT_EQ(entry.GroupName, "grp");
-    EXPECT_EQ(entry.LinkedItemName, "usr/lib");
+    EXPECT_EQ(entry.OwnerName(), "owner");
+    EXPECT_EQ(entry.GroupName(), "grp");
+    EXPECT_EQ(entry.LinkedItemName(), "usr/lib");
 }
 
 TEST(ListParsers, DateWithoutAYearDependsOnToday) {
@@ -398,8 +398,8 @@ TEST(ListParsers, UnixColumnReaders) {
         std::string_view rest = row.rest;
         EXPECT_EQ(readLinksOwnerGroup(rest, item, "-rw-r--r--" + row.rest), row.mac);
         readSize(rest, item, false, row.mac);
-        EXPECT_EQ(item.OwnerName, row.owner);
-        EXPECT_EQ(item.GroupName, row.group);
+        EXPECT_EQ(item.OwnerName(), row.owner);
+        EXPECT_EQ(item.GroupName(), row.group);
         EXPECT_EQ(item.Size, row.size);
     }
 
@@ -434,7 +434,7 @@ TEST(ListParsers, UnixColumnReaders) {
     link.ItemType = ditSymbolicLink;
     setName(link, "lib -> usr/lib/", "");
     EXPECT_EQ(link.FileName(), "lib");
-    EXPECT_EQ(link.LinkedItemName, "usr/lib");
+    EXPECT_EQ(link.LinkedItemName(), "usr/lib");
     EXPECT_EQ(link.ItemType, ditSymbolicLinkDir);
 }
 
@@ -562,6 +562,86 @@ TEST(ListParsers, ListingKeepsTheRawLines) {
     EXPECT_TRUE(moved.KeepText("").empty());
 }
 
+// A listing's lines are views into one text: they must survive the listing being
+// moved (a short text sits inside the string object itself) and copied.
+TEST(ListParsers, ListingLinesOutliveMovesAndCopies) {
+    for (const std::string& text : {std::string("a\nb"), "-rw-r--r-- 1 u g 1 Jan  1  2000 " + std::string(100, 'n') + "\r\nx"}) {
+        TIdListingLines original = TIdListingLines::FromText(text);
+        const std::vector<std::string> expected = original.ToStrings();
+        TIdListingLines moved = std::move(original);
+        TIdListingLines copy = moved;
+        moved = TIdListingLines::FromText("other");
+        EXPECT_EQ(copy.ToStrings(), expected);
+        EXPECT_TRUE(copy.Contains(copy[0]));
+        EXPECT_TRUE(copy.Contains(copy[1].substr(1)));
+        EXPECT_FALSE(copy.Contains(moved[0]));
+        EXPECT_FALSE(copy.Contains(text)) << "the caller's text is not the listing's";
+    }
+}
+
+// Entries point into the listing the client keeps instead of copying each line, and
+// copy a line that is not one of it.
+TEST(ListParsers, EntriesPointIntoTheListingTheyReferTo) {
+    const TIdListingLines lines = {"-rw-r--r-- 1 owner grp 10 Jan  1  2000 a.txt",
+                                   "lrwxrwxrwx 1 owner grp 7 Jan  1  2000 lib -> usr/lib/"};
+    TIdFTPListItems items;
+    items.ReferTo(&lines);
+    std::string layout;
+    DefaultListParsers().CheckAndParseListing(lines, items, true, "", layout);
+    ASSERT_EQ(items.Count(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(items[i].Data.data(), lines[i].data()) << i;
+    }
+    const std::string outside = "-rw-r--r-- 1 u g 1 Jan  1  2000 b";
+    EXPECT_NE(items.TextOf(outside).data(), outside.data());
+    EXPECT_EQ(items.TextOf(outside), outside);
+    const auto& link = static_cast<const TIdUnixFTPListItem&>(items[1]);
+    EXPECT_EQ(link.LinkedItemName(), "usr/lib");
+    EXPECT_EQ(link.ItemType, ditSymbolicLinkDir);
+    EXPECT_EQ(link.OwnerPermissions(), "rwx");
+}
+
+// An entry's texts are kept as places in its line where they can be, else as strings
+// of its own: a text from elsewhere, one past the first 64 KiB of a long line, one
+// taken from another of the entry's own texts, and texts set again and again.
+TEST(ListParsers, EntryTextsKeptInTheLineOrAsTheirOwn) {
+    TIdFTPListItems items;
+    const std::string longLine = "-rw-r--r-- 1 u g 1 Jan  1  2000 " + std::string(70000, 'x') + " tail";
+    TIdUnixFTPListItem entry;
+    entry.Data = items.KeepText(longLine);
+    entry.SetFileName(entry.Data.substr(entry.Data.size() - 4));
+    entry.SetOwnerName(entry.Data.substr(13, 1));
+    EXPECT_EQ(entry.FileName(), "tail") << "past 64 KiB: a string of its own";
+    EXPECT_EQ(entry.OwnerName(), "u");
+    {
+        std::string built = "my group";
+        entry.SetGroupName(built);
+        built = "changed";
+    }
+    EXPECT_EQ(entry.GroupName(), "my group");
+    entry.SetLinkedItemName(entry.GroupName());  // from one own text into another
+    entry.SetGroupName(entry.GroupName().substr(3));  // from itself
+    EXPECT_EQ(entry.GroupName(), "group");
+    EXPECT_EQ(entry.LinkedItemName(), "my group");
+    for (int round = 0; round < 1000; ++round) {
+        const std::string own = "owner " + std::to_string(round) + " with a long name";
+        entry.SetOwnerName(round % 2 == 0 ? std::string_view(own) : entry.Data.substr(15, 1));
+        ASSERT_EQ(entry.OwnerName(), round % 2 == 0 ? own : "g") << round;
+    }
+    entry.SetOwnerName({});
+    EXPECT_EQ(entry.OwnerName(), "");
+    EXPECT_EQ(entry.FileName(), "tail");
+    EXPECT_EQ(entry.LinkedItemName(), "my group");
+
+    // An entry made by hand has no line: every text is its own.
+    TIdMLSTFTPListItem loose;
+    loose.SetUnixMode("0644");
+    loose.SetFacts(std::string("type=file;"));
+    EXPECT_EQ(loose.UnixMode(), "0644");
+    EXPECT_EQ(loose.Facts(), "type=file;");
+    EXPECT_EQ(loose.PermissionDisplay(), "");
+}
+
 TEST(ListParsers, MachineListing) {
     TIdFTPListItems items;
     DefaultListParsers().ParseListing(
@@ -578,7 +658,7 @@ TEST(ListParsers, MachineListing) {
     EXPECT_EQ(gmt.millisecond, 500);
     EXPECT_EQ(items[2].Size, 7);
     EXPECT_FALSE(items[2].ModifiedAvail);
-    EXPECT_EQ(static_cast<const TIdMLSTFTPListItem&>(items[2]).UnixMode, "0644");
+    EXPECT_EQ(static_cast<const TIdMLSTFTPListItem&>(items[2]).UnixMode(), "0644");
 }
 
 TEST(ListParsers, Registry) {
