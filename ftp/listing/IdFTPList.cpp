@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <cstdint>
 #include <functional>
+#include <unordered_set>
 
 namespace {
 
@@ -112,48 +114,79 @@ std::string TIdDOSAttributes::Letters() const {
 }
 
 TIdFTPListItem& TIdFTPListItems::Add(std::unique_ptr<TIdFTPListItem> item) {
-    m_items.push_back(std::move(item));
+    m_items.push_back(item.get());
+    m_addedItems.push_back(std::move(item));
     return *m_items.back();
 }
 
 TIdFTPListItems& TIdFTPListItems::operator=(TIdFTPListItems&& other) noexcept {
     if (this != &other) {
+        Clear();
         m_items = std::move(other.m_items);
-        m_textBlocks = std::move(other.m_textBlocks);
-        m_currentBlock = other.m_currentBlock;
-        m_textBlockUsed = other.m_textBlockUsed;
+        m_addedItems = std::move(other.m_addedItems);
+        m_blocks = std::move(other.m_blocks);
+        m_blockAt = other.m_blockAt;
+        m_blockLeft = other.m_blockLeft;
         m_referredLines = other.m_referredLines;
+        other.m_items.clear();
+        other.m_addedItems.clear();
         other.Clear();
         other.m_referredLines = nullptr;
     }
     return *this;
 }
 
-void TIdFTPListItems::Clear() {
+void TIdFTPListItems::destroyEntries() {
+    if (m_addedItems.empty()) {
+        for (TIdFTPListItem* item : m_items) {
+            item->~TIdFTPListItem();
+        }
+    } else {
+        std::unordered_set<const TIdFTPListItem*> added;
+        for (const auto& item : m_addedItems) {
+            added.insert(item.get());
+        }
+        for (TIdFTPListItem* item : m_items) {
+            if (added.count(item) == 0) {
+                item->~TIdFTPListItem();
+            }
+        }
+        m_addedItems.clear();
+    }
     m_items.clear();
-    m_textBlocks.clear();
-    m_currentBlock = nullptr;
-    m_textBlockUsed = kTextBlockBytes;
+}
+
+void TIdFTPListItems::Clear() {
+    destroyEntries();
+    m_blocks.clear();
+    m_blockAt = nullptr;
+    m_blockLeft = 0;
+}
+
+void* TIdFTPListItems::allocate(std::size_t size, std::size_t alignment) {
+    const std::size_t padding = (alignment - reinterpret_cast<std::uintptr_t>(m_blockAt) % alignment) % alignment;
+    if (m_blockAt == nullptr || m_blockLeft < padding + size) {
+        if (size > kBlockBytes / 4) {
+            // Something large (a long line): a block of its own, so it does not leave
+            // most of the current one unused.
+            return m_blocks.emplace_back(std::make_unique_for_overwrite<std::byte[]>(size)).get();
+        }
+        m_blockAt = m_blocks.emplace_back(std::make_unique_for_overwrite<std::byte[]>(kBlockBytes)).get();
+        m_blockLeft = kBlockBytes;
+        return allocate(size, alignment);
+    }
+    std::byte* const at = m_blockAt + padding;
+    m_blockAt = at + size;
+    m_blockLeft -= padding + size;
+    return at;
 }
 
 std::string_view TIdFTPListItems::KeepText(std::string_view text) {
     if (text.empty()) {
         return {};
     }
-    if (text.size() > kTextBlockBytes / 4) {
-        // A long line: a block of its own, so it does not leave most of a block unused.
-        auto& block = m_textBlocks.emplace_back(std::make_unique_for_overwrite<char[]>(text.size()));
-        std::memcpy(block.get(), text.data(), text.size());
-        return {block.get(), text.size()};
-    }
-    if (kTextBlockBytes - m_textBlockUsed < text.size()) {
-        m_textBlocks.emplace_back(std::make_unique_for_overwrite<char[]>(kTextBlockBytes));
-        m_currentBlock = m_textBlocks.back().get();
-        m_textBlockUsed = 0;
-    }
-    char* at = m_currentBlock + m_textBlockUsed;
+    char* const at = static_cast<char*>(allocate(text.size(), 1));
     std::memcpy(at, text.data(), text.size());
-    m_textBlockUsed += text.size();
     return {at, text.size()};
 }
 
@@ -242,7 +275,17 @@ std::vector<std::string> TIdListingLines::ToStrings() const {
 }
 
 void TIdFTPListItems::Delete(std::size_t index) {
-    if (index < m_items.size()) {
-        m_items.erase(m_items.begin() + static_cast<long>(index));
+    if (index >= m_items.size()) {
+        return;
+    }
+    TIdFTPListItem* const item = m_items[index];
+    m_items.erase(m_items.begin() + static_cast<long>(index));
+    const auto added = std::find_if(m_addedItems.begin(), m_addedItems.end(),
+                                    [&](const auto& owned) { return owned.get() == item; });
+    if (added != m_addedItems.end()) {
+        m_addedItems.erase(added);
+    } else {
+        // Made in a block: its memory goes with the blocks.
+        item->~TIdFTPListItem();
     }
 }

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <new>
 #include <set>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "platform/DateTime.h"
@@ -199,11 +202,25 @@ private:
 class TIdFTPListItems {
 public:
     TIdFTPListItems() = default;
+    ~TIdFTPListItems() { Clear(); }
     TIdFTPListItems(const TIdFTPListItems&) = delete;
     TIdFTPListItems& operator=(const TIdFTPListItems&) = delete;
     TIdFTPListItems(TIdFTPListItems&& other) noexcept { *this = std::move(other); }
     TIdFTPListItems& operator=(TIdFTPListItems&& other) noexcept;
 
+    // A new entry of class T at the end, made in the listing's own blocks (a million
+    // entries are not a million allocations).
+    template <class T>
+    T& Emplace() {
+        static_assert(std::is_base_of_v<TIdFTPListItem, T>);
+        void* const at = allocate(sizeof(T), alignof(T));
+        // Room in the list first: once made, the entry is always in it.
+        m_items.push_back(nullptr);
+        T* const item = new (at) T();
+        m_items.back() = item;
+        return *item;
+    }
+    // An entry made elsewhere, added at the end.
     TIdFTPListItem& Add(std::unique_ptr<TIdFTPListItem> item);
     std::size_t Count() const { return m_items.size(); }
     TIdFTPListItem& operator[](std::size_t index) const { return *m_items[index]; }
@@ -223,17 +240,25 @@ public:
     // lines referred to, a copy otherwise.
     std::string_view TextOf(std::string_view line);
 
+    // The entries in order, as pointers.
     auto begin() const { return m_items.begin(); }
     auto end() const { return m_items.end(); }
 
 private:
-    // Lines are copied into blocks of this size (a longer line gets a block of its own).
-    static constexpr std::size_t kTextBlockBytes = 64 * 1024;
+    // Entries and kept lines share blocks of this size (a longer line gets a block of
+    // its own).
+    static constexpr std::size_t kBlockBytes = 64 * 1024;
 
-    // Declared before the entries, so the entries go first.
-    std::vector<std::unique_ptr<char[]>> m_textBlocks;
-    char* m_currentBlock = nullptr;
-    std::size_t m_textBlockUsed = kTextBlockBytes;
+    // `size` bytes at `alignment` in the current block, or in a new one.
+    void* allocate(std::size_t size, std::size_t alignment);
+    // Ends the entries' lives: those made in the blocks in place, the others deleted.
+    void destroyEntries();
+
+    std::vector<std::unique_ptr<std::byte[]>> m_blocks;
+    std::byte* m_blockAt = nullptr;
+    std::size_t m_blockLeft = 0;
     const TIdListingLines* m_referredLines = nullptr;
-    std::vector<std::unique_ptr<TIdFTPListItem>> m_items;
+    std::vector<TIdFTPListItem*> m_items;
+    // The entries of m_items that Add took over (rare: most are made by Emplace).
+    std::vector<std::unique_ptr<TIdFTPListItem>> m_addedItems;
 };

@@ -294,8 +294,8 @@ int fullYear(int year, const ListingClock& clock) {
 
 using namespace harbrook::listing;
 
-std::unique_ptr<TIdFTPListItem> TIdFTPListBase::MakeNewItem() const {
-    return std::make_unique<TIdFTPListItem>();
+TIdFTPListItem& TIdFTPListBase::MakeNewItem(TIdFTPListItems& dir) const {
+    return dir.Emplace<TIdFTPListItem>();
 }
 
 bool TIdFTPListBase::parseEntries(const TIdListingLines& listing, TIdFTPListItems& dir,
@@ -309,7 +309,7 @@ bool TIdFTPListBase::parseEntries(const TIdListingLines& listing, TIdFTPListItem
 }
 
 TIdFTPListItem& TIdFTPListBase::addItem(TIdFTPListItems& dir, std::string_view line) const {
-    TIdFTPListItem& item = dir.Add(MakeNewItem());
+    TIdFTPListItem& item = MakeNewItem(dir);
     item.Data = dir.TextOf(line);
     return item;
 }

@@ -26,7 +26,8 @@ public:
     virtual bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const;
     // Fills the entry from its raw line; `path` is the prefix of a recursive listing.
     virtual bool ParseLine(TIdFTPListItem& item, const std::string& path) const = 0;
-    virtual std::unique_ptr<TIdFTPListItem> MakeNewItem() const;
+    // A new entry of the layout's class at the end of `dir`.
+    virtual TIdFTPListItem& MakeNewItem(TIdFTPListItems& dir) const;
 
 protected:
     // A new entry of the layout's class holding `line` as its raw line.

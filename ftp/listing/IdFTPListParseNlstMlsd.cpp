@@ -21,8 +21,8 @@ bool TIdFTPLPMList::CheckListing(const TIdListingLines&, const std::string&, boo
     return false;
 }
 
-std::unique_ptr<TIdFTPListItem> TIdFTPLPMList::MakeNewItem() const {
-    return std::make_unique<TIdMLSTFTPListItem>();
+TIdFTPListItem& TIdFTPLPMList::MakeNewItem(TIdFTPListItems& dir) const {
+    return dir.Emplace<TIdMLSTFTPListItem>();
 }
 
 namespace {

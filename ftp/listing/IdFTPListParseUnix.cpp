@@ -132,12 +132,12 @@ bool TIdFTPLPUnix::ParseListing(const TIdListingLines& listing, TIdFTPListItems&
     return true;
 }
 
-std::unique_ptr<TIdFTPListItem> TIdFTPLPUnix::MakeNewItem() const {
-    return std::make_unique<TIdUnixFTPListItem>();
+TIdFTPListItem& TIdFTPLPUnix::MakeNewItem(TIdFTPListItems& dir) const {
+    return dir.Emplace<TIdUnixFTPListItem>();
 }
 
-std::unique_ptr<TIdFTPListItem> TIdFTPLPUnitree::MakeNewItem() const {
-    return std::make_unique<TIdUnitreeFTPListItem>();
+TIdFTPListItem& TIdFTPLPUnitree::MakeNewItem(TIdFTPListItems& dir) const {
+    return dir.Emplace<TIdUnitreeFTPListItem>();
 }
 
 namespace harbrook::listing::unixline {

@@ -22,7 +22,7 @@ public:
     // A line whose facts are not all "name=value" is not an entry (RFC 3659 form).
     bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
-    std::unique_ptr<TIdFTPListItem> MakeNewItem() const override;
+    TIdFTPListItem& MakeNewItem(TIdFTPListItems& dir) const override;
 };
 
 // IIS and other DOS-style servers: date, time, <DIR> or size, name.
@@ -43,7 +43,7 @@ public:
                       bool detailed) const override;
     bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
-    std::unique_ptr<TIdFTPListItem> MakeNewItem() const override;
+    TIdFTPListItem& MakeNewItem(TIdFTPListItems& dir) const override;
 
 protected:
     // Unitree's ls shares this parse; its lines carry "AR" or "DK" and a file family.
@@ -53,7 +53,7 @@ protected:
 class TIdFTPLPUnitree : public TIdFTPLPUnix {
 public:
     std::string Identifier() const override { return "Unitree"; }
-    std::unique_ptr<TIdFTPListItem> MakeNewItem() const override;
+    TIdFTPListItem& MakeNewItem(TIdFTPListItems& dir) const override;
 
 protected:
     bool IsUnitree() const override { return true; }

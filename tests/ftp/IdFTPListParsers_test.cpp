@@ -642,6 +642,44 @@ TEST(ListParsers, EntryTextsKeptInTheLineOrAsTheirOwn) {
     EXPECT_EQ(loose.PermissionDisplay(), "");
 }
 
+// Entries made in the listing's blocks and entries made elsewhere, mixed, deleted in
+// any order, moved and cleared: each ends once (the sanitizer build sees leaks and
+// double ends), the rest keep their texts.
+TEST(ListParsers, EntriesMadeInTheListingOrAddedEndOnce) {
+    TIdFTPListItems items;
+    for (int i = 0; i < 3000; ++i) {
+        TIdFTPListItem* item = nullptr;
+        if (i % 3 == 0) {
+            item = &items.Add(std::make_unique<TIdUnixFTPListItem>());
+        } else if (i % 3 == 1) {
+            item = &items.Emplace<TIdUnixFTPListItem>();
+        } else {
+            item = &items.Emplace<TIdMLSTFTPListItem>();
+        }
+        item->Data = items.KeepText("line " + std::to_string(i));
+        item->SetFileName(item->Data.substr(5));
+        item->SetPermissionDisplay("a text of its own, longer than a short string " + std::to_string(i));
+    }
+    for (std::size_t index : {2999u, 0u, 1500u, 1u, 2u}) {
+        items.Delete(index);
+    }
+    items.Delete(5000);  // past the end: nothing
+    ASSERT_EQ(items.Count(), 2995u);
+    TIdFTPListItems moved = std::move(items);
+    // Left: 1, 3, 5..1500, 1502..2998.
+    EXPECT_EQ(moved[0].FileName(), "1");
+    EXPECT_EQ(moved[2].FileName(), "5");
+    EXPECT_EQ(moved[1497].FileName(), "1500");
+    EXPECT_EQ(moved[1498].FileName(), "1502");
+    EXPECT_EQ(moved[2994].PermissionDisplay(), "a text of its own, longer than a short string 2998");
+    items = std::move(moved);
+    EXPECT_EQ(items.Count(), 2995u);
+    items.Clear();
+    EXPECT_EQ(items.Count(), 0u);
+    items.Emplace<TIdFTPListItem>().SetFileName("again");
+    EXPECT_EQ(items[0].FileName(), "again");
+}
+
 TEST(ListParsers, MachineListing) {
     TIdFTPListItems items;
     DefaultListParsers().ParseListing(

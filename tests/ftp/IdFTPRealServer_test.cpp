@@ -168,7 +168,7 @@ TEST_F(RealServer, DirectoryItemsFromListAndMachineListings) {
         EXPECT_EQ(ftp.ListParserIdentifier(), machine ? "MLST" : "Unix");
         std::map<std::string, const TIdFTPListItem*> byName;
         for (const auto& item : items) {
-            byName[std::string(item->FileName())] = item.get();
+            byName[std::string(item->FileName())] = item;
         }
         ASSERT_EQ(byName.size(), 3u);
         EXPECT_EQ(byName["sub folder"]->ItemType, ditDirectory);
