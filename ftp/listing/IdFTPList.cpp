@@ -59,27 +59,33 @@ void TIdFTPListItem::setText(TextField& field, std::string_view text) {
 
 void TIdFTPListItem::SetFileName(std::string_view name) {
     // Without a local name of its own the local name is the remote one: it follows.
-    if (m_localFollows || LocalFileName().empty() || equalIgnoringCase(LocalFileName(), FileName())) {
+    // Otherwise a local name of its own is set, and stays.
+    const bool follows = m_localFollows || LocalFileName().empty() || equalIgnoringCase(LocalFileName(), FileName());
+    std::string lowered;
+    if (follows) {
         bool hasLower = false;
         bool hasUpper = false;
         for (const char c : name) {
             hasLower = hasLower || (c >= 'a' && c <= 'z');
             hasUpper = hasUpper || (c >= 'A' && c <= 'Z');
         }
-        m_localFollows = true;
         if (!hasLower && hasUpper) {
-            std::string lowered(name);
+            lowered = name;
             for (char& c : lowered) {
                 if (c >= 'A' && c <= 'Z') {
                     c = static_cast<char>(c - 'A' + 'a');
                 }
             }
-            setText(m_localFileName, lowered);
-            m_localFollows = false;
         }
     }
-    // Otherwise a local name of its own is set, and stays.
+    // The name first: it may be a view of the local name's own text.
     setText(m_fileName, name);
+    if (follows) {
+        m_localFollows = lowered.empty();
+        if (!lowered.empty()) {
+            setText(m_localFileName, lowered);
+        }
+    }
 }
 
 void TIdFTPListItem::SetLocalFileName(std::string_view name) {

@@ -37,7 +37,7 @@ public:
     TIdFTPListItem& operator=(const TIdFTPListItem&) = delete;
 
     // The listing line the entry came from. The listing the entry belongs to keeps the
-    // text (TIdFTPListItems::KeepText), and it must not change once texts are set.
+    // text (TIdFTPListItems::KeepText). Set it before the texts: they are read from it.
     std::string_view Data;
     std::int64_t Size = 0;
     harbrook::TDateTime ModifiedDate = 0;
@@ -62,8 +62,12 @@ protected:
         std::uint16_t length = 0;
     };
     std::string_view textOf(TextField field) const {
-        return field.at == kOwnText ? std::string_view((*m_ownTexts)[field.length])
-                                    : std::string_view(Data.data() + field.at, field.length);
+        if (field.at == kOwnText) {
+            return (*m_ownTexts)[field.length];
+        }
+        // Data set anew after the texts (a misuse) must not make a text reach past it.
+        return field.at + field.length <= Data.size() ? std::string_view(Data.data() + field.at, field.length)
+                                                      : std::string_view();
     }
     // `text` may be a view of anything, this entry's own texts included.
     void setText(TextField& field, std::string_view text);

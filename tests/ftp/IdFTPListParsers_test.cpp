@@ -529,6 +529,16 @@ TEST(ListParsers, LocalFileNameRule) {
     EXPECT_EQ(same.LocalFileName(), "2024");
     same.SetFileName("MIXED.Txt");
     EXPECT_EQ(same.LocalFileName(), "MIXED.Txt");
+
+    // Names given as views of the entry's own names.
+    TIdFTPListItem own;
+    own.SetFileName("abc");
+    own.SetLocalFileName("ABC");
+    own.SetFileName(own.LocalFileName());
+    EXPECT_EQ(own.FileName(), "ABC");
+    EXPECT_EQ(own.LocalFileName(), "abc");
+    own.SetLocalFileName(own.FileName().substr(1));
+    EXPECT_EQ(own.LocalFileName(), "BC");
 }
 
 // The entries' raw lines live in blocks the listing owns: lines of every length, the
