@@ -272,6 +272,13 @@ TEST(IdFTPTransfers, ListingInBinaryModeSwitchesToAsciiAroundIt) {
     EXPECT_EQ(s.ftp.ListResult().Lines, listing);
     EXPECT_TRUE(s.ftp.ListResult().Detailed);
     EXPECT_TRUE(retrieved);
+    // The parsed entries point into the lines the client keeps: no second copy.
+    const TIdFTPListItems& items = s.ftp.DirectoryItems();
+    ASSERT_EQ(items.Count(), 2u);
+    for (std::size_t i = 0; i < items.Count(); ++i) {
+        EXPECT_EQ(items[i].Data.data(), s.ftp.ListResult().Lines[i].data()) << i;
+    }
+    EXPECT_EQ(items[1].FileName(), "a");
     EXPECT_EQ(afterLoginCommands(s.transcript()), (Lines{"TYPE A", "PASV", "LIST", "TYPE I", "QUIT"}));
 }
 
