@@ -3,6 +3,7 @@
 // TLS-protected data, against vsftpd on loopback (run as root). Alternating rounds,
 // medians; also the longest gap between two ticks of a 10 ms GUI timer while the
 // window transfers, and the process's peak memory. Usage: window_transfer_bench [ROUNDS]
+// With --list N: the window connecting to a folder of N files, its time and memory.
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -73,9 +74,58 @@ double runWindowTransfer(Done done, qint64& longestGap) {
 
 }  // namespace
 
+// The window connecting to a folder of `entries` files: the time until both lists are
+// filled, and the memory the listing takes (peak RSS after, less before).
+int listInWindow(harbrook::testing::VsftpdServer& server, harbrook::testing::TempDir& local, int entries,
+                 const harbrook::testing::ScriptedDialogs& dialogs) {
+    for (int i = 0; i < entries; ++i) {
+        const std::string name = server.root() + "/entry-" + std::to_string(i) + ".bin";
+        FILE* file = std::fopen(name.c_str(), "w");
+        if (file == nullptr) {
+            std::fprintf(stderr, "cannot make %s\n", name.c_str());
+            return 1;
+        }
+        std::fclose(file);
+    }
+    TFHarbrookSetup setup;
+    setup.iniPath = local.file("Harbrook.ini");
+    setup.programPath = local.file("Harbrook.ini");
+    TFHarbrook window(setup);
+    window.show();
+    window.host->setText("127.0.0.1");
+    window.Lumo_edit2->setText(QString::number(server.port()));
+    window.user->setText(QString::fromStdString(server.user()));
+    window.pass->setText(QString::fromStdString(server.password()));
+    window.CheckBox1->setChecked(true);
+    QApplication::processEvents();
+    rusage before {};
+    ::getrusage(RUSAGE_SELF, &before);
+    const auto start = Clock::now();
+    window.bitmap1Click();
+    QApplication::processEvents();
+    const double took = seconds(start);
+    rusage after {};
+    ::getrusage(RUSAGE_SELF, &after);
+    if (window.Lumo_listbox3->count() != entries) {
+        std::fprintf(stderr, "the window shows %d of %d entries\n", window.Lumo_listbox3->count(), entries);
+        for (const std::string& shown : dialogs.Shown()) {
+            std::fprintf(stderr, "  it said: %s\n", shown.c_str());
+        }
+        return 1;
+    }
+    std::printf("window_transfer_bench: the window connecting to a folder of %d files (vsftpd, TLS)\n", entries);
+    std::printf("  %.2f s until both lists are filled; peak RSS %.1f MiB (%.1f MiB before), %.0f bytes per entry\n",
+                took, after.ru_maxrss / 1024.0, before.ru_maxrss / 1024.0,
+                (after.ru_maxrss - before.ru_maxrss) * 1024.0 / entries);
+    window.close();
+    return 0;
+}
+
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const bool listing = argc > 2 && std::string(argv[1]) == "--list";
+    const int listEntries = listing ? std::max(1, std::atoi(argv[2])) : 0;
+    const int rounds = !listing && argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     if (const std::string reason = harbrook::testing::VsftpdServer::unavailableReason(); !reason.empty()) {
         std::printf("window_transfer_bench: skipped: %s\n", reason.c_str());
         return 0;
@@ -88,6 +138,9 @@ int main(int argc, char** argv) {
 
     harbrook::testing::VsftpdServer server;
     harbrook::testing::TempDir local;
+    if (listEntries > 0) {
+        return listInWindow(server, local, listEntries, dialogs);
+    }
     const std::string remoteBig = server.root() + "/big.bin";
     {
         FILE* file = std::fopen(remoteBig.c_str(), "w");

@@ -125,6 +125,8 @@ RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force,
     for (const auto& item : connection.DirectoryItems()) {
         (item->ItemType == ditDirectory ? folder.folders : folder.files).push_back(DirListingLine(*item));
     }
+    // The folder's lines are all that is kept of the listing.
+    connection.ClearListing();
     StoreDirListing(folder.path, folder.folders, folder.files);
     return folder;
 }

@@ -190,6 +190,9 @@ public:
     TIdFTPListItems& DirectoryItems();
     // The layout that parsed the entries; empty when none recognised the listing.
     const std::string& ListParserIdentifier() const { return m_listParserIdentifier; }
+    // Lets go of the last listing, its lines and entries (a folder of a million files
+    // is a few hundred megabytes), once the caller has taken what it needs.
+    void ClearListing();
     // Aborts a transfer. During one (also from another thread) the data connection is
     // cut, and the transfer's own thread then sends ABOR and reads the server's answers,
     // so the control connection is never used by two threads. Without a transfer, ABOR

@@ -421,6 +421,13 @@ void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::str
     }
 }
 
+void TIdFTP::ClearListing() {
+    // The entries point into the lines: they go first.
+    m_directoryItems.reset();
+    m_listParserIdentifier.clear();
+    m_listResult = {};
+}
+
 TIdFTPListItems& TIdFTP::DirectoryItems() {
     if (!m_directoryItems) {
         m_directoryItems = std::make_unique<TIdFTPListItems>();

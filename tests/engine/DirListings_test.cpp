@@ -145,6 +145,7 @@ TEST_F(DirListingsTest, ListRemoteDirUsesTheCache) {
     EXPECT_EQ(folders[0].substr(0, 8), "sub||-||");
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].substr(0, 20), "a|b.txt||5 Byte(s)||");
+    EXPECT_TRUE(ftp.ListResult().Lines.empty()) << "the folder's lines are all that is kept";
     ListRemoteDir(ftp, folders, files, false);
     EXPECT_EQ(listings, 1) << "the second time comes from the cache";
     ListRemoteDir(ftp, folders, files, true);

@@ -279,6 +279,9 @@ TEST(IdFTPTransfers, ListingInBinaryModeSwitchesToAsciiAroundIt) {
         EXPECT_EQ(items[i].Data.data(), s.ftp.ListResult().Lines[i].data()) << i;
     }
     EXPECT_EQ(items[1].FileName(), "a");
+    s.ftp.ClearListing();
+    EXPECT_TRUE(s.ftp.ListResult().Lines.empty());
+    EXPECT_EQ(s.ftp.DirectoryItems().Count(), 0u);
     EXPECT_EQ(afterLoginCommands(s.transcript()), (Lines{"TYPE A", "PASV", "LIST", "TYPE I", "QUIT"}));
 }
 
