@@ -74,6 +74,23 @@ double runWindowTransfer(Done done, qint64& longestGap) {
 
 }  // namespace
 
+TFHarbrookSetup windowSetup(const harbrook::testing::TempDir& local) {
+    TFHarbrookSetup setup;
+    setup.iniPath = local.file("Harbrook.ini");
+    setup.programPath = local.file("Harbrook.ini");
+    return setup;
+}
+
+// Shows the window with the server's login typed in, explicit TLS ticked.
+void showLoginFor(TFHarbrook& window, const harbrook::testing::VsftpdServer& server) {
+    window.show();
+    window.host->setText("127.0.0.1");
+    window.Lumo_edit2->setText(QString::number(server.port()));
+    window.user->setText(QString::fromStdString(server.user()));
+    window.pass->setText(QString::fromStdString(server.password()));
+    window.CheckBox1->setChecked(true);
+}
+
 // The window connecting to a folder of `entries` files: the time until both lists are
 // filled, and the memory the listing takes (peak RSS after, less before).
 int listInWindow(harbrook::testing::VsftpdServer& server, harbrook::testing::TempDir& local, int entries,
@@ -87,16 +104,8 @@ int listInWindow(harbrook::testing::VsftpdServer& server, harbrook::testing::Tem
         }
         std::fclose(file);
     }
-    TFHarbrookSetup setup;
-    setup.iniPath = local.file("Harbrook.ini");
-    setup.programPath = local.file("Harbrook.ini");
-    TFHarbrook window(setup);
-    window.show();
-    window.host->setText("127.0.0.1");
-    window.Lumo_edit2->setText(QString::number(server.port()));
-    window.user->setText(QString::fromStdString(server.user()));
-    window.pass->setText(QString::fromStdString(server.password()));
-    window.CheckBox1->setChecked(true);
+    TFHarbrook window(windowSetup(local));
+    showLoginFor(window, server);
     QApplication::processEvents();
     rusage before {};
     ::getrusage(RUSAGE_SELF, &before);
@@ -158,16 +167,8 @@ int main(int argc, char** argv) {
     fs::resize_file(localUp, static_cast<std::uintmax_t>(kSize));
     fs::create_directories(local.file("down"));
 
-    TFHarbrookSetup setup;
-    setup.iniPath = local.file("Harbrook.ini");
-    setup.programPath = local.file("Harbrook.ini");
-    TFHarbrook window(setup);
-    window.show();
-    window.host->setText("127.0.0.1");
-    window.Lumo_edit2->setText(QString::number(server.port()));
-    window.user->setText(QString::fromStdString(server.user()));
-    window.pass->setText(QString::fromStdString(server.password()));
-    window.CheckBox1->setChecked(true);
+    TFHarbrook window(windowSetup(local));
+    showLoginFor(window, server);
     window.bitmap1Click();
     if (!window.IdFTP1.Connected()) {
         std::fprintf(stderr, "the window did not connect\n");
