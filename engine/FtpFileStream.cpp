@@ -20,10 +20,10 @@ std::int32_t NewTransferId() {
 
 }  // namespace harbrook
 
-tftp_filestream::tftp_filestream(const std::string& fileName, harbrook::FileOpenMode mode, int,
+tftp_filestream::tftp_filestream(const std::string& fileName, harbrook::FileOpenMode mode, int rights,
                                  std::int64_t maxRate, std::int64_t expectedSize,
                                  const std::string& displayName)
-    : harbrook::TFileStream(fileName, mode),
+    : harbrook::TFileStream(fileName, mode, rights > 0 ? static_cast<unsigned>(rights) : 0666u),
       MaxRate(maxRate),
       FileName(displayName.empty() ? fileName : displayName),
       StartTicks(harbrook::CurrentTicks()),

@@ -21,6 +21,8 @@ public:
 // list. Once transfers are disabled its next block fails with "Transfers are disabled".
 class tftp_filestream : public harbrook::TFileStream {
 public:
+    // `rights`: the permission bits of a file the mode makes; 0 for the usual 0666
+    // (less the umask).
     // For downloads: the remote size, when known (> 0), is the size the list shows. A
     // download written to a temporary file names its target in `displayName`.
     tftp_filestream(const std::string& fileName, harbrook::FileOpenMode mode, int rights,

@@ -13,6 +13,7 @@
 #include "ftp/client/IdFTP.h"
 #include "ftp/transport/IdSSLOpenSSL.h"
 #include "platform/LocalFiles.h"
+#include "platform/MessageText.h"
 
 namespace fs = std::filesystem;
 
@@ -52,6 +53,7 @@ CloneSnapshot TakeCloneSnapshot(TIdFTP& main) {
     snapshot.user = main.Username();
     snapshot.password = main.Password();
     snapshot.passive = main.Passive();
+    snapshot.connectTimeout = main.ConnectTimeout();
     snapshot.readTimeout = main.ReadTimeout();
     snapshot.listenTimeout = main.ListenTimeout();
     snapshot.transferTimeout = main.TransferTimeout();
@@ -84,6 +86,7 @@ void ConnectClone(const CloneSnapshot& snapshot, TIdFTP& clone) {
     clone.SetPassive(snapshot.passive);
     clone.SetUsername(snapshot.user);
     clone.SetPassword(snapshot.password);
+    clone.SetConnectTimeout(snapshot.connectTimeout);
     clone.SetReadTimeout(snapshot.readTimeout);
     clone.SetListenTimeout(snapshot.listenTimeout);
     clone.SetTransferTimeout(snapshot.transferTimeout);
@@ -123,9 +126,12 @@ void CloneConnection(TIdFTP& main, TIdFTP& clone) {
 
 namespace {
 
-// A name beside `target` that nothing else uses, for the new copy of a download.
+// A name beside `target` that nothing uses yet, for the new copy of a download. The
+// copy is then made with CreateNew, which fails rather than follow anything planted
+// under the name in between.
 std::string temporaryNameFor(const std::string& target) {
-    static std::mt19937 random(std::random_device{}());
+    // One generator per thread: the two workers download at once.
+    thread_local std::mt19937 random(std::random_device{}());
     const fs::path path(target);
     for (;;) {
         // Built by appending: GCC 12 at -O3 mistakes `"." + std::string` for an
@@ -134,7 +140,7 @@ std::string temporaryNameFor(const std::string& target) {
         name += path.filename().string();
         name += ".harbrook-" + std::to_string(random() % 1000000) + ".part";
         const std::string candidate = (path.parent_path() / name).string();
-        if (!fs::exists(candidate)) {
+        if (harbrook::InspectLocalEntry(candidate).kind == harbrook::LocalEntryKind::Missing) {
             return candidate;
         }
     }
@@ -155,7 +161,7 @@ std::string makeFolderWithParents(const std::string& target) {
     }
     fs::create_directories(target, error);
     if (!fs::is_directory(target, error)) {
-        throw harbrook::EToolError("Failed to create directory\r" + target);
+        throw harbrook::EToolError("Failed to create directory\r" + harbrook::ShortenedForMessage(target));
     }
     return outermost.string();
 }
@@ -192,17 +198,40 @@ void countedCopy(TIdFTP& connection, harbrook::TransferCount& count, Copy copy, 
     }
 }
 
+// A binary copy of known size must move exactly that many bytes: a data connection
+// cut short still ends with the server's 226 on many servers (or with none that the
+// client could tell from a proper end). Text mode changes line ends, so its byte
+// count may differ from the size.
+void checkComplete(const TIdFTP& connection, const std::string& what, std::int64_t moved,
+                   std::int64_t expected) {
+    if (connection.TransferType() == ftBinary && expected >= 0 && moved != expected) {
+        throw harbrook::EIncompleteTransfer(what, moved, expected);
+    }
+}
+
 // Copies the remote file into `file` (shown in the transfer list as `displayName`) and
 // records in `count` how much arrived, also when the copy fails.
 void fetchInto(TIdFTP& connection, const std::string& remotePath, const std::string& file,
-               const std::string& displayName, harbrook::TransferCount& count, bool& opened) {
-    tftp_filestream stream(file, harbrook::FileOpenMode::Create, 0, 0, count.expected, displayName);
+               harbrook::FileOpenMode mode, int rights, const std::string& displayName,
+               harbrook::TransferCount& count, bool& opened) {
+    tftp_filestream stream(file, mode, rights, 0, count.expected, displayName);
     opened = true;
     countedCopy(connection, count, [&] { connection.Download(remotePath, stream); },
                 [&] { return stream.BytesWritten; });
+    checkComplete(connection, "download of " + remotePath, count.moved, count.expected);
 }
 
 }  // namespace
+
+namespace harbrook {
+
+EIncompleteTransfer::EIncompleteTransfer(const std::string& what, std::int64_t moved, std::int64_t expected)
+    : EToolError(ShortenedForMessage(what) + " incomplete: " + std::to_string(moved) + " of " +
+                 std::to_string(expected) + " bytes"),
+      Moved(moved),
+      Expected(expected) {}
+
+}  // namespace harbrook
 
 void DownloadRemoteFile(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath) {
     DownloadRemoteFileAs(connection, remotePath,
@@ -210,30 +239,48 @@ void DownloadRemoteFile(TIdFTP& connection, const std::string& localFolder, cons
 }
 
 void DownloadRemoteFileAs(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
-                          harbrook::TransferCount* count) {
+                          harbrook::TransferCount* count, int rights) {
+    using harbrook::FileOpenMode;
+    using harbrook::LocalEntryKind;
     harbrook::TransferCount unused;
     harbrook::TransferCount& progress = count != nullptr ? *count : unused;
     progress = {};
+    // What is there decides how the copy is written, judged before anything is asked
+    // of the server: a link is never written through.
+    const harbrook::LocalEntry local = harbrook::InspectLocalEntry(localFile);
+    if (local.kind == LocalEntryKind::Folder) {
+        throw harbrook::EToolError("Cannot write file \"" + harbrook::ShortenedForMessage(localFile) +
+                                   "\": a folder of that name is in the way");
+    }
+    if (local.kind == LocalEntryKind::Link && local.leadsTo == LocalEntryKind::Special) {
+        // Replacing it would take a name like /dev/stdout away from the system, and
+        // writing through it is what a planted link wants.
+        throw harbrook::EToolError("Cannot write file \"" + harbrook::ShortenedForMessage(localFile) +
+                                   "\": it is a link to a device or pipe");
+    }
     const std::int64_t remoteSize = connection.FileSize(remotePath);
     progress.expected = remoteSize;
-    std::error_code error;
-    const bool exists = harbrook::GetFileSize(localFile) >= 0 && !fs::is_directory(localFile, error);
-    if (remoteSize > 0 && exists) {
+    if (remoteSize > 0 && local.kind == LocalEntryKind::File && local.size < remoteSize) {
         // The rules keep a shorter local file when the server can restart transfers. The
         // transfer asks for the file from its start either way, so the answer changes
         // nothing but the REST probe the server sees.
-        const std::int64_t localSize = harbrook::GetFileSize(localFile);
-        if (localSize < remoteSize) {
-            connection.ResumeSupported();
-        }
+        connection.ResumeSupported();
     }
-    if (!exists) {
+    if (local.kind == LocalEntryKind::Special) {
+        // A device or a pipe (/dev/null to time a download) is written into as it is:
+        // it cannot be replaced by a file, and must not be.
+        bool opened = false;
+        fetchInto(connection, remotePath, localFile, FileOpenMode::WriteInto, rights, {}, progress, opened);
+        return;
+    }
+    if (local.kind == LocalEntryKind::Missing) {
         // A new name keeps whatever arrived when the transfer fails; a file that got
         // nothing at all (the server refused, the connection was gone) is not left behind.
         bool opened = false;
         try {
-            fetchInto(connection, remotePath, localFile, {}, progress, opened);
+            fetchInto(connection, remotePath, localFile, FileOpenMode::CreateNew, rights, {}, progress, opened);
         } catch (...) {
+            std::error_code error;
             if (opened && progress.moved == 0) {
                 fs::remove(localFile, error);
             }
@@ -241,14 +288,24 @@ void DownloadRemoteFileAs(TIdFTP& connection, const std::string& remotePath, con
         }
         return;
     }
-    // An existing file is replaced only by a complete copy: it is written beside it and
-    // renamed over it at the end.
+    // An existing file (or a link, which the rename replaces, never its target) is
+    // replaced only by a complete copy: it is written beside it and renamed over it at
+    // the end. The copy keeps the permissions of the file it replaces.
+    const int keptRights =
+        rights > 0 ? rights : local.kind == LocalEntryKind::File ? static_cast<int>(local.permissions & 0777) : 0;
     const std::string partial = temporaryNameFor(localFile);
     try {
         bool opened = false;
-        fetchInto(connection, remotePath, partial, localFile, progress, opened);
+        fetchInto(connection, remotePath, partial, FileOpenMode::CreateNew, keptRights, localFile, progress,
+                  opened);
+        if (keptRights > 0) {
+            // The umask applied at creation; the old file's bits are what it had.
+            std::error_code ignored;
+            fs::permissions(partial, static_cast<fs::perms>(keptRights), ignored);
+        }
         fs::rename(partial, localFile);
     } catch (...) {
+        std::error_code error;
         fs::remove(partial, error);
         throw;
     }
@@ -265,10 +322,20 @@ void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std
     if (fs::is_directory(localFile, error)) {
         throw harbrook::EToolError("Cannot open file \"" + localFile + "\". Is a directory");
     }
-    tftp_filestream stream(localFile, harbrook::FileOpenMode::OpenRead, 0, 0);
-    progress.expected = stream.Size();
-    countedCopy(connection, progress, [&] { connection.Upload(stream, remoteName, append); },
-                [&] { return stream.BytesRead; });
+    {
+        tftp_filestream stream(localFile, harbrook::FileOpenMode::OpenRead, 0, 0);
+        progress.expected = stream.Size();
+        countedCopy(connection, progress, [&] { connection.Upload(stream, remoteName, append); },
+                    [&] { return stream.BytesRead; });
+    }
+    // The server's size of what it stored tells whether all of it arrived (where it
+    // answers SIZE; an appended file holds more than was sent, so it is not judged).
+    if (!append && connection.TransferType() == ftBinary) {
+        const std::int64_t stored = connection.FileSize(remoteName);
+        if (stored >= 0 && stored != progress.moved) {
+            throw harbrook::EIncompleteTransfer("upload of " + localFile, stored, progress.moved);
+        }
+    }
 }
 
 void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath) {
@@ -279,6 +346,13 @@ void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, co
     const std::string dir = ExtractRemoteDir(remotePath);
     if (!dir.empty()) {
         connection.ChangeDirectory(dir);
+    }
+    // A link in the target's place is not a folder of ours: entering it would write
+    // wherever it leads.
+    if (harbrook::InspectLocalEntry(target).kind == harbrook::LocalEntryKind::Link) {
+        throw harbrook::EToolError("Cannot download folder \"" + harbrook::ShortenedForMessage(folder) +
+                                   "\": the local \"" + harbrook::ShortenedForMessage(target) +
+                                   "\" is a symbolic link, which is not followed");
     }
     const std::string made = makeFolderWithParents(target);
     try {

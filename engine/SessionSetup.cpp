@@ -3,6 +3,7 @@
 void PrepareSessionClient(TIdFTP& client, const SessionSettings& settings) {
     client.SetIPVersion(settings.ipVersion);
     client.SetAutoLogin(true);
+    client.SetConnectTimeout(settings.connectTimeoutMs);
     client.SetReadTimeout(settings.readTimeoutMs);
     client.SetTransferTimeout(settings.transferTimeoutMs);
     client.SetListenTimeout(settings.listenTimeoutMs);

@@ -19,6 +19,9 @@ struct SessionSettings {
     bool passive = true;
     // The window's rule: after any failure in passive mode, one more try in active mode.
     bool activeAfterFailure = true;
+    // Every connect, control and data: an address that never answers must not hold the
+    // session for the system's two minutes.
+    int connectTimeoutMs = 15000;
     int readTimeoutMs = 10000;
     int transferTimeoutMs = 30000;
     int listenTimeoutMs = 30000;

@@ -106,6 +106,40 @@ std::int64_t GetFileSize(const std::string& path) {
     return info.st_size;
 }
 
+namespace {
+
+LocalEntryKind kindOf(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return LocalEntryKind::File;
+    }
+    if (S_ISDIR(mode)) {
+        return LocalEntryKind::Folder;
+    }
+    if (S_ISLNK(mode)) {
+        return LocalEntryKind::Link;
+    }
+    return LocalEntryKind::Special;
+}
+
+}  // namespace
+
+LocalEntry InspectLocalEntry(const std::string& path) {
+    LocalEntry entry;
+    struct stat info {};
+    if (path.empty() || ::lstat(path.c_str(), &info) != 0) {
+        return entry;
+    }
+    entry.kind = kindOf(info.st_mode);
+    entry.leadsTo = entry.kind;
+    entry.size = info.st_size;
+    entry.permissions = info.st_mode & 07777;
+    if (entry.kind == LocalEntryKind::Link) {
+        struct stat target {};
+        entry.leadsTo = ::stat(path.c_str(), &target) == 0 ? kindOf(target.st_mode) : LocalEntryKind::Missing;
+    }
+    return entry;
+}
+
 TDateTime GetFileDateTime(const std::string& path) {
     struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0) {

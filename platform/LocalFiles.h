@@ -9,6 +9,18 @@ namespace harbrook {
 
 // The size of the file or folder entry at path; -1 when there is none.
 std::int64_t GetFileSize(const std::string& path);
+// What stands at a local path, the path itself judged (a symbolic link is not followed).
+enum class LocalEntryKind { Missing, File, Folder, Link, Special };
+struct LocalEntry {
+    LocalEntryKind kind = LocalEntryKind::Missing;
+    // For a link: what it leads to (Missing when it leads nowhere); else `kind`.
+    LocalEntryKind leadsTo = LocalEntryKind::Missing;
+    // Of the entry itself (a regular file's size and permission bits).
+    std::int64_t size = -1;
+    unsigned permissions = 0;
+};
+LocalEntry InspectLocalEntry(const std::string& path);
+
 // Its last modification as local date-time; -1.0 when there is none.
 TDateTime GetFileDateTime(const std::string& path);
 // Whether the path lies on a local file system (not NFS, SMB/CIFS, a network FUSE mount

@@ -1,5 +1,7 @@
 #include "platform/Stream.h"
 
+#include "platform/MessageText.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -37,17 +39,22 @@ void TMemoryStream::SetSize(std::int64_t size) {
     m_position = std::min(m_position, Size());
 }
 
-TFileStream::TFileStream(const std::string& path, FileOpenMode mode) : m_path(path) {
+TFileStream::TFileStream(const std::string& path, FileOpenMode mode, unsigned permissions) : m_path(path) {
     int flags = O_CLOEXEC;
+    bool creates = false;
     switch (mode) {
-        case FileOpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        case FileOpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; creates = true; break;
+        case FileOpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; creates = true; break;
         case FileOpenMode::OpenRead: flags |= O_RDONLY; break;
         case FileOpenMode::OpenWrite: flags |= O_WRONLY; break;
         case FileOpenMode::OpenReadWrite: flags |= O_RDWR; break;
+        case FileOpenMode::WriteInto: flags |= O_WRONLY | O_NOFOLLOW; break;
     }
-    m_fd = ::open(path.c_str(), flags, 0666);
+    do {
+        m_fd = ::open(path.c_str(), flags, static_cast<mode_t>(permissions));
+    } while (m_fd < 0 && errno == EINTR);
     if (m_fd < 0) {
-        fail(mode == FileOpenMode::Create ? "Cannot create file" : "Cannot open file");
+        fail(creates ? "Cannot create file" : "Cannot open file");
     }
 }
 
@@ -76,9 +83,15 @@ std::int64_t TFileStream::Read(void* buffer, std::int64_t count) {
 void TFileStream::Write(const void* buffer, std::int64_t count) {
     const char* bytes = static_cast<const char*>(buffer);
     while (count > 0) {
-        const ssize_t put = ::pwrite(m_fd, bytes, static_cast<size_t>(count), m_position);
+        // A pipe or a terminal has no positions: it takes the bytes in order.
+        const ssize_t put = m_sequential ? ::write(m_fd, bytes, static_cast<size_t>(count))
+                                         : ::pwrite(m_fd, bytes, static_cast<size_t>(count), m_position);
         if (put < 0) {
             if (errno == EINTR) {
+                continue;
+            }
+            if (errno == ESPIPE && !m_sequential) {
+                m_sequential = true;
                 continue;
             }
             fail("Write error on");
@@ -105,7 +118,9 @@ void TFileStream::SetSize(std::int64_t size) {
 }
 
 void TFileStream::fail(const char* action) const {
-    throw EStreamError(std::string(action) + " \"" + m_path + "\". " + std::strerror(errno));
+    // A path can be as long as the system allows (4 KiB); the message stays readable.
+    const int reason = errno;
+    throw EStreamError(std::string(action) + " \"" + ShortenedForMessage(m_path) + "\". " + std::strerror(reason));
 }
 
 }  // namespace harbrook

@@ -53,14 +53,18 @@ private:
     std::string m_bytes;
 };
 
-enum class FileOpenMode { Create, OpenRead, OpenWrite, OpenReadWrite };
+// Create makes a new empty file, truncating one that exists. CreateNew makes a file
+// that is not there yet: it fails when any entry of that name exists, a symbolic link
+// too, so a planted name never redirects the write. WriteInto writes into an existing
+// entry that is not a link (a device, a pipe) without truncating it.
+enum class FileOpenMode { Create, CreateNew, OpenRead, OpenWrite, OpenReadWrite, WriteInto };
 
 // A file on disk, read and written through its descriptor.
 class TFileStream : public TStream {
 public:
-    // Create makes a new empty file (truncating one that exists); the others open an
-    // existing file. Throws EStreamError with the path and the system's reason.
-    TFileStream(const std::string& path, FileOpenMode mode);
+    // The modes that make a file give it `permissions` (less the umask). Throws
+    // EStreamError with the path and the system's reason.
+    TFileStream(const std::string& path, FileOpenMode mode, unsigned permissions = 0666);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -77,6 +81,7 @@ private:
 
     std::string m_path;
     int m_fd = -1;
+    bool m_sequential = false;
 };
 
 }  // namespace harbrook

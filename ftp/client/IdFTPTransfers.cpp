@@ -227,7 +227,16 @@ void TIdFTP::finishTransfer(bool failing) {
                 }
                 DoStatus(ftpAborted, "Transfer aborted");
             } else {
-                ReadReply({226, 225, 250});
+                // One preliminary reply opened the transfer; another one here is out of
+                // step, and the server's own text ("150 Opening") would not say why.
+                const int last = ReadReply(TIdReplyCodes{});
+                if (last >= 100 && last < 200) {
+                    throw EIdReplyRFCError(
+                        last, "The server sent a second preliminary reply where the transfer's final reply "
+                              "(226) was expected: " +
+                                  LastCmdResult().FormattedText());
+                }
+                CheckResponse({226, 225, 250});
             }
         } else {
             DoStatus(ftpAborted, "Transfer aborted");

@@ -247,7 +247,9 @@ TIdListingLines TIdListingLines::FromText(std::string text) {
     TIdListingLines result;
     result.m_text = std::make_unique<std::string>(std::move(text));
     const char* const begin = result.m_text->data();
-    const char* const end = begin + std::min(result.m_text->find('\0'), result.m_text->size());
+    // A NUL does not end the text: a server that sends one in a name must not hide every
+    // line after it (and cut that name into another one a walk would fetch).
+    const char* const end = begin + result.m_text->size();
     // Room for every line at once: a listing of a million lines must not be copied
     // while it grows.
     result.m_lines.reserve(static_cast<std::size_t>(std::count(begin, end, '\n')) + 1);

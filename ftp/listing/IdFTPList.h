@@ -170,8 +170,8 @@ public:
     TIdListingLines(TIdListingLines&&) noexcept = default;
     TIdListingLines& operator=(TIdListingLines&&) noexcept = default;
 
-    // The lines of a listing's text: split at CR LF, LF or CR, up to the first NUL (a
-    // server's padding or garbage after it is not listing). The text is taken over,
+    // The lines of a listing's text: split at CR LF, LF or CR; a NUL stays inside its
+    // line (a name holding one is never used as a local name). The text is taken over,
     // not copied.
     static TIdListingLines FromText(std::string text);
 

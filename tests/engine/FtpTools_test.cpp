@@ -151,6 +151,7 @@ TEST_F(FtpToolsTest, UploadIntoAFolderThatExistsInAnotherCaseSendsNoMkd) {
         .acceptData()
         .receiveData()
         .reply("226 ok")
+        .on("SIZE a.txt", "213 1")
         .on("PWD", "257 \"/DOCS\"")
         .on("CDUP", "250 ok");
     ScriptedFtp s(script);

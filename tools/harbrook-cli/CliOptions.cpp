@@ -34,7 +34,7 @@ std::string usageText() {
            "  --require-tls     explicit TLS, or fail\n"
            "  --active          active data connections (default passive)\n"
            "  --progress        show running transfers on stderr twice a second\n"
-           "  --timeout SECONDS time-out for replies and for stalled data connections\n"
+           "  --timeout SECONDS time-out for connects, replies and stalled data connections\n"
            "                    (default 10 for replies, 30 for data)\n"
            "  --help, --version\n"
            "\n"
@@ -111,6 +111,7 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
                 }
                 options.readTimeoutMs = static_cast<int>(number * 1000);
                 options.transferTimeoutMs = options.readTimeoutMs;
+                options.connectTimeoutMs = options.readTimeoutMs;
             } else if (arg == "--user") {
                 options.user = *value;
             } else {

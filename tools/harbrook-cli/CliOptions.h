@@ -23,6 +23,8 @@ struct CliOptions {
     // As the main window: 10 s for replies, 30 s for transfers and the active listener.
     // --timeout sets all three.
     int readTimeoutMs = 10000;
+    // Control and data connects.
+    int connectTimeoutMs = 10000;
     int transferTimeoutMs = 30000;
     std::vector<std::string> commands;
     // The commands read and checked, in order.

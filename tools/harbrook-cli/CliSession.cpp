@@ -82,6 +82,7 @@ SessionSettings cliSessionSettings(const CliOptions& options, const Credentials&
     settings.passive = !options.active;
     settings.activeAfterFailure = false;
     settings.readTimeoutMs = options.readTimeoutMs;
+    settings.connectTimeoutMs = options.connectTimeoutMs;
     settings.transferTimeoutMs = options.transferTimeoutMs;
     settings.listenTimeoutMs = options.transferTimeoutMs;
     settings.readBlockSize = kCliReadBlockSize;
@@ -229,6 +230,8 @@ void CliSession::get(const std::string& remote, const std::string& local) {
     TransferCount count;
     try {
         DownloadRemoteFileAs(m_ftp, remote, local, &count);
+    } catch (const EIncompleteTransfer&) {
+        throw;  // Its message has the counts already.
     } catch (const std::exception& failure) {
         if (m_interrupted || count.moved > 0) {
             rethrowWithProgress("download of " + remote, count,
@@ -242,6 +245,8 @@ void CliSession::put(const std::string& local, const std::string& remote, bool a
     TransferCount count;
     try {
         UploadLocalFile(m_ftp, local, remote, &count, append);
+    } catch (const EIncompleteTransfer&) {
+        throw;
     } catch (const std::exception& failure) {
         if (m_interrupted || count.moved > 0) {
             rethrowWithProgress((append ? "append of " : "upload of ") + local, count,
