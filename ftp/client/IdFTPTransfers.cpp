@@ -180,9 +180,43 @@ void TIdFTP::closeDataChannel(bool abandon) {
     handler.reset();
 }
 
+namespace {
+
+// Once a transfer has failed, its answers are waited for only briefly: the failure
+// itself (a stalled data connection, a data port that never answered) has already
+// taken a whole time-out, and a server that stalled one connection mostly stalls the
+// other too. A server that answers at all answers well within this.
+constexpr int kAnswerAfterFailureMs = 1500;
+
+class BriefReadTimeout {
+public:
+    explicit BriefReadTimeout(TIdIOHandler* handler) : m_handler(handler) {
+        if (m_handler != nullptr) {
+            m_saved = m_handler->ReadTimeout();
+            if (m_saved <= 0 || m_saved > kAnswerAfterFailureMs) {
+                m_handler->SetReadTimeout(kAnswerAfterFailureMs);
+            }
+        }
+    }
+    ~BriefReadTimeout() {
+        if (m_handler != nullptr) {
+            m_handler->SetReadTimeout(m_saved);
+        }
+    }
+    BriefReadTimeout(const BriefReadTimeout&) = delete;
+    BriefReadTimeout& operator=(const BriefReadTimeout&) = delete;
+
+private:
+    TIdIOHandler* m_handler;
+    int m_saved = 0;
+};
+
+}  // namespace
+
 void TIdFTP::resyncAfterFailedStart() {
     // The server will still answer the command that went out (150, then 425, say).
     // Reading those answers keeps the next command's reply in step.
+    BriefReadTimeout brief(IOHandler());
     try {
         if (ReadReply() < 200) {
             ReadReply();
@@ -206,6 +240,10 @@ void TIdFTP::finishTransfer(bool failing) {
         std::lock_guard lock(m_transferLock);
         changePhase(TransferPhase::Idle);
     };
+    std::optional<BriefReadTimeout> brief;
+    if (failing) {
+        brief.emplace(IOHandler());
+    }
     try {
         const int code = LastCmdResult().NumericCode();
         if (m_commandState == CommandState::NotSent) {
