@@ -17,6 +17,7 @@
 #include "engine/FtpTools.h"
 #include "engine/QueueEntries.h"
 #include "engine/TransferList.h"
+#include "engine/WindowQuestions.h"
 #include "platform/DateTime.h"
 #include "platform/Dialogs.h"
 #include "platform/LocalFiles.h"
@@ -412,7 +413,20 @@ void TFHarbrook::FormDestroy() {
     DownloadQueue.reset();
 }
 
+void TFHarbrook::CloseWithoutAsking() {
+    m_closeWithoutAsking = true;
+    close();
+}
+
 void TFHarbrook::closeEvent(QCloseEvent* event) {
+    // Closing stops the workers: queued and running transfers would end without a word.
+    if (!m_destroyed && !m_closeWithoutAsking) {
+        const std::string question = QuitQuestion(static_cast<std::size_t>(UploadQueue->Count() + DownloadQueue->Count()));
+        if (!question.empty() && !harbrook::Dialogs().Confirm(question)) {
+            event->ignore();
+            return;
+        }
+    }
     FormDestroy();
     QWidget::closeEvent(event);
 }
@@ -904,12 +918,7 @@ void TFHarbrook::bitmap6Click() {
     if (names.empty()) {
         return;
     }
-    // "files(s)" is how the question has always read.
-    std::string question = folders ? "Are you sure to remove folder(s)\r\r" : "Are you sure to remove files(s)\r\r";
-    for (const std::string& name : names) {
-        question += name + "\n";
-    }
-    if (!harbrook::Dialogs().Confirm(question)) {
+    if (!harbrook::Dialogs().Confirm(DeleteQuestion(names, folders))) {
         return;
     }
     for (const std::string& name : names) {
@@ -959,16 +968,19 @@ void TFHarbrook::Lumo_statebmp2Click() {
         harbrook::Dialogs().ShowError("Can only view files smaller than 64k");
         return;
     }
-    const std::string folder = AddTrailingBackslash(GetTempFolder());
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
+    std::string path;
     command([&] {
+        const std::string file = m_viewFolder.Path() + name;
         TIdFTP clone;
         CloneConnection(IdFTP1, clone);
         TIdFTP& connection = clone.Connected() ? clone : IdFTP1;
-        command([&] { DownloadRemoteFile(connection, folder, name); });
+        DownloadRemoteFileAs(connection, name, file, nullptr, TViewFolder::kFileRights);
+        path = file;
     });
-    harbrook::Shell().OpenDocument(folder + name);
+    if (!path.empty() && !harbrook::Shell().OpenDocument(path)) {
+        harbrook::Dialogs().ShowInformation("Harbrook", "No program is set up to open " + name +
+                                                            "; it was saved as " + path + ".");
+    }
 }
 
 void TFHarbrook::WMDropFiles(const std::vector<std::string>& paths) {

@@ -18,6 +18,7 @@
 #include "engine/LumoFiles.h"
 #include "engine/LumoThread.h"
 #include "engine/SessionSetup.h"
+#include "engine/ViewFolder.h"
 #include "platform/ProfileFile.h"
 #include "widgets/LumoEdit.h"
 #include "widgets/LumoListbox.h"
@@ -144,6 +145,10 @@ public:
     // Shows the about window modally (set by the program entry).
     std::function<void()> ShowAbout;
 
+    // Closes the window without the question about running transfers (the program was
+    // asked to end from outside: SIGTERM at logout, Ctrl-C in a terminal).
+    void CloseWithoutAsking();
+
     // "Harbrook [r1.2.3b4; date]" for a program file.
     std::string CaptionFor(const std::string& programPath) const;
 
@@ -176,10 +181,13 @@ private:
     std::unique_ptr<QStandardItemModel> m_header2Model;
     std::string m_currentFolder = "/";
     bool m_destroyed = false;
+    bool m_closeWithoutAsking = false;
     // Workers still to be started (their last run was ending when the user connected).
     bool m_workersWanted = false;
     bool m_uploadWanted = false;
     bool m_downloadWanted = false;
     std::unique_ptr<GuiThreadCalls> m_guiCalls;
     std::unique_ptr<WindowTransferHost> m_transferHost;
+    // Files opened by View; removed with the window.
+    TViewFolder m_viewFolder;
 };

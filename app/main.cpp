@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
         }
         QSocketNotifier terminateRequest(terminate[0], QSocketNotifier::Read);
         QObject::connect(&terminateRequest, &QSocketNotifier::activated, &FHarbrook, [&FHarbrook] {
-            FHarbrook.close();
+            // The system or the user's terminal asked the program to end: no question.
+            FHarbrook.CloseWithoutAsking();
         });
         FHarbrook.show();
         // 4. The message loop until the main window closes.

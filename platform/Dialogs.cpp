@@ -21,7 +21,7 @@ public:
 
 class NoShell : public IShell {
 public:
-    void OpenDocument(const std::string&) override {}
+    bool OpenDocument(const std::string&) override { return false; }
     void StartProgram(const std::string&, const std::vector<std::string>&) override {}
     void StartCommandLine(const std::string&) override {}
 };

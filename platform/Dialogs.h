@@ -71,8 +71,9 @@ std::string ApplicationErrorText(const std::string& message);
 class IShell {
 public:
     virtual ~IShell() = default;
-    // Opens the file with the program the desktop associates with it.
-    virtual void OpenDocument(const std::string& path) = 0;
+    // Opens the file with the program the desktop associates with it; false when no
+    // program took it.
+    virtual bool OpenDocument(const std::string& path) = 0;
     // Starts a program and does not wait for it.
     virtual void StartProgram(const std::string& program, const std::vector<std::string>& arguments) = 0;
     // Starts a command line, shown normally; an address ("http://...") opens as the

@@ -37,7 +37,10 @@ std::unique_ptr<QMessageBox> QtDialogs::MakeErrorBox(QWidget* parent, const std:
 std::unique_ptr<QMessageBox> QtDialogs::MakeConfirmBox(QWidget* parent, const std::string& message) {
     auto box = makeBox(parent, QMessageBox::Question, QStringLiteral("Confirm"), message,
                        QMessageBox::Yes | QMessageBox::No);
-    box->setDefaultButton(QMessageBox::Yes);
+    // Every question guards something that cannot be undone (a delete, quitting with
+    // transfers running): Enter and Escape both answer No.
+    box->setDefaultButton(QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
     return box;
 }
 

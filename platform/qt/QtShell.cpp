@@ -8,8 +8,8 @@
 
 namespace harbrook {
 
-void QtShell::OpenDocument(const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(DisplayText(path)));
+bool QtShell::OpenDocument(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(DisplayText(path)));
 }
 
 void QtShell::StartProgram(const std::string& program, const std::vector<std::string>& arguments) {

@@ -8,7 +8,7 @@ namespace harbrook {
 // (QProcess); failures are silent.
 class QtShell : public IShell {
 public:
-    void OpenDocument(const std::string& path) override;
+    bool OpenDocument(const std::string& path) override;
     void StartProgram(const std::string& program, const std::vector<std::string>& arguments) override;
     void StartCommandLine(const std::string& commandLine) override;
 };

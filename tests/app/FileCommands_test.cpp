@@ -133,7 +133,9 @@ TEST_F(FileCommands, DeleteAsksFirstAndTakesFoldersBeforeFiles) {
     window->Lumo_listbox1->item(rowOf(*window->Lumo_listbox1, "other"))->setSelected(true);
     window->Lumo_listbox3->item(rowOf(*window->Lumo_listbox3, "a.txt"))->setSelected(true);
     window->bitmap6Click();
-    EXPECT_EQ(scope.dialogs.Shown().back(), "confirm: Are you sure to remove folder(s)\r\rother\ntree\n");
+    EXPECT_EQ(scope.dialogs.Shown().back(),
+              "confirm: Are you sure to remove folder(s)\r\rother\ntree\n"
+              "\rEverything inside these folders is removed as well.\n");
     EXPECT_TRUE(fs::exists(server->root() + "/tree")) << "No removes nothing";
     scope.dialogs.confirmAnswers.push_back(true);
     window->Lumo_listbox1->item(rowOf(*window->Lumo_listbox1, "tree"))->setSelected(true);
@@ -182,11 +184,75 @@ TEST_F(FileCommands, ViewSmallTextFiles) {
             EXPECT_EQ(shell.opened.size(), opened);
         } else {
             ASSERT_EQ(shell.opened.size(), opened + 1);
-            EXPECT_EQ(shell.opened.back(), AddTrailingBackslash(GetTempFolder()) + row.name);
-            EXPECT_EQ(readFile(shell.opened.back()), readFile(server->root() + "/" + row.name));
+            const fs::path file = shell.opened.back();
+            EXPECT_EQ(file.filename(), row.name);
+            EXPECT_EQ(file.parent_path().filename().string().rfind("harbrook-view-", 0), 0u) << file;
+            EXPECT_EQ(readFile(file), readFile(server->root() + "/" + row.name));
+            EXPECT_EQ(fs::status(file.parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+            EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+                      fs::perms::owner_read | fs::perms::owner_write);
         }
     }
+    const fs::path viewFolder = fs::path(shell.opened.back()).parent_path();
+    window.reset();
+    EXPECT_FALSE(fs::exists(viewFolder)) << "the view folder goes with the window";
     SetShell(nullptr);
+}
+
+// Another user plants the name View once used in the shared temporary folder as a
+// link to a file of ours: the view never goes near it.
+TEST_F(FileCommands, ViewIgnoresNamesPlantedInTheSharedTemporaryFolder) {
+    writeFile(server->root() + "/readme.txt", "remote text");
+    writeFile(local.file("victim"), "mine");
+    const std::string planted = AddTrailingBackslash(GetTempFolder()) + "readme.txt";
+    std::error_code ignored;
+    fs::remove(planted, ignored);
+    fs::create_symlink(local.file("victim"), planted);
+    RecordingShell shell;
+    shell.opens = false;
+    SetShell(&shell);
+    auto window = open();
+    window->Lumo_listbox3->setCurrentRow(rowOf(*window->Lumo_listbox3, "readme.txt"));
+    window->Lumo_statebmp2Click();
+    EXPECT_EQ(readFile(local.file("victim")), "mine");
+    EXPECT_TRUE(fs::is_symlink(planted));
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_NE(shell.opened.back(), planted);
+    EXPECT_EQ(readFile(shell.opened.back()), "remote text");
+    EXPECT_EQ(scope.dialogs.Shown().back(), "information: Harbrook: No program is set up to open readme.txt; it was saved as " +
+                                                shell.opened.back() + ".");
+    fs::remove(planted, ignored);
+    SetShell(nullptr);
+}
+
+TEST_F(FileCommands, DeletingManyItemsAsksABoxThatFitsTheScreen) {
+    for (int i = 0; i < 20; ++i) {
+        writeFile(server->root() + "/f" + std::to_string(100 + i), "x");
+    }
+    auto window = open();
+    for (int row = 0; row < window->Lumo_listbox3->count(); ++row) {
+        window->Lumo_listbox3->item(row)->setSelected(true);
+    }
+    QTest::keyClick(window->Lumo_listbox3, Qt::Key_Delete);
+    const std::string asked = scope.dialogs.Shown().back();
+    EXPECT_NE(asked.find("f114\n"), std::string::npos);
+    EXPECT_EQ(asked.find("f115"), std::string::npos);
+    EXPECT_NE(asked.find("\xE2\x80\xA6 and 5 more\n"), std::string::npos) << asked;
+    EXPECT_EQ(std::distance(fs::directory_iterator(server->root()), fs::directory_iterator()), 20)
+        << "No (the answer without a queued Yes) removes nothing";
+}
+
+TEST_F(FileCommands, ClosingWithTransfersWaitingAsksFirst) {
+    auto window = open();
+    window->DownloadQueue->Add(DownloadQueueEntry("/", "a.bin", false, local.path()));
+    window->DownloadQueue->Add(DownloadQueueEntry("/", "b.bin", false, local.path()));
+    EXPECT_FALSE(window->close()) << "No keeps the window";
+    EXPECT_EQ(scope.dialogs.Shown().back(), "confirm: 2 transfers are running or waiting. Quit anyway?");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->DownloadQueue->Count(), 2);
+    scope.dialogs.confirmAnswers.push_back(true);
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(FileCommands, DroppedPathsAreQueuedWhole) {

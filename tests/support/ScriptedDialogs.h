@@ -49,7 +49,12 @@ public:
 // A shell that only records what it was asked to open and start.
 class RecordingShell : public IShell {
 public:
-    void OpenDocument(const std::string& path) override { opened.push_back(path); }
+    bool OpenDocument(const std::string& path) override {
+        opened.push_back(path);
+        return opens;
+    }
+    // What OpenDocument answers: whether a program took the file.
+    bool opens = true;
     void StartProgram(const std::string& program, const std::vector<std::string>& arguments) override {
         started.push_back(program);
         startedArguments.push_back(arguments);

@@ -20,6 +20,8 @@ TEST(QtDialogs, BoxesHaveTheirTitlesButtonsAndTexts) {
     EXPECT_EQ(confirm->standardButtons(), QMessageBox::Yes | QMessageBox::No);
     EXPECT_EQ(confirm->button(QMessageBox::Yes)->text().remove('&'), "Yes");
     EXPECT_EQ(confirm->button(QMessageBox::No)->text().remove('&'), "No");
+    EXPECT_EQ(confirm->defaultButton(), confirm->button(QMessageBox::No));
+    EXPECT_EQ(confirm->escapeButton(), confirm->button(QMessageBox::No));
 
     auto application = QtDialogs::MakeApplicationErrorBox(nullptr, "boom.");
     EXPECT_EQ(application->windowTitle(), "Harbrook");
