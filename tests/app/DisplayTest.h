@@ -1,0 +1,128 @@
+#pragma once
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "tests/support/RealDisplay.h"
+
+namespace harbrook::testing {
+
+// The display the test program started; null or unavailable: the test skips.
+RealDisplay* TheRealDisplay();
+
+// Keeps the event loop going until `done` says so or `ms` have passed.
+inline bool SpinUntil(const std::function<bool()>& done, int ms = 10000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// Runs a display command (xdotool, wmctrl) on a thread of its own while the event loop
+// goes on, so that a command that waits for the program can be answered.
+inline std::string RunWhileSpinning(const std::string& command) {
+    auto result = std::async(std::launch::async, [command] { return RunOnDisplay(command); });
+    SpinUntil([&] { return result.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; }, 30000);
+    return result.get();
+}
+
+// The X window id of a top-level Qt window, as xdotool and wmctrl take it.
+inline std::string WindowIdOf(const QWidget& window) {
+    return std::to_string(static_cast<unsigned long>(window.winId()));
+}
+
+// What the modal box on screen showed, seen from inside the program while it was up:
+// its text and its frame in screen co-ordinates.
+struct SeenBox {
+    QString title;
+    QString text;
+    QRect frame;
+    QString defaultButton;
+};
+
+// Watches for modal message boxes (every 50 ms, also inside their own event loops).
+class BoxWatcher {
+public:
+    BoxWatcher() {
+        m_timer.setInterval(50);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box != nullptr) {
+                SeenBox seen{box->windowTitle(), box->text(), box->frameGeometry(),
+                             box->defaultButton() != nullptr ? box->defaultButton()->text().remove('&') : QString()};
+                if (boxes.empty() || boxes.back().text != seen.text) {
+                    boxes.push_back(seen);
+                }
+            }
+        });
+        m_timer.start();
+    }
+    std::vector<SeenBox> boxes;
+
+private:
+    QTimer m_timer;
+};
+
+// A thread that waits for a window titled exactly `title` to be the active one (so the
+// box really has the focus), notes its geometry as the X server has it, and sends it
+// `keys` through the X server, as a person's keyboard would.
+class BoxAnswerer {
+public:
+    BoxAnswerer(std::string title, std::string keys)
+        : m_thread([this, title = std::move(title), keys = std::move(keys)] { run(title, keys); }) {}
+    ~BoxAnswerer() {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+    // Waits (spinning the event loop) until the box was answered; false when it never came.
+    bool finish() {
+        SpinUntil([this] { return m_done.load(); }, 30000);
+        m_thread.join();
+        return m_answered;
+    }
+    // "X=.. Y=.. WIDTH=.. HEIGHT=.." of the box as xdotool saw it.
+    int x = 0, y = 0, width = 0, height = 0;
+
+private:
+    void run(const std::string& title, const std::string& keys) {
+        for (int waited = 0; waited < 20000 && !m_answered; waited += 100) {
+            const std::string active = RunOnDisplay("xdotool getactivewindow getwindowname");
+            if (active == title + "\n") {
+                const std::string shell = RunOnDisplay("xdotool getactivewindow getwindowgeometry --shell");
+                auto value = [&](const std::string& key) {
+                    const std::size_t at = shell.find(key + "=");
+                    return at == std::string::npos ? -1 : std::stoi(shell.substr(at + key.size() + 1));
+                };
+                x = value("X");
+                y = value("Y");
+                width = value("WIDTH");
+                height = value("HEIGHT");
+                RunOnDisplay("xdotool key --clearmodifiers " + keys);
+                m_answered = true;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        }
+        m_done = true;
+    }
+
+    bool m_answered = false;
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+}  // namespace harbrook::testing

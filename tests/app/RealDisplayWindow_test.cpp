@@ -1,0 +1,176 @@
+// The main window on a real X display with a window manager, real message boxes and
+// keys and clicks sent through the X server, against pyftpdlib: what offscreen
+// stand-ins cannot show (which button a box takes Enter for, whether it fits on the
+// screen, the window manager's close button).
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include <filesystem>
+
+#include "app/TFHarbrook.h"
+#include "engine/FtpTools.h"
+#include "engine/QueueEntries.h"
+#include "platform/qt/QtDialogs.h"
+#include "tests/app/DisplayTest.h"
+#include "tests/support/PyFtpdServer.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempDir.h"
+
+namespace harbrook::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RealDisplayWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (TheRealDisplay() == nullptr || !TheRealDisplay()->unavailableReason().empty()) {
+            GTEST_SKIP() << "no real display: "
+                         << (TheRealDisplay() == nullptr ? "not started" : TheRealDisplay()->unavailableReason());
+        }
+        if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+        SetDialogs(&dialogs);
+    }
+    void TearDown() override {
+        if (window) {
+            window->CloseWithoutAsking();
+            window.reset();
+        }
+        SetDialogs(nullptr);
+    }
+    void open(const PyFtpdServer& server) {
+        TFHarbrookSetup setup;
+        setup.iniPath = local.file("Harbrook.ini");
+        setup.programPath = local.file("Harbrook.ini");
+        window = std::make_unique<TFHarbrook>(setup);
+        dialogs.SetParent(window.get());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        RunWhileSpinning("xdotool windowactivate --sync " + WindowIdOf(*window));
+        ASSERT_TRUE(SpinUntil([&] { return QApplication::activeWindow() == window.get(); }));
+        window->host->setText("127.0.0.1");
+        window->Lumo_edit2->setText(QString::number(server.port()));
+        window->user->setText(QString::fromStdString(server.user()));
+        window->pass->setText(QString::fromStdString(server.password()));
+        window->bitmap1Click();
+        ASSERT_TRUE(window->IdFTP1.Connected());
+    }
+    // A click through the X server at the middle of a widget's first row.
+    void clickFirstRow(TLumo_listbox& list) {
+        const QRect row = list.visualItemRect(list.item(0));
+        const QPoint at = list.viewport()->mapTo(window.get(), row.center());
+        RunWhileSpinning("xdotool mousemove --window " + WindowIdOf(*window) + " " + std::to_string(at.x()) + " " +
+                         std::to_string(at.y()) + " click 1");
+    }
+
+    QtDialogs dialogs;
+    TempDir local;
+    std::unique_ptr<TFHarbrook> window;
+};
+
+// 20,000 files selected with Ctrl+A, Delete pressed, Enter pressed on the box that
+// comes: nothing is removed, and the box was on the screen whole.
+TEST_F(RealDisplayWindow, EnterOnTheDeleteQuestionForTwentyThousandFilesRemovesNothing) {
+    PyFtpdServer server;
+    constexpr int kFiles = 20000;
+    for (int i = 0; i < kFiles; ++i) {
+        writeFile(server.root() + "/file-" + std::to_string(100000 + i) + ".txt", "");
+    }
+    open(server);
+    ASSERT_EQ(window->Lumo_listbox3->count(), kFiles);
+    clickFirstRow(*window->Lumo_listbox3);
+    ASSERT_TRUE(SpinUntil([&] { return window->Lumo_listbox3->hasFocus(); })) << "the click took the focus";
+    RunWhileSpinning("xdotool key --clearmodifiers ctrl+a");
+    ASSERT_TRUE(SpinUntil([&] { return window->Lumo_listbox3->selectedItems().size() == kFiles; }));
+
+    BoxWatcher watcher;
+    BoxAnswerer answer("Confirm", "Return");
+    RunWhileSpinning("xdotool key --clearmodifiers Delete");
+    ASSERT_TRUE(answer.finish()) << "no Confirm box took the focus";
+    SpinUntil([&] { return QApplication::activeModalWidget() == nullptr; });
+
+    ASSERT_FALSE(watcher.boxes.empty());
+    const SeenBox& box = watcher.boxes.back();
+    EXPECT_EQ(box.title, "Confirm");
+    EXPECT_TRUE(box.text.startsWith("Are you sure to remove files(s)"));
+    EXPECT_TRUE(box.text.contains(QString::fromUtf8("\xE2\x80\xA6 and 19985 more")));
+    EXPECT_EQ(box.defaultButton, "No");
+    const QRect screen(0, 0, RealDisplay::kWidth, RealDisplay::kHeight);
+    EXPECT_TRUE(screen.contains(box.frame)) << box.frame.x() << "," << box.frame.y() << " " << box.frame.width()
+                                            << "x" << box.frame.height();
+    EXPECT_GE(answer.x, 0);
+    EXPECT_GE(answer.y, 0);
+    EXPECT_LE(answer.x + answer.width, RealDisplay::kWidth);
+    EXPECT_LE(answer.y + answer.height, RealDisplay::kHeight);
+
+    EXPECT_EQ(std::distance(fs::directory_iterator(server.root()), fs::directory_iterator()), kFiles)
+        << "Enter answered No";
+}
+
+// The window manager's close with a download running asks; Enter keeps the window
+// and the download goes on.
+TEST_F(RealDisplayWindow, ClosingWithADownloadRunningAsksAndEnterKeepsIt) {
+    PyFtpdOptions options;
+    options.throttle = 256 << 10;
+    PyFtpdServer server(options);
+    writeRandomFile(server.root() + "/big.bin", 4 << 20, 3);
+    open(server);
+    window->DownloadQueue->Add(DownloadQueueEntry("/", "big.bin", false, local.path()));
+    ASSERT_TRUE(SpinUntil([&] { return fs::exists(local.file("big.bin")) && fs::file_size(local.file("big.bin")) > 0; },
+                          20000))
+        << "the download started";
+
+    BoxWatcher watcher;
+    BoxAnswerer answer("Confirm", "Return");
+    RunWhileSpinning("wmctrl -i -c " + WindowIdOf(*window));
+    ASSERT_TRUE(answer.finish()) << "no Confirm box took the focus";
+    SpinUntil([&] { return QApplication::activeModalWidget() == nullptr; });
+
+    ASSERT_FALSE(watcher.boxes.empty());
+    EXPECT_EQ(watcher.boxes.back().text, "1 transfer is running or waiting. Quit anyway?");
+    EXPECT_EQ(watcher.boxes.back().defaultButton, "No");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->DownloadQueue->Count(), 1) << "the download is still there";
+    const auto before = fs::file_size(local.file("big.bin"));
+    EXPECT_TRUE(SpinUntil([&] { return fs::file_size(local.file("big.bin")) > before; })) << "and still running";
+}
+
+// View with a link planted under the name View once used in the shared temporary
+// folder: the link and what it points at stay as they were, and the real box tells
+// where the file went when no program opens it.
+TEST_F(RealDisplayWindow, ViewNeverFollowsALinkPlantedInTheTemporaryFolder) {
+    PyFtpdServer server;
+    writeFile(server.root() + "/readme.txt", "remote text");
+    writeFile(local.file("victim"), "mine");
+    const std::string planted = GetTempFolder() + "readme.txt";
+    std::error_code ignored;
+    fs::remove(planted, ignored);
+    fs::create_symlink(local.file("victim"), planted);
+    RecordingShell shell;
+    shell.opens = false;
+    SetShell(&shell);
+    open(server);
+    window->Lumo_listbox3->setCurrentRow(0);
+
+    BoxWatcher watcher;
+    BoxAnswerer answer("Harbrook", "Return");
+    window->Lumo_statebmp2Click();
+    ASSERT_TRUE(answer.finish());
+    SetShell(nullptr);
+
+    EXPECT_EQ(readFile(local.file("victim")), "mine");
+    EXPECT_TRUE(fs::is_symlink(planted));
+    fs::remove(planted, ignored);
+    ASSERT_EQ(shell.opened.size(), 1u);
+    ASSERT_FALSE(watcher.boxes.empty());
+    EXPECT_EQ(watcher.boxes.back().text.toStdString(),
+              "No program is set up to open readme.txt; it was saved as " + shell.opened.back() + ".");
+    EXPECT_EQ(readFile(shell.opened.back()), "remote text");
+}
+
+}  // namespace
+}  // namespace harbrook::testing
