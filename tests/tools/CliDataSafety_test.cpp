@@ -204,6 +204,28 @@ TEST(CliDataSafety, AnOverLongLocalNameEndsTheWalkWithAReadableMessage) {
     EXPECT_NE(run.err.find("File name too long"), std::string::npos) << run.err;
 }
 
+// A server whose every folder holds one more folder: the walk ends where the local
+// path gets too long, with a message that names the path readably.
+TEST(CliDataSafety, AnEndlessFolderDepthEndsWithAReadableMessage) {
+    const std::string name(250, 'd');
+    FtpScript script = loggedIn();
+    std::string remote = "/deep";
+    script.on("CWD /deep/", "250 ok");
+    for (int level = 0; level < 20; ++level) {
+        script.on("PWD", "257 \"" + remote + "\"");
+        listing(script, "drwxr-xr-x 2 u g 4096 Jan  1  2020 " + name + "\r\n");
+        script.on("CWD " + name + "/", "250 ok");
+        remote += "/" + name;
+    }
+    ScriptedFtpServer server(script);
+    TempDir local;
+    const CliRun run = runCli(against(server, {"get -r /deep " + local.path()}));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.rfind("Failed to create directory: " + local.path() + "/deep/", 0), 0u) << run.err;
+    EXPECT_LT(run.err.size(), 200u) << run.err;
+    EXPECT_NE(run.err.find("\xE2\x80\xA6"), std::string::npos);
+}
+
 // Real links and devices against a real server.
 class CliLocalTargets : public ::testing::Test {
 protected:
