@@ -54,7 +54,17 @@ QStringList QtDialogs::QtFilters(const std::string& filter) {
     QStringList filters;
     const QStringList parts = QString::fromStdString(filter).split('|');
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        filters << parts[i];
+        // Qt takes a filter's patterns from its last parentheses and matches "*.*" only
+        // against names with a dot, where the platform's "*.*" means every file
+        // (Makefile, README). Each filter gets its own patterns appended, "*.*" as "*";
+        // with the details hidden the dialog shows the description as it is written.
+        QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+        for (QString& pattern : patterns) {
+            if (pattern.trimmed() == QStringLiteral("*.*")) {
+                pattern = QStringLiteral("*");
+            }
+        }
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(' ') + QStringLiteral(")");
     }
     return filters;
 }
@@ -64,6 +74,7 @@ std::unique_ptr<QFileDialog> QtDialogs::MakeOpenFilesDialog(QWidget* parent, con
                                                 DisplayText(request.InitialFolder));
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
     dialog->setNameFilters(QtFilters(request.Filter));
     dialog->setSizeGripEnabled(true);
     return dialog;
@@ -116,6 +127,7 @@ std::string QtDialogs::ChooseFolder(const TLumoFolderRequest& request) {
 std::string QtDialogs::SaveFile(const SaveFileRequest& request) {
     QFileDialog dialog(m_parent, DisplayText(request.Title), DisplayText(request.InitialFolder));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(QtFilters(request.Filter));
     dialog.selectFile(DisplayText(request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {

@@ -81,8 +81,9 @@ private:
 // `keys` through the X server, as a person's keyboard would.
 class BoxAnswerer {
 public:
-    BoxAnswerer(std::string title, std::string keys)
-        : m_thread([this, title = std::move(title), keys = std::move(keys)] { run(title, keys); }) {}
+    // With `ready`, the keys wait (5 s at most) until it is set: the box is looked at first.
+    BoxAnswerer(std::string title, std::string keys, const std::atomic<bool>* ready = nullptr)
+        : m_ready(ready), m_thread([this, title = std::move(title), keys = std::move(keys)] { run(title, keys); }) {}
     ~BoxAnswerer() {
         if (m_thread.joinable()) {
             m_thread.join();
@@ -111,6 +112,9 @@ private:
                 y = value("Y");
                 width = value("WIDTH");
                 height = value("HEIGHT");
+                for (int looked = 0; m_ready != nullptr && !m_ready->load() && looked < 5000; looked += 50) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
                 RunOnDisplay("xdotool key --clearmodifiers " + keys);
                 m_answered = true;
             } else {
@@ -120,6 +124,7 @@ private:
         m_done = true;
     }
 
+    const std::atomic<bool>* m_ready;
     bool m_answered = false;
     std::atomic<bool> m_done{false};
     std::thread m_thread;

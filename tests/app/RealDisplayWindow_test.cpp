@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTest>
 
 #include <filesystem>
@@ -170,6 +173,49 @@ TEST_F(RealDisplayWindow, ViewNeverFollowsALinkPlantedInTheTemporaryFolder) {
     EXPECT_EQ(watcher.boxes.back().text.toStdString(),
               "No program is set up to open readme.txt; it was saved as " + shell.opened.back() + ".");
     EXPECT_EQ(readFile(shell.opened.back()), "remote text");
+}
+
+
+// The real upload dialog lists every file, those without a dot too, under the filter
+// text "All files (*.*)".
+TEST_F(RealDisplayWindow, TheUploadDialogListsFilesWithoutADot) {
+    PyFtpdServer server;
+    fs::create_directories(local.file("pick"));
+    for (const char* name : {"Makefile", "README", "a.txt"}) {
+        writeFile(local.file(std::string("pick/") + name), name);
+    }
+    open(server);
+    window->LastUploadFolder = local.file("pick");
+    QStringList listed;
+    QString filterShown;
+    std::atomic<bool> seen{false};
+    QTimer look;
+    look.setInterval(50);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* model = dialog != nullptr ? dialog->findChild<QFileSystemModel*>() : nullptr;
+        if (model == nullptr) {
+            return;
+        }
+        const QModelIndex folder = model->index(QString::fromStdString(local.file("pick")));
+        QStringList names;
+        for (int row = 0; row < model->rowCount(folder); ++row) {
+            names << model->index(row, 0, folder).data().toString();
+        }
+        names.sort();
+        listed = names;
+        seen = names.size() >= 3;
+        if (auto* filters = dialog->findChild<QComboBox*>("fileTypeCombo")) {
+            filterShown = filters->currentText();
+        }
+    });
+    look.start();
+    BoxAnswerer cancel("Upload File(s)", "Escape", &seen);
+    // The answerer waits for the dialog to hold the focus; the listing is read meanwhile.
+    window->bitmap7Click();
+    ASSERT_TRUE(cancel.finish()) << "the upload dialog never took the focus";
+    EXPECT_EQ(listed, (QStringList{"Makefile", "README", "a.txt"}));
+    EXPECT_EQ(filterShown, "All files (*.*)");
 }
 
 }  // namespace

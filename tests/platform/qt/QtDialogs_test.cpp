@@ -28,8 +28,10 @@ TEST(QtDialogs, BoxesHaveTheirTitlesButtonsAndTexts) {
 }
 
 TEST(QtDialogs, FileAndFolderDialogs) {
-    EXPECT_EQ(QtDialogs::QtFilters("All files (*.*)|*.*"), QStringList{"All files (*.*)"});
-    EXPECT_EQ(QtDialogs::QtFilters("Text (*.txt)|*.txt|All (*)|*"), (QStringList{"Text (*.txt)", "All (*)"}));
+    // The description as written, then the patterns Qt matches ("*.*" is every file).
+    EXPECT_EQ(QtDialogs::QtFilters("All files (*.*)|*.*"), QStringList{"All files (*.*) (*)"});
+    EXPECT_EQ(QtDialogs::QtFilters("Text (*.txt)|*.txt;*.log|All (*)|*"),
+              (QStringList{"Text (*.txt) (*.txt *.log)", "All (*) (*)"}));
     harbrook::OpenFilesRequest request;
     request.Title = "Upload File(s)";
     request.InitialFolder = "/tmp";
@@ -38,6 +40,7 @@ TEST(QtDialogs, FileAndFolderDialogs) {
     EXPECT_EQ(open->windowTitle(), "Upload File(s)");
     EXPECT_EQ(open->fileMode(), QFileDialog::ExistingFiles);
     EXPECT_EQ(open->directory().path(), "/tmp");
+    EXPECT_TRUE(open->testOption(QFileDialog::HideNameFilterDetails)) << "shown as \"All files (*.*)\"";
 
     TLumoFolderRequest folder;
     folder.Caption = "Donwload to Folder";
