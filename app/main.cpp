@@ -10,6 +10,7 @@
 
 #include <filesystem>
 
+#include "app/ApplicationName.h"
 #include "app/TFHarbrook.h"
 #include "app/Tf_about.h"
 #include "app/ToolPictures.h"
@@ -45,8 +46,7 @@ int main(int argc, char** argv) {
     // 1. The application object, titled "Harbrook" (the title of uncaught-error boxes),
     // with the guard around every event so no error ends the program.
     harbrook::GuardedApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Harbrook"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Harbrook"));
+    NameApplication();
     harbrook::QtDispatcher dispatcher;
     harbrook::SetGuiDispatcher(&dispatcher);
     harbrook::QtDialogs dialogs;

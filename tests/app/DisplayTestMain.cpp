@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/ApplicationName.h"
 #include "platform/qt/Guard.h"
 #include "platform/qt/QtDispatcher.h"
 #include "tests/app/DisplayTest.h"
@@ -43,7 +44,8 @@ int main(int argc, char** argv) {
     {
         // The application goes before the display it is connected to.
         harbrook::GuardedApplication application(argc, argv);
-        application.setApplicationName("Harbrook");
+        // Named as the program names itself: what a window manager shows depends on it.
+        NameApplication();
         harbrook::QtDispatcher dispatcher;
         harbrook::SetGuiDispatcher(&dispatcher);
         QLocale::setDefault(QLocale::c());

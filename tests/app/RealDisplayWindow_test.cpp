@@ -218,5 +218,14 @@ TEST_F(RealDisplayWindow, TheUploadDialogListsFilesWithoutADot) {
     EXPECT_EQ(filterShown, "All files (*.*)");
 }
 
+// The caption the window manager shows is the program's own, with nothing appended.
+TEST_F(RealDisplayWindow, TheCaptionIsExactlyTheProgramsOwn) {
+    PyFtpdServer server;
+    open(server);
+    const std::string expected = window->CaptionFor(local.file("Harbrook.ini"));
+    EXPECT_EQ(window->windowTitle().toStdString(), expected);
+    EXPECT_EQ(RunWhileSpinning("xdotool getwindowname " + WindowIdOf(*window)), expected + "\n");
+}
+
 }  // namespace
 }  // namespace harbrook::testing
