@@ -76,8 +76,8 @@ public:
     virtual bool OpenDocument(const std::string& path) = 0;
     // Starts a program and does not wait for it.
     virtual void StartProgram(const std::string& program, const std::vector<std::string>& arguments) = 0;
-    // Starts a command line, shown normally; an address ("http://...") opens as the
-    // desktop opens addresses.
+    // Starts a command line, shown normally; an address ("http://...", or a bare
+    // "www." one) opens as the desktop opens addresses (xdg-open).
     virtual void StartCommandLine(const std::string& commandLine) = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "platform/qt/QtDialogs.h"
@@ -21,10 +22,20 @@ void QtShell::StartProgram(const std::string& program, const std::vector<std::st
 }
 
 void QtShell::StartCommandLine(const std::string& commandLine) {
-    const QString text = DisplayText(commandLine).trimmed();
+    QString text = DisplayText(commandLine).trimmed();
+    // The desktop shell opens a bare "www." address as a web address, as the about
+    // window's link is written.
+    if (text.startsWith(QStringLiteral("www."), Qt::CaseInsensitive) && !text.contains(QChar(' '))) {
+        text.prepend(QStringLiteral("http://"));
+    }
     const QUrl url(text, QUrl::StrictMode);
     if (url.isValid() && !url.scheme().isEmpty() && text.contains(QStringLiteral("://"))) {
-        QDesktopServices::openUrl(url);
+        // The desktop's own handler first: Qt's lookup of a browser knows only some
+        // desktops and gives up without a word elsewhere (a bare window manager).
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (opener.isEmpty() || !QProcess::startDetached(opener, {url.toString()})) {
+            QDesktopServices::openUrl(url);
+        }
         return;
     }
     QStringList words = QProcess::splitCommand(text);

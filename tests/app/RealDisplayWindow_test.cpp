@@ -13,9 +13,11 @@
 #include <filesystem>
 
 #include "app/TFHarbrook.h"
+#include "app/Tf_about.h"
 #include "engine/FtpTools.h"
 #include "engine/QueueEntries.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtShell.h"
 #include "tests/app/DisplayTest.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -225,6 +227,31 @@ TEST_F(RealDisplayWindow, TheCaptionIsExactlyTheProgramsOwn) {
     const std::string expected = window->CaptionFor(local.file("Harbrook.ini"));
     EXPECT_EQ(window->windowTitle().toStdString(), expected);
     EXPECT_EQ(RunWhileSpinning("xdotool getwindowname " + WindowIdOf(*window)), expected + "\n");
+}
+
+// A click on the about window's address reaches the desktop's URL handler (xdg-open;
+// here a stand-in first in PATH that notes what it was given).
+TEST_F(RealDisplayWindow, TheAboutWindowsAddressGoesToXdgOpen) {
+    const std::string bin = local.file("bin");
+    fs::create_directories(bin);
+    writeFile(bin + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + local.file("opened") + "'\n");
+    fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
+    const std::string oldPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    ::setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+    QtShell shell;
+    SetShell(&shell);
+    Tf_about about;
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    RunWhileSpinning("xdotool windowactivate --sync " + WindowIdOf(about));
+    const QPoint at = about.Lumo_label1->mapTo(&about, QPoint(20, about.Lumo_label1->height() / 2));
+    RunWhileSpinning("xdotool mousemove --window " + WindowIdOf(about) + " " + std::to_string(at.x()) + " " +
+                     std::to_string(at.y()) + " click 1");
+    const bool opened = SpinUntil([&] { return fs::exists(local.file("opened")) && fs::file_size(local.file("opened")) > 0; });
+    ::setenv("PATH", oldPath.c_str(), 1);
+    SetShell(nullptr);
+    ASSERT_TRUE(opened) << "xdg-open was never started";
+    EXPECT_EQ(readFile(local.file("opened")), "http://www.harbrook.example");
 }
 
 }  // namespace
