@@ -968,16 +968,21 @@ void TFHarbrook::Lumo_statebmp2Click() {
         harbrook::Dialogs().ShowError("Can only view files smaller than 64k");
         return;
     }
+    // Making the place and the client may fail and ends the command; a failed download
+    // is shown and the file (what arrived of it) is opened all the same.
     std::string path;
     command([&] {
         const std::string file = m_viewFolder.Path() + name;
         TIdFTP clone;
         CloneConnection(IdFTP1, clone);
-        TIdFTP& connection = clone.Connected() ? clone : IdFTP1;
-        DownloadRemoteFileAs(connection, name, file, nullptr, TViewFolder::kFileRights);
         path = file;
+        TIdFTP& connection = clone.Connected() ? clone : IdFTP1;
+        command([&] { DownloadRemoteFileAs(connection, name, file, nullptr, TViewFolder::kFileRights); });
     });
-    if (!path.empty() && !harbrook::Shell().OpenDocument(path)) {
+    if (path.empty() || harbrook::InspectLocalEntry(path).kind != harbrook::LocalEntryKind::File) {
+        return;
+    }
+    if (!harbrook::Shell().OpenDocument(path)) {
         harbrook::Dialogs().ShowInformation("Harbrook", "No program is set up to open " + name +
                                                             "; it was saved as " + path + ".");
     }

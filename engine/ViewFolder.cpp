@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/FtpTools.h"
+#include "platform/MessageText.h"
 
 std::string ViewFolderBase(const std::string& runtimeDir) {
     struct stat info {};
@@ -34,8 +35,9 @@ const std::string& TViewFolder::Path() {
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
         if (::mkdtemp(name.data()) == nullptr) {
-            throw harbrook::EToolError("Cannot make a folder for viewing files in \"" + pattern + "\". " +
-                                       std::strerror(errno));
+            const int reason = errno;
+            throw harbrook::EToolError("Cannot make a folder for viewing files in \"" +
+                                       harbrook::ShortenedForMessage(pattern) + "\". " + std::strerror(reason));
         }
         m_path = AddTrailingBackslash(name.data());
     }

@@ -255,6 +255,35 @@ TEST_F(FileCommands, ClosingWithTransfersWaitingAsksFirst) {
     EXPECT_FALSE(window->isVisible());
 }
 
+// The place for viewed files cannot be made (a temporary folder at the path length
+// limit): the command ends with the error and opens nothing.
+TEST_F(FileCommands, ViewEndsWhenItsFolderCannotBeMade) {
+    writeFile(server->root() + "/readme.txt", "remote text");
+    std::string deep = local.path();
+    while (deep.size() < 4080) {
+        deep += "/" + std::string(std::min<std::size_t>(200, 4084 - deep.size()), 'd');
+    }
+    fs::create_directories(deep);
+    const char* oldRuntime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string savedRuntime = oldRuntime != nullptr ? oldRuntime : "";
+    const char* oldTmp = std::getenv("TMPDIR");
+    const std::string savedTmp = oldTmp != nullptr ? oldTmp : "";
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ::setenv("TMPDIR", deep.c_str(), 1);
+    RecordingShell shell;
+    SetShell(&shell);
+    auto window = open();
+    window->Lumo_listbox3->setCurrentRow(rowOf(*window->Lumo_listbox3, "readme.txt"));
+    window->Lumo_statebmp2Click();
+    oldRuntime != nullptr ? ::setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
+    oldTmp != nullptr ? ::setenv("TMPDIR", savedTmp.c_str(), 1) : ::unsetenv("TMPDIR");
+    SetShell(nullptr);
+    EXPECT_TRUE(shell.opened.empty());
+    ASSERT_FALSE(scope.dialogs.Shown().empty());
+    EXPECT_EQ(scope.dialogs.Shown().back().rfind("error: Cannot make a folder for viewing files in ", 0), 0u)
+        << scope.dialogs.Shown().back();
+}
+
 TEST_F(FileCommands, DroppedPathsAreQueuedWhole) {
     fs::create_directories(server->root() + "/in");
     auto window = open();
