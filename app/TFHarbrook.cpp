@@ -586,7 +586,7 @@ std::string TFHarbrook::RowName(const TLumo_listbox& list, int index) {
 void TFHarbrook::fillList(TLumo_listbox& list, const TLines& lines) {
     list.clear();
     for (const std::string& line : lines) {
-        auto* item = new QListWidgetItem(harbrook::DisplayText(line));
+        auto* item = new TLumo_listitem(harbrook::DisplayText(line));
         // The name as the server sent it, so commands use exactly those bytes.
         const std::string name = line.substr(0, line.find("||"));
         item->setData(kNameRole, QByteArray::fromStdString(name));

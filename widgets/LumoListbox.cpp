@@ -1,5 +1,10 @@
 #include "widgets/LumoListbox.h"
 
+bool TLumo_listitem::operator<(const QListWidgetItem& other) const {
+    const int folded = text().compare(other.text(), Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : text() < other.text();
+}
+
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QScrollBar>

@@ -14,6 +14,15 @@
 #include "widgets/LumoCanvas.h"
 #include "widgets/LumoMath.h"
 
+// A row of a sorted list: ordered by its text without regard to letter case, as the
+// platform's sorted list boxes order them ("apple", "banana", "README", "Zeta"); rows
+// that differ only in case keep a fixed order between them.
+class TLumo_listitem : public QListWidgetItem {
+public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem& other) const override;
+};
+
 // An owner-drawn list whose rows are columns joined by a separator ("||"), drawn side
 // by side at widths a header supplies, with row colours, a selection look, disabled rows,
 // progress bars, a background picture and a hover look for the whole list.

@@ -284,6 +284,24 @@ TEST_F(FileCommands, ViewEndsWhenItsFolderCannotBeMade) {
         << scope.dialogs.Shown().back();
 }
 
+TEST_F(FileCommands, ListsAreSortedWithoutRegardToCase) {
+    for (const char* name : {"README", "Zeta", "apple", "banana"}) {
+        writeFile(server->root() + "/" + name, name);
+        fs::create_directories(server->root() + "/dir-" + std::string(name));
+    }
+    auto window = open();
+    auto names = [](const TLumo_listbox& list) {
+        std::vector<std::string> shown;
+        for (int row = 0; row < list.count(); ++row) {
+            shown.push_back(TFHarbrook::RowName(list, row));
+        }
+        return shown;
+    };
+    EXPECT_EQ(names(*window->Lumo_listbox3), (std::vector<std::string>{"apple", "banana", "README", "Zeta"}));
+    EXPECT_EQ(names(*window->Lumo_listbox1),
+              (std::vector<std::string>{"dir-apple", "dir-banana", "dir-README", "dir-Zeta"}));
+}
+
 TEST_F(FileCommands, DroppedPathsAreQueuedWhole) {
     fs::create_directories(server->root() + "/in");
     auto window = open();
