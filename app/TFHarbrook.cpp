@@ -44,7 +44,9 @@ TLumo_statebmp* toolButton(QWidget* parent, ToolSymbol symbol, const char* hint,
     button->SetState(state);
     button->NoneOnMouseOver = noneOnMouseOver;
     button->setToolTip(QString::fromLatin1(hint));
-    button->setFocusPolicy(Qt::StrongFocus);
+    // Reached by Tab and run by Enter, but a click leaves the focus where it was: the
+    // name field stays open while a tool button is clicked.
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 

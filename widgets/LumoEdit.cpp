@@ -213,6 +213,12 @@ void TLumo_edit::focusInEvent(QFocusEvent* event) {
 }
 
 void TLumo_edit::focusOutEvent(QFocusEvent* event) {
+    // Another window taking the focus (a message box, a menu) is no exit from the
+    // field: it is still the window's field with the focus, and gets it back.
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason) {
+        TLumo_Custom_Edit::focusOutEvent(event);
+        return;
+    }
     SetColor(ColorOut);
     CheckValue();
     applyLook(ColorOut, NormalFont);

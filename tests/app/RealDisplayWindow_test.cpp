@@ -254,5 +254,37 @@ TEST_F(RealDisplayWindow, TheAboutWindowsAddressGoesToXdgOpen) {
     EXPECT_EQ(readFile(local.file("opened")), "http://www.harbrook.example");
 }
 
+// The name field with a refused name: the real error box takes the focus, and once it
+// is answered the field is still open with its text; a click on a tool button leaves
+// it open too.
+TEST_F(RealDisplayWindow, TheNameFieldStaysOpenThroughARefusalAndAToolClick) {
+    PyFtpdServer server;
+    fs::create_directories(server.root() + "/taken");
+    open(server);
+    auto clickOn = [&](QWidget& widget) {
+        const QPoint at = widget.mapTo(window.get(), QPoint(widget.width() / 2, widget.height() / 2));
+        RunWhileSpinning("xdotool mousemove --window " + WindowIdOf(*window) + " " + std::to_string(at.x()) + " " +
+                         std::to_string(at.y()) + " click 1");
+    };
+    clickOn(*window->bitmap5);
+    ASSERT_TRUE(SpinUntil([&] { return window->Lumo_edit1->isVisible() && window->Lumo_edit1->hasFocus(); }));
+    clickOn(*window->Lumo_statebmp1);  // about: nothing here, as ShowAbout is not set
+    QTest::qWait(200);
+    EXPECT_TRUE(window->Lumo_edit1->isVisible()) << "a tool button's click closed the field";
+    RunWhileSpinning("xdotool type --delay 10 taken");
+    ASSERT_TRUE(SpinUntil([&] { return window->Lumo_edit1->text() == "taken"; }));
+    BoxWatcher watcher;
+    BoxAnswerer answer("Error", "Return");
+    RunWhileSpinning("xdotool key --clearmodifiers Return");
+    ASSERT_TRUE(answer.finish()) << "no error box took the focus";
+    SpinUntil([&] { return QApplication::activeModalWidget() == nullptr; });
+    ASSERT_FALSE(watcher.boxes.empty());
+    EXPECT_EQ(watcher.boxes.back().title, "Error");
+    EXPECT_TRUE(watcher.boxes.back().text.startsWith("File exists")) << watcher.boxes.back().text.toStdString();
+    EXPECT_TRUE(window->Lumo_edit1->isVisible());
+    EXPECT_EQ(window->Lumo_edit1->text(), "taken");
+    EXPECT_TRUE(SpinUntil([&] { return window->Lumo_edit1->hasFocus(); }, 3000)) << "the field has the focus back";
+}
+
 }  // namespace
 }  // namespace harbrook::testing
