@@ -262,15 +262,23 @@ void TLumo_listbox::mousePressEvent(QMouseEvent* event) {
 
 void TLumo_listbox::mouseReleaseEvent(QMouseEvent* event) {
     QListWidget::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+    // The release that ends a double click is no click of its own (the platform's list
+    // boxes send none): the double click's handler may have moved on (entered a folder,
+    // marked a row of another list), and a click here would undo that.
+    const bool endsDoubleClick = m_releaseEndsDoubleClick;
+    m_releaseEndsDoubleClick = false;
+    if (event->button() == Qt::LeftButton && !endsDoubleClick && rect().contains(event->position().toPoint())) {
         Click();
     }
 }
 
 void TLumo_listbox::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton && OnDblClick) {
-        OnDblClick(*this);
+    if (event->button() == Qt::LeftButton) {
+        m_releaseEndsDoubleClick = true;
+        if (OnDblClick) {
+            OnDblClick(*this);
+        }
     }
 }
 

@@ -117,6 +117,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    bool m_releaseEndsDoubleClick = false;
+
     template <typename T>
     void assign(T& field, const T& value) {
         if (!(field == value)) {

@@ -286,5 +286,25 @@ TEST_F(RealDisplayWindow, TheNameFieldStaysOpenThroughARefusalAndAToolClick) {
     EXPECT_TRUE(SpinUntil([&] { return window->Lumo_edit1->hasFocus(); }, 3000)) << "the field has the focus back";
 }
 
+// A real double click (press, release, press, release) on a folder without sub-folders:
+// the folder is entered and its first file is marked, with the focus in the file list.
+TEST_F(RealDisplayWindow, ADoubleClickIntoAFolderOfFilesMarksItsFirstFile) {
+    PyFtpdServer server;
+    fs::create_directories(server.root() + "/flat");
+    writeFile(server.root() + "/flat/first.txt", "1");
+    writeFile(server.root() + "/flat/second.txt", "2");
+    open(server);
+    ASSERT_EQ(window->Lumo_listbox1->count(), 1);
+    const QRect row = window->Lumo_listbox1->visualItemRect(window->Lumo_listbox1->item(0));
+    const QPoint at = window->Lumo_listbox1->viewport()->mapTo(window.get(), row.center());
+    RunWhileSpinning("xdotool mousemove --window " + WindowIdOf(*window) + " " + std::to_string(at.x()) + " " +
+                     std::to_string(at.y()) + " click --repeat 2 --delay 80 1");
+    ASSERT_TRUE(SpinUntil([&] { return window->CurrentFolder() == "/flat"; })) << window->CurrentFolder();
+    QTest::qWait(300);  // the last release has come and gone
+    ASSERT_EQ(window->Lumo_listbox3->count(), 2);
+    EXPECT_TRUE(window->Lumo_listbox3->item(0)->isSelected());
+    EXPECT_TRUE(window->Lumo_listbox3->hasFocus());
+}
+
 }  // namespace
 }  // namespace harbrook::testing
