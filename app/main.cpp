@@ -16,6 +16,7 @@
 #include "app/ToolPictures.h"
 #include "update/Tf_update.h"
 #include "platform/ProfileFile.h"
+#include "platform/qt/Fonts.h"
 #include "platform/qt/Guard.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtDispatcher.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     // with the guard around every event so no error ends the program.
     harbrook::GuardedApplication application(argc, argv);
     NameApplication();
+    harbrook::LoadTahoma();
     harbrook::QtDispatcher dispatcher;
     harbrook::SetGuiDispatcher(&dispatcher);
     harbrook::QtDialogs dialogs;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/ApplicationName.h"
+#include "platform/qt/Fonts.h"
 #include "platform/qt/Guard.h"
 #include "platform/qt/QtDispatcher.h"
 #include "tests/app/DisplayTest.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
         harbrook::GuardedApplication application(argc, argv);
         // Named as the program names itself: what a window manager shows depends on it.
         NameApplication();
+        harbrook::LoadTahoma();
         harbrook::QtDispatcher dispatcher;
         harbrook::SetGuiDispatcher(&dispatcher);
         QLocale::setDefault(QLocale::c());

@@ -318,6 +318,25 @@ TEST_F(FileCommands, DroppedPathsAreQueuedWhole) {
     EXPECT_EQ(window->UploadQueue->Count(), 3);
 }
 
+// With the Tahoma the windows are designed in, their texts fit at the design sizes:
+// the about text at 16 pixels, a date with its seconds in the Date column's 100.
+TEST(AboutWindow, TextsFitInTahomaAtTheirDesignSizes) {
+    if (!fs::exists("/usr/share/wine/fonts/tahoma.ttf")) {
+        GTEST_SKIP() << "no Tahoma with Tahoma's metrics here (Debian's fonts-wine)";
+    }
+    TempDir dir;
+    TFHarbrookSetup setup;
+    setup.iniPath = dir.file("Harbrook.ini");
+    setup.programPath = dir.file("Harbrook.ini");
+    TFHarbrook window(setup);
+    const QFont rows = window.Lumo_listbox3->Font().Font;
+    EXPECT_EQ(QFontInfo(rows).family(), "Tahoma");
+    EXPECT_EQ(rows.pixelSize(), 11);
+    EXPECT_LT(QFontMetrics(rows).horizontalAdvance(QStringLiteral("12/09/26 14:26:52")) + 4, 100);
+    Tf_about about;
+    EXPECT_EQ(about.Label2->font().pixelSize(), 16) << "the text did not have to shrink";
+}
+
 TEST(AboutWindow, LooksAndButtons) {
     DialogsScope scope;
     RecordingShell shell;

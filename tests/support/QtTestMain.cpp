@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/qt/Fonts.h"
 #include "platform/qt/Guard.h"
 #include "platform/qt/QtDispatcher.h"
 
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     harbrook::GuardedApplication application(argc, argv);
     application.setApplicationName("Harbrook");
+    // Laid out in the face the program uses.
+    harbrook::LoadTahoma();
     harbrook::QtDispatcher dispatcher;
     harbrook::SetGuiDispatcher(&dispatcher);
     // Number texts in the tests use a point as decimal separator.

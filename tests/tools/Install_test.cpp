@@ -84,6 +84,7 @@ TEST(Demo, TheServerAnswersAndStopsWithTheWindow) {
     EXPECT_NE(out.find("Host: 127.0.0.1   Port: " + std::to_string(port)), std::string::npos) << out;
     EXPECT_NE(out.find("\tREADME.txt"), std::string::npos) << out;
     EXPECT_NE(out.find("\tlinux"), std::string::npos) << out;
+    EXPECT_EQ(out.find("server.out"), std::string::npos) << "the server's log is not in the served tree";
     const std::string probe = std::string(HARBROOK_CLI_PATH) + " --timeout 2 --port " + std::to_string(port) +
                               " 127.0.0.1 pwd > /dev/null 2>&1";
     EXPECT_NE(std::system(probe.c_str()), 0) << "the demo server stopped with the window";
