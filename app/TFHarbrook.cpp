@@ -415,6 +415,29 @@ void TFHarbrook::FormDestroy() {
     DownloadQueue.reset();
 }
 
+void TFHarbrook::keyPressEvent(QKeyEvent* event) {
+    // The window's own focus child: the key came from it (or from nowhere).
+    QWidget* focus = focusWidget();
+    // The lists run their keys themselves, and the name field gives Escape its own
+    // meaning (close the field).
+    const bool ownKeys = focus == Lumo_listbox1 || focus == Lumo_listbox3 || focus == Lumo_edit1;
+    const bool inConnectionField = focus == host || focus == Lumo_edit2 || focus == user || focus == pass;
+    const int key = event->key();
+    if (!ownKeys && key == Qt::Key_F5) {
+        Lumo_statebmp3Click();
+    } else if (!ownKeys && key == Qt::Key_Escape) {
+        bitmap3Click();
+    } else if (inConnectionField && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (!IdFTP1.Connected()) {
+            bitmap1Click();
+        }
+    } else {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
 void TFHarbrook::CloseWithoutAsking() {
     m_closeWithoutAsking = true;
     close();

@@ -154,6 +154,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Keys that no control took: F5 and Escape work wherever the focus is, Enter in a
+    // connection field connects.
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

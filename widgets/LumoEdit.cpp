@@ -170,7 +170,10 @@ int TLumo_edit::ValueAsInteger() const {
 
 void TLumo_edit::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (m_mode != mTextEdit && !enter && event->key() != Qt::Key_Backspace) {
+    // Selecting and copying change nothing, so they work in every mode.
+    const bool readsOnly = event->matches(QKeySequence::SelectAll) || event->matches(QKeySequence::Copy);
+    if (m_mode != mTextEdit && !enter && !readsOnly && event->key() != Qt::Key_Backspace &&
+        event->key() != Qt::Key_Escape) {
         const QString typed = event->text();
         // Typed characters outside the mode's set, clipboard shortcuts among them, are
         // dropped; keys that type nothing (arrows, Home) keep working.

@@ -22,6 +22,17 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         LumoPainterCanvas canvas(*painter);
         m_list.DrawItem(canvas, index.row(), option.rect, (option.state & QStyle::State_Selected) != 0);
+        // The current row of the list with the focus gets the platform's dotted focus
+        // frame: someone working by keys sees where the keys act.
+        if ((option.state & QStyle::State_HasFocus) != 0 && m_list.hasFocus()) {
+            painter->save();
+            QPen dotted(QColor(0x80, 0x80, 0x80));
+            dotted.setStyle(Qt::DotLine);
+            painter->setPen(dotted);
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+            painter->restore();
+        }
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
         return QSize(option.rect.width(), m_list.ItemHeight());

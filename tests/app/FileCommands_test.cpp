@@ -302,6 +302,65 @@ TEST_F(FileCommands, ListsAreSortedWithoutRegardToCase) {
               (std::vector<std::string>{"dir-apple", "dir-banana", "dir-README", "dir-Zeta"}));
 }
 
+// The window's keys work wherever the focus is, but where a text field gives a key
+// its own meaning.
+TEST_F(FileCommands, WindowKeysWorkWhereverTheFocusIs) {
+    fs::create_directories(server->root() + "/sub");
+    auto window = open();
+    window->IdFTP1.ChangeDirectory("/sub");
+    window->RefreshListing(true);
+    ASSERT_EQ(window->CurrentFolder(), "/sub");
+    ASSERT_EQ(window->Lumo_listbox3->count(), 0) << "an empty folder";
+    writeFile(server->root() + "/sub/new.txt", "n");
+    window->host->setFocus();
+    QTest::keyClick(window->host, Qt::Key_F5);
+    EXPECT_EQ(window->Lumo_listbox3->count(), 1) << "F5 in the host field reloads";
+    window->Lumo_edit2->setFocus();
+    QTest::keyClick(window->Lumo_edit2, Qt::Key_Escape);
+    EXPECT_EQ(window->CurrentFolder(), "/") << "Escape in the port field goes back";
+
+    window->Lumo_edit2->setText("2121");
+    window->Lumo_edit2->setFocus();
+    QTest::keyClick(window->Lumo_edit2, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(window->Lumo_edit2->selectedText(), "2121") << "Ctrl+A selects the port";
+    QTest::keyClick(window->Lumo_edit2, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(window->Lumo_edit2->text(), "2121") << "pasting into a number field stays refused";
+
+    window->bitmap1Click();
+    ASSERT_FALSE(window->IdFTP1.Connected());
+    window->Lumo_edit2->setText(QString::number(server->port()));
+    window->pass->setFocus();
+    QTest::keyClick(window->pass, Qt::Key_Return);
+    EXPECT_TRUE(window->IdFTP1.Connected()) << "Enter in the password field connects";
+    window->pass->setFocus();
+    QTest::keyClick(window->pass, Qt::Key_Return);
+    EXPECT_TRUE(window->IdFTP1.Connected()) << "and never disconnects";
+
+    // Escape in the name field closes the field and goes nowhere.
+    window->IdFTP1.ChangeDirectory("/sub");
+    window->RefreshListing(true);
+    window->bitmap5Click();
+    QTest::keyClick(window->Lumo_edit1, Qt::Key_Escape);
+    EXPECT_EQ(window->CurrentFolder(), "/sub");
+}
+
+TEST_F(FileCommands, TheListWithTheFocusShowsItsCurrentRow) {
+    writeFile(server->root() + "/a.txt", "a");
+    writeFile(server->root() + "/b.txt", "b");
+    auto window = open();
+    TLumo_listbox& list = *window->Lumo_listbox3;
+    list.setFocus();
+    list.setCurrentRow(1);
+    ASSERT_TRUE(list.hasFocus());
+    const QRect row = list.visualItemRect(list.item(1));
+    const QImage image = list.viewport()->grab().toImage();
+    int dotted = 0;
+    for (int x = row.left(); x < row.right(); ++x) {
+        dotted += image.pixelColor(x, row.top()) == QColor(0x80, 0x80, 0x80) ? 1 : 0;
+    }
+    EXPECT_GT(dotted, row.width() / 4) << "a dotted frame along the current row";
+}
+
 TEST_F(FileCommands, DroppedPathsAreQueuedWhole) {
     fs::create_directories(server->root() + "/in");
     auto window = open();
