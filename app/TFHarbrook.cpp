@@ -652,6 +652,12 @@ void TFHarbrook::RefreshListing(bool forced) {
     Lumo_listbox3->unsetCursor();
 }
 
+void TFHarbrook::markRow(TLumo_listbox& list, int row) {
+    // The marked row is the current row too: Enter, Rename and View act on the row the
+    // user sees highlighted.
+    list.setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+}
+
 void TFHarbrook::SelectPathItem(const std::string& path) {
     std::string text = path;
     if (text.size() > 1) {
@@ -663,7 +669,7 @@ void TFHarbrook::SelectPathItem(const std::string& path) {
             const std::string name = text.substr(slash + 1);
             for (int row = 0; row < Lumo_listbox1->count(); ++row) {
                 if (RowName(*Lumo_listbox1, row) == name) {
-                    Lumo_listbox1->item(row)->setSelected(true);
+                    markRow(*Lumo_listbox1, row);
                     Lumo_listbox1Click();
                     return;
                 }
@@ -671,10 +677,10 @@ void TFHarbrook::SelectPathItem(const std::string& path) {
         }
     }
     if (Lumo_listbox1->count() > 0) {
-        Lumo_listbox1->item(0)->setSelected(true);
+        markRow(*Lumo_listbox1, 0);
         Lumo_listbox1Click();
     } else if (Lumo_listbox3->count() > 0) {
-        Lumo_listbox3->item(0)->setSelected(true);
+        markRow(*Lumo_listbox3, 0);
         Lumo_listbox3Click();
     }
 }

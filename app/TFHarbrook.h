@@ -173,6 +173,7 @@ private:
     std::string currentItemName() const;
     void setToolButtonsUp(bool up);
     void keyDown(TLumo_listbox& list, int key, bool fileList);
+    void markRow(TLumo_listbox& list, int row);
     // Starts both workers; one that is still ending an earlier run is started by the
     // timer once it has.
     void startWorkers();

@@ -312,6 +312,15 @@ void TLumo_listbox::keyPressEvent(QKeyEvent* event) {
     if (OnKeyDown) {
         OnKeyDown(*this, lumoKeyCode(event->key()));
     }
+    // The key's own handler may have filled the list anew (entering a folder): only a
+    // move of the current row by the list's navigation counts as a choice.
+    const int before = currentRow();
+    const int countBefore = count();
     QListWidget::keyPressEvent(event);
+    // A row chosen by keys is chosen as by a click, as the platform's list boxes report
+    // every change of selection.
+    if (currentRow() != before && count() == countBefore && currentRow() >= 0) {
+        Click();
+    }
     repaintAll();
 }

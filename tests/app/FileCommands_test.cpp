@@ -361,6 +361,53 @@ TEST_F(FileCommands, TheListWithTheFocusShowsItsCurrentRow) {
     EXPECT_GT(dotted, row.width() / 4) << "a dotted frame along the current row";
 }
 
+// After entering a folder or going back, the marked row is the current row: Enter acts
+// on the row the user sees highlighted.
+TEST_F(FileCommands, TheMarkedRowIsTheCurrentRow) {
+    for (const char* folder : {"a", "b", "pub", "pub/inner"}) {
+        fs::create_directories(server->root() + "/" + folder);
+    }
+    auto window = open();
+    TLumo_listbox& folders = *window->Lumo_listbox1;
+    ASSERT_EQ(TFHarbrook::RowName(folders, folders.currentRow()), "a") << "the first folder, marked and current";
+    folders.setCurrentRow(rowOf(folders, "pub"));
+    QTest::keyClick(&folders, Qt::Key_Return);
+    ASSERT_EQ(window->CurrentFolder(), "/pub");
+    EXPECT_EQ(TFHarbrook::RowName(folders, folders.currentRow()), "inner");
+    QTest::keyClick(&folders, Qt::Key_Escape);
+    ASSERT_EQ(window->CurrentFolder(), "/");
+    ASSERT_GE(folders.currentRow(), 0);
+    EXPECT_EQ(TFHarbrook::RowName(folders, folders.currentRow()), "pub") << "back marks where we came from";
+    EXPECT_TRUE(folders.item(folders.currentRow())->isSelected());
+    EXPECT_EQ(folders.selectedItems().size(), 1);
+    QTest::keyClick(&folders, Qt::Key_Return);
+    EXPECT_EQ(window->CurrentFolder(), "/pub") << "Enter entered the marked folder";
+}
+
+// A file chosen by the arrow keys is chosen as by a click: the folder list lets go, so
+// Rename acts on the file.
+TEST_F(FileCommands, ChoosingAFileByKeysClearsTheFolderList) {
+    fs::create_directories(server->root() + "/folder");
+    writeFile(server->root() + "/one.txt", "1");
+    writeFile(server->root() + "/two.txt", "2");
+    auto window = open();
+    TLumo_listbox& folders = *window->Lumo_listbox1;
+    TLumo_listbox& files = *window->Lumo_listbox3;
+    QTest::mouseClick(folders.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      folders.visualItemRect(folders.item(0)).center());
+    ASSERT_EQ(folders.currentRow(), 0);
+    files.setFocus();
+    files.setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    QTest::keyClick(&files, Qt::Key_Down);
+    EXPECT_EQ(TFHarbrook::RowName(files, files.currentRow()), "two.txt");
+    EXPECT_EQ(folders.currentRow(), -1);
+    EXPECT_TRUE(folders.selectedItems().isEmpty());
+    window->bitmap4Click();
+    typeName(*window, "renamed.txt");
+    EXPECT_TRUE(fs::exists(server->root() + "/renamed.txt"));
+    EXPECT_TRUE(fs::exists(server->root() + "/folder")) << "the folder was left alone";
+}
+
 TEST_F(FileCommands, DroppedPathsAreQueuedWhole) {
     fs::create_directories(server->root() + "/in");
     auto window = open();
