@@ -554,6 +554,7 @@ void TFHarbrook::Connect() {
         return;
     }
     Label8->setText(QString::fromStdString(status));
+    m_sessionUp = IdFTP1.Connected();
     if (IdFTP1.Connected()) {
         RefreshListing(true);
         SelectPathItem("");
@@ -590,6 +591,7 @@ void TFHarbrook::startWorkers() {
 }
 
 void TFHarbrook::Disconnect() {
+    m_sessionUp = false;
     m_workersWanted = false;
     m_uploadWanted = false;
     m_downloadWanted = false;
@@ -692,7 +694,43 @@ void TFHarbrook::setToolButtonsUp(bool up) {
     }
 }
 
+std::string TFHarbrook::lostConnectionReason() {
+    // Connected() stays true while a last reply waits unread; the server closing its
+    // side is what counts. Such a reply (421 Timeout) says why.
+    TIdIOHandler* io = IdFTP1.IOHandler();
+    const bool closed = !IdFTP1.Connected() || (io != nullptr && io->ClosedGracefully());
+    if (!closed) {
+        return {};
+    }
+    if (io != nullptr && io->InputBufferSize() > 0) {
+        try {
+            IdFTP1.ReadReply(TIdReplyCodes{});
+            std::string said = IdFTP1.LastCmdResult().FormattedText();
+            while (!said.empty() && (said.back() == '\n' || said.back() == '\r')) {
+                said.pop_back();
+            }
+            if (!said.empty()) {
+                return said;
+            }
+        } catch (const std::exception&) {
+            // Half a reply: the plain reason below does.
+        }
+    }
+    return "the server closed the connection";
+}
+
 void TFHarbrook::Timer1Timer() {
+    // A session the server ended is shown as ended: the status says so and why, and the
+    // panes no longer show a folder that cannot be used.
+    if (m_sessionUp) {
+        const std::string reason = lostConnectionReason();
+        if (!reason.empty()) {
+            Disconnect();
+            Lumo_listbox1->clear();
+            Lumo_listbox3->clear();
+            Label8->setText(harbrook::DisplayText("Disconnected: " + reason));
+        }
+    }
     if (IdFTP1.Connected()) {
         setToolButtonsUp(true);
         if (m_workersWanted) {

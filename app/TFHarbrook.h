@@ -174,6 +174,9 @@ private:
     void setToolButtonsUp(bool up);
     void keyDown(TLumo_listbox& list, int key, bool fileList);
     void markRow(TLumo_listbox& list, int row);
+    // Why the main connection is gone ("421 Timeout.", or that the server closed it);
+    // empty while it stands.
+    std::string lostConnectionReason();
     // Starts both workers; one that is still ending an earlier run is started by the
     // timer once it has.
     void startWorkers();
@@ -186,6 +189,8 @@ private:
     std::string m_currentFolder = "/";
     bool m_destroyed = false;
     bool m_closeWithoutAsking = false;
+    // Connected by the user and not yet disconnected by the user: a loss is news.
+    bool m_sessionUp = false;
     // Workers still to be started (their last run was ending when the user connected).
     bool m_workersWanted = false;
     bool m_uploadWanted = false;

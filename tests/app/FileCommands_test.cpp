@@ -408,6 +408,22 @@ TEST_F(FileCommands, ChoosingAFileByKeysClearsTheFolderList) {
     EXPECT_TRUE(fs::exists(server->root() + "/folder")) << "the folder was left alone";
 }
 
+// A server that goes away is shown: "Disconnected: <reason>" and empty panes.
+TEST_F(FileCommands, ALostConnectionIsShown) {
+    fs::create_directories(server->root() + "/folder");
+    writeFile(server->root() + "/file.txt", "f");
+    auto window = open();
+    ASSERT_EQ(window->Label8->text(), "Passive Connection");
+    ASSERT_GT(window->Lumo_listbox3->count(), 0);
+    server->stop();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Label8->text().startsWith("Disconnected: "); }, 5000))
+        << window->Label8->text().toStdString();
+    EXPECT_EQ(window->Lumo_listbox1->count(), 0);
+    EXPECT_EQ(window->Lumo_listbox3->count(), 0);
+    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_EQ(window->bitmap7->State(), sbDown) << "tool buttons down";
+}
+
 TEST_F(FileCommands, DroppedPathsAreQueuedWhole) {
     fs::create_directories(server->root() + "/in");
     auto window = open();
