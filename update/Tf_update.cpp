@@ -5,7 +5,9 @@
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QVBoxLayout>
+#include <QWindow>
 
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
 
@@ -60,8 +62,26 @@ void Tf_update::FormShow() {
 void Tf_update::FormActivate() {
     setWindowTitle(QString::fromStdString(WindowCaption.empty() ? std::string("Harbrook Update") : WindowCaption));
     if (!Checked) {
+        // The check holds this thread while it asks the server: the window is drawn
+        // first, or its boxes come up over a window that is not there yet. Waiting for
+        // that lets the activation through, which must not start a second check.
+        Checked = true;
+        paintBeforeWork();
         RunUpdateCheck();
     }
+}
+
+void Tf_update::paintBeforeWork() {
+    QWindow* window = windowHandle();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+    // Exposed, and active too: a box that comes before the window manager has given the
+    // window the focus stays behind without it.
+    while (window != nullptr && (!window->isExposed() || !isActiveWindow()) &&
+           std::chrono::steady_clock::now() < deadline) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    repaint();
+    QApplication::processEvents();
 }
 
 void Tf_update::FormClose() {
@@ -70,6 +90,11 @@ void Tf_update::FormClose() {
 
 void Tf_update::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // A restore after minimising is the system showing the window again, not a new
+    // showing: it starts no second check.
+    if (event->spontaneous()) {
+        return;
+    }
     m_closed = false;
     FormShow();
     // The first activation of a showing runs the check; offscreen windows are not

@@ -52,6 +52,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Lets the window be drawn before work that holds the GUI thread.
+    void paintBeforeWork();
     // IUpdateView
     void Log(const std::string& text) override { AddLogLine(text); }
     void SetCaption(const std::string& caption) override;

@@ -1,6 +1,7 @@
 #include "update/UpdateCheck.h"
 
 #include <charconv>
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
 
@@ -64,7 +65,11 @@ void messageExchange(const UpdateSettings& settings, const std::string& host, IU
         }
         hasMessage = true;
         int lines = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(settings.messageTimeoutMs);
         for (;;) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                throw std::runtime_error("the message took too long");
+            }
             std::string line = exchange.ReadLine();
             // An empty line ends the message (a read time-out gives one too); a
             // connection that closes before it makes ReadLine raise.

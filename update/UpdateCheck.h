@@ -43,6 +43,9 @@ struct UpdateSettings {
     std::string host;  // empty: the built-in host
     std::uint16_t port = kUpdatePort;
     int readTimeoutMs = 5000;
+    // The whole message exchange: each line within the read time-out is not enough
+    // when a server sends lines for ever (the window waits on it).
+    int messageTimeoutMs = 15000;
     std::string programName;   // the running program's file name, without folder
     std::string programFolder; // where the installer is offered
     std::int32_t ownBuild = 0;

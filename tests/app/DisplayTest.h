@@ -81,7 +81,8 @@ private:
 // `keys` through the X server, as a person's keyboard would.
 class BoxAnswerer {
 public:
-    // With `ready`, the keys wait (5 s at most) until it is set: the box is looked at first.
+    // With `ready`, nothing happens before it is set (the box was looked at, or it is
+    // known to be up where another window has the same title).
     BoxAnswerer(std::string title, std::string keys, const std::atomic<bool>* ready = nullptr)
         : m_ready(ready), m_thread([this, title = std::move(title), keys = std::move(keys)] { run(title, keys); }) {}
     ~BoxAnswerer() {
@@ -101,6 +102,10 @@ public:
 private:
     void run(const std::string& title, const std::string& keys) {
         for (int waited = 0; waited < 20000 && !m_answered; waited += 100) {
+            if (m_ready != nullptr && !m_ready->load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                continue;
+            }
             const std::string active = RunOnDisplay("xdotool getactivewindow getwindowname");
             if (active == title + "\n") {
                 const std::string shell = RunOnDisplay("xdotool getactivewindow getwindowgeometry --shell");
@@ -112,9 +117,6 @@ private:
                 y = value("Y");
                 width = value("WIDTH");
                 height = value("HEIGHT");
-                for (int looked = 0; m_ready != nullptr && !m_ready->load() && looked < 5000; looked += 50) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                }
                 RunOnDisplay("xdotool key --clearmodifiers " + keys);
                 m_answered = true;
             } else {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -190,6 +192,20 @@ TEST(UpdateCheck, AnEndlessMessageIsCut) {
     ASSERT_EQ(check.view.messages.size(), 1u);
     EXPECT_EQ(std::count(check.view.messages[0].begin(), check.view.messages[0].end(), '\r'),
               harbrook::update::kMaxMessageLines);
+}
+
+// A server that sends message lines for ever: the exchange ends within its bound.
+TEST(UpdateCheck, AMessageWithoutEndIsBoundedInTime) {
+    FtpScript script = exchange("GETMESSAGE", "harbrook").reply("YES");
+    script.sendForever("one more line\r\n");
+    Check check({script, build("1")});
+    check.settings.messageTimeoutMs = 500;
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<std::string> logs = check.run();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    ASSERT_FALSE(logs.empty());
+    EXPECT_EQ(logs.front(), "Connection error on Message Check");
+    EXPECT_TRUE(check.view.messages.empty());
 }
 
 TEST(UpdateServer, RoundTripAndHostileClients) {
