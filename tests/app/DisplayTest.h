@@ -45,6 +45,23 @@ inline std::string WindowIdOf(const QWidget& window) {
     return std::to_string(static_cast<unsigned long>(window.winId()));
 }
 
+// Why a real-display test cannot run here; empty when it can.
+inline std::string RealDisplayMissing() {
+    if (TheRealDisplay() == nullptr) {
+        return "no real display: not started";
+    }
+    return TheRealDisplay()->unavailableReason().empty() ? std::string()
+                                                          : "no real display: " + TheRealDisplay()->unavailableReason();
+}
+
+// Clicks (once, or a real double click) through the X server at a point of a widget.
+inline void ClickThroughX(const QWidget& widget, QPoint at, bool twice = false) {
+    const QWidget& window = *widget.window();
+    const QPoint inWindow = widget.mapTo(&window, at);
+    RunWhileSpinning("xdotool mousemove --window " + WindowIdOf(window) + " " + std::to_string(inWindow.x()) + " " +
+                     std::to_string(inWindow.y()) + (twice ? " click --repeat 2 --delay 80 1" : " click 1"));
+}
+
 // What the modal box on screen showed, seen from inside the program while it was up:
 // its text and its frame in screen co-ordinates.
 struct SeenBox {

@@ -26,9 +26,8 @@ public:
 class RealDisplayUpdate : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (TheRealDisplay() == nullptr || !TheRealDisplay()->unavailableReason().empty()) {
-            GTEST_SKIP() << "no real display: "
-                         << (TheRealDisplay() == nullptr ? "not started" : TheRealDisplay()->unavailableReason());
+        if (const std::string reason = RealDisplayMissing(); !reason.empty()) {
+            GTEST_SKIP() << reason;
         }
         SetDialogs(&dialogs);
         writeFile(program.file("harbrook"), "a program without a version stamp");

@@ -31,9 +31,8 @@ namespace fs = std::filesystem;
 class RealDisplayWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (TheRealDisplay() == nullptr || !TheRealDisplay()->unavailableReason().empty()) {
-            GTEST_SKIP() << "no real display: "
-                         << (TheRealDisplay() == nullptr ? "not started" : TheRealDisplay()->unavailableReason());
+        if (const std::string reason = RealDisplayMissing(); !reason.empty()) {
+            GTEST_SKIP() << reason;
         }
         if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
             GTEST_SKIP() << reason;
@@ -65,11 +64,8 @@ protected:
         ASSERT_TRUE(window->IdFTP1.Connected());
     }
     // A click through the X server at the middle of a widget's first row.
-    void clickFirstRow(TLumo_listbox& list) {
-        const QRect row = list.visualItemRect(list.item(0));
-        const QPoint at = list.viewport()->mapTo(window.get(), row.center());
-        RunWhileSpinning("xdotool mousemove --window " + WindowIdOf(*window) + " " + std::to_string(at.x()) + " " +
-                         std::to_string(at.y()) + " click 1");
+    void clickFirstRow(TLumo_listbox& list, bool twice = false) {
+        ClickThroughX(*list.viewport(), list.visualItemRect(list.item(0)).center(), twice);
     }
 
     QtDialogs dialogs;
@@ -244,9 +240,7 @@ TEST_F(RealDisplayWindow, TheAboutWindowsAddressGoesToXdgOpen) {
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
     RunWhileSpinning("xdotool windowactivate --sync " + WindowIdOf(about));
-    const QPoint at = about.Lumo_label1->mapTo(&about, QPoint(20, about.Lumo_label1->height() / 2));
-    RunWhileSpinning("xdotool mousemove --window " + WindowIdOf(about) + " " + std::to_string(at.x()) + " " +
-                     std::to_string(at.y()) + " click 1");
+    ClickThroughX(*about.Lumo_label1, QPoint(20, about.Lumo_label1->height() / 2));
     const bool opened = SpinUntil([&] { return fs::exists(local.file("opened")) && fs::file_size(local.file("opened")) > 0; });
     ::setenv("PATH", oldPath.c_str(), 1);
     SetShell(nullptr);
@@ -261,11 +255,7 @@ TEST_F(RealDisplayWindow, TheNameFieldStaysOpenThroughARefusalAndAToolClick) {
     PyFtpdServer server;
     fs::create_directories(server.root() + "/taken");
     open(server);
-    auto clickOn = [&](QWidget& widget) {
-        const QPoint at = widget.mapTo(window.get(), QPoint(widget.width() / 2, widget.height() / 2));
-        RunWhileSpinning("xdotool mousemove --window " + WindowIdOf(*window) + " " + std::to_string(at.x()) + " " +
-                         std::to_string(at.y()) + " click 1");
-    };
+    auto clickOn = [&](QWidget& widget) { ClickThroughX(widget, widget.rect().center()); };
     clickOn(*window->bitmap5);
     ASSERT_TRUE(SpinUntil([&] { return window->Lumo_edit1->isVisible() && window->Lumo_edit1->hasFocus(); }));
     clickOn(*window->Lumo_statebmp1);  // about: nothing here, as ShowAbout is not set
@@ -295,10 +285,7 @@ TEST_F(RealDisplayWindow, ADoubleClickIntoAFolderOfFilesMarksItsFirstFile) {
     writeFile(server.root() + "/flat/second.txt", "2");
     open(server);
     ASSERT_EQ(window->Lumo_listbox1->count(), 1);
-    const QRect row = window->Lumo_listbox1->visualItemRect(window->Lumo_listbox1->item(0));
-    const QPoint at = window->Lumo_listbox1->viewport()->mapTo(window.get(), row.center());
-    RunWhileSpinning("xdotool mousemove --window " + WindowIdOf(*window) + " " + std::to_string(at.x()) + " " +
-                     std::to_string(at.y()) + " click --repeat 2 --delay 80 1");
+    clickFirstRow(*window->Lumo_listbox1, true);
     ASSERT_TRUE(SpinUntil([&] { return window->CurrentFolder() == "/flat"; })) << window->CurrentFolder();
     QTest::qWait(300);  // the last release has come and gone
     ASSERT_EQ(window->Lumo_listbox3->count(), 2);
