@@ -331,9 +331,8 @@ void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std
     // The server's size of what it stored tells whether all of it arrived (where it
     // answers SIZE; an appended file holds more than was sent, so it is not judged).
     if (!append && connection.TransferType() == ftBinary) {
-        const std::int64_t stored = connection.FileSize(remoteName);
-        if (stored >= 0 && stored != progress.moved) {
-            throw harbrook::EIncompleteTransfer("upload of " + localFile, stored, progress.moved);
+        if (const std::int64_t stored = connection.FileSize(remoteName); stored >= 0) {
+            checkComplete(connection, "upload of " + localFile, stored, progress.moved);
         }
     }
 }
