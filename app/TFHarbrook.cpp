@@ -369,6 +369,11 @@ void TFHarbrook::FormCreate() {
     IdFTP1.SetIOHandler(&IdSSLIOHandlerSocketOpenSSL1);
     IdFTP1.SetUseTLS(utUseExplicitTLS);
     IdFTP1.OnTLSNotAvailable = [this](bool& goOn) { IdFTP1TLSNotAvailable(goOn); };
+    IdFTP1.OnVerifyPeer = [this](const TIdPeerCertificate& certificate, bool& accept) {
+        IdFTP1VerifyPeer(certificate, accept);
+    };
+    m_trust = std::make_unique<TTrustedCertificates>(
+        (std::filesystem::path(m_setup.iniPath).parent_path() / "trusted-certificates").string());
 
     // The workers run their bodies on their own threads, so the window stays usable
     // during transfers; whatever touches the window or the main client is handed to
@@ -520,7 +525,15 @@ void TFHarbrook::HeaderControl2SectionResize(int section) {
 }
 
 void TFHarbrook::IdFTP1TLSNotAvailable(bool& goOn) {
-    goOn = true;
+    // Asked after every login without TLS, also when none was wanted. Where TLS was
+    // wanted, never plain text behind the user's back: the password would go out readable.
+    goOn = IdFTP1.UseTLS() == utNoTLSSupport || harbrook::Dialogs().Confirm(kPlainTextQuestion);
+    m_connectDeclined = !goOn;
+}
+
+void TFHarbrook::IdFTP1VerifyPeer(const TIdPeerCertificate& certificate, bool& accept) {
+    accept = AskAboutCertificate(*m_trust, IdFTP1.Host(), IdFTP1.Port(), certificate);
+    m_connectDeclined = !accept;
 }
 
 void TFHarbrook::bitmap1Click() {
@@ -547,10 +560,14 @@ void TFHarbrook::Connect() {
     settings.port = static_cast<std::uint16_t>(port);
     settings.tls = CheckBox1->isChecked() ? SessionSettings::Tls::Explicit : SessionSettings::Tls::None;
     std::string status;
+    m_connectDeclined = false;
     try {
         status = ConnectSession(IdFTP1, IdSSLIOHandlerSocketOpenSSL1, settings);
     } catch (const std::exception& error) {
-        harbrook::Dialogs().ShowError(error.what());
+        // A connect the user stopped at a question needs no error box after it.
+        if (!m_connectDeclined) {
+            harbrook::Dialogs().ShowError(error.what());
+        }
         return;
     }
     Label8->setText(QString::fromStdString(status));

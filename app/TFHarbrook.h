@@ -14,6 +14,7 @@
 
 #include "app/GuiThreadCalls.h"
 #include "app/WindowTransferHost.h"
+#include "engine/CertificateTrust.h"
 #include "engine/DirListings.h"
 #include "engine/LumoFiles.h"
 #include "engine/LumoThread.h"
@@ -123,6 +124,7 @@ public:
     void bitmap3Click();
     void Lumo_statebmp3Click();
     void IdFTP1TLSNotAvailable(bool& goOn);
+    void IdFTP1VerifyPeer(const TIdPeerCertificate& certificate, bool& accept);
     void HeaderControl1Resize();
     void HeaderControl1SectionResize(int section);
     void HeaderControl2Resize();
@@ -191,6 +193,11 @@ private:
     bool m_closeWithoutAsking = false;
     // Connected by the user and not yet disconnected by the user: a loss is news.
     bool m_sessionUp = false;
+    // The certificates the user trusts ("trusted-certificates" beside the INI).
+    std::unique_ptr<TTrustedCertificates> m_trust;
+    // The user declined the certificate or plain text during the running connect: the
+    // connect's error needs no box of its own.
+    bool m_connectDeclined = false;
     // Workers still to be started (their last run was ending when the user connected).
     bool m_workersWanted = false;
     bool m_uploadWanted = false;

@@ -58,17 +58,18 @@ CloneSnapshot TakeCloneSnapshot(TIdFTP& main) {
     snapshot.listenTimeout = main.ListenTimeout();
     snapshot.transferTimeout = main.TransferTimeout();
     snapshot.ipVersion = main.IPVersion();
-    // The clone speaks to the same port with the same TLS policy: on any other port, or
-    // with the password sent in clear text where the user asked for TLS, it would fail
-    // or leak.
+    // The clone speaks to the same port with the same TLS as the main session: on any
+    // other port, or with the password sent in clear text where the session is
+    // encrypted, it would fail or leak. It must meet the certificate the main session
+    // accepted, so the user is asked once per session, never from a worker.
     if (const auto* tls = dynamic_cast<const TIdSSLIOHandlerSocketOpenSSL*>(main.IOHandler());
-        tls != nullptr && main.UseTLS() != utNoTLSSupport) {
+        tls != nullptr && main.UseTLS() != utNoTLSSupport && main.IsTLSInUse()) {
         snapshot.tls = true;
         snapshot.sslOptions = tls->SSLOptions();
-        snapshot.useTLS = main.UseTLS();
+        snapshot.useTLS = main.UseTLS() == utUseImplicitTLS ? utUseImplicitTLS : utUseRequireTLS;
         snapshot.authCmd = main.AUTHCmd();
         snapshot.dataPortProtection = main.DataPortProtection();
-        snapshot.onTLSNotAvailable = main.OnTLSNotAvailable;
+        snapshot.peerFingerprint = main.PeerCertificate().Sha256;
     }
     try {
         snapshot.folder = main.CurrentDirectory();
@@ -100,7 +101,7 @@ void ConnectClone(const CloneSnapshot& snapshot, TIdFTP& clone) {
         clone.SetUseTLS(snapshot.useTLS);
         clone.SetAUTHCmd(snapshot.authCmd);
         clone.SetDataPortProtection(snapshot.dataPortProtection);
-        clone.OnTLSNotAvailable = snapshot.onTLSNotAvailable;
+        clone.SetRequiredPeerFingerprints({snapshot.peerFingerprint});
     }
     try {
         clone.Connect(snapshot.host);

@@ -67,13 +67,16 @@ struct CloneSnapshot {
     int listenTimeout = 0;
     int transferTimeout = 0;
     TIdIPVersion ipVersion = Id_IPv4;
-    // TLS as the main client asks for it; off when it has no TLS handler.
+    // TLS when the main session is encrypted (then required of the clone); off when the
+    // main session runs in plain text, as the user agreed to.
     bool tls = false;
     TIdSSLOptions sslOptions;
     TIdUseTLS useTLS = utNoTLSSupport;
     TAuthCmd authCmd = tAuto;
     TIdFTPDataPortSecurity dataPortProtection = ftpdpsClear;
-    TIdTLSContinueEvent onTLSNotAvailable;
+    // The certificate the main connection presented and the user accepted: a clone
+    // must meet the very same one and asks nothing.
+    std::string peerFingerprint;
     // The main client's PWD; unknown when it failed.
     std::string folder;
     bool folderKnown = false;

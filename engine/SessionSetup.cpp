@@ -1,5 +1,7 @@
 #include "engine/SessionSetup.h"
 
+#include "ftp/IdFTPExceptions.h"
+
 void PrepareSessionClient(TIdFTP& client, const SessionSettings& settings) {
     client.SetIPVersion(settings.ipVersion);
     client.SetAutoLogin(true);
@@ -24,6 +26,7 @@ void applyTransport(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHandler, co
         client.SetUseTLS(utNoTLSSupport);
         return;
     }
+    tlsHandler.SSLOptions().RootCertFile = settings.caFile;
     client.SetIOHandler(&tlsHandler);
     client.SetUseTLS(settings.tls == SessionSettings::Tls::Required ? utUseRequireTLS : utUseExplicitTLS);
     client.SetDataPortProtection(ftpdpsPrivate);
@@ -54,6 +57,10 @@ std::string ConnectSession(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHand
     client.SetPort(settings.port);
     try {
         connectOnce(client, tlsHandler, settings, settings.passive);
+    } catch (const EIdTLSClientCertificateRejected&) {
+        throw;
+    } catch (const EIdTLSClientTLSNotAvailable&) {
+        throw;
     } catch (const std::exception&) {
         if (!settings.passive || !settings.activeAfterFailure) {
             throw;
@@ -68,10 +75,13 @@ std::string ConnectSession(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHand
         }
         connectOnce(client, tlsHandler, settings, false);
     }
-    return ConnectionStatusText(client.Passive(), settings.tls != SessionSettings::Tls::None);
+    return ConnectionStatusText(client.Passive(), settings.tls != SessionSettings::Tls::None, client.TLSVersion());
 }
 
-std::string ConnectionStatusText(bool passive, bool tlsAskedFor) {
-    return std::string(passive ? "Passive Connection" : "Active Connection") +
-           (tlsAskedFor ? ", Explicit TLS" : "");
+std::string ConnectionStatusText(bool passive, bool tlsAskedFor, const std::string& tlsVersion) {
+    std::string text = passive ? "Passive Connection" : "Active Connection";
+    if (tlsAskedFor) {
+        text += tlsVersion.empty() ? ", not encrypted" : ", Explicit TLS (" + tlsVersion + ")";
+    }
+    return text;
 }

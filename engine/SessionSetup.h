@@ -14,8 +14,12 @@ struct SessionSettings {
     std::uint16_t port = 21;
     std::string user;
     std::string password;
-    // Explicit: AUTH TLS, going on in plain text when the server has no TLS.
+    // Explicit: AUTH TLS; without TLS on the server the client's OnTLSNotAvailable
+    // decides whether to go on in plain text.
     Tls tls = Tls::None;
+    // The authorities a server certificate is checked against instead of the system's
+    // store; empty: the system's.
+    std::string caFile;
     bool passive = true;
     // The window's rule: after any failure in passive mode, one more try in active mode.
     bool activeAfterFailure = true;
@@ -33,16 +37,19 @@ struct SessionSettings {
 
 // The client's settings from the window's creation on: IPv4 (or the settings' family),
 // log in on connect, the time-outs, no proxy, and going on unencrypted when the server
-// has no TLS.
+// has no TLS (a front end that asks the user sets its own OnTLSNotAvailable).
 void PrepareSessionClient(TIdFTP& client, const SessionSettings& settings);
 
 // Copies account, password and port, chooses TLS (with private data: file contents are
 // as private as the commands) or plain transport, and connects, passive first and
-// then, when the settings say so, active after any failure. The second attempt's
-// error is the one raised. Returns the status text ("Passive Connection, Explicit TLS").
+// then, when the settings say so, active after a failure (not after a refused
+// certificate or TLS refused: those do not depend on the mode, and the user was asked
+// already). The second attempt's error is the one raised. Returns the status text
+// ("Passive Connection, Explicit TLS (TLSv1.3)").
 std::string ConnectSession(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHandler,
                            const SessionSettings& settings);
 
-// "Passive Connection" or "Active Connection", with ", Explicit TLS" when TLS was asked
-// for (whether or not the server gave it).
-std::string ConnectionStatusText(bool passive, bool tlsAskedFor);
+// "Passive Connection" or "Active Connection"; when TLS was asked for, then
+// ", Explicit TLS (TLSv1.3)" with the version the session is encrypted with, or
+// ", not encrypted" when it went on in plain text.
+std::string ConnectionStatusText(bool passive, bool tlsAskedFor, const std::string& tlsVersion);

@@ -12,6 +12,9 @@ HARBROOK_ID_EXCEPTION(EIdTLSClientCanNotSetWhileConnected, EIdTLSClientException
                       "This value can not be set while the client is connected.");
 HARBROOK_ID_EXCEPTION(EIdTLSClientSSLIOHandlerRequred, EIdTLSClientException,
                       "SSL IOHandler is required for this setting");
+// The server's certificate was not accepted; nothing of the login was sent.
+HARBROOK_ID_EXCEPTION(EIdTLSClientCertificateRejected, EIdTLSClientException,
+                      "The server's certificate is not trusted.");
 
 // OpenSSL.
 HARBROOK_ID_EXCEPTION(EIdOpenSSLError, EIdException, "");
@@ -24,6 +27,14 @@ HARBROOK_ID_EXCEPTION(EIdOSSLFDSetError, EIdOpenSSLError, "Error setting File De
 HARBROOK_ID_EXCEPTION(EIdOSSLConnectError, EIdOpenSSLError, "Error connecting with SSL.");
 // A TLS record layer failure after the handshake (a corrupt record, say).
 HARBROOK_ID_EXCEPTION(EIdOSSLUnderlyingCryptoError, EIdOpenSSLError, "TLS error on the connection.");
+// The trusted authorities named in the options cannot be read.
+HARBROOK_ID_EXCEPTION(EIdOSSLCouldNotLoadAuthorities, EIdOpenSSLError,
+                      "Could not load the trusted certificates.");
+// A further connection of a session (a data connection) presented another certificate
+// than the session's control connection.
+HARBROOK_ID_EXCEPTION(EIdOSSLPeerCertificateChanged, EIdOpenSSLError,
+                      "The data connection presented another certificate than the control "
+                      "connection; nothing was transferred.");
 
 // The FTP client.
 HARBROOK_ID_EXCEPTION(EIdFTPWrongIOHandler, EIdFTPException, "IOHandler is of wrong type.");

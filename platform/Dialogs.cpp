@@ -13,6 +13,7 @@ public:
     std::string ChooseFolder(const TLumoFolderRequest&) override { missing(); }
     void ShowError(const std::string&) override { missing(); }
     bool Confirm(const std::string&) override { missing(); }
+    TrustAnswer AskTrust(const std::string&, const std::string&) override { missing(); }
     void ShowInformation(const std::string&, const std::string&) override { missing(); }
     void ShowApplicationError(const std::string&) override { missing(); }
     std::vector<std::string> OpenFiles(const OpenFilesRequest&) override { missing(); }

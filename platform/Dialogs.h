@@ -47,6 +47,10 @@ public:
     virtual void ShowError(const std::string& message) = 0;
     // A box titled "Confirm" with "Yes" and "No"; true for "Yes".
     virtual bool Confirm(const std::string& message) = 0;
+    // The question about a server certificate that did not verify: "Trust always",
+    // "Trust this time" and "Cancel", which Enter and Escape answer.
+    enum class TrustAnswer { Always, ThisTime, Cancel };
+    virtual TrustAnswer AskTrust(const std::string& title, const std::string& message) = 0;
     virtual void ShowInformation(const std::string& title, const std::string& message) = 0;
     // The application's own error box (titled "Harbrook") for errors no command caught;
     // the text is already in its final form (ApplicationErrorText).

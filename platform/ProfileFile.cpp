@@ -116,7 +116,6 @@ void ProfileFile::WriteInteger(const std::string& section, const std::string& ke
 }
 
 bool ProfileFile::Save() const {
-    namespace fs = std::filesystem;
     std::string text;
     for (const Section& section : m_sections) {
         text.append("[").append(section.name).append("]\n");
@@ -124,7 +123,12 @@ bool ProfileFile::Save() const {
             text.append(entry.key).append("=").append(entry.value).append("\n");
         }
     }
-    const fs::path target(m_path);
+    return ReplaceFileWhole(m_path, text);
+}
+
+bool ReplaceFileWhole(const std::string& path, const std::string& text) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
     std::error_code error;
     if (target.has_parent_path()) {
         fs::create_directories(target.parent_path(), error);
@@ -154,7 +158,7 @@ bool ProfileFile::Save() const {
     }
     written = written && ::fsync(fd) == 0;
     written = ::close(fd) == 0 && written;
-    if (!written || ::rename(temporary.c_str(), m_path.c_str()) != 0) {
+    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
     }

@@ -43,6 +43,11 @@ private:
     std::vector<Section> m_sections;
 };
 
+// Writes `text` to a temporary file beside `path`, readable by the owner only, and
+// renames it over `path`: a failure at any point leaves the old file whole. False when
+// it cannot be written.
+[[nodiscard]] bool ReplaceFileWhole(const std::string& path, const std::string& text);
+
 // Where the program keeps its settings: beside the program when that folder can be
 // written, otherwise in the user's configuration folder ($XDG_CONFIG_HOME/harbrook, or
 // ~/.config/harbrook), so an installed program does not lose its settings.

@@ -219,6 +219,11 @@ void TIdFTP::Connect() {
         SetPort(port);
     };
     bool greetingReceived = false;
+    if (TIdSSLIOHandlerSocketBase* handler = SSLHandler()) {
+        // The certificate must be for the name the user gave, not for the address it
+        // resolved to (nor for a proxy's).
+        handler->SetPeerName(host);
+    }
     try {
         if (viaProxy) {
             SetHost(m_proxySettings.Host);
@@ -279,6 +284,9 @@ void TIdFTP::connectAndGreet(bool& greetingReceived) {
     if (auto* control = dynamic_cast<TIdIOHandlerSocket*>(IOHandler())) {
         control->SetKeepAlive(true);
     }
+    if (m_useTLS == utUseImplicitTLS) {
+        checkPeerCertificate();
+    }
 
     const int first = ReadReply();
     if (first >= 100 && first <= 199) {
@@ -319,6 +327,9 @@ void TIdFTP::negotiateTLS() {
             // A handshake that failed but was allowed to go on left the line plain.
             const TIdSSLIOHandlerSocketBase* handler = SSLHandler();
             m_tlsInUse = handler != nullptr && !handler->PassThrough();
+            if (m_tlsInUse) {
+                checkPeerCertificate();
+            }
             return;
         }
         if (m_authCmd == tAuto && code >= 500 && code <= 999) {
@@ -327,6 +338,49 @@ void TIdFTP::negotiateTLS() {
         ProcessTLSNegCmdFailed();
         return;
     }
+}
+
+const TIdPeerCertificate& TIdFTP::PeerCertificate() const {
+    static const TIdPeerCertificate none;
+    const TIdSSLIOHandlerSocketBase* handler = SSLHandler();
+    return handler != nullptr ? handler->PeerCertificate() : none;
+}
+
+std::string TIdFTP::TLSVersion() const {
+    const TIdSSLIOHandlerSocketBase* handler = SSLHandler();
+    return handler != nullptr && m_tlsInUse && !m_cccDone ? handler->ProtocolVersion() : std::string();
+}
+
+void TIdFTP::checkPeerCertificate() {
+    const TIdPeerCertificate& peer = PeerCertificate();
+    if (!m_requiredFingerprints.empty()) {
+        if (!peer.Sha256.empty() && std::find(m_requiredFingerprints.begin(), m_requiredFingerprints.end(),
+                                              peer.Sha256) != m_requiredFingerprints.end()) {
+            return;
+        }
+        const std::string presented = peer.Sha256.empty() ? std::string("none") : peer.Sha256;
+        DisconnectBeforeRaising();
+        throw EIdTLSClientCertificateRejected("The server presented another certificate than the one expected (SHA-256 " +
+                                              presented + "); nothing was sent.");
+    }
+    if (peer.Trusted) {
+        return;
+    }
+    bool accept = false;
+    if (OnVerifyPeer) {
+        // The handler may look at the certificate as long as it likes: it is a copy.
+        const TIdPeerCertificate shown = peer;
+        OnVerifyPeer(shown, accept);
+    }
+    if (accept) {
+        return;
+    }
+    const std::string fingerprint = peer.Sha256;
+    const std::string reasons = harbrook::CertificateProblemSummary(peer);
+    DisconnectBeforeRaising();
+    throw EIdTLSClientCertificateRejected("The server's certificate is not trusted: " + reasons +
+                                          ". SHA-256 fingerprint: " +
+                                          (fingerprint.empty() ? std::string("none") : fingerprint) + ".");
 }
 
 void TIdFTP::Login() {

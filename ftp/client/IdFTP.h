@@ -77,6 +77,8 @@ using TIdFTPBannerEvent = std::function<void(const std::string& text)>;
 using TIdNeedAccountEvent = std::function<void(std::string& account)>;
 using TIdFTPStreamEvent = std::function<void(harbrook::TStream& stream)>;
 using TIdDataChannelEvent = std::function<void(TIdTCPConnection& channel)>;
+// Given the server's certificate when it is not trusted; set `accept` to go on.
+using TIdVerifyPeerEvent = std::function<void(const TIdPeerCertificate& certificate, bool& accept)>;
 
 // The FTP client: session set-up and login, and the single commands on the control
 // connection.
@@ -141,6 +143,18 @@ public:
     const std::string& SystemDesc() const { return m_systemDesc; }
     const TIdFTPTZInfo& TZInfo() const { return m_tzInfo; }
     bool IsTLSInUse() const { return m_tlsInUse; }
+    // The control connection's certificate as the last TLS start showed it.
+    const TIdPeerCertificate& PeerCertificate() const;
+    // "TLSv1.3" while the control connection is encrypted; empty otherwise.
+    std::string TLSVersion() const;
+    // Certificates fixed in advance (SHA-256, "AB:CD:..."): a second connection of a
+    // session that already accepted one, or the ones a user pinned. The server must
+    // present one of these, trusted by an authority or not, and no question is asked.
+    // Empty: the certificate is judged on its own.
+    const std::vector<std::string>& RequiredPeerFingerprints() const { return m_requiredFingerprints; }
+    void SetRequiredPeerFingerprints(std::vector<std::string> fingerprints) {
+        m_requiredFingerprints = std::move(fingerprints);
+    }
     bool UsingExtDataPort() const { return m_usingExtDataPort; }
     bool UsingMLIS() const { return m_usingMLIS; }
     bool EPSVAllSent() const { return m_epsvAllSent; }
@@ -223,6 +237,9 @@ public:
     TIdFTPStreamEvent OnBeforePut;
     TIdFTPStreamEvent OnAfterGet;
     TNotifyEvent OnAfterPut;
+    // Asked, before anything of the login is sent, about a certificate that did not
+    // verify; without a handler such a certificate ends the connect.
+    TIdVerifyPeerEvent OnVerifyPeer;
     TIdDataChannelEvent OnDataChannelCreate;
     TIdDataChannelEvent OnDataChannelDestroy;
     TNotifyEvent OnRetrievedDir;
@@ -236,6 +253,9 @@ private:
     void resetSession();
     void connectAndGreet(bool& greetingReceived);
     void negotiateTLS();
+    // After TLS started on the control connection: the certificate is accepted, or the
+    // connection is closed and EIdTLSClientCertificateRejected raised.
+    void checkPeerCertificate();
     void sendUserAndPassword();
     void sendFeat();
     void sendSyst();
@@ -323,6 +343,7 @@ private:
     std::unique_ptr<TIdIOHandlerSocket> m_dataHandler;
     std::unique_ptr<TIdTCPConnection> m_dataChannel;
 
+    std::vector<std::string> m_requiredFingerprints;
     bool m_tlsInUse = false;
     bool m_cccDone = false;
     bool m_usingExtDataPort = false;

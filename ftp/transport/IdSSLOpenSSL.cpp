@@ -1,16 +1,21 @@
 #include "ftp/transport/IdSSLOpenSSL.h"
 
+#include <arpa/inet.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <ctime>
 #include <mutex>
 
 #include "ftp/IdFTPExceptions.h"
+#include "platform/MessageText.h"
 #include "platform/SocketAddress.h"
 
 namespace harbrook {
@@ -92,6 +97,65 @@ BIO_METHOD* noSignalSocketMethod() {
     return method;
 }
 
+// Where an SSL object keeps the handler whose verification it reports to.
+int handlerIndex() {
+    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+// A certificate's names and dates are the server's text: long ones are cut for the
+// messages they end up in.
+constexpr std::size_t kMaxNameText = 512;
+
+std::string nameText(const X509_NAME* name) {
+    if (name == nullptr) {
+        return {};
+    }
+    BIO* out = BIO_new(BIO_s_mem());
+    if (out == nullptr) {
+        return {};
+    }
+    X509_NAME_print_ex(out, name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(out, &data);
+    std::string text(data, length > 0 ? static_cast<std::size_t>(length) : 0);
+    BIO_free(out);
+    return harbrook::ShortenedForMessage(text, kMaxNameText);
+}
+
+std::string timeText(const ASN1_TIME* time) {
+    std::tm parts{};
+    if (time == nullptr || ASN1_TIME_to_tm(time, &parts) != 1) {
+        return "(unknown)";
+    }
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
+    return text;
+}
+
+std::string fingerprintOf(X509* certificate) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (X509_digest(certificate, EVP_sha256(), digest, &length) != 1) {
+        return {};
+    }
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+        if (i > 0) {
+            text += ':';
+        }
+        text += kHex[digest[i] >> 4];
+        text += kHex[digest[i] & 0x0F];
+    }
+    return text;
+}
+
+bool isAddressLiteral(const std::string& name) {
+    unsigned char address[16];
+    return ::inet_pton(AF_INET, name.c_str(), address) == 1 || ::inet_pton(AF_INET6, name.c_str(), address) == 1;
+}
+
 }  // namespace
 
 void TIdSSLIOHandlerSocketOpenSSL::SessionFree::operator()(ssl_st* ssl) const {
@@ -124,13 +188,114 @@ void TIdSSLIOHandlerSocketOpenSSL::createContext() {
     if (SSL_CTX_set_cipher_list(context.get(), ciphers.c_str()) != 1) {
         throw EIdOSSLSettingCipherError();
     }
-    SSL_CTX_set_verify(context.get(), SSL_VERIFY_NONE, nullptr);
+    loadAuthorities(context.get());
+    // Every problem of the chain is collected and the handshake goes on: whoever uses
+    // the connection decides, before anything private is sent, what to make of them.
+    SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, verifyCallback);
     // Many FTP servers end a data connection without a TLS close_notify; the server's
     // completion reply, not the TLS layer, says whether a transfer is whole.
     SSL_CTX_set_options(context.get(), SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(context.get(), SSL_MODE_ENABLE_PARTIAL_WRITE |
                                         SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     m_context = std::move(context);
+}
+
+void TIdSSLIOHandlerSocketOpenSSL::loadAuthorities(ssl_ctx_st* context) const {
+    if (m_options.RootCertFile.empty() && m_options.VerifyDirs.empty()) {
+        // The system's store (Debian's ca-certificates), or what SSL_CERT_FILE and
+        // SSL_CERT_DIR name.
+        SSL_CTX_set_default_verify_paths(context);
+        return;
+    }
+    const char* file = m_options.RootCertFile.empty() ? nullptr : m_options.RootCertFile.c_str();
+    const char* folder = m_options.VerifyDirs.empty() ? nullptr : m_options.VerifyDirs.c_str();
+    if (SSL_CTX_load_verify_locations(context, file, folder) != 1) {
+        ERR_clear_error();
+        throw EIdOSSLCouldNotLoadAuthorities("Could not load the trusted certificates from " +
+                                             harbrook::ShortenedForMessage(file != nullptr ? file : folder) + ".");
+    }
+}
+
+int TIdSSLIOHandlerSocketOpenSSL::verifyCallback(int preverified, x509_store_ctx_st* store) {
+    if (preverified == 1) {
+        return 1;
+    }
+    auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* handler = ssl == nullptr ? nullptr
+                                   : static_cast<TIdSSLIOHandlerSocketOpenSSL*>(SSL_get_ex_data(ssl, handlerIndex()));
+    if (handler == nullptr) {
+        return 0;
+    }
+    const int error = X509_STORE_CTX_get_error(store);
+    switch (error) {
+        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+            handler->m_verifyProblems |= TIdPeerCertificate::SelfSigned;
+            break;
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+        case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+            handler->m_verifyProblems |= TIdPeerCertificate::UnknownIssuer;
+            break;
+        case X509_V_ERR_CERT_HAS_EXPIRED:
+            handler->m_verifyProblems |= TIdPeerCertificate::Expired;
+            break;
+        case X509_V_ERR_CERT_NOT_YET_VALID:
+            handler->m_verifyProblems |= TIdPeerCertificate::NotYetValid;
+            break;
+        case X509_V_ERR_HOSTNAME_MISMATCH:
+        case X509_V_ERR_IP_ADDRESS_MISMATCH:
+            handler->m_verifyProblems |= TIdPeerCertificate::NameMismatch;
+            break;
+        default: {
+            handler->m_verifyProblems |= TIdPeerCertificate::Other;
+            const std::string reason = X509_verify_cert_error_string(error);
+            auto& reasons = handler->m_otherReasons;
+            // A chain of a hundred certificates must not make a hundred lines.
+            if (reasons.size() < 8 && std::find(reasons.begin(), reasons.end(), reason) == reasons.end()) {
+                reasons.push_back(reason);
+            }
+        }
+    }
+    return 1;
+}
+
+void TIdSSLIOHandlerSocketOpenSSL::prepareNameCheck(ssl_st* ssl) const {
+    if (m_peerName.empty()) {
+        return;
+    }
+    // OpenSSL's own matching (wildcards, subject alternative names), never ours.
+    if (isAddressLiteral(m_peerName)) {
+        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), m_peerName.c_str());
+    } else {
+        SSL_set1_host(ssl, m_peerName.c_str());
+        SSL_set_tlsext_host_name(ssl, m_peerName.c_str());
+    }
+}
+
+void TIdSSLIOHandlerSocketOpenSSL::describePeer(ssl_st* ssl) {
+    TIdPeerCertificate peer;
+    peer.CheckedName = m_peerName;
+    X509* leaf = SSL_get1_peer_certificate(ssl);
+    if (leaf != nullptr) {
+        peer.Present = true;
+        peer.Subject = nameText(X509_get_subject_name(leaf));
+        peer.Issuer = nameText(X509_get_issuer_name(leaf));
+        peer.NotBefore = timeText(X509_get0_notBefore(leaf));
+        peer.NotAfter = timeText(X509_get0_notAfter(leaf));
+        peer.Sha256 = fingerprintOf(leaf);
+        X509_free(leaf);
+    }
+    peer.Problems = m_verifyProblems;
+    peer.OtherReasons = m_otherReasons;
+    // A session resumed without a new verification keeps the result it had then.
+    const bool verified = SSL_get_verify_result(ssl) == X509_V_OK || m_verifyProblems != 0;
+    if (!verified) {
+        peer.Problems |= TIdPeerCertificate::Other;
+        peer.OtherReasons.push_back(X509_verify_cert_error_string(SSL_get_verify_result(ssl)));
+    }
+    peer.Trusted = peer.Present && peer.Problems == 0;
+    m_peer = std::move(peer);
 }
 
 void TIdSSLIOHandlerSocketOpenSSL::AfterConnect() {
@@ -214,6 +379,11 @@ void TIdSSLIOHandlerSocketOpenSSL::handshake() {
     if (m_resumeSession) {
         SSL_set_session(ssl.get(), m_resumeSession.get());
     }
+    SSL_set_ex_data(ssl.get(), handlerIndex(), this);
+    prepareNameCheck(ssl.get());
+    m_verifyProblems = 0;
+    m_otherReasons.clear();
+    m_peer = TIdPeerCertificate();
     for (;;) {
         ERR_clear_error();
         const int result = SSL_connect(ssl.get());
@@ -233,6 +403,13 @@ void TIdSSLIOHandlerSocketOpenSSL::handshake() {
         if (!harbrook::waitForSocket(SocketFd(), waitFor, handshakeTimeout())) {
             throw EIdOSSLConnectError();
         }
+    }
+    describePeer(ssl.get());
+    if (!m_expectedFingerprint.empty() && m_peer.Sha256 != m_expectedFingerprint) {
+        // Not one byte goes over a connection to someone else than the session's server.
+        ERR_clear_error();
+        SSL_shutdown(ssl.get());
+        throw EIdOSSLPeerCertificateChanged();
     }
     m_ssl = std::move(ssl);
 
@@ -261,6 +438,9 @@ std::unique_ptr<TIdSSLIOHandlerSocketBase> TIdSSLIOHandlerSocketOpenSSL::CloneFo
     // to plain text, so OpenSSL may take whatever the socket holds in one read.
     clone->m_readAhead = true;
     clone->OnStatusInfo = OnStatusInfo;
+    clone->m_peerName = m_peerName;
+    // The data connection must reach the very server the control connection reached.
+    clone->m_expectedFingerprint = m_peer.Sha256;
     clone->rememberSessionOf(*this);
     return clone;
 }
@@ -271,6 +451,10 @@ void TIdSSLIOHandlerSocketOpenSSL::rememberSessionOf(const TIdSSLIOHandlerSocket
             m_resumeSession.reset(session, SSL_SESSION_free);
         }
     }
+}
+
+std::string TIdSSLIOHandlerSocketOpenSSL::ProtocolVersion() const {
+    return tlsActive() ? SSL_get_version(m_ssl.get()) : std::string();
 }
 
 bool TIdSSLIOHandlerSocketOpenSSL::SessionReused() const {

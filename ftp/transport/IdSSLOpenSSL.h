@@ -5,8 +5,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ftp/transport/IdIOHandlerStack.h"
+#include "ftp/transport/IdPeerCertificate.h"
 
 struct ssl_ctx_st;
 struct ssl_st;
@@ -20,6 +22,8 @@ struct TIdSSLOptions {
     TIdSSLMode Mode = sslmUnassigned;
     int VerifyMode = 0;
     int VerifyDepth = 0;
+    // The authorities a server certificate is verified against: this file (and the
+    // folder of VerifyDirs) instead of the system's store when set.
     std::string RootCertFile;
     std::string CertFile;
     std::string KeyFile;
@@ -38,13 +42,25 @@ public:
     // A fresh handler for a data connection: the same TLS settings, in pass-through,
     // set to resume this handler's TLS session when it starts TLS.
     virtual std::unique_ptr<TIdSSLIOHandlerSocketBase> CloneForDataChannel() const = 0;
+    // The name the server's certificate must be issued for (the host the user typed;
+    // an IP address is checked as an address). Empty: no name check.
+    void SetPeerName(const std::string& name) { m_peerName = name; }
+    const std::string& PeerName() const { return m_peerName; }
+    // What the last handshake showed of the server's certificate.
+    const TIdPeerCertificate& PeerCertificate() const { return m_peer; }
+    // "TLSv1.3" while TLS is on; empty otherwise.
+    virtual std::string ProtocolVersion() const = 0;
 
 protected:
+    std::string m_peerName;
+    TIdPeerCertificate m_peer;
     bool m_passThrough = true;
 };
 
-// TLS through OpenSSL. The server's certificate is not checked: the program asks for
-// no verification.
+// TLS through OpenSSL. The server's certificate is verified (chain and name) and the
+// outcome kept for the caller, which decides whether to go on: the handshake itself
+// never fails for an untrusted certificate. A data connection's handler insists on the
+// very certificate of its control connection.
 class TIdSSLIOHandlerSocketOpenSSL : public TIdSSLIOHandlerSocketBase {
 public:
     TIdSSLIOHandlerSocketOpenSSL();
@@ -57,6 +73,10 @@ public:
     std::unique_ptr<TIdSSLIOHandlerSocketBase> CloneForDataChannel() const override;
     // Whether the last handshake resumed an earlier session.
     bool SessionReused() const;
+    std::string ProtocolVersion() const override;
+    // The SHA-256 fingerprint ("AB:CD:...") the server must present; a handshake with
+    // any other certificate fails with EIdOSSLPeerCertificateChanged. Empty: any.
+    void SetExpectedFingerprint(const std::string& fingerprint) { m_expectedFingerprint = fingerprint; }
     // Ends the TLS session (when there is one) before closing the socket.
     void Close() override;
     bool Readable(int ms) override;
@@ -78,6 +98,10 @@ private:
     };
 
     void createContext();
+    void loadAuthorities(ssl_ctx_st* context) const;
+    void prepareNameCheck(ssl_st* ssl) const;
+    void describePeer(ssl_st* ssl);
+    static int verifyCallback(int preverified, struct x509_store_ctx_st* store);
     void rememberSessionOf(const TIdSSLIOHandlerSocketOpenSSL& control);
     void handshake();
     void leaveTLS();
@@ -95,6 +119,10 @@ private:
     // servers such as vsftpd refuse data connections that do not resume it.
     std::shared_ptr<ssl_session_st> m_resumeSession;
     std::string m_statusText;
+    std::string m_expectedFingerprint;
+    // What the verification of the running handshake found.
+    unsigned m_verifyProblems = 0;
+    std::vector<std::string> m_otherReasons;
     bool m_readAhead = false;
     // How a read that already had bytes to return ended, for the next read to report.
     struct DeferredRead {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QStringConverter>
 
 namespace harbrook {
@@ -41,6 +42,19 @@ std::unique_ptr<QMessageBox> QtDialogs::MakeConfirmBox(QWidget* parent, const st
     // transfers running): Enter and Escape both answer No.
     box->setDefaultButton(QMessageBox::No);
     box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> QtDialogs::MakeTrustBox(QWidget* parent, const std::string& title,
+                                                     const std::string& message) {
+    auto box = makeBox(parent, QMessageBox::Warning, DisplayText(title), message, QMessageBox::NoButton);
+    box->addButton(QStringLiteral("Trust always"), QMessageBox::AcceptRole)->setObjectName("trustAlways");
+    box->addButton(QStringLiteral("Trust this time"), QMessageBox::YesRole)->setObjectName("trustThisTime");
+    QPushButton* cancel = box->addButton(QMessageBox::Cancel);
+    cancel->setText(QStringLiteral("Cancel"));
+    // Trusting a stranger's certificate must be a deliberate click.
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
     return box;
 }
 
@@ -95,6 +109,19 @@ void QtDialogs::ShowError(const std::string& message) {
 
 bool QtDialogs::Confirm(const std::string& message) {
     return MakeConfirmBox(m_parent, message)->exec() == QMessageBox::Yes;
+}
+
+IDialogs::TrustAnswer QtDialogs::AskTrust(const std::string& title, const std::string& message) {
+    auto box = MakeTrustBox(m_parent, title, message);
+    box->exec();
+    const QAbstractButton* clicked = box->clickedButton();
+    if (clicked != nullptr && clicked->objectName() == QStringLiteral("trustAlways")) {
+        return TrustAnswer::Always;
+    }
+    if (clicked != nullptr && clicked->objectName() == QStringLiteral("trustThisTime")) {
+        return TrustAnswer::ThisTime;
+    }
+    return TrustAnswer::Cancel;
 }
 
 void QtDialogs::ShowInformation(const std::string& title, const std::string& message) {

@@ -19,6 +19,7 @@ public:
 
     void ShowError(const std::string& message) override;
     bool Confirm(const std::string& message) override;
+    TrustAnswer AskTrust(const std::string& title, const std::string& message) override;
     void ShowInformation(const std::string& title, const std::string& message) override;
     void ShowApplicationError(const std::string& message) override;
     std::vector<std::string> OpenFiles(const OpenFilesRequest& request) override;
@@ -28,6 +29,9 @@ public:
     // The boxes and dialogs as they are shown, for tests that look without showing.
     static std::unique_ptr<QMessageBox> MakeErrorBox(QWidget* parent, const std::string& message);
     static std::unique_ptr<QMessageBox> MakeConfirmBox(QWidget* parent, const std::string& message);
+    // The buttons are named "Trust always", "Trust this time" and "Cancel".
+    static std::unique_ptr<QMessageBox> MakeTrustBox(QWidget* parent, const std::string& title,
+                                                     const std::string& message);
     static std::unique_ptr<QMessageBox> MakeApplicationErrorBox(QWidget* parent, const std::string& message);
     static std::unique_ptr<QFileDialog> MakeOpenFilesDialog(QWidget* parent, const OpenFilesRequest& request);
     static std::unique_ptr<QFileDialog> MakeFolderDialog(QWidget* parent, const TLumoFolderRequest& request);

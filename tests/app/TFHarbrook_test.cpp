@@ -277,14 +277,26 @@ TEST_F(MainWindowOnPyftpd, ExplicitTlsWithAndWithoutServerSupport) {
     EXPECT_TRUE(window->IdFTP1.IsTLSInUse());
     EXPECT_EQ(window->IdFTP1.DataPortProtection(), ftpdpsPrivate);
     EXPECT_EQ(rowNames(*window->Lumo_listbox3), std::vector<std::string>{"secret.txt"}) << "listed over PROT P";
-    EXPECT_EQ(window->Label8->text(), "Passive Connection, Explicit TLS");
+    EXPECT_EQ(window->Label8->text(), "Passive Connection, Explicit TLS (TLSv1.3)");
+    EXPECT_TRUE(scope.dialogs.Shown().empty()) << "a certificate the authorities vouch for asks nothing";
     window->bitmap1Click();
 
-    PyFtpdServer plain;
+    // A server without TLS: asked first; No (also the default) stops before the login.
+    PyFtpdOptions logged;
+    logged.keepLog = true;
+    PyFtpdServer plain(logged);
+    connectTo(*window, plain.port(), plain.user(), plain.password());
+    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_EQ(scope.dialogs.Shown(), std::vector<std::string>{std::string("confirm: ") + kPlainTextQuestion})
+        << "no error box after the user's own No";
+    EXPECT_EQ(plain.sessionsOpened(), 1) << "and no second try in active mode";
+    EXPECT_EQ(plain.loginsAccepted(), 0);
+
+    scope.dialogs.confirmAnswers.push_back(true);
     connectTo(*window, plain.port(), plain.user(), plain.password());
     ASSERT_TRUE(window->IdFTP1.Connected());
     EXPECT_FALSE(window->IdFTP1.IsTLSInUse());
-    EXPECT_EQ(window->Label8->text(), "Passive Connection, Explicit TLS") << "the setting, not the outcome";
+    EXPECT_EQ(window->Label8->text(), "Passive Connection, not encrypted") << "the status says the truth";
 }
 
 // The picture in docs/: the window connected to a small sample tree. scripts/render-docs

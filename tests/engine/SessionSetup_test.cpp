@@ -48,9 +48,9 @@ TEST_F(SessionSetup, StandingSettings) {
 TEST_F(SessionSetup, TlsChoicesAgainstServersWithAndWithoutTls) {
     PyFtpdServer plain;
     EXPECT_EQ(ConnectSession(client, tls, settingsFor(plain, SessionSettings::Tls::Explicit)),
-              "Passive Connection, Explicit TLS");
+              "Passive Connection, not encrypted");
     EXPECT_TRUE(client.Connected());
-    EXPECT_FALSE(client.IsTLSInUse()) << "the label shows the choice, not the outcome";
+    EXPECT_FALSE(client.IsTLSInUse()) << "the label says what the session is";
     client.Disconnect();
 
     PyFtpdOptions options;
@@ -59,7 +59,7 @@ TEST_F(SessionSetup, TlsChoicesAgainstServersWithAndWithoutTls) {
     PyFtpdServer secure(options);
     writeFile(secure.root() + "/a.txt", "private");
     EXPECT_EQ(ConnectSession(client, tls, settingsFor(secure, SessionSettings::Tls::Explicit)),
-              "Passive Connection, Explicit TLS");
+              "Passive Connection, Explicit TLS (TLSv1.3)");
     EXPECT_TRUE(client.IsTLSInUse());
     TMemoryStream file;
     client.Download("a.txt", file);
@@ -100,9 +100,31 @@ TEST_F(SessionSetup, FailedConnectIsTriedOnceMoreInActiveMode) {
 }
 
 TEST(SessionStatus, Texts) {
-    EXPECT_EQ(ConnectionStatusText(true, false), "Passive Connection");
-    EXPECT_EQ(ConnectionStatusText(false, false), "Active Connection");
-    EXPECT_EQ(ConnectionStatusText(false, true), "Active Connection, Explicit TLS");
+    EXPECT_EQ(ConnectionStatusText(true, false, ""), "Passive Connection");
+    EXPECT_EQ(ConnectionStatusText(false, false, ""), "Active Connection");
+    EXPECT_EQ(ConnectionStatusText(false, true, "TLSv1.2"), "Active Connection, Explicit TLS (TLSv1.2)");
+    EXPECT_EQ(ConnectionStatusText(true, true, ""), "Passive Connection, not encrypted");
+}
+
+// A refused certificate or a refused plain text is the same in active mode, and the
+// user was asked already: no second attempt (which would ask again).
+TEST_F(SessionSetup, RefusedCertificateIsNotTriedAgainInActiveMode) {
+    PyFtpdOptions options;
+    options.tls = true;
+    options.certificate = TestCertificate::SelfSigned;
+    options.keepLog = true;
+    PyFtpdServer server(options);
+    int asked = 0;
+    client.OnVerifyPeer = [&](const TIdPeerCertificate& certificate, bool& accept) {
+        ++asked;
+        EXPECT_TRUE(certificate.Problems & TIdPeerCertificate::SelfSigned);
+        accept = false;
+    };
+    EXPECT_THROW(ConnectSession(client, tls, settingsFor(server, SessionSettings::Tls::Explicit)),
+                 EIdTLSClientCertificateRejected);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(server.sessionsOpened(), 1);
+    EXPECT_TRUE(client.Passive());
 }
 
 }  // namespace

@@ -75,6 +75,8 @@ PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)
         args.push_back(m_private.file("server.log"));
     }
     if (m_options.tls) {
+        trustTestAuthority();
+        writeTestCertificate(m_private.file("server.pem"), m_private.file("server.pem"), m_options.certificate);
         args.push_back("--certfile");
         args.push_back(m_private.file("server.pem"));
         if (m_options.tlsControlRequired) {
@@ -150,14 +152,24 @@ void PyFtpdServer::stop() {
 
 namespace harbrook::testing {
 
-int PyFtpdServer::sessionsOpened() const {
-    const std::string log = readFile(m_private.file("server.log"));
+namespace {
+
+int occurrences(const std::string& text, const std::string& what) {
     int count = 0;
-    for (std::size_t at = log.find("FTP session opened"); at != std::string::npos;
-         at = log.find("FTP session opened", at + 1)) {
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
         ++count;
     }
     return count;
+}
+
+}  // namespace
+
+int PyFtpdServer::sessionsOpened() const {
+    return occurrences(readFile(m_private.file("server.log")), "FTP session opened");
+}
+
+int PyFtpdServer::loginsAccepted() const {
+    return occurrences(readFile(m_private.file("server.log")), "logged in.");
 }
 
 }  // namespace harbrook::testing

@@ -7,14 +7,17 @@
 #include <string>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/TlsCertificate.h"
 
 namespace harbrook::testing {
 
 struct PyFtpdOptions {
     std::string user = "harbrook";
     std::string password = "secret";
-    // Explicit TLS (AUTH TLS) with a self-signed certificate made for the run.
+    // Explicit TLS (AUTH TLS) with a certificate of the test authority, which the test
+    // process then trusts (or with the certificate named here).
     bool tls = false;
+    TestCertificate certificate = TestCertificate::Trusted;
     bool tlsControlRequired = false;
     bool tlsDataRequired = false;
     // "::1" serves IPv6 loopback.
@@ -41,6 +44,8 @@ public:
     const std::string& host() const { return m_options.host; }
     // How many control connections the server has accepted (needs keepLog).
     int sessionsOpened() const;
+    // How many logins the server accepted (needs keepLog).
+    int loginsAccepted() const;
     std::uint16_t port() const { return m_port; }
     const std::string& user() const { return m_options.user; }
     const std::string& password() const { return m_options.password; }

@@ -35,6 +35,11 @@ bool ScriptedDialogs::Confirm(const std::string& message) {
     return takeOr(confirmAnswers, false);
 }
 
+IDialogs::TrustAnswer ScriptedDialogs::AskTrust(const std::string& title, const std::string& message) {
+    record("trust: " + title + ": " + message);
+    return takeOr(trustAnswers, TrustAnswer::Cancel);
+}
+
 void ScriptedDialogs::ShowInformation(const std::string& title, const std::string& message) {
     record("information: " + title + ": " + message);
 }

@@ -16,6 +16,7 @@ class ScriptedDialogs : public IDialogs {
 public:
     void ShowError(const std::string& message) override;
     bool Confirm(const std::string& message) override;
+    TrustAnswer AskTrust(const std::string& title, const std::string& message) override;
     void ShowInformation(const std::string& title, const std::string& message) override;
     void ShowApplicationError(const std::string& message) override;
     std::vector<std::string> OpenFiles(const OpenFilesRequest& request) override;
@@ -25,6 +26,8 @@ public:
     std::vector<std::string> Shown() const;
 
     std::deque<bool> confirmAnswers;
+    // A trust question without a queued answer is cancelled.
+    std::deque<TrustAnswer> trustAnswers;
     std::deque<std::vector<std::string>> openFilesAnswers;
     std::deque<std::string> folderAnswers;
     std::deque<std::string> saveAnswers;

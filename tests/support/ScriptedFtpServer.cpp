@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <openssl/ssl.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cctype>
@@ -97,8 +99,12 @@ FtpScript& FtpScript::sendForever(std::string pattern) {
     return add(StepKind::SendForever, std::move(pattern));
 }
 
-FtpScript& FtpScript::startTls() {
-    return add(StepKind::StartTls);
+FtpScript& FtpScript::startTls(TestCertificate certificate) {
+    return add(StepKind::StartTls, {}, static_cast<int>(certificate));
+}
+
+FtpScript& FtpScript::startDataTls(TestCertificate certificate) {
+    return add(StepKind::StartDataTls, {}, static_cast<int>(certificate));
 }
 
 FtpScript& FtpScript::endTls() {
@@ -202,8 +208,19 @@ public:
         }
     }
 
-    bool startTls() {
-        m_ssl = SSL_new(testServerTlsContext());
+    bool startDataTls(TestCertificate certificate) {
+        m_dataSsl = SSL_new(testServerTlsContext(certificate));
+        SSL_set_fd(m_dataSsl, m_dataFd);
+        if (SSL_accept(m_dataSsl) == 1) {
+            return true;
+        }
+        SSL_free(m_dataSsl);
+        m_dataSsl = nullptr;
+        return false;
+    }
+
+    bool startTls(TestCertificate certificate) {
+        m_ssl = SSL_new(testServerTlsContext(certificate));
         SSL_set_fd(m_ssl, m_fd);
         if (SSL_accept(m_ssl) == 1) {
             return true;
@@ -273,7 +290,10 @@ public:
             if (::poll(&entry, 1, kSliceMs) <= 0) {
                 continue;
             }
-            const ssize_t put = ::send(m_dataFd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+            const ssize_t put =
+                m_dataSsl != nullptr
+                    ? SSL_write(m_dataSsl, bytes.data() + done, static_cast<int>(bytes.size() - done))
+                    : ::send(m_dataFd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
             if (put <= 0) {
                 return false;
             }
@@ -299,6 +319,11 @@ public:
     }
 
     void closeData() {
+        if (m_dataSsl != nullptr) {
+            SSL_shutdown(m_dataSsl);
+            SSL_free(m_dataSsl);
+            m_dataSsl = nullptr;
+        }
         if (m_dataFd >= 0) {
             ::close(m_dataFd);
             m_dataFd = -1;
@@ -411,6 +436,7 @@ private:
     std::string m_buffer;
     bool m_peerClosed = false;
     SSL* m_ssl = nullptr;
+    SSL* m_dataSsl = nullptr;
     int m_dataListener = -1;
     int m_dataFd = -1;
     sockaddr_in m_activeTarget{};
@@ -421,6 +447,13 @@ ScriptedFtpServer::ScriptedFtpServer(FtpScript script)
 
 ScriptedFtpServer::ScriptedFtpServer(std::vector<FtpScript> scripts)
     : m_scripts(std::move(scripts)) {
+    for (const FtpScript& script : m_scripts) {
+        for (const FtpScript::Step& step : script.steps()) {
+            if (step.kind == FtpScript::StepKind::StartTls) {
+                trustTestAuthority();
+            }
+        }
+    }
     m_defaults["QUIT"] = "221 Goodbye.";
     m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -509,6 +542,12 @@ void ScriptedFtpServer::fail(const std::string& what) {
 }
 
 void ScriptedFtpServer::serve(int fd, std::size_t index) {
+    // OpenSSL writes to its sockets with write(): a client that hung up would raise
+    // SIGPIPE and end the test process. Blocked on this thread, the write fails instead.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
     Session session(*this, fd, index);
     const FtpScript empty;
     const FtpScript& script =
@@ -577,8 +616,13 @@ void ScriptedFtpServer::serve(int fd, std::size_t index) {
                 }
                 open = false;
                 break;
+            case Kind::StartDataTls:
+                if (!session.startDataTls(static_cast<TestCertificate>(step.pauseMs))) {
+                    fail("connection " + std::to_string(index) + ": data TLS handshake failed");
+                }
+                break;
             case Kind::StartTls:
-                if (!session.startTls()) {
+                if (!session.startTls(static_cast<TestCertificate>(step.pauseMs))) {
                     fail("connection " + std::to_string(index) + ": TLS handshake failed");
                     open = false;
                 }

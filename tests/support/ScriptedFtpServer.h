@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/TlsCertificate.h"
+
 namespace harbrook::testing {
 
 // What a scripted server does on one connection, step by step.
@@ -34,6 +36,7 @@ public:
         ResetData,
         StartTls,
         EndTls,
+        StartDataTls,
     };
     struct Step {
         StepKind kind;
@@ -67,7 +70,7 @@ public:
 
     // Switches the control connection to TLS (server side, a self-signed certificate);
     // from here on lines are read and written through TLS.
-    FtpScript& startTls();
+    FtpScript& startTls(TestCertificate certificate = TestCertificate::Trusted);
     // Leaves TLS on a live connection (after CCC): close_notify both ways, then plain.
     FtpScript& endTls();
 
@@ -84,6 +87,9 @@ public:
     FtpScript& sendData(std::string bytes);
     // Reads the data connection until the client closes it; see receivedData().
     FtpScript& receiveData();
+    // TLS (server side) on the data connection, presenting `certificate`; sendData then
+    // goes through it.
+    FtpScript& startDataTls(TestCertificate certificate = TestCertificate::Trusted);
     FtpScript& closeData();
     FtpScript& resetData();
 

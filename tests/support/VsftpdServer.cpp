@@ -110,7 +110,7 @@ std::string VsftpdServer::unavailableReason() {
     return {};
 }
 
-VsftpdServer::VsftpdServer() {
+VsftpdServer::VsftpdServer(TestCertificate certificate) {
     m_lockFd = ::open(kLockFile, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lockFd < 0 || ::flock(m_lockFd, LOCK_EX) != 0) {
         throw std::runtime_error("vsftpd fixture: cannot take " + std::string(kLockFile));
@@ -124,7 +124,8 @@ VsftpdServer::VsftpdServer() {
         }
         // vsftpd runs its unprivileged parts in this empty folder.
         std::filesystem::create_directory(m_private.file("empty"));
-        writeTestCertificate(m_private.file("cert.pem"), m_private.file("key.pem"));
+        trustTestAuthority();
+        writeTestCertificate(m_private.file("cert.pem"), m_private.file("key.pem"), certificate);
         start();
     } catch (...) {
         ::close(m_lockFd);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/TlsCertificate.h"
 
 namespace harbrook::testing {
 
@@ -16,7 +17,8 @@ namespace harbrook::testing {
 // for every server; one server at a time per machine). Stopped with all its processes.
 class VsftpdServer {
 public:
-    VsftpdServer();
+    // TLS with this certificate (the test authority's, which the process then trusts).
+    explicit VsftpdServer(TestCertificate certificate = TestCertificate::Trusted);
     ~VsftpdServer();
     VsftpdServer(const VsftpdServer&) = delete;
     VsftpdServer& operator=(const VsftpdServer&) = delete;

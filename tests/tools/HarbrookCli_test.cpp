@@ -79,6 +79,9 @@ TEST_F(HarbrookCli, TlsFallsBackToPlainButRequireTlsDoesNot) {
     const CliRun plain = runCli(login(server, {"--tls", "127.0.0.1", "pwd"}));
     EXPECT_EQ(plain.exitCode, 0) << plain.err;
     EXPECT_EQ(plain.out, "/\n");
+    EXPECT_EQ(plain.err,
+              "harbrook-cli: warning: 127.0.0.1 does not offer TLS; the session, password included, goes in plain "
+              "text\n");
     const CliRun required = runCli(login(server, {"--require-tls", "127.0.0.1", "pwd"}));
     EXPECT_EQ(required.exitCode, 1);
     EXPECT_EQ(required.err, "Start SSL negotiation command failed.\n");

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "ftp/transport/IdPeerCertificate.h"
+
 namespace harbrook::cli {
 
 namespace {
@@ -30,8 +32,15 @@ std::string usageText() {
            "  --pass P          password; other users of this machine can read it in the\n"
            "                    process list, so prefer HARBROOK_PASSWORD or ~/.netrc\n"
            "  --tls             explicit TLS (commands and file data) when the server offers\n"
-           "                    it, plain text otherwise\n"
+           "                    it, plain text otherwise (with a warning); the certificate\n"
+           "                    must verify for HOST\n"
            "  --require-tls     explicit TLS, or fail\n"
+           "  --cacert FILE     trust the authorities in FILE (PEM) instead of the system's\n"
+           "  --pin-sha256 FINGERPRINT  trust the server certificate with this SHA-256\n"
+           "                    fingerprint (AB:CD:... as openssl prints it, or plain hex),\n"
+           "                    whoever issued it; repeatable; any other is refused\n"
+           "  --insecure        do not check the server's certificate (anyone on the path\n"
+           "                    could read the session)\n"
            "  --active          active data connections (default passive)\n"
            "  --progress        show running transfers on stderr twice a second\n"
            "  --timeout SECONDS time-out for connects, replies and stalled data connections\n"
@@ -90,6 +99,21 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
             options.tls = true;
         } else if (arg == "--require-tls") {
             options.requireTls = true;
+        } else if (arg == "--insecure") {
+            options.insecure = true;
+        } else if (arg == "--cacert" || arg == "--pin-sha256") {
+            const auto value = valueOf(arg);
+            if (!value) {
+                return std::nullopt;
+            }
+            if (arg == "--cacert") {
+                options.caFile = *value;
+            } else if (const auto fingerprint = harbrook::NormalizedFingerprint(*value)) {
+                options.pinnedFingerprints.push_back(*fingerprint);
+            } else {
+                error = "--pin-sha256 needs a SHA-256 fingerprint: 32 bytes in hex (AB:CD:... or ABCD...)";
+                return std::nullopt;
+            }
         } else if (arg == "--active") {
             options.active = true;
         } else if (arg == "--progress") {

@@ -17,6 +17,12 @@ struct CliOptions {
     std::optional<std::string> password;
     bool tls = false;
     bool requireTls = false;
+    // The server's certificate: verified against the system's authorities or this
+    // file's; or one of the pinned fingerprints ("AB:CD:...", a pinned certificate needs
+    // no authority); or, with insecure, not checked at all.
+    std::string caFile;
+    std::vector<std::string> pinnedFingerprints;
+    bool insecure = false;
     bool active = false;
     // Transfer list lines on stderr twice a second while a transfer runs.
     bool progress = false;

@@ -14,6 +14,7 @@
 #include "engine/FtpTools.h"
 #include "engine/SessionSetup.h"
 #include "engine/TransferList.h"
+#include "ftp/IdFTPExceptions.h"
 #include "tools/harbrook-cli/CliMessages.h"
 #include "tools/harbrook-cli/ListingOutput.h"
 
@@ -85,6 +86,7 @@ SessionSettings cliSessionSettings(const CliOptions& options, const Credentials&
     settings.connectTimeoutMs = options.connectTimeoutMs;
     settings.transferTimeoutMs = options.transferTimeoutMs;
     settings.listenTimeoutMs = options.transferTimeoutMs;
+    settings.caFile = options.caFile;
     settings.readBlockSize = kCliReadBlockSize;
     settings.writeBlockSize = kCliWriteBlockSize;
     return settings;
@@ -93,10 +95,36 @@ SessionSettings cliSessionSettings(const CliOptions& options, const Credentials&
 CliSession::CliSession(const CliOptions& options, const Credentials& credentials, std::ostream& out)
     : m_options(options), m_out(out), m_settings(cliSessionSettings(options, credentials)) {
     PrepareSessionClient(m_ftp, m_settings);
+    m_ftp.SetRequiredPeerFingerprints(m_options.pinnedFingerprints);
+    m_ftp.OnVerifyPeer = [this](const TIdPeerCertificate&, bool& accept) { accept = m_options.insecure; };
+    m_ftp.OnTLSNotAvailable = [this](bool& goOn) {
+        goOn = true;
+        // Asked after every login without TLS, also when none was wanted.
+        if (m_ftp.UseTLS() == utNoTLSSupport) {
+            return;
+        }
+        std::cerr << "harbrook-cli: warning: " << m_options.host
+                  << " does not offer TLS; the session, password included, goes in plain text\n";
+        goOn = true;
+    };
 }
 
 void CliSession::connect() {
-    ConnectSession(m_ftp, m_tlsHandler, m_settings);
+    if (m_options.insecure && m_settings.tls != SessionSettings::Tls::None) {
+        std::cerr << "harbrook-cli: warning: --insecure: the server's certificate is not checked; anyone on the "
+                     "path could read the session\n";
+    }
+    try {
+        ConnectSession(m_ftp, m_tlsHandler, m_settings);
+    } catch (const EIdTLSClientCertificateRejected& rejected) {
+        const std::string& fingerprint = m_ftp.PeerCertificate().Sha256;
+        std::string advice;
+        if (!fingerprint.empty()) {
+            advice = " If you know it is the server's certificate, trust it with --pin-sha256 " + fingerprint +
+                     " (or give the authority that issued it with --cacert FILE).";
+        }
+        throw EIdTLSClientCertificateRejected(rejected.what() + advice);
+    }
 }
 
 void CliSession::disconnect() {
