@@ -45,7 +45,7 @@ void addExtension(X509* cert, X509* issuer, int nid, const char* value) {
 // A certificate valid from `from` to `until` seconds from now, issued by `issuer` (null:
 // by itself).
 Certificate make(const char* commonName, const char* altNames, const Certificate* issuer, bool authority,
-                 long from, long until) {
+                 long from, long until, const std::string& comment = {}) {
     static long serial = 1;
     Certificate c;
     c.key = EVP_EC_gen("P-256");
@@ -68,6 +68,9 @@ Certificate make(const char* commonName, const char* altNames, const Certificate
     }
     if (altNames != nullptr) {
         addExtension(c.cert, issuerCert, NID_subject_alt_name, altNames);
+    }
+    if (!comment.empty()) {
+        addExtension(c.cert, issuerCert, NID_netscape_comment, comment.c_str());
     }
     X509_sign(c.cert, issuer != nullptr ? issuer->key : c.key, EVP_sha256());
     return c;
@@ -92,6 +95,7 @@ const Certificate& certificate(TestCertificate kind) {
     switch (kind) {
         case TestCertificate::Trusted:
         case TestCertificate::OtherTrusted:
+        case TestCertificate::LongChain:
             c = make("localhost", kLocalNames, &authority(), false, -60, 2 * kDay);
             break;
         case TestCertificate::SelfSigned:
@@ -102,6 +106,9 @@ const Certificate& certificate(TestCertificate kind) {
             break;
         case TestCertificate::WrongHost:
             c = make("elsewhere.example", "DNS:elsewhere.example", &authority(), false, -60, 2 * kDay);
+            break;
+        case TestCertificate::Huge:
+            c = make("localhost", kLocalNames, &authority(), false, -60, 2 * kDay, std::string(1100 * 1024, 'x'));
             break;
         case TestCertificate::UnknownAuthority: {
             static const Certificate stranger = make("Unknown Authority", nullptr, nullptr, true, -kDay, 30 * kDay);
@@ -147,6 +154,12 @@ ssl_ctx_st* testServerTlsContext(TestCertificate kind) {
         context = SSL_CTX_new(TLS_server_method());
         SSL_CTX_use_certificate(context, c.cert);
         SSL_CTX_use_PrivateKey(context, c.key);
+        if (kind == TestCertificate::LongChain) {
+            for (int i = 0; i < 100; ++i) {
+                X509_up_ref(authority().cert);
+                SSL_CTX_add_extra_chain_cert(context, authority().cert);
+            }
+        }
     }
     return context;
 }

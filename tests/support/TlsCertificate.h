@@ -21,6 +21,10 @@ enum class TestCertificate {
     WrongHost,
     // Issued by an authority nobody trusts.
     UnknownAuthority,
+    // Hostile: the trusted certificate sent with a chain of 100 more certificates.
+    LongChain,
+    // Hostile: a certificate of more than 1 MiB (one enormous comment).
+    Huge,
 };
 
 // Writes the certificate and its key as PEM files (the same path twice: one file).
