@@ -63,8 +63,7 @@ std::string PyFtpdServer::unavailableReason() {
 }
 
 PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)) {
-    std::vector<std::string> args = {kPython,
-                                     std::string(HARBROOK_TEST_SUPPORT_DIR) + "/pyftpd_server.py",
+    std::vector<std::string> args = {std::string(HARBROOK_TEST_SUPPORT_DIR) + "/pyftpd_server.py",
                                      "--root", m_root.path(),
                                      "--user", m_options.user,
                                      "--password", m_options.password,
@@ -86,6 +85,19 @@ PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)
             args.push_back("--tls-data-required");
         }
     }
+    m_pid = startPythonHelper(std::move(args), "pyftpd", m_port);
+}
+
+PyFtpdServer::~PyFtpdServer() {
+    stop();
+}
+
+void PyFtpdServer::stop() {
+    stopPythonHelper(m_pid);
+}
+
+pid_t startPythonHelper(std::vector<std::string> args, const std::string& what, std::uint16_t& port) {
+    args.insert(args.begin(), kPython);
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -94,17 +106,17 @@ PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)
 
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pyftpd: cannot create a pipe");
+        throw std::runtime_error(what + ": cannot create a pipe");
     }
     const pid_t parent = ::getpid();
-    m_pid = ::fork();
-    if (m_pid < 0) {
+    pid_t pid = ::fork();
+    if (pid < 0) {
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
-        throw std::runtime_error("pyftpd: cannot fork");
+        throw std::runtime_error(what + ": cannot fork");
     }
-    if (m_pid == 0) {
-        // The server must not outlive a test process that dies.
+    if (pid == 0) {
+        // The helper must not outlive a test process that dies.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent) {
             ::_exit(127);
@@ -116,36 +128,34 @@ PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)
     ::close(pipeFds[1]);
     const std::string line = readFirstLine(pipeFds[0], kStartTimeoutMs);
     ::close(pipeFds[0]);
+    port = 0;
     if (line.rfind("PORT ", 0) == 0) {
-        m_port = static_cast<std::uint16_t>(std::atoi(line.c_str() + 5));
+        port = static_cast<std::uint16_t>(std::atoi(line.c_str() + 5));
     }
-    if (m_port == 0) {
-        stop();
-        throw std::runtime_error("pyftpd: the server did not start (" +
+    if (port == 0) {
+        stopPythonHelper(pid);
+        throw std::runtime_error(what + ": the helper did not start (" +
                                  (line.empty() ? std::string("no output") : line) + ")");
     }
+    return pid;
 }
 
-PyFtpdServer::~PyFtpdServer() {
-    stop();
-}
-
-void PyFtpdServer::stop() {
-    if (m_pid <= 0) {
+void stopPythonHelper(pid_t& pid) {
+    if (pid <= 0) {
         return;
     }
-    ::kill(m_pid, SIGTERM);
+    ::kill(pid, SIGTERM);
     int status = 0;
     for (int waited = 0; waited < 3000; waited += 10) {
-        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            pid = -1;
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ::kill(m_pid, SIGKILL);
-    ::waitpid(m_pid, &status, 0);
-    m_pid = -1;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    pid = -1;
 }
 
 }  // namespace harbrook::testing

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/support/TempDir.h"
 #include "tests/support/TlsCertificate.h"
@@ -61,5 +62,12 @@ private:
     pid_t m_pid = -1;
     std::uint16_t m_port = 0;
 };
+
+// Starts /usr/bin/python3 with `args` (a script and its arguments); the script prints
+// "PORT n" once it listens. Returns the child's PID and sets `port`; throws when it does
+// not start. The child dies with the test process.
+pid_t startPythonHelper(std::vector<std::string> args, const std::string& what, std::uint16_t& port);
+// SIGTERM, then SIGKILL after 3 s; sets `pid` to -1.
+void stopPythonHelper(pid_t& pid);
 
 }  // namespace harbrook::testing
