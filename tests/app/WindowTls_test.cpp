@@ -1,0 +1,208 @@
+// The window and the server's certificate: a certificate that verifies asks nothing;
+// any other is shown to the user before the login ("Trust always", "Trust this time",
+// "Cancel"), a changed one warns, and the workers hold to the certificate the user
+// accepted without asking again. Against pyftpdlib with the fixtures' certificates and
+// a TLS-terminating man in the middle.
+
+#include "app/TFHarbrook.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <QTest>
+
+#include <filesystem>
+
+#include "tests/support/PyFtpdServer.h"
+#include "tests/support/RunUntil.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TlsCertificate.h"
+#include "tests/support/TlsInterceptor.h"
+
+namespace harbrook::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Answer = IDialogs::TrustAnswer;
+
+class WindowTls : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+    }
+    static PyFtpdOptions tlsWith(TestCertificate certificate) {
+        PyFtpdOptions options;
+        options.tls = true;
+        options.tlsControlRequired = true;
+        options.tlsDataRequired = true;
+        options.certificate = certificate;
+        options.keepLog = true;
+        return options;
+    }
+    // A window as the program starts it (its settings and trust file in `config`).
+    std::unique_ptr<TFHarbrook> start() {
+        TFHarbrookSetup setup;
+        setup.iniPath = config.file("Harbrook.ini");
+        setup.programPath = config.file("Harbrook.ini");
+        auto window = std::make_unique<TFHarbrook>(setup);
+        window->show();
+        return window;
+    }
+    void connect(TFHarbrook& window, std::uint16_t port, const PyFtpdServer& server) {
+        window.host->setText("127.0.0.1");
+        window.Lumo_edit2->setText(QString::number(port));
+        window.user->setText(QString::fromStdString(server.user()));
+        window.pass->setText(QString::fromStdString(server.password()));
+        window.CheckBox1->setChecked(true);
+        QTest::mouseClick(window.bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    }
+    // How many trust questions were shown so far, and the last one.
+    std::size_t questions(std::string* last = nullptr) const {
+        std::size_t count = 0;
+        for (const std::string& line : scope.dialogs.Shown()) {
+            if (line.rfind("trust: ", 0) == 0) {
+                ++count;
+                if (last != nullptr) {
+                    *last = line;
+                }
+            }
+        }
+        return count;
+    }
+
+    TempDir config;
+    TempDir local;
+    DialogsScope scope;
+};
+
+TEST_F(WindowTls, TheAnswersToAnUntrustedCertificate) {
+    PyFtpdServer server(tlsWith(TestCertificate::SelfSigned));
+    const std::string fingerprint = testCertificateFingerprint(TestCertificate::SelfSigned);
+    {
+        auto window = start();
+        // Cancel (the default): no login, no error box after the user's own answer.
+        connect(*window, server.port(), server);
+        EXPECT_FALSE(window->IdFTP1.Connected());
+        std::string question;
+        ASSERT_EQ(questions(&question), 1u);
+        EXPECT_EQ(scope.dialogs.Shown().size(), 1u) << "nothing but the question";
+        EXPECT_EQ(question.rfind("trust: Untrusted certificate: The certificate of 127.0.0.1:" +
+                                     std::to_string(server.port()) + " is not trusted.",
+                                 0),
+                  0u)
+            << question;
+        EXPECT_NE(question.find("- It is self-signed"), std::string::npos);
+        EXPECT_NE(question.find("SHA-256 fingerprint: " + fingerprint), std::string::npos);
+        EXPECT_EQ(server.sessionsOpened(), 1) << "not tried again in active mode";
+        EXPECT_EQ(server.loginsAccepted(), 0);
+
+        // Trust this time: connected, and not asked again while the program runs.
+        scope.dialogs.trustAnswers.push_back(Answer::ThisTime);
+        connect(*window, server.port(), server);
+        ASSERT_TRUE(window->IdFTP1.Connected());
+        EXPECT_EQ(window->Label8->text(), "Passive Connection, Explicit TLS (TLSv1.3)");
+        window->bitmap1Click();
+        connect(*window, server.port(), server);
+        ASSERT_TRUE(window->IdFTP1.Connected());
+        EXPECT_EQ(questions(), 2u);
+        EXPECT_FALSE(fs::exists(config.file("trusted-certificates")));
+        window->close();
+    }
+    {
+        // After a restart: asked again; Trust always keeps it, privately.
+        auto window = start();
+        scope.dialogs.trustAnswers.push_back(Answer::Always);
+        connect(*window, server.port(), server);
+        ASSERT_TRUE(window->IdFTP1.Connected());
+        EXPECT_EQ(questions(), 3u);
+        window->close();
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(config.file("trusted-certificates").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_NE(readFile(config.file("trusted-certificates"))
+                  .find("127.0.0.1:" + std::to_string(server.port()) + " " + fingerprint),
+              std::string::npos);
+    {
+        auto window = start();
+        connect(*window, server.port(), server);
+        ASSERT_TRUE(window->IdFTP1.Connected());
+        EXPECT_EQ(questions(), 3u) << "trusted always: no question after a restart";
+        window->close();
+    }
+}
+
+// A server whose certificate is not the one the user trusted always: a warning naming
+// both, and Cancel its default.
+TEST_F(WindowTls, AChangedCertificateWarnsWithBothFingerprints) {
+    PyFtpdServer server(tlsWith(TestCertificate::UnknownAuthority));
+    const std::string old = testCertificateFingerprint(TestCertificate::SelfSigned);
+    writeFile(config.file("trusted-certificates"), "127.0.0.1:" + std::to_string(server.port()) + " " + old + "\n");
+    auto window = start();
+    connect(*window, server.port(), server);
+    EXPECT_FALSE(window->IdFTP1.Connected());
+    std::string warning;
+    ASSERT_EQ(questions(&warning), 1u);
+    EXPECT_EQ(warning.rfind("trust: Certificate changed: WARNING: the certificate of 127.0.0.1:", 0), 0u) << warning;
+    EXPECT_NE(warning.find(old), std::string::npos);
+    EXPECT_NE(warning.find(testCertificateFingerprint(TestCertificate::UnknownAuthority)), std::string::npos);
+    EXPECT_NE(warning.find("- It is issued by an unknown authority"), std::string::npos) << warning;
+    EXPECT_EQ(server.loginsAccepted(), 0);
+}
+
+// The workers' connections and every data connection hold to the certificate the user
+// accepted once: files move over PROT P with a single question per session.
+TEST_F(WindowTls, WorkersUseTheAcceptedCertificateWithoutAskingAgain) {
+    PyFtpdServer server(tlsWith(TestCertificate::SelfSigned));
+    writeRandomFile(server.root() + "/down.bin", 200000, 4);
+    writeRandomFile(local.file("up.bin"), 150000, 5);
+    auto window = start();
+    scope.dialogs.trustAnswers.push_back(Answer::ThisTime);
+    connect(*window, server.port(), server);
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    for (int row = 0; row < window->Lumo_listbox3->count(); ++row) {
+        window->Lumo_listbox3->item(row)->setSelected(TFHarbrook::RowName(*window->Lumo_listbox3, row) == "down.bin");
+    }
+    scope.dialogs.folderAnswers.push_back(local.path());
+    window->bitmap8Click();
+    scope.dialogs.openFilesAnswers.push_back({local.file("up.bin")});
+    window->bitmap7Click();
+    ASSERT_TRUE(runUntil([&] {
+        return window->UploadQueue->Count() == 0 && window->DownloadQueue->Count() == 0 &&
+               fs::exists(local.file("down.bin")) && fs::file_size(local.file("down.bin")) == 200000 &&
+               fs::exists(server.root() + "/up.bin") && fs::file_size(server.root() + "/up.bin") == 150000;
+    }));
+    EXPECT_EQ(sha256OfFile(local.file("down.bin")), sha256OfFile(server.root() + "/down.bin"));
+    EXPECT_EQ(sha256OfFile(server.root() + "/up.bin"), sha256OfFile(local.file("up.bin")));
+    EXPECT_EQ(questions(), 1u) << "asked once per session, never from a worker";
+    for (const std::string& line : scope.dialogs.Shown()) {
+        EXPECT_EQ(line.rfind("error: ", 0), std::string::npos) << line;
+    }
+    EXPECT_EQ(server.loginsAccepted(), 3) << "the window and one connection per worker";
+}
+
+// A TLS-terminating proxy with its own certificate: the window asks, Cancel, and the
+// proxy never sees the password.
+TEST_F(WindowTls, AManInTheMiddleIsShownAndReadsNoPassword) {
+    PyFtpdOptions options;
+    options.tls = true;
+    options.keepLog = true;
+    PyFtpdServer server(options);
+    TlsInterceptor proxy(server.port());
+    auto window = start();
+    connect(*window, proxy.port(), server);
+    EXPECT_FALSE(window->IdFTP1.Connected());
+    std::string question;
+    ASSERT_EQ(questions(&question), 1u);
+    EXPECT_NE(question.find("- It is self-signed"), std::string::npos) << question;
+    EXPECT_EQ(proxy.seen().find("PASS"), std::string::npos) << proxy.seen();
+    EXPECT_EQ(proxy.seen().find(server.password()), std::string::npos);
+    EXPECT_EQ(server.loginsAccepted(), 0);
+}
+
+}  // namespace
+}  // namespace harbrook::testing
