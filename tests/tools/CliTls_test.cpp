@@ -7,6 +7,7 @@
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/TlsCertificate.h"
 #include "tests/support/TlsInterceptor.h"
+#include "tests/support/VsftpdServer.h"
 #include "tests/tools/CliRunner.h"
 
 namespace harbrook::testing {
@@ -135,6 +136,32 @@ TEST_F(CliTls, AManInTheMiddleReadsNoPassword) {
     EXPECT_EQ(seen.find("PASS"), std::string::npos) << seen;
     EXPECT_EQ(seen.find(server.password()), std::string::npos) << seen;
     EXPECT_EQ(server.loginsAccepted(), 0);
+}
+
+// vsftpd with the test authority's certificate: verified through --cacert alone, files
+// byte-exact over PROT P; with a self-signed one refused before the login.
+TEST(CliTlsVsftpd, VerifiedTransfersAndARefusedSelfSignedServer) {
+    if (const std::string reason = VsftpdServer::unavailableReason(); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
+    TempDir local;
+    writeRandomFile(local.file("up.bin"), 300000, 8);
+    {
+        VsftpdServer server;
+        const std::string password = "HARBROOK_PASSWORD=" + shellQuote(server.password());
+        const CliRun run = runCli({"--port", std::to_string(server.port()), "--user", server.user(), "--require-tls",
+                                   "--cacert", testAuthorityFile(), "127.0.0.1", "put " + local.file("up.bin") + " up.bin",
+                                   "get up.bin " + local.file("back.bin")},
+                                  std::string(kSystemStoreOnly) + " " + password);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(sha256OfFile(local.file("back.bin")), sha256OfFile(local.file("up.bin")));
+    }
+    VsftpdServer selfSigned(TestCertificate::SelfSigned);
+    const CliRun refused = runCli({"--port", std::to_string(selfSigned.port()), "--user", selfSigned.user(),
+                                   "--require-tls", "127.0.0.1", "pwd"},
+                                  "HARBROOK_PASSWORD=" + shellQuote(selfSigned.password()));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("it is self-signed"), std::string::npos) << refused.err;
 }
 
 }  // namespace
