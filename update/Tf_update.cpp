@@ -153,6 +153,10 @@ void Tf_update::ShowMessage(const std::string& message) {
     harbrook::Dialogs().ShowInformation(windowTitle().toStdString(), message);
 }
 
+void Tf_update::ShowError(const std::string& message) {
+    harbrook::Dialogs().ShowError(message);
+}
+
 std::string Tf_update::ChooseSavePath(const std::string& path) {
     harbrook::SaveFileRequest request;
     request.InitialFolder = ProgramFolder;

@@ -61,6 +61,7 @@ private:
     void SetMaximum(std::int64_t maximum) override;
     void ProcessEvents() override;
     void ShowMessage(const std::string& message) override;
+    void ShowError(const std::string& message) override;
     std::string ChooseSavePath(const std::string& path) override;
     bool ConfirmLaunch(const std::string& question) override;
 

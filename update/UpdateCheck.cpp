@@ -3,11 +3,14 @@
 #include <charconv>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 #include "engine/FileSizeText.h"
 #include "engine/LumoFilestream.h"
 #include "ftp/transport/IdTCPClient.h"
+#include "platform/Stream.h"
+#include "update/UpdateSignature.h"
 
 namespace harbrook::update {
 
@@ -124,6 +127,40 @@ bool buildExchange(const UpdateSettings& settings, const std::string& host, IUpd
     return false;
 }
 
+// The installer's detached signature; nothing when the server has none to give.
+std::optional<std::string> signatureExchange(const UpdateSettings& settings, const std::string& host) {
+    try {
+        Exchange exchange(settings, host);
+        exchange.Send("GETFILE", kSignatureName);
+        std::int32_t size = 0;
+        if (exchange.ReadLine() != "YES" || !parseInt32(exchange.ReadLine(), size) || size <= 0 ||
+            size > kMaxSignatureBytes) {
+            return std::nullopt;
+        }
+        TMemoryStream signature;
+        exchange.IO().ReadStream(signature, size);
+        if (signature.Size() != size) {
+            return std::nullopt;
+        }
+        return signature.Bytes();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// Whoever answers on the update port must not be able to run code here: only an
+// installer signed with the built-in key is kept.
+bool signedWithOurKey(const UpdateSettings& settings, const std::string& host, const std::string& target) {
+    const auto signature = signatureExchange(settings, host);
+    return signature && SignatureIsValid(target, *signature,
+                                         settings.publicKeyPem.empty() ? BuiltInUpdateKey() : settings.publicKeyPem);
+}
+
+void removeQuietly(const std::string& path) {
+    std::error_code error;
+    std::filesystem::remove(path, error);
+}
+
 void fileExchange(const UpdateSettings& settings, const std::string& host, const std::string& target,
                   IUpdateView& view, UpdateResult& result) {
     try {
@@ -161,17 +198,25 @@ void fileExchange(const UpdateSettings& settings, const std::string& host, const
                 exchange.IO().ReadStream(file, size);
                 complete = file.Size() == size;
             }
-            if (complete) {
+            if (complete && !signedWithOurKey(settings, host, target)) {
+                removeQuietly(target);
+                view.Log("The update's signature is not valid");
+                view.SetCaption("Update Rejected");
+                view.ShowError(kUnsignedUpdateMessage);
+            } else if (complete) {
                 view.Log("File downloaded succesfully");
                 view.SetCaption("Update Downloaded");
                 if (view.ConfirmLaunch("Do you want to launch downloaded file now?")) {
                     result.launch = target;
                 }
             } else {
+                // Half an installer is of no use and must not be started by mistake.
+                removeQuietly(target);
                 view.Log("Failed to download update");
                 view.SetCaption("Download Failed");
             }
         } catch (const std::exception&) {
+            removeQuietly(target);
             view.Log("Exception while downloading update");
             view.SetCaption("Download Failed");
         }

@@ -13,6 +13,12 @@ inline constexpr std::uint16_t kUpdatePort = 4995;
 // The built-in update host (the reference harbrook-update-server serves it).
 inline constexpr const char* kDefaultUpdateHost = "localhost";
 inline constexpr const char* kInstallerName = "HarbrookInstall.exe";
+// Its detached signature, fetched with the same exchange.
+inline constexpr const char* kSignatureName = "HarbrookInstall.exe.sig";
+// A signature is 64 bytes; a server that announces more is not sending one.
+inline constexpr std::int32_t kMaxSignatureBytes = 4096;
+inline constexpr const char* kUnsignedUpdateMessage =
+    "The downloaded update is not signed with Harbrook's key. It was not started.";
 // A message longer than this many lines or bytes is cut there: a server must not
 // freeze the program or fill its memory with an endless message.
 inline constexpr int kMaxMessageLines = 1000;
@@ -33,6 +39,8 @@ public:
     virtual void ProcessEvents() = 0;
     // The information box with the server's message; returns once it is closed.
     virtual void ShowMessage(const std::string& message) = 0;
+    // An error box; returns once it is closed.
+    virtual void ShowError(const std::string& message) = 0;
     // The save dialog, offering `path`; empty when cancelled.
     virtual std::string ChooseSavePath(const std::string& path) = 0;
     // "Do you want to launch downloaded file now?"
@@ -49,6 +57,8 @@ struct UpdateSettings {
     std::string programName;   // the running program's file name, without folder
     std::string programFolder; // where the installer is offered
     std::int32_t ownBuild = 0;
+    // The public key (PEM) an installer must be signed with; empty: the built-in one.
+    std::string publicKeyPem;
 };
 
 struct UpdateResult {
@@ -57,6 +67,8 @@ struct UpdateResult {
 };
 
 // RunUpdateCheck's steps 1 to 6 and 8; the caller starts `launch` and ends the program.
+// An installer is offered for launch only when its signature verifies; otherwise it is
+// removed and the user told.
 UpdateResult RunUpdateCheck(const UpdateSettings& settings, IUpdateView& view);
 
 }  // namespace harbrook::update

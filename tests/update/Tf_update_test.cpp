@@ -35,6 +35,12 @@ protected:
         result->OnTerminate = [this] { ++terminations; };
         return result;
     }
+    // Signs the served installer as a publisher does, with the test key the build trusts.
+    void signServed() {
+        const std::string sign = std::string(HARBROOK_UPDATE_SERVER_PATH) + " sign " + HARBROOK_UPDATE_TEST_KEY + " " +
+                                 served.file("HarbrookInstall.exe") + " >/dev/null";
+        ASSERT_EQ(std::system(sign.c_str()), 0);
+    }
     std::string log(const Tf_update& window, int row) {
         const QString line = window.Lumo_listbox1->item(row)->text();
         return line.mid(line.indexOf("> ") + 2).toStdString();
@@ -70,6 +76,7 @@ TEST_F(UpdateWindow, DownloadsStartsTheInstallerAndEnds) {
     writeFile(served.file("message.txt"), "New!\n");
     const std::string marker = program.file("installer-ran");
     writeFile(served.file("HarbrookInstall.exe"), "#!/bin/sh\ntouch '" + marker + "'\n");
+    signServed();
     ReferenceServer server(served.path());
     RecordingShell recorded;
     QtShell real;
@@ -92,6 +99,7 @@ TEST_F(UpdateWindow, DownloadsStartsTheInstallerAndEnds) {
 TEST_F(UpdateWindow, DecliningTheLaunchKeepsTheProgramRunning) {
     writeFile(served.file("build.txt"), "5");
     writeRandomFile(served.file("HarbrookInstall.exe"), 1000, 3);
+    signServed();
     ReferenceServer server(served.path());
     auto update = window(server);
     scope.dialogs.saveAnswers.push_back(program.file("HarbrookInstall.exe"));
@@ -133,7 +141,43 @@ TEST_F(UpdateWindow, ATricklingDownloadCanBeClosed) {
         return update.Lumo_listbox1->count() > 0 && log(update, 0) == "Exception while downloading update";
     }));
     EXPECT_LT(timer.elapsed(), 2500) << "closed before the trickle ended or timed out";
-    EXPECT_TRUE(fs::exists(program.file("HarbrookInstall.exe"))) << "the partial file stays";
+    EXPECT_FALSE(fs::exists(program.file("HarbrookInstall.exe"))) << "half an installer is not kept";
+}
+
+// Whoever answers on the update port cannot run code here: an installer without the
+// built-in key's signature (none, or one for another file) is removed, not started,
+// and the user is told; there is no launch question.
+TEST_F(UpdateWindow, AnUnsignedInstallerIsNeverStarted) {
+    writeFile(served.file("build.txt"), "5");
+    const std::string marker = program.file("installer-ran");
+    for (const bool otherFilesSignature : {false, true}) {
+        SCOPED_TRACE(otherFilesSignature ? "another file's signature" : "no signature");
+        if (otherFilesSignature) {
+            writeFile(served.file("HarbrookInstall.exe"), "#!/bin/sh\necho harmless\n");
+            signServed();
+        }
+        writeFile(served.file("HarbrookInstall.exe"), "#!/bin/sh\ntouch '" + marker + "'\n");
+        ReferenceServer server(served.path());
+        QtShell real;
+        SetShell(&real);
+        auto update = window(server);
+        DialogsScope answers;
+        answers.dialogs.saveAnswers.push_back(program.file("HarbrookInstall.exe"));
+        answers.dialogs.confirmAnswers.push_back(true);
+        update->show();
+        ASSERT_TRUE(runUntil([&] { return update->Lumo_progressbar1->Caption() == "Update Rejected"; }, 5000));
+        EXPECT_EQ(answers.dialogs.Shown().back(),
+                  "error: The downloaded update is not signed with Harbrook's key. It was not started.");
+        EXPECT_FALSE(fs::exists(program.file("HarbrookInstall.exe")));
+        EXPECT_EQ(terminations, 0);
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 300) {
+            QApplication::processEvents();
+        }
+        EXPECT_FALSE(fs::exists(marker));
+        SetShell(nullptr);
+    }
 }
 
 }  // namespace

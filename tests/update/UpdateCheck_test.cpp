@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@
 #include "tests/support/ScriptedFtpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/update/ReferenceServer.h"
+#include "update/UpdateSignature.h"
 
 namespace harbrook::testing {
 namespace {
@@ -40,6 +42,7 @@ public:
     void ShowDownloadProgress(std::int64_t written) override { position = written; }
     void ProcessEvents() override {}
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowError(const std::string& text) override { errors.push_back(text); }
     std::string ChooseSavePath(const std::string& path) override {
         offered = path;
         return savePath;
@@ -51,6 +54,7 @@ public:
 
     std::vector<std::string> logs;
     std::vector<std::string> messages;
+    std::vector<std::string> errors;
     std::vector<std::string> questions;
     std::string caption;
     std::string offered;
@@ -85,6 +89,24 @@ struct Check {
     RecordingView view;
     harbrook::update::UpdateResult result;
 };
+
+// The test key's signature of `bytes` (the build's default key is the test key).
+std::string signatureOf(const std::string& bytes, const std::string& keyFile = HARBROOK_UPDATE_TEST_KEY) {
+    TempDir dir;
+    writeFile(dir.file("file"), bytes);
+    const auto signature = harbrook::update::SignFile(dir.file("file"), readFile(keyFile));
+    EXPECT_TRUE(signature.has_value());
+    return signature.value_or("");
+}
+
+// The installer exchange, then the signature exchange answering `signature`.
+FtpScript installer(const std::string& bytes) {
+    return exchange("GETFILE", "HarbrookInstall.exe").reply("YES").reply(std::to_string(bytes.size())).send(bytes);
+}
+FtpScript signatureReply(const std::string& signature) {
+    return exchange("GETFILE", "HarbrookInstall.exe.sig").reply("YES").reply(std::to_string(signature.size()))
+        .send(signature);
+}
 
 FtpScript noMessage() {
     return exchange("GETMESSAGE", "harbrook").reply("NO");
@@ -127,18 +149,16 @@ TEST(UpdateCheck, MessageAndBuildOutcomes) {
 }
 
 TEST(UpdateCheck, Downloads) {
-    const std::string installer(100000, 'i');
+    const std::string installerBytes(100000, 'i');
     {
-        Check check({noMessage(), build("8"),
-                     exchange("GETFILE", "HarbrookInstall.exe").reply("YES").reply(std::to_string(installer.size()))
-                         .send(installer)});
+        Check check({noMessage(), build("8"), installer(installerBytes), signatureReply(signatureOf(installerBytes))});
         check.view.savePath = check.folder.file("HarbrookInstall.exe");
         writeFile(check.view.savePath, "old");
         check.view.launch = true;
         EXPECT_EQ(check.run(), (std::vector<std::string>{"There is update available", "Downloading HarbrookInstall.exe..",
                                                          "Existing file deleted", "File downloaded succesfully"}));
         EXPECT_EQ(check.view.offered, check.folder.path() + "/HarbrookInstall.exe");
-        EXPECT_EQ(readFile(check.view.savePath), installer);
+        EXPECT_EQ(readFile(check.view.savePath), installerBytes);
         EXPECT_EQ(check.view.caption, "Update Downloaded");
         EXPECT_EQ(check.view.questions, std::vector<std::string>{"Do you want to launch downloaded file now?"});
         EXPECT_EQ(check.result.launch, check.view.savePath);
@@ -157,7 +177,7 @@ TEST(UpdateCheck, Downloads) {
                      exchange("GETFILE", "HarbrookInstall.exe").reply("YES").reply("100000").send("partial").close()});
         check.view.savePath = check.folder.file("HarbrookInstall.exe");
         EXPECT_EQ(check.run().back(), "Exception while downloading update");
-        EXPECT_EQ(readFile(check.view.savePath), "partial") << "the partial file stays";
+        EXPECT_FALSE(std::filesystem::exists(check.view.savePath)) << "half an installer is not kept";
         EXPECT_EQ(check.view.caption, "Download Failed");
         EXPECT_EQ(check.view.position, 100);
     }
@@ -177,6 +197,59 @@ TEST(UpdateCheck, Downloads) {
         EXPECT_EQ(check.run().back(), "Updating interrupted") << "the save dialog cancelled";
         EXPECT_EQ(check.view.caption, "Interrupted");
         EXPECT_NE(check.view.position, 100) << "the check ends at once";
+    }
+}
+
+// Only an installer whose signature verifies against the built-in key is offered for
+// launch; every other is removed and the user told.
+TEST(UpdateCheck, OnlyASignedInstallerIsOffered) {
+    const std::string bytes(70000, 'x');
+    const std::string good = signatureOf(bytes);
+    TempDir keys;
+    std::string otherPrivate;
+    std::string otherPublic;
+    ASSERT_TRUE(harbrook::update::MakeSigningKeys(otherPrivate, otherPublic));
+    writeFile(keys.file("other.pem"), otherPrivate);
+    std::string flipped = good;
+    flipped[10] = static_cast<char>(flipped[10] ^ 1);
+    struct Row {
+        const char* label;
+        std::string served;
+        FtpScript signature;
+        bool launches;
+    };
+    const std::vector<Row> rows = {
+        {"signed", bytes, signatureReply(good), true},
+        {"no signature", bytes, exchange("GETFILE", "HarbrookInstall.exe.sig").reply("YES").reply("ERR"), false},
+        {"a wrong signature", bytes, signatureReply(flipped), false},
+        {"the signature of another file", bytes, signatureReply(signatureOf("another installer")), false},
+        {"a truncated installer", bytes.substr(0, 50000), signatureReply(good), false},
+        {"signed with another key", bytes, signatureReply(signatureOf(bytes, keys.file("other.pem"))), false},
+        {"a signature of the wrong length", bytes, signatureReply(good + "x"), false},
+        {"an endless signature", bytes,
+         exchange("GETFILE", "HarbrookInstall.exe.sig").reply("YES").reply("100000000").sendForever("s"), false},
+        {"a server that closes", bytes, FtpScript().close(), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        Check check({noMessage(), build("8"), installer(row.served), row.signature});
+        check.view.savePath = check.folder.file("HarbrookInstall.exe");
+        check.view.launch = true;
+        const std::vector<std::string> logs = check.run();
+        if (row.launches) {
+            EXPECT_EQ(logs.back(), "File downloaded succesfully");
+            EXPECT_EQ(check.result.launch, check.view.savePath);
+            EXPECT_TRUE(check.view.errors.empty());
+            continue;
+        }
+        EXPECT_EQ(logs.back(), "The update's signature is not valid");
+        EXPECT_EQ(check.view.caption, "Update Rejected");
+        EXPECT_EQ(check.view.errors,
+                  std::vector<std::string>{"The downloaded update is not signed with Harbrook's key. It was not started."});
+        EXPECT_TRUE(check.view.questions.empty()) << "no launch question";
+        EXPECT_EQ(check.result.launch, "");
+        EXPECT_FALSE(std::filesystem::exists(check.view.savePath)) << "the unsigned file is removed";
+        EXPECT_EQ(check.view.position, 100);
     }
 }
 
@@ -213,6 +286,10 @@ TEST(UpdateServer, RoundTripAndHostileClients) {
     writeFile(served.file("message.txt"), "Harbrook 2 is out.\nIt is faster.\n");
     writeFile(served.file("build.txt"), "42\n");
     writeRandomFile(served.file("HarbrookInstall.exe"), 300000, 11);
+    // Signed as a publisher signs: with the server's own command.
+    const std::string sign = std::string(HARBROOK_UPDATE_SERVER_PATH) + " sign " + HARBROOK_UPDATE_TEST_KEY + " " +
+                             served.file("HarbrookInstall.exe") + " >/dev/null";
+    ASSERT_EQ(std::system(sign.c_str()), 0);
     ReferenceServer server(served.path());
     ASSERT_NE(server.port(), 0);
 
@@ -245,6 +322,35 @@ TEST(UpdateServer, RoundTripAndHostileClients) {
     EXPECT_EQ(view.logs.back(), "File downloaded succesfully");
     EXPECT_EQ(sha256OfFile(view.savePath), sha256OfFile(served.file("HarbrookInstall.exe")));
     EXPECT_EQ(result.launch, view.savePath);
+}
+
+// keygen makes a pair that sign and the check agree on; the keys are the publisher's.
+TEST(UpdateServer, KeygenAndSign) {
+    TempDir dir;
+    const std::string server = HARBROOK_UPDATE_SERVER_PATH;
+    ASSERT_EQ(std::system((server + " keygen " + dir.file("private.pem") + " " + dir.file("public.pem") + " >/dev/null")
+                              .c_str()),
+              0);
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.file("private.pem").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_NE(std::system((server + " keygen " + dir.file("private.pem") + " " + dir.file("x.pem") + " 2>/dev/null")
+                              .c_str()),
+              0)
+        << "an existing key is never overwritten";
+    writeRandomFile(dir.file("HarbrookInstall.exe"), 1 << 20, 3);
+    ASSERT_EQ(std::system((server + " sign " + dir.file("private.pem") + " " + dir.file("HarbrookInstall.exe") +
+                           " >/dev/null")
+                              .c_str()),
+              0);
+    const std::string signature = readFile(dir.file("HarbrookInstall.exe.sig"));
+    EXPECT_TRUE(harbrook::update::SignatureIsValid(dir.file("HarbrookInstall.exe"), signature,
+                                                   readFile(dir.file("public.pem"))));
+    EXPECT_FALSE(harbrook::update::SignatureIsValid(dir.file("HarbrookInstall.exe"), signature,
+                                                    harbrook::update::BuiltInUpdateKey()))
+        << "another key than the built-in one";
+    EXPECT_FALSE(harbrook::update::SignatureIsValid(dir.file("missing"), signature, readFile(dir.file("public.pem"))));
+    EXPECT_FALSE(harbrook::update::SignatureIsValid(dir.file("HarbrookInstall.exe"), signature, "not a key"));
 }
 
 }  // namespace

@@ -3,11 +3,15 @@
 //   FOLDER/message.txt          the message lines (no file or an empty one: no message)
 //   FOLDER/build.txt            the newest build number
 //   FOLDER/HarbrookInstall.exe  the installer
+//   FOLDER/HarbrookInstall.exe.sig  its signature (harbrook-update-server sign)
 // Each connection is one exchange: "HarbrookUpdate", a command (GETMESSAGE, GETBUILD,
 // GETFILE) and its argument, each a line; the answer follows and the server closes.
 // Usage: harbrook-update-server [--port N] FOLDER   (port 4995 by default)
+//        harbrook-update-server keygen PRIVATE.pem PUBLIC.pem
+//        harbrook-update-server sign PRIVATE.pem FILE      (writes FILE.sig)
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -25,6 +29,8 @@
 #include <sstream>
 #include <string>
 #include <thread>
+
+#include "update/UpdateSignature.h"
 
 namespace {
 
@@ -125,12 +131,13 @@ void serve(int fd, const std::string& peer, const std::string& folder) {
         number = number.substr(0, number.find_first_of("\r\n"));
         sendAll(fd, build ? "YES\r\n" + number + "\r\n" : std::string("NO\r\n"));
         logLine(peer, "GETBUILD " + *argument + ": " + (build ? number : "no build file"));
-    } else if (*command == "GETFILE" && *argument == "HarbrookInstall.exe") {
-        // Only the installer is served: no name from a client ever reaches the disk.
-        std::ifstream file(folder + "/HarbrookInstall.exe", std::ios::binary | std::ios::ate);
+    } else if (*command == "GETFILE" && (*argument == "HarbrookInstall.exe" || *argument == "HarbrookInstall.exe.sig")) {
+        // Only the installer and its signature are served: no name from a client ever
+        // reaches the disk.
+        std::ifstream file(folder + "/" + *argument, std::ios::binary | std::ios::ate);
         if (!file) {
             sendAll(fd, "YES\r\nERR\r\n");
-            logLine(peer, "GETFILE: no installer");
+            logLine(peer, "GETFILE: no " + *argument);
             return;
         }
         const std::streamoff size = file.tellg();
@@ -141,7 +148,8 @@ void serve(int fd, const std::string& peer, const std::string& folder) {
             file.read(chunk, sizeof chunk);
             sent = sendAll(fd, std::string(chunk, static_cast<std::size_t>(file.gcount())));
         }
-        logLine(peer, "GETFILE: " + std::to_string(size) + " bytes" + (sent ? "" : " (client went away)"));
+        logLine(peer, "GETFILE " + *argument + ": " + std::to_string(size) + " bytes" +
+                          (sent ? "" : " (client went away)"));
     } else {
         sendAll(fd, "NO\r\n");
         logLine(peer, "unknown request " + *command + " " + *argument);
@@ -150,7 +158,46 @@ void serve(int fd, const std::string& peer, const std::string& folder) {
 
 }  // namespace
 
+// Writes the text to a new file readable by its owner only (a private key).
+bool writePrivately(const std::string& path, const std::string& text, mode_t mode) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) {
+        return false;
+    }
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    return ::close(fd) == 0 && written;
+}
+
+// keygen and sign: what whoever publishes an update needs.
+int publisherCommand(const std::string& command, const std::string& first, const std::string& second) {
+    if (command == "keygen") {
+        std::string privatePem;
+        std::string publicPem;
+        if (!harbrook::update::MakeSigningKeys(privatePem, publicPem) || !writePrivately(first, privatePem, 0600) ||
+            !writePrivately(second, publicPem, 0644)) {
+            std::cerr << "harbrook-update-server: cannot make the keys (do " << first << " or " << second
+                      << " exist already?)\n";
+            return 1;
+        }
+        std::cout << "private key " << first << ", public key " << second
+                  << " (build Harbrook with -DHARBROOK_UPDATE_PUBLIC_KEY=" << second << ")\n";
+        return 0;
+    }
+    const auto key = readFile(first);
+    const auto signature = key ? harbrook::update::SignFile(second, *key) : std::nullopt;
+    std::ofstream out(second + ".sig", std::ios::binary | std::ios::trunc);
+    if (!signature || !out.write(signature->data(), static_cast<std::streamsize>(signature->size()))) {
+        std::cerr << "harbrook-update-server: cannot sign " << second << " with " << first << "\n";
+        return 1;
+    }
+    std::cout << "signed " << second << ": " << second << ".sig\n";
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 4 && (std::string(argv[1]) == "keygen" || std::string(argv[1]) == "sign")) {
+        return publisherCommand(argv[1], argv[2], argv[3]);
+    }
     int port = 4995;
     std::string folder;
     for (int i = 1; i < argc; ++i) {
@@ -159,8 +206,13 @@ int main(int argc, char** argv) {
             port = std::atoi(argv[++i]);
         } else if (arg == "--help") {
             std::cout << "Usage: harbrook-update-server [--port N] FOLDER\n"
-                         "Serves FOLDER/message.txt, FOLDER/build.txt and FOLDER/HarbrookInstall.exe\n"
-                         "to Harbrook's update window (port 4995 by default; 0 picks a free one).\n";
+                         "       harbrook-update-server keygen PRIVATE.pem PUBLIC.pem\n"
+                         "       harbrook-update-server sign PRIVATE.pem FILE\n"
+                         "Serves FOLDER/message.txt, FOLDER/build.txt, FOLDER/HarbrookInstall.exe and its\n"
+                         "signature FOLDER/HarbrookInstall.exe.sig to Harbrook's update window (port 4995\n"
+                         "by default; 0 picks a free one). keygen makes a signing key pair (Ed25519);\n"
+                         "sign writes FILE.sig, which Harbrook checks against the public key it was\n"
+                         "built with before it offers to start an update.\n";
             return 0;
         } else {
             folder = arg;
