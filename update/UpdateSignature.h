@@ -7,8 +7,8 @@
 // Ed25519: the signature file ("HarbrookInstall.exe.sig") holds the 64 bytes of that
 // signature. The digest is computed while reading the file in blocks, so no installer is
 // held whole in memory. The same with the openssl tool:
-//   openssl dgst -sha512 -binary HarbrookInstall.exe |
-//       openssl pkeyutl -sign -rawin -inkey private.pem -out HarbrookInstall.exe.sig
+//   openssl dgst -sha512 -binary -out digest HarbrookInstall.exe
+//   openssl pkeyutl -sign -rawin -inkey private.pem -in digest -out HarbrookInstall.exe.sig
 
 namespace harbrook::update {
 
