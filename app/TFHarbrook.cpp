@@ -561,9 +561,12 @@ void TFHarbrook::Connect() {
     settings.tls = CheckBox1->isChecked() ? SessionSettings::Tls::Explicit : SessionSettings::Tls::None;
     std::string status;
     m_connectDeclined = false;
+    m_connecting = true;
     try {
         status = ConnectSession(IdFTP1, IdSSLIOHandlerSocketOpenSSL1, settings);
+        m_connecting = false;
     } catch (const std::exception& error) {
+        m_connecting = false;
         // A connect the user stopped at a question needs no error box after it.
         if (!m_connectDeclined) {
             harbrook::Dialogs().ShowError(error.what());
@@ -737,6 +740,11 @@ std::string TFHarbrook::lostConnectionReason() {
 }
 
 void TFHarbrook::Timer1Timer() {
+    if (m_connecting) {
+        // Inside a question of the connect (the certificate, plain text): the
+        // connection is not a session yet.
+        return;
+    }
     // A session the server ended is shown as ended: the status says so and why, and the
     // panes no longer show a folder that cannot be used.
     if (m_sessionUp) {

@@ -198,6 +198,9 @@ private:
     // The user declined the certificate or plain text during the running connect: the
     // connect's error needs no box of its own.
     bool m_connectDeclined = false;
+    // A connect is running; its questions spin the event loop, and the timer must not
+    // use a connection that is not logged in yet.
+    bool m_connecting = false;
     // Workers still to be started (their last run was ending when the user connected).
     bool m_workersWanted = false;
     bool m_uploadWanted = false;

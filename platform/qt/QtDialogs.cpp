@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+
+#include <tuple>
 #include <QStringConverter>
 
 namespace harbrook {
@@ -48,8 +50,14 @@ std::unique_ptr<QMessageBox> QtDialogs::MakeConfirmBox(QWidget* parent, const st
 std::unique_ptr<QMessageBox> QtDialogs::MakeTrustBox(QWidget* parent, const std::string& title,
                                                      const std::string& message) {
     auto box = makeBox(parent, QMessageBox::Warning, DisplayText(title), message, QMessageBox::NoButton);
-    box->addButton(QStringLiteral("Trust always"), QMessageBox::AcceptRole)->setObjectName("trustAlways");
-    box->addButton(QStringLiteral("Trust this time"), QMessageBox::YesRole)->setObjectName("trustThisTime");
+    for (auto [text, role, name] : {std::tuple{"Trust always", QMessageBox::AcceptRole, "trustAlways"},
+                                    std::tuple{"Trust this time", QMessageBox::YesRole, "trustThisTime"}}) {
+        QPushButton* trust = box->addButton(QString::fromUtf8(text), role);
+        trust->setObjectName(QString::fromUtf8(name));
+        // Enter never trusts, even when the focus landed on one of these (the window
+        // manager decides when the box gets it): only a click or Space does.
+        trust->setAutoDefault(false);
+    }
     QPushButton* cancel = box->addButton(QMessageBox::Cancel);
     cancel->setText(QStringLiteral("Cancel"));
     // Trusting a stranger's certificate must be a deliberate click.

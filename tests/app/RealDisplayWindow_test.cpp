@@ -22,6 +22,7 @@
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TlsCertificate.h"
 
 namespace harbrook::testing {
 namespace {
@@ -46,7 +47,7 @@ protected:
         }
         SetDialogs(nullptr);
     }
-    void open(const PyFtpdServer& server) {
+    void open(const PyFtpdServer& server, bool connect = true) {
         TFHarbrookSetup setup;
         setup.iniPath = local.file("Harbrook.ini");
         setup.programPath = local.file("Harbrook.ini");
@@ -60,8 +61,10 @@ protected:
         window->Lumo_edit2->setText(QString::number(server.port()));
         window->user->setText(QString::fromStdString(server.user()));
         window->pass->setText(QString::fromStdString(server.password()));
-        window->bitmap1Click();
-        ASSERT_TRUE(window->IdFTP1.Connected());
+        if (connect) {
+            window->bitmap1Click();
+            ASSERT_TRUE(window->IdFTP1.Connected());
+        }
     }
     // A click through the X server at the middle of a widget's first row.
     void clickFirstRow(TLumo_listbox& list, bool twice = false) {
@@ -110,6 +113,33 @@ TEST_F(RealDisplayWindow, EnterOnTheDeleteQuestionForTwentyThousandFilesRemovesN
 
     EXPECT_EQ(std::distance(fs::directory_iterator(server.root()), fs::directory_iterator()), kFiles)
         << "Enter answered No";
+}
+
+// The real question about a self-signed certificate: it takes the focus, fits on the
+// screen, and Enter or Escape answer Cancel: no login, no error box after it.
+TEST_F(RealDisplayWindow, EnterOrEscapeOnTheCertificateQuestionCancels) {
+    PyFtpdOptions options;
+    options.tls = true;
+    options.certificate = TestCertificate::SelfSigned;
+    options.keepLog = true;
+    PyFtpdServer server(options);
+    open(server, false);
+    window->CheckBox1->setChecked(true);
+    for (const char* key : {"Return", "Escape"}) {
+        SCOPED_TRACE(key);
+        BoxWatcher watcher;
+        BoxAnswerer answer("Untrusted certificate", key);
+        window->bitmap1Click();
+        ASSERT_TRUE(answer.finish()) << "the question never had the focus";
+        EXPECT_FALSE(window->IdFTP1.Connected());
+        ASSERT_EQ(watcher.boxes.size(), 1u) << "nothing after the user's Cancel";
+        EXPECT_EQ(watcher.boxes[0].defaultButton, "Cancel");
+        EXPECT_TRUE(watcher.boxes[0].text.contains(
+            QString::fromStdString(testCertificateFingerprint(TestCertificate::SelfSigned))));
+        EXPECT_LE(answer.x + answer.width, RealDisplay::kWidth);
+        EXPECT_LE(answer.y + answer.height, RealDisplay::kHeight);
+    }
+    EXPECT_EQ(server.loginsAccepted(), 0);
 }
 
 // The window manager's close with a download running asks; Enter keeps the window
