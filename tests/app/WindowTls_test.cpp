@@ -20,6 +20,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/TlsCertificate.h"
 #include "tests/support/TlsInterceptor.h"
+#include "tests/support/VsftpdServer.h"
 
 namespace harbrook::testing {
 namespace {
@@ -34,15 +35,7 @@ protected:
             GTEST_SKIP() << reason;
         }
     }
-    static PyFtpdOptions tlsWith(TestCertificate certificate) {
-        PyFtpdOptions options;
-        options.tls = true;
-        options.tlsControlRequired = true;
-        options.tlsDataRequired = true;
-        options.certificate = certificate;
-        options.keepLog = true;
-        return options;
-    }
+    static PyFtpdOptions tlsWith(TestCertificate certificate) { return PyFtpdOptions::RequiringTls(certificate, true); }
     // A window as the program starts it (its settings and trust file in `config`).
     std::unique_ptr<TFHarbrook> start() {
         TFHarbrookSetup setup;
@@ -183,6 +176,43 @@ TEST_F(WindowTls, WorkersUseTheAcceptedCertificateWithoutAskingAgain) {
         EXPECT_EQ(line.rfind("error: ", 0), std::string::npos) << line;
     }
     EXPECT_EQ(server.loginsAccepted(), 3) << "the window and one connection per worker";
+}
+
+// vsftpd with the test authority's certificate (SSL_CERT_FILE names the authority, as
+// it would any other): no question, and the workers move files over PROT P.
+TEST(WindowTlsVsftpd, AVerifiedServerAsksNothing) {
+    if (const std::string reason = VsftpdServer::unavailableReason(); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
+    VsftpdServer server;
+    TempDir config;
+    DialogsScope scope;
+    writeRandomFile(server.root() + "/down.bin", 250000, 6);
+    TFHarbrookSetup setup;
+    setup.iniPath = config.file("Harbrook.ini");
+    setup.programPath = config.file("Harbrook.ini");
+    TFHarbrook window(setup);
+    window.show();
+    window.host->setText("localhost");
+    window.Lumo_edit2->setText(QString::number(server.port()));
+    window.user->setText(QString::fromStdString(server.user()));
+    window.pass->setText(QString::fromStdString(server.password()));
+    window.CheckBox1->setChecked(true);
+    QTest::mouseClick(window.bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    ASSERT_TRUE(window.IdFTP1.Connected()) << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown()[0]);
+    EXPECT_TRUE(window.IdFTP1.PeerCertificate().Trusted);
+    EXPECT_EQ(window.Label8->text(), "Passive Connection, Explicit TLS (TLSv1.3)");
+    for (int row = 0; row < window.Lumo_listbox3->count(); ++row) {
+        window.Lumo_listbox3->item(row)->setSelected(TFHarbrook::RowName(*window.Lumo_listbox3, row) == "down.bin");
+    }
+    scope.dialogs.folderAnswers.push_back(config.path());
+    window.bitmap8Click();
+    ASSERT_TRUE(runUntil([&] {
+        return window.DownloadQueue->Count() == 0 && fs::exists(config.file("down.bin")) &&
+               fs::file_size(config.file("down.bin")) == 250000;
+    }));
+    EXPECT_EQ(sha256OfFile(config.file("down.bin")), sha256OfFile(server.root() + "/down.bin"));
+    EXPECT_EQ(scope.dialogs.Shown().size(), 1u) << "only the folder dialog";
 }
 
 // A TLS-terminating proxy with its own certificate: the window asks, Cancel, and the

@@ -27,6 +27,18 @@ struct PyFtpdOptions {
     int throttle = 0;
     // Keep the server's session log (see sessionsOpened()).
     bool keepLog = false;
+
+    // TLS required on the control connection (and, with `data`, on data connections),
+    // presenting `certificate`, the session log kept.
+    static PyFtpdOptions RequiringTls(TestCertificate certificate, bool data = false) {
+        PyFtpdOptions options;
+        options.tls = true;
+        options.tlsControlRequired = true;
+        options.tlsDataRequired = data;
+        options.certificate = certificate;
+        options.keepLog = true;
+        return options;
+    }
 };
 
 // A real FTP server (Debian's pyftpdlib under /usr/bin/python3) on a free loopback

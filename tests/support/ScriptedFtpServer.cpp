@@ -208,26 +208,25 @@ public:
         }
     }
 
-    bool startDataTls(TestCertificate certificate) {
-        m_dataSsl = SSL_new(testServerTlsContext(certificate));
-        SSL_set_fd(m_dataSsl, m_dataFd);
-        if (SSL_accept(m_dataSsl) == 1) {
-            return true;
+    // TLS, server side, on a socket; nothing when the handshake failed.
+    static SSL* acceptTls(int fd, TestCertificate certificate) {
+        SSL* ssl = SSL_new(testServerTlsContext(certificate));
+        SSL_set_fd(ssl, fd);
+        if (SSL_accept(ssl) == 1) {
+            return ssl;
         }
-        SSL_free(m_dataSsl);
-        m_dataSsl = nullptr;
-        return false;
+        SSL_free(ssl);
+        return nullptr;
+    }
+
+    bool startDataTls(TestCertificate certificate) {
+        m_dataSsl = acceptTls(m_dataFd, certificate);
+        return m_dataSsl != nullptr;
     }
 
     bool startTls(TestCertificate certificate) {
-        m_ssl = SSL_new(testServerTlsContext(certificate));
-        SSL_set_fd(m_ssl, m_fd);
-        if (SSL_accept(m_ssl) == 1) {
-            return true;
-        }
-        SSL_free(m_ssl);
-        m_ssl = nullptr;
-        return false;
+        m_ssl = acceptTls(m_fd, certificate);
+        return m_ssl != nullptr;
     }
 
     bool endTls() {

@@ -32,14 +32,7 @@ protected:
         args.insert(args.end(), {"127.0.0.1", "pwd"});
         return args;
     }
-    static PyFtpdOptions tlsWith(TestCertificate certificate) {
-        PyFtpdOptions options;
-        options.tls = true;
-        options.tlsControlRequired = true;
-        options.certificate = certificate;
-        options.keepLog = true;
-        return options;
-    }
+    static PyFtpdOptions tlsWith(TestCertificate certificate) { return PyFtpdOptions::RequiringTls(certificate); }
 };
 
 TEST_F(CliTls, AnAuthorityFileMakesTheCertificateTrusted) {
