@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 
@@ -21,7 +22,20 @@ namespace {
 
 constexpr long kDay = 24 * 3600;
 
+struct KeyFree {
+    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+struct CertFree {
+    void operator()(X509* cert) const { X509_free(cert); }
+};
+struct ContextFree {
+    void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
+};
+
+// Kept for the whole process, and freed with it (the leak checker watches).
 struct Certificate {
+    std::unique_ptr<EVP_PKEY, KeyFree> owner;
+    std::unique_ptr<X509, CertFree> certOwner;
     EVP_PKEY* key = nullptr;
     X509* cert = nullptr;
 };
@@ -48,8 +62,10 @@ Certificate make(const char* commonName, const char* altNames, const Certificate
                  long from, long until, const std::string& comment = {}) {
     static long serial = 1;
     Certificate c;
-    c.key = EVP_EC_gen("P-256");
-    c.cert = X509_new();
+    c.owner.reset(EVP_EC_gen("P-256"));
+    c.certOwner.reset(X509_new());
+    c.key = c.owner.get();
+    c.cert = c.certOwner.get();
     X509_set_version(c.cert, 2);
     ASN1_INTEGER_set(X509_get_serialNumber(c.cert), serial++);
     X509_gmtime_adj(X509_getm_notBefore(c.cert), from);
@@ -116,7 +132,7 @@ const Certificate& certificate(TestCertificate kind) {
             break;
         }
     }
-    return made.emplace(kind, c).first->second;
+    return made.emplace(kind, std::move(c)).first->second;
 }
 
 void writePem(const std::string& path, const Certificate* key, X509* cert, const char* mode) {
@@ -146,12 +162,13 @@ void writeTestCertificate(const std::string& certPath, const std::string& keyPat
 
 ssl_ctx_st* testServerTlsContext(TestCertificate kind) {
     static std::mutex lock;
-    static std::map<TestCertificate, SSL_CTX*> contexts;
+    static std::map<TestCertificate, std::unique_ptr<SSL_CTX, ContextFree>> contexts;
     const Certificate& c = certificate(kind);
     std::lock_guard guard(lock);
-    SSL_CTX*& context = contexts[kind];
-    if (context == nullptr) {
-        context = SSL_CTX_new(TLS_server_method());
+    auto& owned = contexts[kind];
+    if (!owned) {
+        owned.reset(SSL_CTX_new(TLS_server_method()));
+        SSL_CTX* context = owned.get();
         SSL_CTX_use_certificate(context, c.cert);
         SSL_CTX_use_PrivateKey(context, c.key);
         if (kind == TestCertificate::LongChain) {
@@ -161,7 +178,7 @@ ssl_ctx_st* testServerTlsContext(TestCertificate kind) {
             }
         }
     }
-    return context;
+    return owned.get();
 }
 
 std::string testCertificateFingerprint(TestCertificate kind) {
