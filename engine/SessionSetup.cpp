@@ -61,6 +61,9 @@ std::string ConnectSession(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHand
         throw;
     } catch (const EIdTLSClientTLSNotAvailable&) {
         throw;
+    } catch (const EIdFTPLoginRefused&) {
+        // A wrong password sent twice trips the lock-out rules of many servers.
+        throw;
     } catch (const std::exception&) {
         if (!settings.passive || !settings.activeAfterFailure) {
             throw;

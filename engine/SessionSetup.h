@@ -42,9 +42,9 @@ void PrepareSessionClient(TIdFTP& client, const SessionSettings& settings);
 
 // Copies account, password and port, chooses TLS (with private data: file contents are
 // as private as the commands) or plain transport, and connects, passive first and
-// then, when the settings say so, active after a failure (not after a refused
-// certificate or TLS refused: those do not depend on the mode, and the user was asked
-// already). The second attempt's error is the one raised. Returns the status text
+// then, when the settings say so, active after a failure (not after a refused login,
+// certificate or TLS refused: those do not depend on the mode, the password would go
+// out twice, and the user was asked already). The second attempt's error is the one raised. Returns the status text
 // ("Passive Connection, Explicit TLS (TLSv1.3)").
 std::string ConnectSession(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHandler,
                            const SessionSettings& settings);

@@ -37,6 +37,12 @@ HARBROOK_ID_EXCEPTION(EIdOSSLPeerCertificateChanged, EIdOpenSSLError,
                       "connection; nothing was transferred.");
 
 // The FTP client.
+// The server refused the login (USER, PASS or ACCT answered 4xx or 5xx): the reply's
+// code and text. Trying again would only send the same password again.
+class EIdFTPLoginRefused : public EIdReplyRFCError {
+public:
+    using EIdReplyRFCError::EIdReplyRFCError;
+};
 HARBROOK_ID_EXCEPTION(EIdFTPWrongIOHandler, EIdFTPException, "IOHandler is of wrong type.");
 HARBROOK_ID_EXCEPTION(EIdFTPNoAUTHWOSSL, EIdFTPException, "Can not set AUTH without SSL.");
 HARBROOK_ID_EXCEPTION(EIdFTPCanNotSetAUTHCon, EIdFTPException, "Can not set AUTH while connected.");

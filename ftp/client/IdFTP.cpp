@@ -414,6 +414,16 @@ void TIdFTP::Login() {
 }
 
 void TIdFTP::sendUserAndPassword() {
+    try {
+        sendLoginCommands();
+    } catch (const EIdFTPLoginRefused&) {
+        throw;
+    } catch (const EIdReplyRFCError& refused) {
+        throw EIdFTPLoginRefused(refused.ErrorCode(), refused.what());
+    }
+}
+
+void TIdFTP::sendLoginCommands() {
     int code = SendCommand("USER " + m_username, {230, 232, 331});
     if (code != 331) {
         return;

@@ -256,7 +256,9 @@ private:
     // After TLS started on the control connection: the certificate is accepted, or the
     // connection is closed and EIdTLSClientCertificateRejected raised.
     void checkPeerCertificate();
+    // Raises EIdFTPLoginRefused when the server refuses any step of the login.
     void sendUserAndPassword();
+    void sendLoginCommands();
     void sendFeat();
     void sendSyst();
     void sendSiteZone();

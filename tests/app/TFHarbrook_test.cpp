@@ -17,6 +17,7 @@
 
 #include "engine/DirListings.h"
 #include "tests/ftp/FtpTestSupport.h"
+#include "tests/support/NetworkHelpers.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
@@ -297,6 +298,26 @@ TEST_F(MainWindowOnPyftpd, ExplicitTlsWithAndWithoutServerSupport) {
     ASSERT_TRUE(window->IdFTP1.Connected());
     EXPECT_FALSE(window->IdFTP1.IsTLSInUse());
     EXPECT_EQ(window->Label8->text(), "Passive Connection, not encrypted") << "the status says the truth";
+}
+
+// A wrong password goes to the server once (a second try in active mode would only
+// trip lock-out rules); a closed port is tried passive and then active; one box each.
+TEST_F(MainWindowOnPyftpd, AWrongPasswordIsSentOnceAClosedPortTriedTwice) {
+    PyFtpdOptions options;
+    options.keepLog = true;
+    PyFtpdServer server(options);
+    auto window = open();
+    connectTo(*window, server.port(), server.user(), "wrong");
+    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_EQ(server.sessionsOpened(), 1);
+    ASSERT_EQ(scope.dialogs.Shown().size(), 1u);
+    EXPECT_EQ(scope.dialogs.Shown()[0].rfind("error: ", 0), 0u);
+
+    const std::uint16_t closed = unusedLoopbackPort();
+    connectTo(*window, closed, server.user(), server.password());
+    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_FALSE(window->IdFTP1.Passive()) << "the second attempt was the active one";
+    EXPECT_EQ(scope.dialogs.Shown().size(), 2u);
 }
 
 // The picture in docs/: the window connected to a small sample tree. scripts/render-docs

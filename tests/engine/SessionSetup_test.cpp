@@ -89,13 +89,17 @@ TEST_F(SessionSetup, FailedConnectIsTriedOnceMoreInActiveMode) {
     EXPECT_THROW(ConnectSession(client, tls, settings), EIdSocketError);
     EXPECT_TRUE(client.Passive()) << "without the rule only the passive attempt runs";
 
-    // A wrong password fails the passive attempt too; the active one reports.
-    PyFtpdServer server;
+    // A wrong password is sent once: the active mode would not make it right.
+    PyFtpdOptions logged;
+    logged.keepLog = true;
+    PyFtpdServer server(logged);
     SessionSettings wrong = settingsFor(server, SessionSettings::Tls::None);
     wrong.password = "wrong";
     wrong.activeAfterFailure = true;
-    EXPECT_THROW(ConnectSession(client, tls, wrong), EIdReplyRFCError);
+    EXPECT_THROW(ConnectSession(client, tls, wrong), EIdFTPLoginRefused);
     EXPECT_FALSE(client.Connected());
+    EXPECT_TRUE(client.Passive()) << "no second attempt";
+    EXPECT_EQ(server.sessionsOpened(), 1);
     EXPECT_EQ(ConnectSession(client, tls, settingsFor(server, SessionSettings::Tls::None)), "Passive Connection");
 }
 

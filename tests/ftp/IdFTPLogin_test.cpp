@@ -247,6 +247,41 @@ TEST(IdFTPLogin, WrongPasswordCarriesTheServersText) {
     EXPECT_EQ(s.transcript(), (Lines{"USER u", "PASS p", "QUIT"}));
 }
 
+// Every refusal of a login step is a refused login (the session does not try again),
+// with the server's code and text; a connection that drops is not.
+TEST(IdFTPLogin, RefusedLoginStepsAreLoginRefusals) {
+    struct Row {
+        const char* label;
+        FtpScript script;
+        int code;
+    };
+    std::vector<Row> rows;
+    rows.push_back({"USER refused", FtpScript().reply("220 ready").on("USER u", "421 Too many users"), 421});
+    rows.push_back({"PASS refused", FtpScript().reply("220 ready").on("USER u", "331 pw").on("PASS p", "530 No"), 530});
+    rows.push_back({"ACCT refused",
+                    FtpScript().reply("220 ready").on("USER u", "331 pw").on("PASS p", "332 Account?").on("ACCT a", "431 No"),
+                    431});
+    for (Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        ScriptedFtp s(row.script);
+        s.ftp.SetAccount("a");
+        try {
+            s.ftp.Connect();
+            ADD_FAILURE() << "logged in";
+        } catch (const EIdFTPLoginRefused& refused) {
+            EXPECT_EQ(refused.ErrorCode(), row.code);
+        }
+    }
+    ScriptedFtp dropped(FtpScript().reply("220 ready").on("USER u", "331 pw").expect("PASS p").close());
+    try {
+        dropped.ftp.Connect();
+        ADD_FAILURE() << "logged in";
+    } catch (const EIdFTPLoginRefused&) {
+        ADD_FAILURE() << "a dropped connection is not a refusal";
+    } catch (const EIdException&) {
+    }
+}
+
 TEST(IdFTPLogin, AnswersAOneTimePasswordChallenge) {
     FtpScript script = FtpScript()
                            .reply("220 ready")
