@@ -551,10 +551,8 @@ void TFHarbrook::Connect() {
     settings.user = harbrook::LocalBytes(user->text());
     settings.password = harbrook::LocalBytes(pass->text());
     const int port = Lumo_edit2->ValueAsInteger();
-    if (port < 0 || port > 65535) {
-        // Stored in 16 bits, 70000 would quietly become another port.
-        harbrook::Dialogs().ShowError("Invalid port number " + std::to_string(port) +
-                                      ": a port is a number from 1 to 65535");
+    if (!IsPortNumber(port)) {
+        harbrook::Dialogs().ShowError("Invalid port number " + std::to_string(port) + ": " + kPortRuleText);
         return;
     }
     settings.port = static_cast<std::uint16_t>(port);

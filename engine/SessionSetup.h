@@ -35,6 +35,13 @@ struct SessionSettings {
     int writeBlockSize = 0;
 };
 
+// The one port rule of the window and the command line: 1 to 65535 (0 is no port a
+// server listens on; more does not fit in 16 bits and would quietly become another).
+constexpr bool IsPortNumber(long long value) {
+    return value >= 1 && value <= 65535;
+}
+inline constexpr const char* kPortRuleText = "a port is a number from 1 to 65535";
+
 // The client's settings from the window's creation on: IPv4 (or the settings' family),
 // log in on connect, the time-outs, no proxy, and going on unencrypted when the server
 // has no TLS (a front end that asks the user sets its own OnTLSNotAvailable).

@@ -47,9 +47,9 @@ TEST(CliOptions, Mistakes) {
     const std::pair<Args, std::string> rows[] = {
         {{}, "no host given"},
         {{"--port"}, "--port needs a value"},
-        {{"--port", "0", "h"}, "--port needs a number from 1 to 65535"},
-        {{"--port", "70000", "h"}, "--port needs a number from 1 to 65535"},
-        {{"--port", "21x", "h"}, "--port needs a number from 1 to 65535"},
+        {{"--port", "0", "h"}, "--port needs a number: a port is a number from 1 to 65535"},
+        {{"--port", "70000", "h"}, "--port needs a number: a port is a number from 1 to 65535"},
+        {{"--port", "21x", "h"}, "--port needs a number: a port is a number from 1 to 65535"},
         {{"--timeout", "-1", "h"}, "--timeout needs a number of seconds from 1 to 86400"},
         {{"--bogus", "h"}, "unknown option --bogus"},
         {{"h"}, "no command given"},

@@ -1,7 +1,9 @@
 #include "tools/harbrook-cli/CliOptions.h"
 
 #include <charconv>
+#include <limits>
 
+#include "engine/SessionSetup.h"
 #include "ftp/transport/IdPeerCertificate.h"
 
 namespace harbrook::cli {
@@ -125,8 +127,10 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
             }
             long long number = 0;
             if (arg == "--port") {
-                if (!parseNumber(*value, 1, 65535, number)) {
-                    error = "--port needs a number from 1 to 65535";
+                if (!parseNumber(*value, std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max(),
+                                 number) ||
+                    !IsPortNumber(number)) {
+                    error = std::string("--port needs a number: ") + kPortRuleText;
                     return std::nullopt;
                 }
                 options.port = static_cast<std::uint16_t>(number);
