@@ -422,6 +422,29 @@ TEST_F(MainWindow, AServerThatHangsUpInTheMiddleOfAListing) {
     EXPECT_EQ(window->bitmap1->State(), sbDown) << "the window goes on, disconnected";
 }
 
+// An idle session the server ends with a reason (421): the status shows that reason,
+// the panes are cleared and the session is over.
+TEST_F(MainWindow, AServersGoodbyeIsShownWithItsReason) {
+    FtpScript script = rootListingStarted("drwxr-xr-x 2 u g 4096 Jan  1  2020 pub\r\n");
+    script.closeData()
+        .reply("226 Done")
+        .on("TYPE I", "200 ok")
+        .pause(300)
+        .reply("421 Timeout: closing control connection.")
+        .close();
+    ScriptedFtpServer server(script);
+    auto window = open();
+    connectTo(*window, server.port(), "u", "p");
+    ASSERT_TRUE(window->IdFTP1.Connected());
+    ASSERT_EQ(window->Lumo_listbox1->count(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Label8->text().startsWith("Disconnected: "); }, 5000))
+        << window->Label8->text().toStdString();
+    EXPECT_EQ(window->Label8->text(), "Disconnected: 421 Timeout: closing control connection.");
+    EXPECT_EQ(window->Lumo_listbox1->count(), 0);
+    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_TRUE(scope.dialogs.Shown().empty()) << "a status, not a box";
+}
+
 TEST_F(MainWindow, ClosingWhileConnectedSendsAborAndQuitFirst) {
     FtpScript script = rootListingStarted("");
     script.closeData()
