@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include "engine/SessionSetup.h"
+#include "ftp/transport/IdReply.h"
 #include "platform/Dialogs.h"
 #include "platform/MessageText.h"
 #include "platform/ProfileFile.h"
@@ -29,17 +31,13 @@ std::string lowerCase(std::string text) {
 // A key as Key() writes it: a host without blanks, ":" and a port from 1 to 65535.
 bool validKey(const std::string& key) {
     const std::size_t colon = key.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 == key.size() || key.size() - colon > 6) {
+    if (colon == std::string::npos || colon == 0) {
         return false;
     }
-    long port = 0;
-    for (std::size_t i = colon + 1; i < key.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(key[i]))) {
-            return false;
-        }
-        port = port * 10 + (key[i] - '0');
-    }
-    return port >= 1 && port <= 65535 &&
+    const std::string port = key.substr(colon + 1);
+    long long number = 0;
+    return std::all_of(port.begin(), port.end(), [](unsigned char c) { return std::isdigit(c); }) &&
+           harbrook::parseWholeInteger(port, number) && IsPortNumber(number) &&
            std::none_of(key.begin(), key.end(), [](unsigned char c) { return c <= ' ' || c == 0x7F; });
 }
 
@@ -130,6 +128,14 @@ bool TTrustedCertificates::TrustAlways(const std::string& host, std::uint16_t po
     return harbrook::ReplaceFileWhole(m_path, text);
 }
 
+std::string TTrustedCertificates::TakeLoadProblem() {
+    if (m_problemReported) {
+        return {};
+    }
+    m_problemReported = true;
+    return m_loadProblem;
+}
+
 void TTrustedCertificates::TrustThisRun(const std::string& host, std::uint16_t port, const std::string& fingerprint) {
     m_thisRun[Key(host, port)] = fingerprint;
 }
@@ -169,9 +175,8 @@ bool AskAboutCertificate(TTrustedCertificates& trust, const std::string& host, s
     if (verdict == TTrustedCertificates::Verdict::Trusted) {
         return true;
     }
-    if (!trust.LoadProblem().empty() && !trust.m_problemReported) {
-        trust.m_problemReported = true;
-        harbrook::Dialogs().ShowError(trust.LoadProblem());
+    if (const std::string problem = trust.TakeLoadProblem(); !problem.empty()) {
+        harbrook::Dialogs().ShowError(problem);
     }
     CertificateQuestion question;
     question.host = host;

@@ -29,6 +29,8 @@ public:
     const std::string& Path() const { return m_path; }
     // Empty when the file was read (or was not there).
     const std::string& LoadProblem() const { return m_loadProblem; }
+    // The load problem the first time it is asked for, empty after: it is told once.
+    std::string TakeLoadProblem();
 
     Verdict Judge(const std::string& host, std::uint16_t port, const std::string& fingerprint) const;
     // The fingerprint stored for the server ("Trust always"), empty when none.
@@ -50,9 +52,6 @@ private:
     std::map<std::string, std::string> m_always;
     std::map<std::string, std::string> m_thisRun;
     bool m_problemReported = false;
-
-    friend bool AskAboutCertificate(TTrustedCertificates&, const std::string&, std::uint16_t,
-                                    const TIdPeerCertificate&);
 };
 
 // The window's question about a certificate that did not verify.

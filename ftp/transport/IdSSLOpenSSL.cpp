@@ -20,6 +20,24 @@
 
 namespace harbrook {
 
+std::string CertificateFingerprint(x509_st* certificate) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (X509_digest(certificate, EVP_sha256(), digest, &length) != 1) {
+        return {};
+    }
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+        if (i > 0) {
+            text += ':';
+        }
+        text += kHex[digest[i] >> 4];
+        text += kHex[digest[i] & 0x0F];
+    }
+    return text;
+}
+
 bool loadOpenSSL() {
     static std::once_flag once;
     static bool loaded = false;
@@ -130,24 +148,6 @@ std::string timeText(const ASN1_TIME* time) {
     }
     char text[32] = {};
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
-    return text;
-}
-
-std::string fingerprintOf(X509* certificate) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (X509_digest(certificate, EVP_sha256(), digest, &length) != 1) {
-        return {};
-    }
-    static const char* const kHex = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-        if (i > 0) {
-            text += ':';
-        }
-        text += kHex[digest[i] >> 4];
-        text += kHex[digest[i] & 0x0F];
-    }
     return text;
 }
 
@@ -283,7 +283,7 @@ void TIdSSLIOHandlerSocketOpenSSL::describePeer(ssl_st* ssl) {
         peer.Issuer = nameText(X509_get_issuer_name(leaf));
         peer.NotBefore = timeText(X509_get0_notBefore(leaf));
         peer.NotAfter = timeText(X509_get0_notAfter(leaf));
-        peer.Sha256 = fingerprintOf(leaf);
+        peer.Sha256 = harbrook::CertificateFingerprint(leaf);
         X509_free(leaf);
     }
     peer.Problems = m_verifyProblems;

@@ -13,6 +13,7 @@
 struct ssl_ctx_st;
 struct ssl_st;
 struct ssl_session_st;
+struct x509_st;
 
 enum TIdSSLVersion { sslvSSLv2, sslvSSLv23, sslvSSLv3, sslvTLSv1 };
 enum TIdSSLMode { sslmUnassigned, sslmClient, sslmServer, sslmBoth };
@@ -133,6 +134,9 @@ private:
 };
 
 namespace harbrook {
+
+// A certificate's SHA-256 as openssl prints it ("AB:CD:..."); empty when it cannot be made.
+std::string CertificateFingerprint(x509_st* certificate);
 
 // Loads and initialises OpenSSL once per process; false when that failed.
 bool loadOpenSSL();

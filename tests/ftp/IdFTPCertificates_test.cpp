@@ -22,6 +22,13 @@ FtpScript tlsGreeting(TestCertificate certificate) {
     return FtpScript().reply("220 ready").on("AUTH TLS", "234 Go ahead").startTls(certificate);
 }
 
+// The greeting over TLS and a login that goes through.
+FtpScript tlsLogin(TestCertificate certificate) {
+    FtpScript script = tlsGreeting(certificate);
+    script.on("USER u", "230 In").on("FEAT", "211 none").on("SYST", "215 UNIX").on("TYPE I", "200 ok");
+    return script;
+}
+
 struct CertificateRow {
     const char* label;
     TestCertificate certificate;
@@ -74,9 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PeerCertificate, ATrustedCertificateAsksNothingAndAnAcceptedOneLogsIn) {
     for (const bool trusted : {true, false}) {
         SCOPED_TRACE(trusted ? "trusted" : "accepted by the caller");
-        FtpScript script = tlsGreeting(trusted ? TestCertificate::Trusted : TestCertificate::SelfSigned);
-        script.on("USER u", "230 In").on("FEAT", "211 none").on("SYST", "215 UNIX").on("TYPE I", "200 ok");
-        ScriptedFtp s(script);
+        ScriptedFtp s(tlsLogin(trusted ? TestCertificate::Trusted : TestCertificate::SelfSigned));
         s.useTLS(utUseExplicitTLS);
         int asked = 0;
         s.ftp.OnVerifyPeer = [&](const TIdPeerCertificate&, bool& accept) {
@@ -104,9 +109,7 @@ TEST(PeerCertificate, ARequiredFingerprintIsHeldToWithoutAQuestion) {
     EXPECT_EQ(error.rfind("The server presented another certificate than the one expected", 0), 0u) << error;
     EXPECT_FALSE(asked) << "an authority's word does not replace the session's certificate";
 
-    FtpScript script = tlsGreeting(TestCertificate::SelfSigned);
-    script.on("USER u", "230 In").on("FEAT", "211 none").on("SYST", "215 UNIX").on("TYPE I", "200 ok");
-    ScriptedFtp pinned(script);
+    ScriptedFtp pinned(tlsLogin(TestCertificate::SelfSigned));
     pinned.useTLS(utUseRequireTLS);
     pinned.ftp.SetRequiredPeerFingerprints({"00:11", testCertificateFingerprint(TestCertificate::SelfSigned)});
     pinned.ftp.Connect();
@@ -116,12 +119,8 @@ TEST(PeerCertificate, ARequiredFingerprintIsHeldToWithoutAQuestion) {
 // A data connection that reaches someone else than the control connection did: refused
 // before a byte is read.
 TEST(PeerCertificate, ADataConnectionWithAnotherCertificateIsRefused) {
-    FtpScript script = tlsGreeting(TestCertificate::Trusted);
-    script.on("USER u", "230 In")
-        .on("FEAT", "211 none")
-        .on("SYST", "215 UNIX")
-        .on("TYPE I", "200 ok")
-        .on("PBSZ 0", "200 PBSZ=0")
+    FtpScript script = tlsLogin(TestCertificate::Trusted);
+    script.on("PBSZ 0", "200 PBSZ=0")
         .on("PROT P", "200 Private")
         .passive("PASV", kPasv)
         .acceptData()
@@ -142,8 +141,7 @@ TEST(PeerCertificate, ADataConnectionWithAnotherCertificateIsRefused) {
 
 TEST(PeerCertificate, AnAuthorityFileGivenByTheCallerReplacesTheSystemStore) {
     ::unsetenv("SSL_CERT_FILE");
-    FtpScript script = tlsGreeting(TestCertificate::Trusted);
-    ScriptedFtp unknown(script);
+    ScriptedFtp unknown(tlsGreeting(TestCertificate::Trusted));
     ::unsetenv("SSL_CERT_FILE");  // The server's start set it.
     unknown.useTLS(utUseExplicitTLS);
     unsigned problems = 0;
@@ -151,8 +149,7 @@ TEST(PeerCertificate, AnAuthorityFileGivenByTheCallerReplacesTheSystemStore) {
     EXPECT_THROW(unknown.ftp.Connect(), EIdTLSClientCertificateRejected);
     EXPECT_EQ(problems, TIdPeerCertificate::UnknownIssuer) << "the test authority is in no system store";
 
-    script.on("USER u", "230 In").on("FEAT", "211 none").on("SYST", "215 UNIX").on("TYPE I", "200 ok");
-    ScriptedFtp known(script);
+    ScriptedFtp known(tlsLogin(TestCertificate::Trusted));
     ::unsetenv("SSL_CERT_FILE");
     known.tls.SSLOptions().RootCertFile = testAuthorityFile();
     known.useTLS(utUseExplicitTLS);
@@ -182,9 +179,7 @@ TEST(PeerCertificate, HostileHandshakesEndWithAClearError) {
     rows.push_back({"closed during the handshake",
                     FtpScript().reply("220 ready").on("AUTH TLS", "234 Go ahead").pause(50).close(), false});
     rows.push_back({"a 1 MiB certificate", tlsGreeting(TestCertificate::Huge), false});
-    FtpScript chain = tlsGreeting(TestCertificate::LongChain);
-    chain.on("USER u", "230 In").on("FEAT", "211 none").on("SYST", "215 UNIX").on("TYPE I", "200 ok");
-    rows.push_back({"a chain of 100 certificates", chain, true});
+    rows.push_back({"a chain of 100 certificates", tlsLogin(TestCertificate::LongChain), true});
     for (Row& row : rows) {
         SCOPED_TRACE(row.label);
         ScriptedFtp s(row.script);

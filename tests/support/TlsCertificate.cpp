@@ -1,5 +1,7 @@
 #include "tests/support/TlsCertificate.h"
 
+#include "ftp/transport/IdSSLOpenSSL.h"
+
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
@@ -182,16 +184,7 @@ ssl_ctx_st* testServerTlsContext(TestCertificate kind) {
 }
 
 std::string testCertificateFingerprint(TestCertificate kind) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    X509_digest(certificate(kind).cert, EVP_sha256(), digest, &length);
-    std::string text;
-    char pair[4];
-    for (unsigned int i = 0; i < length; ++i) {
-        std::snprintf(pair, sizeof pair, "%02X", digest[i]);
-        text += (i > 0 ? ":" : "") + std::string(pair);
-    }
-    return text;
+    return harbrook::CertificateFingerprint(certificate(kind).cert);
 }
 
 const std::string& testAuthorityFile() {
