@@ -16,6 +16,7 @@
 #include "engine/DirListings.h"
 #include "engine/FtpTools.h"
 #include "engine/QueueEntries.h"
+#include "engine/RemoteRules.h"
 #include "engine/TransferList.h"
 #include "engine/WindowQuestions.h"
 #include "platform/DateTime.h"
@@ -348,9 +349,8 @@ std::string TFHarbrook::CaptionFor(const std::string& programPath) const {
     if (!Lumo_files1.GetFileVersion(programPath, major, minor, release, build)) {
         major = minor = release = build = 0;
     }
-    const std::string date = harbrook::FormatShortDateLongTime(Lumo_files1.FileDate(programPath));
-    return "Harbrook [r" + std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(release) +
-           "b" + std::to_string(build) + "; " + date + "]";
+    return CaptionText(major, minor, release, build,
+                       harbrook::FormatShortDateLongTime(Lumo_files1.FileDate(programPath)));
 }
 
 void TFHarbrook::FormCreate() {
@@ -368,18 +368,18 @@ void TFHarbrook::FormCreate() {
     PrepareSessionClient(IdFTP1, standing);
     IdFTP1.SetIOHandler(&IdSSLIOHandlerSocketOpenSSL1);
     IdFTP1.SetUseTLS(utUseExplicitTLS);
-    IdFTP1.OnTLSNotAvailable = [this](bool& goOn) { IdFTP1TLSNotAvailable(goOn); };
-    IdFTP1.OnVerifyPeer = [this](const TIdPeerCertificate& certificate, bool& accept) {
-        IdFTP1VerifyPeer(certificate, accept);
-    };
     m_trust = std::make_unique<TTrustedCertificates>(
         (std::filesystem::path(m_setup.iniPath).parent_path() / "trusted-certificates").string());
 
+    // The main connection belongs to the remote session's thread from here on: the
+    // window queues commands and hears back, and never waits on the network.
+    IRemoteSessionView& view = *this;
+    m_session = std::make_unique<TRemoteSession>(IdFTP1, IdSSLIOHandlerSocketOpenSSL1, view,
+                                                 harbrook::GuiDispatcher());
     // The workers run their bodies on their own threads, so the window stays usable
-    // during transfers; whatever touches the window or the main client is handed to
-    // the GUI thread by the host.
-    m_guiCalls = std::make_unique<GuiThreadCalls>(harbrook::GuiDispatcher());
-    m_transferHost = std::make_unique<WindowTransferHost>(*this, *m_guiCalls);
+    // during transfers; whatever touches the window is handed to the GUI thread.
+    m_guiCalls = std::make_unique<harbrook::TGuiCalls>(harbrook::GuiDispatcher());
+    m_transferHost = std::make_unique<WindowTransferHost>(*m_session, *m_guiCalls);
     for (auto* worker : {&UploadThread, &DownloadThread}) {
         *worker = std::make_unique<TLumo_thread>();
         (*worker)->Priority = tpNormal;
@@ -403,16 +403,16 @@ void TFHarbrook::FormDestroy() {
     m_destroyed = true;
     Timer1.stop();
     Timer2.stop();
-    // The workers go first, and are waited for: no body may run once the queues, the
-    // transfer list and the window are gone. A running transfer ends at its next block,
-    // and a worker waiting for the window is let go.
+    // The workers and the session go first, and are waited for: nothing may run once
+    // the queues, the transfer list and the window are gone. A running transfer ends at
+    // its next block, a worker's connect or a waiting reply at once, and a thread
+    // waiting for the window is let go.
+    m_workerStop.Raise();
     m_guiCalls->Close();
     SetTransfersDisabled(true);
+    m_session->Close();
     UploadThread.reset();
     DownloadThread.reset();
-    if (IdFTP1.Connected()) {
-        closeMainConnection();
-    }
     writeSettings();
     DoneDirListings();
     DoneTransferList();
@@ -431,9 +431,9 @@ void TFHarbrook::keyPressEvent(QKeyEvent* event) {
     if (!ownKeys && key == Qt::Key_F5) {
         Lumo_statebmp3Click();
     } else if (!ownKeys && key == Qt::Key_Escape) {
-        bitmap3Click();
+        escape();
     } else if (inConnectionField && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-        if (!IdFTP1.Connected()) {
+        if (!m_session->Usable() && !m_session->Busy()) {
             bitmap1Click();
         }
     } else {
@@ -525,19 +525,33 @@ void TFHarbrook::HeaderControl2SectionResize(int section) {
 }
 
 void TFHarbrook::IdFTP1TLSNotAvailable(bool& goOn) {
-    // Asked after every login without TLS, also when none was wanted. Where TLS was
-    // wanted, never plain text behind the user's back: the password would go out readable.
-    goOn = IdFTP1.UseTLS() == utNoTLSSupport || harbrook::Dialogs().Confirm(kPlainTextQuestion);
-    m_connectDeclined = !goOn;
+    // Asked only where TLS was wanted (without, the login just goes on): never plain
+    // text behind the user's back, the password would go out readable.
+    goOn = harbrook::Dialogs().Confirm(kPlainTextQuestion);
 }
 
-void TFHarbrook::IdFTP1VerifyPeer(const TIdPeerCertificate& certificate, bool& accept) {
-    accept = AskAboutCertificate(*m_trust, IdFTP1.Host(), IdFTP1.Port(), certificate);
-    m_connectDeclined = !accept;
+bool TFHarbrook::sessionFree() {
+    if (!m_session->Busy()) {
+        return true;
+    }
+    // One command at a time on the connection: the user sees what runs and how to stop it.
+    QApplication::beep();
+    Label8->setText(harbrook::DisplayText(m_session->Activity() + " (Esc cancels)"));
+    return false;
+}
+
+void TFHarbrook::escape() {
+    if (m_session->Busy()) {
+        m_session->Cancel();
+    } else {
+        bitmap3Click();
+    }
 }
 
 void TFHarbrook::bitmap1Click() {
-    if (IdFTP1.Connected()) {
+    if (m_session->Busy()) {
+        m_session->Cancel();
+    } else if (m_session->Usable()) {
         Disconnect();
     } else {
         Connect();
@@ -557,43 +571,13 @@ void TFHarbrook::Connect() {
     }
     settings.port = static_cast<std::uint16_t>(port);
     settings.tls = CheckBox1->isChecked() ? SessionSettings::Tls::Explicit : SessionSettings::Tls::None;
-    std::string status;
-    m_connectDeclined = false;
-    m_connecting = true;
-    try {
-        status = ConnectSession(IdFTP1, IdSSLIOHandlerSocketOpenSSL1, settings);
-        m_connecting = false;
-    } catch (const std::exception& error) {
-        m_connecting = false;
-        // A connect the user stopped at a question needs no error box after it.
-        if (!m_connectDeclined) {
-            harbrook::Dialogs().ShowError(error.what());
-        }
-        return;
+    if (ConnectTimeoutMs > 0) {
+        settings.connectTimeoutMs = ConnectTimeoutMs;
     }
-    Label8->setText(QString::fromStdString(status));
-    m_sessionUp = IdFTP1.Connected();
-    if (IdFTP1.Connected()) {
-        RefreshListing(true);
-        SelectPathItem("");
-        startWorkers();
+    if (ReadTimeoutMs > 0) {
+        settings.readTimeoutMs = ReadTimeoutMs;
     }
-}
-
-void TFHarbrook::closeMainConnection() {
-    // ABOR and QUIT; errors while disconnecting are never shown (the program may be
-    // ending, and the connection is being given up either way).
-    try {
-        IdFTP1.Abort();
-        IdFTP1.Disconnect();
-    } catch (const std::exception&) {
-        // See above.
-    }
-    try {
-        IdFTP1.Disconnect();
-    } catch (const std::exception&) {
-        // See above.
-    }
+    m_session->Connect(settings);
 }
 
 void TFHarbrook::startWorkers() {
@@ -608,16 +592,20 @@ void TFHarbrook::startWorkers() {
     m_workersWanted = m_uploadWanted || m_downloadWanted;
 }
 
-void TFHarbrook::Disconnect() {
+void TFHarbrook::stopWorkers() {
     m_sessionUp = false;
     m_workersWanted = false;
     m_uploadWanted = false;
     m_downloadWanted = false;
     UploadThread->Stop();
     DownloadThread->Stop();
-    closeMainConnection();
     SetTransfersDisabled(true);
     ClearDirListings();
+}
+
+void TFHarbrook::Disconnect() {
+    stopWorkers();
+    m_session->Disconnect();
 }
 
 std::string TFHarbrook::RowName(const TLumo_listbox& list, int index) {
@@ -625,7 +613,8 @@ std::string TFHarbrook::RowName(const TLumo_listbox& list, int index) {
         return {};
     }
     const QVariant name = list.item(index)->data(kNameRole);
-    return name.isValid() ? name.toByteArray().toStdString() : harbrook::LocalBytes(list.GetColumnText(index, 0));
+    return name.isValid() ? name.toByteArray().toStdString()
+                          : RowNameOf(harbrook::LocalBytes(list.item(index)->text()));
 }
 
 void TFHarbrook::fillList(TLumo_listbox& list, const TLines& lines) {
@@ -633,8 +622,7 @@ void TFHarbrook::fillList(TLumo_listbox& list, const TLines& lines) {
     for (const std::string& line : lines) {
         auto* item = new TLumo_listitem(harbrook::DisplayText(line));
         // The name as the server sent it, so commands use exactly those bytes.
-        const std::string name = line.substr(0, line.find("||"));
-        item->setData(kNameRole, QByteArray::fromStdString(name));
+        item->setData(kNameRole, QByteArray::fromStdString(RowNameOf(line)));
         list.addItem(item);
     }
 }
@@ -642,34 +630,15 @@ void TFHarbrook::fillList(TLumo_listbox& list, const TLines& lines) {
 void TFHarbrook::RefreshListing(bool forced) {
     Lumo_listbox1->clear();
     Lumo_listbox3->clear();
-    if (!IdFTP1.Connected()) {
-        return;
+    if (m_session->Usable()) {
+        m_session->Refresh(forced, std::nullopt);
     }
-    Lumo_listbox1->setCursor(Qt::WaitCursor);
-    Lumo_listbox3->setCursor(Qt::WaitCursor);
-    try {
-        const RemoteFolder folder = RefreshRemoteFolder(IdFTP1, forced, [this](const std::string& path) {
-            m_currentFolder = path;
-            Label5->setText(harbrook::DisplayText(path));
-        });
-        fillList(*Lumo_listbox1, folder.folders);
-        fillList(*Lumo_listbox3, folder.files);
-    } catch (const std::exception& error) {
-        // A folder that cannot be listed ends the connection.
-        try {
-            if (IdFTP1.Connected()) {
-                IdFTP1.Disconnect();
-            }
-        } catch (const std::exception&) {
-            // The listing's error is the one to show.
-        }
-        Lumo_listbox1->unsetCursor();
-        Lumo_listbox3->unsetCursor();
-        harbrook::Dialogs().ShowError(error.what());
-        return;
+}
+
+void TFHarbrook::ChangeFolder(const std::string& path) {
+    if (m_session->Usable() && sessionFree()) {
+        m_session->Open(path);
     }
-    Lumo_listbox1->unsetCursor();
-    Lumo_listbox3->unsetCursor();
 }
 
 void TFHarbrook::markRow(TLumo_listbox& list, int row) {
@@ -679,28 +648,16 @@ void TFHarbrook::markRow(TLumo_listbox& list, int row) {
 }
 
 void TFHarbrook::SelectPathItem(const std::string& path) {
-    std::string text = path;
-    if (text.size() > 1) {
-        if (text.back() == '/') {
-            text.pop_back();
-        }
-        const std::size_t slash = text.rfind('/');
-        if (slash != std::string::npos) {
-            const std::string name = text.substr(slash + 1);
-            for (int row = 0; row < Lumo_listbox1->count(); ++row) {
-                if (RowName(*Lumo_listbox1, row) == name) {
-                    markRow(*Lumo_listbox1, row);
-                    Lumo_listbox1Click();
-                    return;
-                }
-            }
-        }
+    std::vector<std::string> folders;
+    for (int row = 0; row < Lumo_listbox1->count(); ++row) {
+        folders.push_back(RowName(*Lumo_listbox1, row));
     }
-    if (Lumo_listbox1->count() > 0) {
-        markRow(*Lumo_listbox1, 0);
+    const RowMark mark = RowToMark(folders, Lumo_listbox3->count(), path);
+    if (mark.pane == RowMark::Pane::Folders) {
+        markRow(*Lumo_listbox1, mark.row);
         Lumo_listbox1Click();
-    } else if (Lumo_listbox3->count() > 0) {
-        markRow(*Lumo_listbox3, 0);
+    } else if (mark.pane == RowMark::Pane::Files) {
+        markRow(*Lumo_listbox3, mark.row);
         Lumo_listbox3Click();
     }
 }
@@ -712,49 +669,10 @@ void TFHarbrook::setToolButtonsUp(bool up) {
     }
 }
 
-std::string TFHarbrook::lostConnectionReason() {
-    // Connected() stays true while a last reply waits unread; the server closing its
-    // side is what counts. Such a reply (421 Timeout) says why.
-    TIdIOHandler* io = IdFTP1.IOHandler();
-    const bool closed = !IdFTP1.Connected() || (io != nullptr && io->ClosedGracefully());
-    if (!closed) {
-        return {};
-    }
-    if (io != nullptr && io->InputBufferSize() > 0) {
-        try {
-            IdFTP1.ReadReply(TIdReplyCodes{});
-            std::string said = IdFTP1.LastCmdResult().FormattedText();
-            while (!said.empty() && (said.back() == '\n' || said.back() == '\r')) {
-                said.pop_back();
-            }
-            if (!said.empty()) {
-                return said;
-            }
-        } catch (const std::exception&) {
-            // Half a reply: the plain reason below does.
-        }
-    }
-    return "the server closed the connection";
-}
-
 void TFHarbrook::Timer1Timer() {
-    if (m_connecting) {
-        // Inside a question of the connect (the certificate, plain text): the
-        // connection is not a session yet.
-        return;
-    }
-    // A session the server ended is shown as ended: the status says so and why, and the
-    // panes no longer show a folder that cannot be used.
-    if (m_sessionUp) {
-        const std::string reason = lostConnectionReason();
-        if (!reason.empty()) {
-            Disconnect();
-            Lumo_listbox1->clear();
-            Lumo_listbox3->clear();
-            Label8->setText(harbrook::DisplayText("Disconnected: " + reason));
-        }
-    }
-    if (IdFTP1.Connected()) {
+    // While a command runs the buttons look as they do disconnected: nothing else can
+    // go to the server until it has ended (or was cancelled).
+    if (m_session->Connected() && !m_session->Busy()) {
         setToolButtonsUp(true);
         if (m_workersWanted) {
             startWorkers();
@@ -765,6 +683,84 @@ void TFHarbrook::Timer1Timer() {
         }
     } else {
         setToolButtonsUp(false);
+    }
+}
+
+void TFHarbrook::SessionActivity(const std::string& activity) {
+    m_activity = activity;
+    Label8->setText(harbrook::DisplayText(activity.empty() ? m_status : activity));
+    for (TLumo_listbox* list : {Lumo_listbox1, Lumo_listbox3}) {
+        if (activity.empty()) {
+            list->unsetCursor();
+        } else {
+            list->setCursor(Qt::BusyCursor);
+        }
+    }
+    setToolButtonsUp(activity.empty() && m_session->Connected());
+}
+
+void TFHarbrook::SessionStatus(const std::string& status) {
+    m_status = status;
+    Label8->setText(harbrook::DisplayText(status));
+}
+
+void TFHarbrook::SessionUp() {
+    m_sessionUp = true;
+    SetTransfersDisabled(false);
+    startWorkers();
+}
+
+void TFHarbrook::SessionLost() {
+    // A session the server ended is shown as ended: the panes no longer show a folder
+    // that cannot be used, and the workers wait for the next connect.
+    stopWorkers();
+    Lumo_listbox1->clear();
+    Lumo_listbox3->clear();
+    setToolButtonsUp(false);
+}
+
+void TFHarbrook::FolderReloading() {
+    Lumo_listbox1->clear();
+    Lumo_listbox3->clear();
+}
+
+void TFHarbrook::FolderEntered(const std::string& path) {
+    m_currentFolder = path;
+    Label5->setText(harbrook::DisplayText(path));
+}
+
+void TFHarbrook::FolderListed(const RemoteFolder& folder, const std::optional<std::string>& markPath) {
+    fillList(*Lumo_listbox1, folder.folders);
+    fillList(*Lumo_listbox3, folder.files);
+    if (m_keptRow.list != nullptr) {
+        // F5 in a list keeps its row.
+        m_keptRow.list->setFocus();
+        m_keptRow.list->SetItemIndex(m_keptRow.row);
+        m_keptRow = {};
+    } else if (markPath) {
+        SelectPathItem(*markPath);
+    }
+}
+
+void TFHarbrook::ShowError(const std::string& message) {
+    harbrook::Dialogs().ShowError(message);
+}
+
+bool TFHarbrook::AcceptCertificate(const std::string& hostName, std::uint16_t port,
+                                   const TIdPeerCertificate& certificate) {
+    return AskAboutCertificate(*m_trust, hostName, port, certificate);
+}
+
+bool TFHarbrook::GoOnInPlainText() {
+    bool goOn = false;
+    IdFTP1TLSNotAvailable(goOn);
+    return goOn;
+}
+
+void TFHarbrook::ViewReady(const std::string& name, const std::string& path) {
+    if (!harbrook::Shell().OpenDocument(path)) {
+        harbrook::Dialogs().ShowInformation("Harbrook", "No program is set up to open " + name +
+                                                            "; it was saved as " + path + ".");
     }
 }
 
@@ -782,15 +778,17 @@ void TFHarbrook::Timer2Timer() {
 }
 
 void TFHarbrook::UploadThreadExecute(TLumo_thread&, TLumosimplethread&, void*&, int) {
+    const harbrook::ScopedInterrupter closing(m_workerStop);
     UploadThreadBody(*m_transferHost, *UploadQueue);
 }
 
 void TFHarbrook::DownloadThreadExecute(TLumo_thread&, TLumosimplethread&, void*&, int) {
+    const harbrook::ScopedInterrupter closing(m_workerStop);
     DownloadThreadBody(*m_transferHost, *DownloadQueue);
 }
 
 void TFHarbrook::bitmap7Click() {
-    if (!IdFTP1.Connected()) {
+    if (!m_session->Usable()) {
         return;
     }
     harbrook::OpenFilesRequest request;
@@ -801,16 +799,15 @@ void TFHarbrook::bitmap7Click() {
     if (files.empty()) {
         return;
     }
-    command([&] {
-        std::string folder = std::filesystem::path(files.front()).parent_path().string();
-        while (folder.size() > 1 && folder.back() == '/') {
-            folder.pop_back();
-        }
-        LastUploadFolder = folder;
-        for (const std::string& file : files) {
-            UploadQueue->Add(UploadQueueEntry(file, IdFTP1.CurrentDirectory()));
-        }
-    });
+    std::string folder = std::filesystem::path(files.front()).parent_path().string();
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    LastUploadFolder = folder;
+    // Into the folder the panes show (what PWD last answered).
+    for (const std::string& file : files) {
+        UploadQueue->Add(UploadQueueEntry(file, m_currentFolder));
+    }
 }
 
 void TFHarbrook::Lumo_listbox1Click() {
@@ -826,13 +823,9 @@ void TFHarbrook::Lumo_listbox3Click() {
 }
 
 void TFHarbrook::Lumo_listbox1DblClick() {
-    command([this] {
-        if (Lumo_listbox1->ItemIndex() >= 0) {
-            IdFTP1.ChangeDirectory(RowName(*Lumo_listbox1, Lumo_listbox1->ItemIndex()));
-            RefreshListing(false);
-            SelectPathItem("");
-        }
-    });
+    if (Lumo_listbox1->ItemIndex() >= 0) {
+        ChangeFolder(RowName(*Lumo_listbox1, Lumo_listbox1->ItemIndex()));
+    }
 }
 
 void TFHarbrook::Lumo_listbox3DblClick() {
@@ -851,18 +844,17 @@ void TFHarbrook::keyDown(TLumo_listbox& list, int key, bool fileList) {
             }
             break;
         case 27:
-            bitmap3Click();
+            escape();
             break;
         case 46:
             bitmap6Click();
             break;
-        case 116: {
-            const int index = list.ItemIndex();
-            command([this] { RefreshListing(true); });
-            list.setFocus();
-            list.SetItemIndex(index);
+        case 116:
+            if (m_session->Usable() && sessionFree()) {
+                m_keptRow = {&list, list.ItemIndex()};
+                RefreshListing(true);
+            }
             break;
-        }
         default:
             break;
     }
@@ -877,37 +869,25 @@ void TFHarbrook::Lumo_listbox3KeyDown(int key) {
 }
 
 void TFHarbrook::bitmap3Click() {
-    command([this] {
-        if (IdFTP1.Connected()) {
-            const std::string remembered = m_currentFolder;
-            IdFTP1.ChangeToParent();
-            RefreshListing(false);
-            SelectPathItem(remembered);
-        }
-    });
+    if (m_session->Usable() && sessionFree()) {
+        m_session->Up();
+    }
 }
 
 void TFHarbrook::bitmap2Click() {
-    command([this] {
-        if (IdFTP1.Connected()) {
-            const std::string remembered = m_currentFolder;
-            IdFTP1.ChangeDirectory("/");
-            RefreshListing(false);
-            SelectPathItem(remembered);
-        }
-    });
+    if (m_session->Usable() && sessionFree()) {
+        m_session->Home();
+    }
 }
 
 void TFHarbrook::Lumo_statebmp3Click() {
-    command([this] {
-        if (IdFTP1.Connected()) {
-            RefreshListing(true);
-        }
-    });
+    if (m_session->Usable() && sessionFree()) {
+        RefreshListing(true);
+    }
 }
 
 void TFHarbrook::bitmap8Click() {
-    if (!IdFTP1.Connected()) {
+    if (!m_session->Usable()) {
         return;
     }
     // "Donwload" is the caption the dialog has always had.
@@ -936,12 +916,7 @@ std::string TFHarbrook::currentItemName() const {
 }
 
 void TFHarbrook::bitmap4Click() {
-    if (!IdFTP1.Connected()) {
-        return;
-    }
-    const int folder = Lumo_listbox1->ItemIndex();
-    const int file = Lumo_listbox3->ItemIndex();
-    if (folder < 0 && file < 0) {
+    if (!m_session->Usable() || (Lumo_listbox1->ItemIndex() < 0 && Lumo_listbox3->ItemIndex() < 0)) {
         return;
     }
     Lumo_edit1->setText(harbrook::DisplayText(currentItemName()));
@@ -952,7 +927,7 @@ void TFHarbrook::bitmap4Click() {
 }
 
 void TFHarbrook::bitmap5Click() {
-    if (!IdFTP1.Connected()) {
+    if (!m_session->Usable()) {
         return;
     }
     Label7->show();
@@ -963,22 +938,14 @@ void TFHarbrook::bitmap5Click() {
 }
 
 void TFHarbrook::Lumo_edit1KeyPress(QChar& key) {
-    if (key == QChar('\r') && IdFTP1.Connected()) {
+    if (key == QChar('\r') && m_session->Usable() && sessionFree()) {
         // The text goes to the server as typed.
         const std::string name = harbrook::LocalBytes(Lumo_edit1->text());
-        command([&] {
-            if (PendingNameAction == "MKDIR") {
-                const std::string folder = IdFTP1.CurrentDirectory();
-                IdFTP1.MakeDirectory(name);
-                RefreshListing(true);
-                SelectPathItem(AddTrailingSlash(folder) + name);
-            } else if (PendingNameAction == "RENAME") {
-                const std::string folder = IdFTP1.CurrentDirectory();
-                IdFTP1.RenameFile(currentItemName(), name);
-                RefreshListing(true);
-                SelectPathItem(AddTrailingSlash(folder) + name);
-            }
-        });
+        if (PendingNameAction == "MKDIR") {
+            m_session->MakeFolder(name);
+        } else if (PendingNameAction == "RENAME") {
+            m_session->Rename(currentItemName(), name);
+        }
     } else if (key == QChar(27)) {
         SelectPathItem("");
     }
@@ -990,7 +957,7 @@ void TFHarbrook::Lumo_edit1Exit() {
 }
 
 void TFHarbrook::bitmap6Click() {
-    if (!IdFTP1.Connected()) {
+    if (!m_session->Usable() || !sessionFree()) {
         return;
     }
     auto selected = [](const TLumo_listbox& list) {
@@ -1002,89 +969,31 @@ void TFHarbrook::bitmap6Click() {
         }
         return names;
     };
-    std::vector<std::string> names = selected(*Lumo_listbox1);
-    const bool folders = !names.empty();
-    if (!folders) {
-        names = selected(*Lumo_listbox3);
-    }
-    if (names.empty()) {
+    const DeleteChoice choice = ChooseForDelete(selected(*Lumo_listbox1), selected(*Lumo_listbox3));
+    if (choice.names.empty() || !harbrook::Dialogs().Confirm(DeleteQuestion(choice.names, choice.folders))) {
         return;
     }
-    if (!harbrook::Dialogs().Confirm(DeleteQuestion(names, folders))) {
-        return;
-    }
-    for (const std::string& name : names) {
-        command([&] {
-            if (folders) {
-                DeleteRemoteFolder(IdFTP1, name);
-            } else {
-                IdFTP1.RemoveFile(name);
-            }
-        });
-        command([this] {
-            RefreshListing(true);
-            SelectPathItem("");
-        });
-    }
+    m_session->Delete(choice.names, choice.folders);
 }
 
 void TFHarbrook::Lumo_statebmp2Click() {
-    if (!IdFTP1.Connected()) {
-        return;
-    }
-    if (Lumo_listbox3->ItemIndex() < 0) {
-        harbrook::Dialogs().ShowError("No file selected.");
+    if (!m_session->Usable() || !sessionFree()) {
         return;
     }
     const std::string name = RowName(*Lumo_listbox3, Lumo_listbox3->ItemIndex());
-    const std::size_t dot = name.rfind('.');
-    QString extension = dot == std::string::npos ? QString() : QString::fromStdString(name.substr(dot)).toUpper();
-    static const QStringList viewable = {".BAT", ".NFO", ".TXT", ".HTM", ".HTML"};
-    if (!viewable.contains(extension)) {
-        harbrook::Dialogs().ShowError("Only text files can be viewed");
+    if (const std::string refusal = ViewRefusal(name); !refusal.empty()) {
+        harbrook::Dialogs().ShowError(refusal);
         return;
     }
-    // A name from the server must not leave the temporary folder.
-    if (!IsSafeRemoteName(name)) {
-        harbrook::Dialogs().ShowError("Cannot view \"" + name + "\": the name is not a file name here");
-        return;
-    }
-    std::int64_t size = 0;
-    try {
-        size = IdFTP1.FileSize(name);
-    } catch (const std::exception&) {
-        harbrook::Dialogs().ShowError("Failed to retrieve file size");
-        return;
-    }
-    if (size > 64000) {
-        harbrook::Dialogs().ShowError("Can only view files smaller than 64k");
-        return;
-    }
-    // Making the place and the client may fail and ends the command; a failed download
-    // is shown and the file (what arrived of it) is opened all the same.
-    std::string path;
-    command([&] {
-        const std::string file = m_viewFolder.Path() + name;
-        TIdFTP clone;
-        CloneConnection(IdFTP1, clone);
-        path = file;
-        TIdFTP& connection = clone.Connected() ? clone : IdFTP1;
-        command([&] { DownloadRemoteFileAs(connection, name, file, nullptr, TViewFolder::kFileRights); });
-    });
-    if (path.empty() || harbrook::InspectLocalEntry(path).kind != harbrook::LocalEntryKind::File) {
-        return;
-    }
-    if (!harbrook::Shell().OpenDocument(path)) {
-        harbrook::Dialogs().ShowInformation("Harbrook", "No program is set up to open " + name +
-                                                            "; it was saved as " + path + ".");
-    }
+    command([&] { m_session->View(name, m_viewFolder.Path(), TViewFolder::kFileRights); });
 }
 
 void TFHarbrook::WMDropFiles(const std::vector<std::string>& paths) {
-    // Each path is taken whole. No connection check: while disconnected the first PWD
-    // fails with the client's error, which the application's error box shows.
+    // Each path is taken whole. While disconnected, the client's own error is what the
+    // application's error box shows.
+    m_session->CheckUsable();
     for (const std::string& path : paths) {
-        UploadQueue->Add(UploadQueueEntry(path, IdFTP1.CurrentDirectory()));
+        UploadQueue->Add(UploadQueueEntry(path, m_currentFolder));
     }
 }
 

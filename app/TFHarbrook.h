@@ -12,14 +12,16 @@
 #include <memory>
 #include <string>
 
-#include "app/GuiThreadCalls.h"
 #include "app/WindowTransferHost.h"
 #include "engine/CertificateTrust.h"
 #include "engine/DirListings.h"
 #include "engine/LumoFiles.h"
 #include "engine/LumoThread.h"
+#include "engine/RemoteSession.h"
 #include "engine/SessionSetup.h"
 #include "engine/ViewFolder.h"
+#include "platform/GuiCalls.h"
+#include "platform/Interrupt.h"
 #include "platform/ProfileFile.h"
 #include "widgets/LumoEdit.h"
 #include "widgets/LumoListbox.h"
@@ -34,7 +36,7 @@ struct TFHarbrookSetup {
 
 // The main window: the connection bar, the remote pane (folders above, files below),
 // the tool buttons, the transfer list and the status line.
-class TFHarbrook : public QWidget {
+class TFHarbrook : public QWidget, private IRemoteSessionView {
 public:
     explicit TFHarbrook(const TFHarbrookSetup& setup, QWidget* parent = nullptr);
     ~TFHarbrook() override;
@@ -111,6 +113,13 @@ public:
     void Connect();
     void Disconnect();
     void RefreshListing(bool forced);
+    // Into a folder of the server (a name in the shown folder, or a path).
+    void ChangeFolder(const std::string& path);
+    // The main connection's owner; the window only queues commands to it.
+    TRemoteSession& Session() { return *m_session; }
+    // Time-outs of the next connect in ms (0: the standing ones).
+    int ConnectTimeoutMs = 0;
+    int ReadTimeoutMs = 0;
     void SelectPathItem(const std::string& path);
     void Timer1Timer();
     void Timer2Timer();
@@ -124,7 +133,6 @@ public:
     void bitmap3Click();
     void Lumo_statebmp3Click();
     void IdFTP1TLSNotAvailable(bool& goOn);
-    void IdFTP1VerifyPeer(const TIdPeerCertificate& certificate, bool& accept);
     void HeaderControl1Resize();
     void HeaderControl1SectionResize(int section);
     void HeaderControl2Resize();
@@ -176,14 +184,28 @@ private:
     void setToolButtonsUp(bool up);
     void keyDown(TLumo_listbox& list, int key, bool fileList);
     void markRow(TLumo_listbox& list, int row);
-    // Why the main connection is gone ("421 Timeout.", or that the server closed it);
-    // empty while it stands.
-    std::string lostConnectionReason();
+    // What the remote session tells the window (on the GUI thread).
+    void SessionActivity(const std::string& activity) override;
+    void SessionStatus(const std::string& status) override;
+    void SessionUp() override;
+    void SessionLost() override;
+    void FolderReloading() override;
+    void FolderEntered(const std::string& path) override;
+    void FolderListed(const RemoteFolder& folder, const std::optional<std::string>& markPath) override;
+    void ShowError(const std::string& message) override;
+    bool AcceptCertificate(const std::string& hostName, std::uint16_t port,
+                           const TIdPeerCertificate& certificate) override;
+    bool GoOnInPlainText() override;
+    void ViewReady(const std::string& name, const std::string& path) override;
+    // True when no command runs; otherwise the user hears and sees that one does.
+    bool sessionFree();
+    // Escape: cancels what runs, else goes back to the parent folder.
+    void escape();
+    // The workers wait for the next connect; the cache goes.
+    void stopWorkers();
     // Starts both workers; one that is still ending an earlier run is started by the
     // timer once it has.
     void startWorkers();
-    // Abort, then Disconnect twice, ignoring every error.
-    void closeMainConnection();
 
     TFHarbrookSetup m_setup;
     std::unique_ptr<QStandardItemModel> m_header1Model;
@@ -195,17 +217,23 @@ private:
     bool m_sessionUp = false;
     // The certificates the user trusts ("trusted-certificates" beside the INI).
     std::unique_ptr<TTrustedCertificates> m_trust;
-    // The user declined the certificate or plain text during the running connect: the
-    // connect's error needs no box of its own.
-    bool m_connectDeclined = false;
-    // A connect is running; its questions spin the event loop, and the timer must not
-    // use a connection that is not logged in yet.
-    bool m_connecting = false;
+    // The status line's lasting text, and what runs now (shown instead while it runs).
+    std::string m_status = "--";
+    std::string m_activity;
+    // F5 in a list keeps that list's row through the reload.
+    struct KeptRow {
+        TLumo_listbox* list = nullptr;
+        int row = -1;
+    };
+    KeptRow m_keptRow;
     // Workers still to be started (their last run was ending when the user connected).
     bool m_workersWanted = false;
     bool m_uploadWanted = false;
     bool m_downloadWanted = false;
-    std::unique_ptr<GuiThreadCalls> m_guiCalls;
+    // Raised when the window closes: the workers' connects and waits end at once.
+    harbrook::TInterrupter m_workerStop;
+    std::unique_ptr<harbrook::TGuiCalls> m_guiCalls;
+    std::unique_ptr<TRemoteSession> m_session;
     std::unique_ptr<WindowTransferHost> m_transferHost;
     // Files opened by View; removed with the window.
     TViewFolder m_viewFolder;

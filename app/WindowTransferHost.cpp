@@ -1,19 +1,16 @@
 #include "app/WindowTransferHost.h"
 
-#include "app/TFHarbrook.h"
 #include "engine/DirListings.h"
 #include "platform/Dialogs.h"
 
 bool WindowTransferHost::MainConnected() {
-    bool connected = false;
-    m_calls.Run([&] { connected = m_window.IdFTP1.Connected(); });
-    return connected;
+    return m_session.Connected();
 }
 
 CloneSnapshot WindowTransferHost::SnapshotMain() {
-    CloneSnapshot snapshot;
-    m_calls.Run([&] { snapshot = TakeCloneSnapshot(m_window.IdFTP1); });
-    return snapshot;
+    // Without a session (it ended meanwhile) the snapshot's folder is unknown, and the
+    // clone does not connect.
+    return m_session.Snapshot().value_or(CloneSnapshot{});
 }
 
 void WindowTransferHost::ShowError(const std::string& message) {
@@ -22,5 +19,5 @@ void WindowTransferHost::ShowError(const std::string& message) {
 
 void WindowTransferHost::DropListing(const std::string& path) {
     // The pane's timer sees the missing entry and shows the folder anew.
-    m_calls.Run([&] { RemoveDirListing(path); });
+    RemoveDirListing(path);
 }

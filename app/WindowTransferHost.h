@@ -1,15 +1,15 @@
 #pragma once
 
-#include "app/GuiThreadCalls.h"
+#include "engine/RemoteSession.h"
 #include "engine/TransferWorkers.h"
+#include "platform/GuiCalls.h"
 
-class TFHarbrook;
-
-// The window as the transfer workers see it: every question about the main client,
-// every error box and every cache change is answered on the GUI thread.
+// The window as the transfer workers see it: the main connection's state and snapshot
+// come from the remote session (on its thread), every error box and cache change is
+// answered on the GUI thread.
 class WindowTransferHost : public ITransferHost {
 public:
-    WindowTransferHost(TFHarbrook& window, GuiThreadCalls& calls) : m_window(window), m_calls(calls) {}
+    WindowTransferHost(TRemoteSession& session, harbrook::TGuiCalls& calls) : m_session(session), m_calls(calls) {}
 
     bool MainConnected() override;
     CloneSnapshot SnapshotMain() override;
@@ -17,6 +17,6 @@ public:
     void DropListing(const std::string& path) override;
 
 private:
-    TFHarbrook& m_window;
-    GuiThreadCalls& m_calls;
+    TRemoteSession& m_session;
+    harbrook::TGuiCalls& m_calls;
 };

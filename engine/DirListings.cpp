@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "engine/FileSizeText.h"
+#include "engine/RemoteRules.h"
 #include "ftp/client/IdFTP.h"
 #include "platform/LocalFiles.h"
 
@@ -141,7 +142,7 @@ void ListRemoteNames(TIdFTP& connection, TLines& folders, TLines& files, bool fo
     ListRemoteDir(connection, folders, files, force);
     for (TLines* lines : {&folders, &files}) {
         for (std::string& line : *lines) {
-            line = line.substr(0, line.find('|'));
+            line = RowNameOf(line);
         }
     }
 }

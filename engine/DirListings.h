@@ -47,5 +47,5 @@ RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force,
 // The lines of the connection's current folder: from the cache, or (when not cached or
 // forced) listed, stored and returned.
 void ListRemoteDir(TIdFTP& connection, TLines& folders, TLines& files, bool force);
-// The same cut to the bare names (the text before the first "|").
+// The same cut to the bare names (RowNameOf).
 void ListRemoteNames(TIdFTP& connection, TLines& folders, TLines& files, bool force);

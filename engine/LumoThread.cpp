@@ -10,7 +10,6 @@ struct TLumosimplethread::Shared {
     std::condition_variable changed;
     bool alive = true;
     bool running = false;
-    int gui_calls_running = 0;
 };
 
 bool TLumosimplethread::Terminated() const {
@@ -27,20 +26,20 @@ void TLumosimplethread::Terminate() {
 TLumo_thread::TLumo_thread(harbrook::IGuiDispatcher* dispatcher)
     : m_dispatcher(dispatcher != nullptr ? *dispatcher : harbrook::GuiDispatcher()),
       m_id(static_cast<int>(std::random_device{}() % 1000000)),
-      m_shared(std::make_shared<TLumosimplethread::Shared>()) {}
+      m_shared(std::make_shared<TLumosimplethread::Shared>()),
+      m_calls(m_dispatcher) {}
 
 TLumo_thread::~TLumo_thread() {
     Stop();
     {
-        std::unique_lock guard(m_shared->lock);
+        std::lock_guard guard(m_shared->lock);
         m_shared->alive = false;
         m_shared->changed.notify_all();
-        // A call already running on the GUI thread finishes before we go, unless we are
-        // that thread ourselves.
-        if (!m_dispatcher.OnGuiThread()) {
-            m_shared->changed.wait(guard, [&] { return m_shared->gui_calls_running == 0; });
-        }
     }
+    // A call already running on the GUI thread finishes before we go, unless we are
+    // that thread ourselves; one still queued never runs.
+    m_calls.Close();
+    m_calls.WaitForRunningCalls();
     if (m_worker.joinable()) {
         m_worker.join();
     }
@@ -98,46 +97,6 @@ bool TLumo_thread::Start(bool runOnce, void* Data) {
     return true;
 }
 
-bool TLumo_thread::onGuiThread(const std::function<void()>& call) {
-    enum class CallState { Queued, Running, Done, Cancelled };
-    auto shared = m_shared;
-    auto state = std::make_shared<CallState>(CallState::Queued);
-    m_dispatcher.Post([shared, state, &call] {
-        {
-            std::lock_guard guard(shared->lock);
-            if (!shared->alive || *state == CallState::Cancelled) {
-                return;
-            }
-            *state = CallState::Running;
-            ++shared->gui_calls_running;
-        }
-        auto finish = [&] {
-            std::lock_guard guard(shared->lock);
-            --shared->gui_calls_running;
-            *state = CallState::Done;
-            shared->changed.notify_all();
-        };
-        try {
-            call();
-        } catch (...) {
-            finish();
-            throw;
-        }
-        finish();
-    });
-    std::unique_lock guard(shared->lock);
-    // A call that has begun is waited for: it uses this thread's frame. One still queued
-    // when the component goes away never runs.
-    shared->changed.wait(guard, [&] {
-        return *state == CallState::Done || (!shared->alive && *state == CallState::Queued);
-    });
-    if (*state != CallState::Done) {
-        *state = CallState::Cancelled;
-        return false;
-    }
-    return true;
-}
-
 void TLumo_thread::loop(std::shared_ptr<TLumosimplethread> thread) {
     auto shared = m_shared;
     std::int64_t pass = 1;
@@ -154,7 +113,7 @@ void TLumo_thread::loop(std::shared_ptr<TLumosimplethread> thread) {
             }
         };
         if (thread->Synchronized && thread->OnExecute) {
-            if (!onGuiThread(runPass)) {
+            if (!m_calls.Run(runPass)) {
                 break;
             }
         } else {
@@ -197,7 +156,12 @@ void TLumo_thread::loop(std::shared_ptr<TLumosimplethread> thread) {
         }
     }
     if (!escaped && thread->OnStop) {
-        onGuiThread([&] { thread->OnStop(*this, *thread, thread->Data, thread->Id); });
+        try {
+            m_calls.Run([&] { thread->OnStop(*this, *thread, thread->Data, thread->Id); });
+        } catch (...) {
+            // The stop handler's error belongs to the GUI thread's error handling.
+            m_dispatcher.Post([failure = std::current_exception()] { std::rethrow_exception(failure); });
+        }
     }
     // The end of the loop is seen on the GUI thread, where the component returns to idle.
     m_dispatcher.Post([shared] {

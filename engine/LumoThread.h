@@ -13,6 +13,7 @@
 
 #include "engine/LumoFiles.h"
 #include "platform/Dispatcher.h"
+#include "platform/GuiCalls.h"
 
 class TLumo_thread;
 class TLumosimplethread;
@@ -78,14 +79,11 @@ public:
 
 private:
     void loop(std::shared_ptr<TLumosimplethread> thread);
-    // Runs `call` on the GUI thread and waits for it; false when the component went away
-    // first.
-    bool onGuiThread(const std::function<void()>& call);
-
     harbrook::IGuiDispatcher& m_dispatcher;
     int m_id;
     std::shared_ptr<TLumosimplethread::Shared> m_shared;
     std::shared_ptr<TLumosimplethread> m_current;
+    harbrook::TGuiCalls m_calls;
     std::thread m_worker;
 };
 

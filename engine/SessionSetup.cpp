@@ -1,6 +1,7 @@
 #include "engine/SessionSetup.h"
 
 #include "ftp/IdFTPExceptions.h"
+#include "platform/Interrupt.h"
 
 void PrepareSessionClient(TIdFTP& client, const SessionSettings& settings) {
     client.SetIPVersion(settings.ipVersion);
@@ -63,6 +64,9 @@ std::string ConnectSession(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHand
         throw;
     } catch (const EIdFTPLoginRefused&) {
         // A wrong password sent twice trips the lock-out rules of many servers.
+        throw;
+    } catch (const harbrook::EInterrupted&) {
+        // The user stopped it.
         throw;
     } catch (const std::exception&) {
         if (!settings.passive || !settings.activeAfterFailure) {

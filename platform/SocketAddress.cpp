@@ -7,8 +7,13 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 
+#include "platform/Interrupt.h"
 #include "platform/SocketErrors.h"
 
 namespace harbrook {
@@ -64,18 +69,19 @@ std::optional<SocketAddress> numericAddress(const std::string& ip, std::uint16_t
     return address;
 }
 
-int resolveAddress(const std::string& host, std::uint16_t port, int family,
-                   SocketAddress& address) {
-    if (auto literal = numericAddress(host, port, family)) {
-        address = *literal;
-        return 0;
-    }
+namespace {
+
+// getaddrinfo into `address`: 0 or an error number.
+int lookUp(const std::string& host, std::uint16_t port, int family, SocketAddress& address) {
     addrinfo hints{};
     hints.ai_family = family;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* results = nullptr;
     const int status = getaddrinfo(host.c_str(), nullptr, &hints, &results);
     if (status != 0 || results == nullptr) {
+        if (results != nullptr) {
+            freeaddrinfo(results);
+        }
         if (status == EAI_SYSTEM && errno != 0) {
             return errno;
         }
@@ -86,6 +92,53 @@ int resolveAddress(const std::string& host, std::uint16_t port, int family,
     freeaddrinfo(results);
     address.setPort(port);
     return 0;
+}
+
+// A lookup the caller may stop waiting for: getaddrinfo cannot be interrupted, so it
+// runs on a thread of its own that owns everything it uses and ends when the resolver
+// does, while the caller goes at once.
+int interruptibleLookUp(const std::string& host, std::uint16_t port, int family, SocketAddress& address,
+                        const TInterrupter& interrupter) {
+    struct Lookup {
+        std::mutex lock;
+        std::condition_variable done;
+        bool finished = false;
+        int error = 0;
+        SocketAddress address;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, host, port, family] {
+        SocketAddress found;
+        const int error = lookUp(host, port, family, found);
+        std::lock_guard guard(lookup->lock);
+        lookup->error = error;
+        lookup->address = found;
+        lookup->finished = true;
+        lookup->done.notify_all();
+    }).detach();
+    std::unique_lock guard(lookup->lock);
+    while (!lookup->done.wait_for(guard, std::chrono::milliseconds(20), [&] { return lookup->finished; })) {
+        if (interrupter.Raised()) {
+            throw EInterrupted();
+        }
+    }
+    address = lookup->address;
+    return lookup->error;
+}
+
+}  // namespace
+
+int resolveAddress(const std::string& host, std::uint16_t port, int family,
+                   SocketAddress& address) {
+    if (auto literal = numericAddress(host, port, family)) {
+        address = *literal;
+        return 0;
+    }
+    if (const TInterrupter* interrupter = ThreadInterrupter()) {
+        CheckInterrupted();
+        return interruptibleLookUp(host, port, family, address, *interrupter);
+    }
+    return lookUp(host, port, family, address);
 }
 
 std::optional<SocketAddress> localAddressOf(int fd) {
@@ -116,8 +169,12 @@ bool waitForSocket(int fd, short events, int ms) {
                                    Clock::now() - start).count();
             wait = spent >= ms ? 0 : ms - static_cast<int>(spent);
         }
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, wait < 0 ? -1 : wait);
+        const TInterrupter* interrupter = ThreadInterrupter();
+        pollfd entries[2] = {{fd, events, 0}, {interrupter != nullptr ? interrupter->WaitHandle() : -1, POLLIN, 0}};
+        const int ready = ::poll(entries, interrupter != nullptr ? 2 : 1, wait < 0 ? -1 : wait);
+        if (ready > 0 && (entries[1].revents & POLLIN) != 0) {
+            throw EInterrupted();
+        }
         if (ready > 0) {
             return true;
         }

@@ -25,7 +25,8 @@ struct SocketAddress {
 std::optional<SocketAddress> numericAddress(const std::string& ip, std::uint16_t port, int family);
 
 // Resolves a host name (or literal) of the family. Returns 0, or an error number for
-// socketErrorText (kHostNotFoundError when the name is unknown).
+// socketErrorText (kHostNotFoundError when the name is unknown). On a thread with an
+// interrupter, raising it ends the wait for a slow resolver with EInterrupted.
 [[nodiscard]] int resolveAddress(const std::string& host, std::uint16_t port, int family,
                                  SocketAddress& address);
 
@@ -33,7 +34,8 @@ std::optional<SocketAddress> localAddressOf(int fd);
 std::optional<SocketAddress> peerAddressOf(int fd);
 
 // Waits until fd is ready for `events` (POLLIN, POLLOUT) within ms (-1: without
-// limit). Hang-ups and errors count as ready so the next call reports them.
+// limit). Hang-ups and errors count as ready so the next call reports them. The
+// thread's interrupter, once raised, ends the wait with EInterrupted.
 [[nodiscard]] bool waitForSocket(int fd, short events, int ms);
 
 }  // namespace harbrook

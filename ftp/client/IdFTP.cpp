@@ -76,7 +76,7 @@ TIdFTP::~TIdFTP() {
     OnDisconnected = nullptr;
     try {
         DisconnectNotPeer();
-    } catch (const EIdException&) {
+    } catch (const std::exception&) {
         // Closing a socket while going away; there is nobody left to tell.
     }
 }

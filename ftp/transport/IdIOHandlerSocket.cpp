@@ -11,6 +11,7 @@
 
 #include "ftp/IdException.h"
 #include "ftp/IdFTPExceptions.h"
+#include "platform/Interrupt.h"
 #include "platform/SocketAddress.h"
 
 using harbrook::SocketAddress;
@@ -117,7 +118,12 @@ void TIdIOHandlerSocket::DrainUntilPeerCloses(int maxMs) {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0 || !harbrook::waitForSocket(m_socket.get(), POLLIN, static_cast<int>(left))) {
+        try {
+            if (left <= 0 || !harbrook::waitForSocket(m_socket.get(), POLLIN, static_cast<int>(left))) {
+                return;
+            }
+        } catch (const harbrook::EInterrupted&) {
+            // Whoever interrupts wants the connection gone now, not politely.
             return;
         }
         const ssize_t got = ::recv(m_socket.get(), sink, sizeof sink, MSG_DONTWAIT);

@@ -10,22 +10,13 @@
 
 #include "ftp/IdFTPExceptions.h"
 #include "ftp/transport/IdIOHandlerStack.h"
+#include "platform/Interrupt.h"
 #include "platform/SocketAddress.h"
 
-TIdSimpleServer::TIdSimpleServer() {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-        m_wakeRead = fds[0];
-        m_wakeWrite = fds[1];
-    }
-}
+TIdSimpleServer::TIdSimpleServer() = default;
 
 TIdSimpleServer::~TIdSimpleServer() {
     closeListener();
-    if (m_wakeRead >= 0) {
-        ::close(m_wakeRead);
-        ::close(m_wakeWrite);
-    }
 }
 
 void TIdSimpleServer::closeListener() {
@@ -65,8 +56,16 @@ void TIdSimpleServer::Listen(int timeoutMs) {
             }
             slice = static_cast<int>(std::min<long long>(slice, timeoutMs - spent));
         }
-        pollfd entries[2] = {{m_listener.get(), POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
-        const int ready = ::poll(entries, m_wakeRead >= 0 ? 2 : 1, slice);
+        // The thread's interrupter (the user's Cancel) ends the wait as Abort does.
+        const harbrook::TInterrupter* interrupter = harbrook::ThreadInterrupter();
+        pollfd entries[3] = {{m_listener.get(), POLLIN, 0},
+                             {m_wake.WaitHandle(), POLLIN, 0},
+                             {interrupter != nullptr ? interrupter->WaitHandle() : -1, POLLIN, 0}};
+        const int ready = ::poll(entries, 3, slice);
+        if (ready > 0 && (entries[2].revents & POLLIN) != 0) {
+            closeListener();
+            throw harbrook::EInterrupted();
+        }
         if (ready <= 0 || (entries[0].revents & POLLIN) == 0) {
             continue;
         }
@@ -90,8 +89,5 @@ void TIdSimpleServer::Listen(int timeoutMs) {
 
 void TIdSimpleServer::AbortListen() {
     m_aborted = true;
-    if (m_wakeWrite >= 0) {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t ignored = ::write(m_wakeWrite, &byte, 1);
-    }
+    m_wake.Raise();
 }

@@ -7,6 +7,7 @@
 #include "ftp/transport/IdIOHandlerSocket.h"
 #include "ftp/transport/IdSocketBinding.h"
 #include "ftp/transport/IdTCPConnection.h"
+#include "platform/Interrupt.h"
 #include "platform/SocketHandle.h"
 
 // A listener for one incoming connection (the server's side of an active-mode data
@@ -39,8 +40,7 @@ private:
     harbrook::SocketHandle m_listener;
     std::string m_listenIP;
     std::uint16_t m_listenPort = 0;
-    // Written to wake a Listen that waits on another thread.
-    int m_wakeRead = -1;
-    int m_wakeWrite = -1;
+    // Raised to wake a Listen that waits on another thread.
+    harbrook::TInterrupter m_wake;
     std::atomic<bool> m_aborted{false};
 };

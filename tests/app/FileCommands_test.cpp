@@ -17,6 +17,7 @@
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
+#include "tests/app/WindowTestSupport.h"
 
 namespace harbrook::testing {
 namespace {
@@ -44,6 +45,7 @@ protected:
         window->user->setText(QString::fromStdString(server->user()));
         window->pass->setText(QString::fromStdString(server->password()));
         window->bitmap1Click();
+        settle(*window);
         window->UploadThread->Stop();
         window->DownloadThread->Stop();
         return window;
@@ -59,6 +61,7 @@ protected:
     void typeName(TFHarbrook& window, const QString& text) {
         window.Lumo_edit1->setText(text);
         QTest::keyClick(window.Lumo_edit1, Qt::Key_Return);
+        settle(window);
     }
 
     std::unique_ptr<PyFtpdServer> server;
@@ -71,6 +74,7 @@ TEST_F(FileCommands, CreateAndRenameThroughTheNameField) {
     writeFile(server->root() + "/file.txt", "f");
     auto window = open();
     QTest::mouseClick(window->bitmap5, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    settle(*window);
     EXPECT_TRUE(window->Lumo_edit1->isVisible());
     EXPECT_EQ(window->PendingNameAction, "MKDIR");
     typeName(*window, "new folder");
@@ -80,6 +84,7 @@ TEST_F(FileCommands, CreateAndRenameThroughTheNameField) {
 
     // An empty name goes to the server as typed; its refusal is shown, the field stays.
     window->bitmap5Click();
+    settle(*window);
     typeName(*window, "");
     ASSERT_FALSE(scope.dialogs.Shown().empty());
     EXPECT_EQ(scope.dialogs.Shown().back().rfind("error: ", 0), 0u);
@@ -90,6 +95,7 @@ TEST_F(FileCommands, CreateAndRenameThroughTheNameField) {
     window->Lumo_listbox3->setCurrentRow(rowOf(*window->Lumo_listbox3, "file.txt"));
     window->Lumo_listbox3Click();
     window->bitmap4Click();
+    settle(*window);
     EXPECT_EQ(window->Lumo_edit1->text(), "file.txt");
     typeName(*window, "renamed.txt");
     EXPECT_TRUE(fs::exists(server->root() + "/renamed.txt"));
@@ -98,6 +104,7 @@ TEST_F(FileCommands, CreateAndRenameThroughTheNameField) {
     // A folder renamed onto a file's name: the refusal is shown, the field stays open.
     window->Lumo_listbox1->setCurrentRow(rowOf(*window->Lumo_listbox1, "existing"));
     window->bitmap4Click();
+    settle(*window);
     const std::size_t before = scope.dialogs.Shown().size();
     typeName(*window, "renamed.txt");
     EXPECT_EQ(scope.dialogs.Shown().size(), before + 1);
@@ -115,11 +122,14 @@ TEST_F(FileCommands, ToolButtonsWorkFromTheKeyboard) {
         EXPECT_EQ(button->focusPolicy(), Qt::TabFocus) << "reached by Tab; a click leaves the focus";
     }
     window->bitmap5->setFocus();
+    settle(*window);
     QTest::keyClick(window->bitmap5, Qt::Key_Return);
+    settle(*window);
     EXPECT_EQ(window->PendingNameAction, "MKDIR");
     EXPECT_TRUE(window->Lumo_edit1->isVisible());
     window->host->setFocus();
     QTest::keyClick(window->host, Qt::Key_Tab);
+    settle(*window);
     EXPECT_EQ(QApplication::focusWidget(), window->Lumo_edit2) << "host, then port";
 }
 
@@ -133,6 +143,7 @@ TEST_F(FileCommands, DeleteAsksFirstAndTakesFoldersBeforeFiles) {
     window->Lumo_listbox1->item(rowOf(*window->Lumo_listbox1, "other"))->setSelected(true);
     window->Lumo_listbox3->item(rowOf(*window->Lumo_listbox3, "a.txt"))->setSelected(true);
     window->bitmap6Click();
+    settle(*window);
     EXPECT_EQ(scope.dialogs.Shown().back(),
               "confirm: Are you sure to remove folder(s)\r\rother\ntree\n"
               "\rEverything inside these folders is removed as well.\n");
@@ -142,12 +153,14 @@ TEST_F(FileCommands, DeleteAsksFirstAndTakesFoldersBeforeFiles) {
     window->Lumo_listbox1->item(rowOf(*window->Lumo_listbox1, "other"))->setSelected(true);
     window->Lumo_listbox3->item(rowOf(*window->Lumo_listbox3, "a.txt"))->setSelected(true);
     window->bitmap6Click();
+    settle(*window);
     EXPECT_FALSE(fs::exists(server->root() + "/tree"));
     EXPECT_FALSE(fs::exists(server->root() + "/other"));
     EXPECT_TRUE(fs::exists(server->root() + "/a.txt")) << "files are left when folders are selected";
     scope.dialogs.confirmAnswers.push_back(true);
     window->Lumo_listbox3->item(rowOf(*window->Lumo_listbox3, "a.txt"))->setSelected(true);
     QTest::keyClick(window->Lumo_listbox3, Qt::Key_Delete);
+    settle(*window);
     EXPECT_EQ(scope.dialogs.Shown().back(), "confirm: Are you sure to remove files(s)\r\ra.txt\n");
     EXPECT_FALSE(fs::exists(server->root() + "/a.txt"));
 }
@@ -163,6 +176,7 @@ TEST_F(FileCommands, ViewSmallTextFiles) {
     auto window = open();
     window->Lumo_listbox3->SetItemIndex(-1);
     window->Lumo_statebmp2Click();
+    settle(*window);
     ASSERT_FALSE(scope.dialogs.Shown().empty());
     EXPECT_EQ(scope.dialogs.Shown().back(), "error: No file selected.");
     const struct {
@@ -179,6 +193,7 @@ TEST_F(FileCommands, ViewSmallTextFiles) {
         window->Lumo_listbox3->setCurrentRow(rowOf(*window->Lumo_listbox3, row.name));
         const std::size_t opened = shell.opened.size();
         window->Lumo_statebmp2Click();
+        settle(*window);
         if (row.error != nullptr) {
             EXPECT_EQ(scope.dialogs.Shown().back(), row.error);
             EXPECT_EQ(shell.opened.size(), opened);
@@ -214,6 +229,7 @@ TEST_F(FileCommands, ViewIgnoresNamesPlantedInTheSharedTemporaryFolder) {
     auto window = open();
     window->Lumo_listbox3->setCurrentRow(rowOf(*window->Lumo_listbox3, "readme.txt"));
     window->Lumo_statebmp2Click();
+    settle(*window);
     EXPECT_EQ(readFile(local.file("victim")), "mine");
     EXPECT_TRUE(fs::is_symlink(planted));
     ASSERT_EQ(shell.opened.size(), 1u);
@@ -234,6 +250,7 @@ TEST_F(FileCommands, DeletingManyItemsAsksABoxThatFitsTheScreen) {
         window->Lumo_listbox3->item(row)->setSelected(true);
     }
     QTest::keyClick(window->Lumo_listbox3, Qt::Key_Delete);
+    settle(*window);
     const std::string asked = scope.dialogs.Shown().back();
     EXPECT_NE(asked.find("f114\n"), std::string::npos);
     EXPECT_EQ(asked.find("f115"), std::string::npos);
@@ -275,6 +292,7 @@ TEST_F(FileCommands, ViewEndsWhenItsFolderCannotBeMade) {
     auto window = open();
     window->Lumo_listbox3->setCurrentRow(rowOf(*window->Lumo_listbox3, "readme.txt"));
     window->Lumo_statebmp2Click();
+    settle(*window);
     oldRuntime != nullptr ? ::setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
     oldTmp != nullptr ? ::setenv("TMPDIR", savedTmp.c_str(), 1) : ::unsetenv("TMPDIR");
     SetShell(nullptr);
@@ -307,40 +325,53 @@ TEST_F(FileCommands, ListsAreSortedWithoutRegardToCase) {
 TEST_F(FileCommands, WindowKeysWorkWhereverTheFocusIs) {
     fs::create_directories(server->root() + "/sub");
     auto window = open();
-    window->IdFTP1.ChangeDirectory("/sub");
+    window->ChangeFolder("/sub");
+    settle(*window);
     window->RefreshListing(true);
+    settle(*window);
     ASSERT_EQ(window->CurrentFolder(), "/sub");
     ASSERT_EQ(window->Lumo_listbox3->count(), 0) << "an empty folder";
     writeFile(server->root() + "/sub/new.txt", "n");
     window->host->setFocus();
     QTest::keyClick(window->host, Qt::Key_F5);
+    settle(*window);
     EXPECT_EQ(window->Lumo_listbox3->count(), 1) << "F5 in the host field reloads";
     window->Lumo_edit2->setFocus();
     QTest::keyClick(window->Lumo_edit2, Qt::Key_Escape);
+    settle(*window);
     EXPECT_EQ(window->CurrentFolder(), "/") << "Escape in the port field goes back";
 
     window->Lumo_edit2->setText("2121");
     window->Lumo_edit2->setFocus();
     QTest::keyClick(window->Lumo_edit2, Qt::Key_A, Qt::ControlModifier);
+    settle(*window);
     EXPECT_EQ(window->Lumo_edit2->selectedText(), "2121") << "Ctrl+A selects the port";
     QTest::keyClick(window->Lumo_edit2, Qt::Key_V, Qt::ControlModifier);
+    settle(*window);
     EXPECT_EQ(window->Lumo_edit2->text(), "2121") << "pasting into a number field stays refused";
 
     window->bitmap1Click();
-    ASSERT_FALSE(window->IdFTP1.Connected());
+    settle(*window);
+    ASSERT_FALSE(window->Session().Connected());
     window->Lumo_edit2->setText(QString::number(server->port()));
     window->pass->setFocus();
     QTest::keyClick(window->pass, Qt::Key_Return);
-    EXPECT_TRUE(window->IdFTP1.Connected()) << "Enter in the password field connects";
+    settle(*window);
+    EXPECT_TRUE(window->Session().Connected()) << "Enter in the password field connects";
     window->pass->setFocus();
     QTest::keyClick(window->pass, Qt::Key_Return);
-    EXPECT_TRUE(window->IdFTP1.Connected()) << "and never disconnects";
+    settle(*window);
+    EXPECT_TRUE(window->Session().Connected()) << "and never disconnects";
 
     // Escape in the name field closes the field and goes nowhere.
-    window->IdFTP1.ChangeDirectory("/sub");
+    window->ChangeFolder("/sub");
+    settle(*window);
     window->RefreshListing(true);
+    settle(*window);
     window->bitmap5Click();
+    settle(*window);
     QTest::keyClick(window->Lumo_edit1, Qt::Key_Escape);
+    settle(*window);
     EXPECT_EQ(window->CurrentFolder(), "/sub");
 }
 
@@ -372,15 +403,18 @@ TEST_F(FileCommands, TheMarkedRowIsTheCurrentRow) {
     ASSERT_EQ(TFHarbrook::RowName(folders, folders.currentRow()), "a") << "the first folder, marked and current";
     folders.setCurrentRow(rowOf(folders, "pub"));
     QTest::keyClick(&folders, Qt::Key_Return);
+    settle(*window);
     ASSERT_EQ(window->CurrentFolder(), "/pub");
     EXPECT_EQ(TFHarbrook::RowName(folders, folders.currentRow()), "inner");
     QTest::keyClick(&folders, Qt::Key_Escape);
+    settle(*window);
     ASSERT_EQ(window->CurrentFolder(), "/");
     ASSERT_GE(folders.currentRow(), 0);
     EXPECT_EQ(TFHarbrook::RowName(folders, folders.currentRow()), "pub") << "back marks where we came from";
     EXPECT_TRUE(folders.item(folders.currentRow())->isSelected());
     EXPECT_EQ(folders.selectedItems().size(), 1);
     QTest::keyClick(&folders, Qt::Key_Return);
+    settle(*window);
     EXPECT_EQ(window->CurrentFolder(), "/pub") << "Enter entered the marked folder";
 }
 
@@ -395,14 +429,17 @@ TEST_F(FileCommands, ChoosingAFileByKeysClearsTheFolderList) {
     TLumo_listbox& files = *window->Lumo_listbox3;
     QTest::mouseClick(folders.viewport(), Qt::LeftButton, Qt::NoModifier,
                       folders.visualItemRect(folders.item(0)).center());
+    settle(*window);
     ASSERT_EQ(folders.currentRow(), 0);
     files.setFocus();
     files.setCurrentRow(0, QItemSelectionModel::NoUpdate);
     QTest::keyClick(&files, Qt::Key_Down);
+    settle(*window);
     EXPECT_EQ(TFHarbrook::RowName(files, files.currentRow()), "two.txt");
     EXPECT_EQ(folders.currentRow(), -1);
     EXPECT_TRUE(folders.selectedItems().isEmpty());
     window->bitmap4Click();
+    settle(*window);
     typeName(*window, "renamed.txt");
     EXPECT_TRUE(fs::exists(server->root() + "/renamed.txt"));
     EXPECT_TRUE(fs::exists(server->root() + "/folder")) << "the folder was left alone";
@@ -420,22 +457,25 @@ TEST_F(FileCommands, ALostConnectionIsShown) {
         << window->Label8->text().toStdString();
     EXPECT_EQ(window->Lumo_listbox1->count(), 0);
     EXPECT_EQ(window->Lumo_listbox3->count(), 0);
-    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_FALSE(window->Session().Connected());
     EXPECT_EQ(window->bitmap7->State(), sbDown) << "tool buttons down";
 }
 
 TEST_F(FileCommands, DroppedPathsAreQueuedWhole) {
     fs::create_directories(server->root() + "/in");
     auto window = open();
-    window->IdFTP1.ChangeDirectory("/in");
+    window->ChangeFolder("/in");
+    settle(*window);
     const std::string longName = local.file(std::string(300, 'n'));
     window->WMDropFiles({local.file("folder"), local.file("a=b.txt"), longName});
+    settle(*window);
     EXPECT_EQ(window->UploadQueue->List(),
               (std::vector<std::string>{UploadQueueEntry(local.file("folder"), "/in"),
                                         UploadQueueEntry(local.file("a=b.txt"), "/in"),
                                         UploadQueueEntry(longName, "/in")}))
         << "paths longer than 254 characters are taken whole";
     window->bitmap1Click();
+    settle(*window);
     EXPECT_THROW(window->WMDropFiles({local.file("x")}), std::exception) << "the application's box shows it";
     EXPECT_EQ(window->UploadQueue->Count(), 3);
 }

@@ -22,6 +22,7 @@
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
+#include "tests/app/WindowTestSupport.h"
 #include "tests/support/TlsCertificate.h"
 
 namespace harbrook::testing {
@@ -63,7 +64,8 @@ protected:
         window->pass->setText(QString::fromStdString(server.password()));
         if (connect) {
             window->bitmap1Click();
-            ASSERT_TRUE(window->IdFTP1.Connected());
+            settle(*window);
+            ASSERT_TRUE(window->Session().Connected());
         }
     }
     // A click through the X server at the middle of a widget's first row.
@@ -131,7 +133,8 @@ TEST_F(RealDisplayWindow, EnterOrEscapeOnTheCertificateQuestionCancels) {
         BoxAnswerer answer("Untrusted certificate", key);
         window->bitmap1Click();
         ASSERT_TRUE(answer.finish()) << "the question never had the focus";
-        EXPECT_FALSE(window->IdFTP1.Connected());
+        settle(*window);
+        EXPECT_FALSE(window->Session().Connected());
         ASSERT_EQ(watcher.boxes.size(), 1u) << "nothing after the user's Cancel";
         EXPECT_EQ(watcher.boxes[0].defaultButton, "Cancel");
         EXPECT_TRUE(watcher.boxes[0].text.contains(
@@ -190,6 +193,7 @@ TEST_F(RealDisplayWindow, ViewNeverFollowsALinkPlantedInTheTemporaryFolder) {
     BoxWatcher watcher;
     BoxAnswerer answer("Harbrook", "Return");
     window->Lumo_statebmp2Click();
+    settle(*window);
     ASSERT_TRUE(answer.finish());
     SetShell(nullptr);
 
@@ -241,6 +245,7 @@ TEST_F(RealDisplayWindow, TheUploadDialogListsFilesWithoutADot) {
     BoxAnswerer cancel("Upload File(s)", "Escape", &seen);
     // The answerer waits for the dialog to hold the focus; the listing is read meanwhile.
     window->bitmap7Click();
+    settle(*window);
     ASSERT_TRUE(cancel.finish()) << "the upload dialog never took the focus";
     EXPECT_EQ(listed, (QStringList{"Makefile", "README", "a.txt"}));
     EXPECT_EQ(filterShown, "All files (*.*)");

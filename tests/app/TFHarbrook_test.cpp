@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 
@@ -21,6 +22,7 @@
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
+#include "tests/app/WindowTestSupport.h"
 
 namespace harbrook::testing {
 namespace {
@@ -81,6 +83,7 @@ protected:
         window.user->setText(QString::fromStdString(user));
         window.pass->setText(QString::fromStdString(password));
         QTest::mouseClick(window.bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        EXPECT_TRUE(settle(window));
     }
     // Counts LIST commands the window's client sends.
     void countListings(TFHarbrook& window) {
@@ -89,7 +92,7 @@ protected:
 
     TempDir dir;
     DialogsScope scope;
-    int listings = 0;
+    std::atomic<int> listings{0};
 };
 
 TEST_F(MainWindow, FirstStartDefaultsAndCaption) {
@@ -195,7 +198,7 @@ TEST_F(MainWindowOnPyftpd, ConnectBrowseBackHomeAndTheCache) {
     auto window = open();
     countListings(*window);
     connectTo(*window, server.port(), server.user(), server.password());
-    ASSERT_TRUE(window->IdFTP1.Connected()) << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown()[0]);
+    ASSERT_TRUE(window->Session().Connected()) << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown()[0]);
     EXPECT_EQ(window->Label8->text(), "Passive Connection");
     EXPECT_EQ(rowNames(*window->Lumo_listbox1), (std::vector<std::string>{"a", "b", "empty", "onlyfiles", "pub"}));
     EXPECT_EQ(rowNames(*window->Lumo_listbox3), (std::vector<std::string>{"link.txt", "readme.txt"}));
@@ -204,39 +207,44 @@ TEST_F(MainWindowOnPyftpd, ConnectBrowseBackHomeAndTheCache) {
     EXPECT_EQ(listings, 1);
 
     // Into /pub/linux, then Back: /pub is listed and linux marked.
-    window->IdFTP1.ChangeDirectory("/pub");
-    window->RefreshListing(false);
+    window->ChangeFolder("/pub");
+    settle(*window);
     window->Lumo_listbox1->setCurrentRow(1);
     ASSERT_EQ(TFHarbrook::RowName(*window->Lumo_listbox1, 1), "linux");
     QTest::keyClick(window->Lumo_listbox1, Qt::Key_Return);
+    settle(*window);
     EXPECT_EQ(window->CurrentFolder(), "/pub/linux");
     EXPECT_EQ(selectedNames(*window->Lumo_listbox1), std::vector<std::string>{"deep"});
     const int before = listings;
     QTest::keyClick(window->Lumo_listbox1, Qt::Key_Escape);
+    settle(*window);
     EXPECT_EQ(window->CurrentFolder(), "/pub");
     EXPECT_EQ(selectedNames(*window->Lumo_listbox1), std::vector<std::string>{"linux"});
     EXPECT_EQ(listings, before) << "/pub came from the cache";
 
     // F5 and Refresh list anew.
     QTest::keyClick(window->Lumo_listbox1, Qt::Key_F5);
+    settle(*window);
     EXPECT_EQ(listings, before + 1);
     QTest::mouseClick(window->Lumo_statebmp3, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    settle(*window);
     EXPECT_EQ(listings, before + 2);
 
     // Home from /a/b marks b at the root.
-    window->IdFTP1.ChangeDirectory("/a/b");
-    window->RefreshListing(false);
+    window->ChangeFolder("/a/b");
+    settle(*window);
     QTest::mouseClick(window->bitmap2, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    settle(*window);
     EXPECT_EQ(window->CurrentFolder(), "/");
     EXPECT_EQ(selectedNames(*window->Lumo_listbox1), std::vector<std::string>{"b"});
 
     // A folder without subfolders marks its first file; an empty one nothing.
-    window->IdFTP1.ChangeDirectory("/onlyfiles");
-    window->RefreshListing(false);
+    window->ChangeFolder("/onlyfiles");
+    settle(*window);
     window->SelectPathItem("");
     EXPECT_EQ(selectedNames(*window->Lumo_listbox3), std::vector<std::string>{"a.txt"});
-    window->IdFTP1.ChangeDirectory("/empty");
-    window->RefreshListing(false);
+    window->ChangeFolder("/empty");
+    settle(*window);
     window->SelectPathItem("");
     EXPECT_TRUE(selectedNames(*window->Lumo_listbox1).empty());
     EXPECT_TRUE(selectedNames(*window->Lumo_listbox3).empty());
@@ -245,6 +253,7 @@ TEST_F(MainWindowOnPyftpd, ConnectBrowseBackHomeAndTheCache) {
     const int beforeTimer = listings;
     RemoveDirListing(window->CurrentFolder());
     window->Timer1Timer();
+    settle(*window);
     EXPECT_EQ(listings, beforeTimer + 1);
     EXPECT_EQ(window->bitmap2->State(), sbUp) << "connected look";
 
@@ -253,15 +262,18 @@ TEST_F(MainWindowOnPyftpd, ConnectBrowseBackHomeAndTheCache) {
     window->Lumo_listbox1->AddRow("nothere||-||||");
     window->Lumo_listbox1->setCurrentRow(0);
     window->Lumo_listbox1DblClick();
+    settle(*window);
     ASSERT_FALSE(scope.dialogs.Shown().empty());
     EXPECT_EQ(scope.dialogs.Shown().back().rfind("error: ", 0), 0u);
-    EXPECT_TRUE(window->IdFTP1.Connected());
+    EXPECT_TRUE(window->Session().Connected());
 
     // Disconnect: the look goes down, the cache is cleared, the lists keep their rows.
     QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-    EXPECT_FALSE(window->IdFTP1.Connected());
+    settle(*window);
+    EXPECT_FALSE(window->Session().Connected());
     EXPECT_EQ(DirListingCount(), 0);
     window->Timer1Timer();
+    settle(*window);
     EXPECT_EQ(window->bitmap2->State(), sbDown);
 }
 
@@ -274,20 +286,21 @@ TEST_F(MainWindowOnPyftpd, ExplicitTlsWithAndWithoutServerSupport) {
     auto window = open();
     window->CheckBox1->setChecked(true);
     connectTo(*window, secure.port(), secure.user(), secure.password());
-    ASSERT_TRUE(window->IdFTP1.Connected());
-    EXPECT_TRUE(window->IdFTP1.IsTLSInUse());
-    EXPECT_EQ(window->IdFTP1.DataPortProtection(), ftpdpsPrivate);
+    ASSERT_TRUE(window->Session().Connected());
+    EXPECT_TRUE(onClient(*window, [](TIdFTP& client) { return client.IsTLSInUse(); }));
+    EXPECT_EQ(onClient(*window, [](TIdFTP& client) { return client.DataPortProtection(); }), ftpdpsPrivate);
     EXPECT_EQ(rowNames(*window->Lumo_listbox3), std::vector<std::string>{"secret.txt"}) << "listed over PROT P";
     EXPECT_EQ(window->Label8->text(), "Passive Connection, Explicit TLS (TLSv1.3)");
     EXPECT_TRUE(scope.dialogs.Shown().empty()) << "a certificate the authorities vouch for asks nothing";
     window->bitmap1Click();
+    settle(*window);
 
     // A server without TLS: asked first; No (also the default) stops before the login.
     PyFtpdOptions logged;
     logged.keepLog = true;
     PyFtpdServer plain(logged);
     connectTo(*window, plain.port(), plain.user(), plain.password());
-    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_FALSE(window->Session().Connected());
     EXPECT_EQ(scope.dialogs.Shown(), std::vector<std::string>{std::string("confirm: ") + kPlainTextQuestion})
         << "no error box after the user's own No";
     EXPECT_EQ(plain.sessionsOpened(), 1) << "and no second try in active mode";
@@ -295,8 +308,8 @@ TEST_F(MainWindowOnPyftpd, ExplicitTlsWithAndWithoutServerSupport) {
 
     scope.dialogs.confirmAnswers.push_back(true);
     connectTo(*window, plain.port(), plain.user(), plain.password());
-    ASSERT_TRUE(window->IdFTP1.Connected());
-    EXPECT_FALSE(window->IdFTP1.IsTLSInUse());
+    ASSERT_TRUE(window->Session().Connected());
+    EXPECT_FALSE(onClient(*window, [](TIdFTP& client) { return client.IsTLSInUse(); }));
     EXPECT_EQ(window->Label8->text(), "Passive Connection, not encrypted") << "the status says the truth";
 }
 
@@ -308,15 +321,15 @@ TEST_F(MainWindowOnPyftpd, AWrongPasswordIsSentOnceAClosedPortTriedTwice) {
     PyFtpdServer server(options);
     auto window = open();
     connectTo(*window, server.port(), server.user(), "wrong");
-    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_FALSE(window->Session().Connected());
     EXPECT_EQ(server.sessionsOpened(), 1);
     ASSERT_EQ(scope.dialogs.Shown().size(), 1u);
     EXPECT_EQ(scope.dialogs.Shown()[0].rfind("error: ", 0), 0u);
 
     const std::uint16_t closed = unusedLoopbackPort();
     connectTo(*window, closed, server.user(), server.password());
-    EXPECT_FALSE(window->IdFTP1.Connected());
-    EXPECT_FALSE(window->IdFTP1.Passive()) << "the second attempt was the active one";
+    EXPECT_FALSE(window->Session().Connected());
+    EXPECT_FALSE(onClient(*window, [](TIdFTP& client) { return client.Passive(); })) << "the second attempt was the active one";
     EXPECT_EQ(scope.dialogs.Shown().size(), 2u);
 }
 
@@ -336,8 +349,9 @@ TEST_F(MainWindowOnPyftpd, ScreenshotOfTheConnectedWindow) {
     auto window = open();
     window->resize(751, 600);
     connectTo(*window, server.port(), server.user(), server.password());
-    ASSERT_TRUE(window->IdFTP1.Connected());
+    ASSERT_TRUE(window->Session().Connected());
     window->Timer1Timer();
+    settle(*window);
     // A transfer running, as the list at the bottom shows it.
     for (int row = 0; row < window->Lumo_listbox3->count(); ++row) {
         window->Lumo_listbox3->item(row)->setSelected(TFHarbrook::RowName(*window->Lumo_listbox3, row) ==
@@ -345,6 +359,7 @@ TEST_F(MainWindowOnPyftpd, ScreenshotOfTheConnectedWindow) {
     }
     scope.dialogs.folderAnswers.push_back(dir.path());
     window->bitmap8Click();
+    settle(*window);
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < 10000) {
@@ -373,6 +388,7 @@ TEST_F(MainWindow, AHostThatDoesNotAnswerIsTriedTwice) {
     for (const char* port : {"abc", "0", "70000", "-1"}) {
         window->Lumo_edit2->setText(port);
         window->bitmap1Click();
+        settle(*window);
         EXPECT_EQ(scope.dialogs.Shown().back().rfind("error: Invalid port number ", 0), 0u) << port;
         EXPECT_NE(scope.dialogs.Shown().back().find(": a port is a number from 1 to 65535"), std::string::npos);
     }
@@ -380,6 +396,7 @@ TEST_F(MainWindow, AHostThatDoesNotAnswerIsTriedTwice) {
     window->Lumo_edit2->setText("21");
     window->host->setText(QString(300, 'h') + " with blanks");
     window->bitmap1Click();
+    settle(*window);
     EXPECT_EQ(scope.dialogs.Shown().back(), "error: Socket Error # 11001\r\nHost not found.");
 }
 
@@ -401,9 +418,10 @@ TEST_F(MainWindow, AFailingListingDisconnectsAndAStrangeNameIsEnterable) {
     EXPECT_EQ(window->Lumo_listbox1->item(0)->text().left(4), QString::fromLatin1("caf\xe9")) << "shown as Latin-1";
     window->Lumo_listbox1->setCurrentRow(0);
     QTest::mouseDClick(window->Lumo_listbox1->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    settle(*window);
     EXPECT_TRUE(server.failures().empty()) << server.failures().front();
     EXPECT_EQ(window->CurrentFolder(), "/caf\xe9");
-    EXPECT_FALSE(window->IdFTP1.Connected()) << "a listing that fails ends the connection";
+    EXPECT_FALSE(window->Session().Connected()) << "a listing that fails ends the connection";
     ASSERT_FALSE(scope.dialogs.Shown().empty());
     EXPECT_EQ(scope.dialogs.Shown().back(), "error: LIST is broken today\r\n");
 }
@@ -415,10 +433,11 @@ TEST_F(MainWindow, AServerThatHangsUpInTheMiddleOfAListing) {
     ScriptedFtpServer server(script);
     auto window = open();
     connectTo(*window, server.port(), "u", "p");
-    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_FALSE(window->Session().Connected());
     EXPECT_EQ(scope.dialogs.Shown(), std::vector<std::string>{"error: Connection Closed Gracefully."});
     EXPECT_EQ(window->Lumo_listbox1->count(), 0);
     window->Timer1Timer();
+    settle(*window);
     EXPECT_EQ(window->bitmap1->State(), sbDown) << "the window goes on, disconnected";
 }
 
@@ -435,13 +454,13 @@ TEST_F(MainWindow, AServersGoodbyeIsShownWithItsReason) {
     ScriptedFtpServer server(script);
     auto window = open();
     connectTo(*window, server.port(), "u", "p");
-    ASSERT_TRUE(window->IdFTP1.Connected());
+    ASSERT_TRUE(window->Session().Connected());
     ASSERT_EQ(window->Lumo_listbox1->count(), 1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->Label8->text().startsWith("Disconnected: "); }, 5000))
         << window->Label8->text().toStdString();
     EXPECT_EQ(window->Label8->text(), "Disconnected: 421 Timeout: closing control connection.");
     EXPECT_EQ(window->Lumo_listbox1->count(), 0);
-    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_FALSE(window->Session().Connected());
     EXPECT_TRUE(scope.dialogs.Shown().empty()) << "a status, not a box";
 }
 
@@ -454,7 +473,7 @@ TEST_F(MainWindow, ClosingWhileConnectedSendsAborAndQuitFirst) {
     ScriptedFtpServer server(script);
     auto window = open();
     connectTo(*window, server.port(), "u", "p");
-    ASSERT_TRUE(window->IdFTP1.Connected());
+    ASSERT_TRUE(window->Session().Connected());
     window->close();
     server.waitUntilFinished();
     const Lines sent = server.received();

@@ -19,6 +19,7 @@
 #include "tests/support/RunUntil.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
+#include "tests/app/WindowTestSupport.h"
 
 namespace harbrook::testing {
 namespace {
@@ -44,6 +45,7 @@ protected:
         window->pass->setText(QString::fromStdString(server.password()));
         window->CheckBox1->setChecked(tls);
         QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        settle(*window);
         return window;
     }
     bool queuesEmpty(const TFHarbrook& window) {
@@ -72,12 +74,13 @@ TEST_F(WindowTransfers, UploadsAndDownloadsThroughOneConnectionPerRun) {
         writeRandomFile(chosen.back(), 50000, static_cast<unsigned>(chosen.size()));
     }
     auto window = openConnected(server);
-    ASSERT_TRUE(window->IdFTP1.Connected());
+    ASSERT_TRUE(window->Session().Connected());
     const int sessionsBefore = server.sessionsOpened();
-    window->IdFTP1.ChangeDirectory("/in");
-    window->RefreshListing(false);
+    window->ChangeFolder("/in");
+    settle(*window);
     scope.dialogs.openFilesAnswers.push_back(chosen);
     QTest::mouseClick(window->bitmap7, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    settle(*window);
     EXPECT_EQ(scope.dialogs.lastOpenFiles.Title, "Upload File(s)");
     EXPECT_EQ(scope.dialogs.lastOpenFiles.Filter, "All files (*.*)|*.*");
     EXPECT_EQ(window->LastUploadFolder, local.path());
@@ -99,6 +102,7 @@ TEST_F(WindowTransfers, UploadsAndDownloadsThroughOneConnectionPerRun) {
     fs::create_directories(server.root() + "/in/sub=two");
     writeFile(server.root() + "/in/sub=two/y.txt", "y");
     window->RefreshListing(true);
+    settle(*window);
     select(*window->Lumo_listbox1, "sub one");
     select(*window->Lumo_listbox1, "sub=two");
     select(*window->Lumo_listbox3, "b=1.txt");
@@ -106,6 +110,7 @@ TEST_F(WindowTransfers, UploadsAndDownloadsThroughOneConnectionPerRun) {
     scope.dialogs.folderAnswers.push_back(local.file("into"));
     const int listRows = window->Lumo_listbox3->count();
     window->bitmap8Click();
+    settle(*window);
     EXPECT_EQ(scope.dialogs.lastFolder.Caption, "Donwload to Folder");
     EXPECT_EQ(scope.dialogs.lastFolder.Flags, 0x0051u);
     EXPECT_EQ(window->LastDownloadFolder, local.file("into"));
@@ -119,6 +124,7 @@ TEST_F(WindowTransfers, UploadsAndDownloadsThroughOneConnectionPerRun) {
 
     // A cancelled folder dialog queues nothing and keeps the last folder.
     window->bitmap8Click();
+    settle(*window);
     EXPECT_EQ(window->DownloadQueue->Count(), 0);
     EXPECT_EQ(window->LastDownloadFolder, local.file("into"));
 }
@@ -128,7 +134,7 @@ TEST_F(WindowTransfers, EnterInTheFileListQueuesOnlyFiles) {
     fs::create_directories(server.root() + "/folder");
     writeFile(server.root() + "/file.txt", "f");
     auto window = openConnected(server);
-    ASSERT_TRUE(window->IdFTP1.Connected());
+    ASSERT_TRUE(window->Session().Connected());
     window->UploadThread->Stop();
     window->DownloadThread->Stop();
     runUntil([&] { return !window->DownloadThread->Running(); }, 3000);
@@ -137,13 +143,14 @@ TEST_F(WindowTransfers, EnterInTheFileListQueuesOnlyFiles) {
     select(*window->Lumo_listbox3, "file.txt");
     scope.dialogs.folderAnswers.push_back(local.path());
     QTest::keyClick(window->Lumo_listbox3, Qt::Key_Return);
+    settle(*window);
     EXPECT_EQ(window->DownloadQueue->List(), std::vector<std::string>{"/file.txt=" + local.path()});
 }
 
 TEST_F(WindowTransfers, TheFirstOfFiveFailingDropsTheOthers) {
     PyFtpdServer server;
     auto window = openConnected(server);
-    ASSERT_TRUE(window->IdFTP1.Connected());
+    ASSERT_TRUE(window->Session().Connected());
     std::vector<std::string> chosen = {local.file("missing.txt")};
     for (int i = 0; i < 4; ++i) {
         chosen.push_back(local.file("ok" + std::to_string(i)));
@@ -151,6 +158,7 @@ TEST_F(WindowTransfers, TheFirstOfFiveFailingDropsTheOthers) {
     }
     scope.dialogs.openFilesAnswers.push_back(chosen);
     window->bitmap7Click();
+    settle(*window);
     ASSERT_TRUE(runUntil([&] { return scope.dialogs.Shown().size() >= 2 && queuesEmpty(*window); }));
     const auto shown = scope.dialogs.Shown();
     ASSERT_EQ(shown.size(), 2u) << "one error box";
@@ -168,11 +176,12 @@ TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
     writeFile(server.root() + "/small.txt", "small");
     writeFile(local.file("big.bin"), "the old local copy");
     auto window = openConnected(server);
-    ASSERT_TRUE(window->IdFTP1.Connected());
+    ASSERT_TRUE(window->Session().Connected());
     select(*window->Lumo_listbox3, "big.bin");
     select(*window->Lumo_listbox3, "small.txt");
     scope.dialogs.folderAnswers.push_back(local.path());
     window->bitmap8Click();
+    settle(*window);
     // The transfer list shows the running download, and the window answers input.
     ASSERT_TRUE(runUntil([&] {
         window->Timer2Timer();
@@ -180,9 +189,11 @@ TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
     }));
     EXPECT_NE(window->Lumo_listbox2->item(0)->text().indexOf("big.bin||"), -1);
     QTest::mouseClick(window->Lumo_listbox2->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    settle(*window);
     window->repaint();
     QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-    EXPECT_FALSE(window->IdFTP1.Connected());
+    settle(*window);
+    EXPECT_FALSE(window->Session().Connected());
     ASSERT_TRUE(runUntil([&] { return scope.dialogs.Shown().back().rfind("error: ", 0) == 0; }));
     EXPECT_EQ(scope.dialogs.Shown().back(), "error: Transfers are disabled");
     EXPECT_EQ(window->DownloadQueue->Count(), 2) << "the interrupted entry and the rest stay";
@@ -192,7 +203,8 @@ TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
 
     // Reconnect at once: the workers still ending their run are started by the timer.
     QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-    ASSERT_TRUE(window->IdFTP1.Connected());
+    settle(*window);
+    ASSERT_TRUE(window->Session().Connected());
     ASSERT_TRUE(runUntil([&] { return window->DownloadQueue->Count() == 0; }, 30000));
     EXPECT_EQ(sha256OfFile(local.file("big.bin")), sha256OfFile(server.root() + "/big.bin"));
     EXPECT_EQ(readFile(local.file("small.txt")), "small");
@@ -207,9 +219,10 @@ TEST_F(WindowTransfers, WorkersUseTlsOnTheMainConnectionsPort) {
     ASSERT_NE(server.port(), 21);
     writeRandomFile(local.file("up.bin"), 100000, 5);
     auto window = openConnected(server, true);
-    ASSERT_TRUE(window->IdFTP1.IsTLSInUse());
+    ASSERT_TRUE(onClient(*window, [](TIdFTP& client) { return client.IsTLSInUse(); }));
     scope.dialogs.openFilesAnswers.push_back({local.file("up.bin")});
     window->bitmap7Click();
+    settle(*window);
     ASSERT_TRUE(runUntil([&] {
         return queuesEmpty(*window) && fs::exists(server.root() + "/up.bin") &&
                fs::file_size(server.root() + "/up.bin") == 100000;
@@ -225,13 +238,15 @@ TEST_F(WindowTransfers, ClosingDuringTransfersEndsCleanly) {
     writeRandomFile(server.root() + "/down.bin", 16 << 20, 6);
     writeRandomFile(local.file("up.bin"), 16 << 20, 7);
     auto window = openConnected(server);
-    ASSERT_TRUE(window->IdFTP1.Connected());
+    ASSERT_TRUE(window->Session().Connected());
     select(*window->Lumo_listbox3, "down.bin");
     scope.dialogs.folderAnswers.push_back(local.file("into"));
     fs::create_directories(local.file("into"));
     window->bitmap8Click();
+    settle(*window);
     scope.dialogs.openFilesAnswers.push_back({local.file("up.bin")});
     window->bitmap7Click();
+    settle(*window);
     ASSERT_TRUE(runUntil([&] { return TransferRecords().size() == 2; }));
     QElapsedTimer timer;
     timer.start();

@@ -18,6 +18,7 @@
 #include "tests/support/RunUntil.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
+#include "tests/app/WindowTestSupport.h"
 #include "tests/support/TlsCertificate.h"
 #include "tests/support/TlsInterceptor.h"
 #include "tests/support/VsftpdServer.h"
@@ -52,6 +53,7 @@ protected:
         window.pass->setText(QString::fromStdString(server.password()));
         window.CheckBox1->setChecked(true);
         QTest::mouseClick(window.bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        settle(window);
     }
     // How many trust questions were shown so far, and the last one.
     std::size_t questions(std::string* last = nullptr) const {
@@ -79,7 +81,7 @@ TEST_F(WindowTls, TheAnswersToAnUntrustedCertificate) {
         auto window = start();
         // Cancel (the default): no login, no error box after the user's own answer.
         connect(*window, server.port(), server);
-        EXPECT_FALSE(window->IdFTP1.Connected());
+        EXPECT_FALSE(window->Session().Connected());
         std::string question;
         ASSERT_EQ(questions(&question), 1u);
         EXPECT_EQ(scope.dialogs.Shown().size(), 1u) << "nothing but the question";
@@ -96,11 +98,12 @@ TEST_F(WindowTls, TheAnswersToAnUntrustedCertificate) {
         // Trust this time: connected, and not asked again while the program runs.
         scope.dialogs.trustAnswers.push_back(Answer::ThisTime);
         connect(*window, server.port(), server);
-        ASSERT_TRUE(window->IdFTP1.Connected());
+        ASSERT_TRUE(window->Session().Connected());
         EXPECT_EQ(window->Label8->text(), "Passive Connection, Explicit TLS (TLSv1.3)");
         window->bitmap1Click();
+        settle(*window);
         connect(*window, server.port(), server);
-        ASSERT_TRUE(window->IdFTP1.Connected());
+        ASSERT_TRUE(window->Session().Connected());
         EXPECT_EQ(questions(), 2u);
         EXPECT_FALSE(fs::exists(config.file("trusted-certificates")));
         window->close();
@@ -110,7 +113,7 @@ TEST_F(WindowTls, TheAnswersToAnUntrustedCertificate) {
         auto window = start();
         scope.dialogs.trustAnswers.push_back(Answer::Always);
         connect(*window, server.port(), server);
-        ASSERT_TRUE(window->IdFTP1.Connected());
+        ASSERT_TRUE(window->Session().Connected());
         EXPECT_EQ(questions(), 3u);
         window->close();
     }
@@ -123,7 +126,7 @@ TEST_F(WindowTls, TheAnswersToAnUntrustedCertificate) {
     {
         auto window = start();
         connect(*window, server.port(), server);
-        ASSERT_TRUE(window->IdFTP1.Connected());
+        ASSERT_TRUE(window->Session().Connected());
         EXPECT_EQ(questions(), 3u) << "trusted always: no question after a restart";
         window->close();
     }
@@ -137,7 +140,7 @@ TEST_F(WindowTls, AChangedCertificateWarnsWithBothFingerprints) {
     writeFile(config.file("trusted-certificates"), "127.0.0.1:" + std::to_string(server.port()) + " " + old + "\n");
     auto window = start();
     connect(*window, server.port(), server);
-    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_FALSE(window->Session().Connected());
     std::string warning;
     ASSERT_EQ(questions(&warning), 1u);
     EXPECT_EQ(warning.rfind("trust: Certificate changed: WARNING: the certificate of 127.0.0.1:", 0), 0u) << warning;
@@ -156,14 +159,16 @@ TEST_F(WindowTls, WorkersUseTheAcceptedCertificateWithoutAskingAgain) {
     auto window = start();
     scope.dialogs.trustAnswers.push_back(Answer::ThisTime);
     connect(*window, server.port(), server);
-    ASSERT_TRUE(window->IdFTP1.Connected());
+    ASSERT_TRUE(window->Session().Connected());
     for (int row = 0; row < window->Lumo_listbox3->count(); ++row) {
         window->Lumo_listbox3->item(row)->setSelected(TFHarbrook::RowName(*window->Lumo_listbox3, row) == "down.bin");
     }
     scope.dialogs.folderAnswers.push_back(local.path());
     window->bitmap8Click();
+    settle(*window);
     scope.dialogs.openFilesAnswers.push_back({local.file("up.bin")});
     window->bitmap7Click();
+    settle(*window);
     ASSERT_TRUE(runUntil([&] {
         return window->UploadQueue->Count() == 0 && window->DownloadQueue->Count() == 0 &&
                fs::exists(local.file("down.bin")) && fs::file_size(local.file("down.bin")) == 200000 &&
@@ -199,8 +204,9 @@ TEST(WindowTlsVsftpd, AVerifiedServerAsksNothing) {
     window.pass->setText(QString::fromStdString(server.password()));
     window.CheckBox1->setChecked(true);
     QTest::mouseClick(window.bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-    ASSERT_TRUE(window.IdFTP1.Connected()) << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown()[0]);
-    EXPECT_TRUE(window.IdFTP1.PeerCertificate().Trusted);
+    settle(window);
+    ASSERT_TRUE(window.Session().Connected()) << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown()[0]);
+    EXPECT_TRUE(onClient(window, [](TIdFTP& client) { return client.PeerCertificate().Trusted; }));
     EXPECT_EQ(window.Label8->text(), "Passive Connection, Explicit TLS (TLSv1.3)");
     for (int row = 0; row < window.Lumo_listbox3->count(); ++row) {
         window.Lumo_listbox3->item(row)->setSelected(TFHarbrook::RowName(*window.Lumo_listbox3, row) == "down.bin");
@@ -225,7 +231,7 @@ TEST_F(WindowTls, AManInTheMiddleIsShownAndReadsNoPassword) {
     TlsInterceptor proxy(server.port());
     auto window = start();
     connect(*window, proxy.port(), server);
-    EXPECT_FALSE(window->IdFTP1.Connected());
+    EXPECT_FALSE(window->Session().Connected());
     std::string question;
     ASSERT_EQ(questions(&question), 1u);
     EXPECT_NE(question.find("- It is self-signed"), std::string::npos) << question;

@@ -153,7 +153,7 @@ TEST_F(DirListingsTest, ListRemoteDirUsesTheCache) {
     ListRemoteNames(ftp, folders, files, false);
     EXPECT_EQ(listings, 2);
     EXPECT_EQ(folders, Lines{"sub"});
-    EXPECT_EQ(files, Lines{"a"}) << "cut at the first |";
+    EXPECT_EQ(files, Lines{"a|b.txt"}) << "the whole name, | and all, as the window shows it";
     EXPECT_TRUE(DirListingExists("/"));
 }
 

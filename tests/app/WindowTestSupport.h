@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+
+#include "app/TFHarbrook.h"
+#include "tests/support/RunUntil.h"
+
+namespace harbrook::testing {
+
+// Lets the window's event loop run until its remote session has ended every command it
+// was given (and told the window all of it); false when that took longer than `ms`.
+inline bool settle(TFHarbrook& window, int ms = 20000) {
+    return runUntil([&] { return !window.Session().Busy(); }, ms);
+}
+
+// A look at the main client on the session's thread (the only one that uses it).
+template <typename Look>
+auto onClient(TFHarbrook& window, Look look) {
+    decltype(look(window.IdFTP1)) result{};
+    window.Session().Inspect([&](TIdFTP& client) { result = look(client); });
+    return result;
+}
+
+}  // namespace harbrook::testing
