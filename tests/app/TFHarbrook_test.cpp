@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdlib>
@@ -462,6 +463,141 @@ TEST_F(MainWindow, AServersGoodbyeIsShownWithItsReason) {
     EXPECT_EQ(window->Lumo_listbox1->count(), 0);
     EXPECT_FALSE(window->Session().Connected());
     EXPECT_TRUE(scope.dialogs.Shown().empty()) << "a status, not a box";
+}
+
+// A server that stops answering while connecting, logging in or listing: the window
+// goes on repainting, moving, resizing and taking clicks (a 10 ms timer is never held
+// up for long), the status says what runs, Escape cancels it at once, and closing the
+// window in the middle ends within 2 s.
+TEST_F(MainWindow, TheWindowNeverWaitsOnAStalledServer) {
+    FtpScript stalledList = loggedIn();
+    stalledList.on("PWD", "257 \"/pub\"")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .expect("LIST")
+        .hang();
+    const struct {
+        const char* stage;
+        FtpScript script;
+        const char* status;
+    } cases[] = {
+        {"a greeting 20 s late", FtpScript().pause(20000).reply("220 late"), "Connecting to 127.0.0.1:"},
+        {"PASS never answered", FtpScript().reply("220 ready").on("USER u", "331 Password please").hang(),
+         "Connecting to 127.0.0.1:"},
+        {"LIST stalled", stalledList, "Listing /pub"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.stage);
+        for (const bool closeIt : {false, true}) {
+            ScriptedFtpServer server(row.script);
+            auto window = open();
+            QTimer ticker;
+            QElapsedTimer sinceTick;
+            qint64 longestGap = 0;
+            QObject::connect(&ticker, &QTimer::timeout, [&] {
+                longestGap = std::max(longestGap, sinceTick.restart());
+            });
+            window->host->setText("127.0.0.1");
+            window->Lumo_edit2->setText(QString::number(server.port()));
+            window->user->setText("u");
+            window->pass->setText("p");
+            QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return window->Label8->text().startsWith(row.status); }, 5000))
+                << window->Label8->text().toStdString();
+            sinceTick.start();
+            ticker.start(10);
+            // What a user does meanwhile: move, resize, click.
+            window->move(40, 50);
+            window->resize(700, 600);
+            window->repaint();
+            QTest::mouseClick(window->CheckBox1, Qt::LeftButton);
+            QTest::qWait(300);
+            EXPECT_TRUE(window->CheckBox1->isChecked()) << "the click was taken";
+            EXPECT_EQ(window->width(), 700);
+            EXPECT_TRUE(window->Session().Busy());
+            QElapsedTimer ending;
+            ending.start();
+            if (closeIt) {
+                window->CloseWithoutAsking();
+                window.reset();
+                EXPECT_LT(ending.elapsed(), 2000) << "closing in the middle is bounded";
+                continue;
+            }
+            QTest::keyClick(window.get(), Qt::Key_Escape);
+            EXPECT_TRUE(settle(*window, 1000)) << "Escape cancels at once";
+            EXPECT_LT(ending.elapsed(), 1000);
+            ticker.stop();
+            EXPECT_EQ(window->Label8->text(), "Cancelled");
+            EXPECT_TRUE(scope.dialogs.Shown().empty()) << "the user's own Cancel needs no box";
+            // The gap is reported for the record; a loaded machine may stretch it, the
+            // window must never have waited for the server.
+            RecordProperty(std::string("longest_gap_ms_") + (row.stage[0] == 'L' ? "list" : "connect"),
+                           static_cast<int>(longestGap));
+            EXPECT_LT(longestGap, 250) << "the GUI thread was held up";
+            EXPECT_EQ(server.connectionCount(), 1u);
+        }
+    }
+}
+
+// The server drops an idle session: "Disconnected: …" within a moment, and Refresh
+// logs in again, goes back into the folder and lists it.
+TEST_F(MainWindow, RefreshReconnectsADroppedSession) {
+    FtpScript first = loggedIn();
+    first.on("PWD", "257 \"/\"")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .on("LIST", "150 Here it comes")
+        .sendData("drwxr-xr-x 2 u g 4096 Jan  1  2020 pub\r\n")
+        .closeData()
+        .reply("226 Done")
+        .on("TYPE I", "200 ok")
+        .on("CWD pub", "250 ok")
+        .on("PWD", "257 \"/pub\"")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .on("LIST", "150 Here it comes")
+        .sendData("-rw-r--r-- 1 u g 5 Jan  1  2020 a.txt\r\n")
+        .closeData()
+        .reply("226 Done")
+        .on("TYPE I", "200 ok")
+        .pause(300)
+        .close();
+    FtpScript second = loggedIn();
+    second.on("CWD /pub", "250 ok")
+        .on("PWD", "257 \"/pub\"")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .on("LIST", "150 Here it comes")
+        .sendData("-rw-r--r-- 1 u g 5 Jan  1  2020 a.txt\r\n-rw-r--r-- 1 u g 5 Jan  1  2020 b.txt\r\n")
+        .closeData()
+        .reply("226 Done")
+        .on("TYPE I", "200 ok");
+    ScriptedFtpServer server(std::vector<FtpScript>{first, second});
+    auto window = open();
+    connectTo(*window, server.port(), "u", "p");
+    window->Lumo_listbox1->setCurrentRow(0);
+    QTest::keyClick(window->Lumo_listbox1, Qt::Key_Return);
+    ASSERT_TRUE(settle(*window));
+    ASSERT_EQ(window->Lumo_listbox3->count(), 1);
+    QElapsedTimer dropped;
+    dropped.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Label8->text().startsWith("Disconnected: "); }, 5000));
+    EXPECT_LT(dropped.elapsed(), 1500);
+    EXPECT_EQ(window->Label8->text(), "Disconnected: the server closed the connection");
+    EXPECT_EQ(window->Lumo_listbox3->count(), 0);
+
+    QTest::mouseClick(window->Lumo_statebmp3, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    ASSERT_TRUE(settle(*window));
+    EXPECT_TRUE(server.failures().empty()) << server.failures().front();
+    EXPECT_TRUE(window->Session().Connected());
+    EXPECT_EQ(window->CurrentFolder(), "/pub");
+    EXPECT_EQ(rowNames(*window->Lumo_listbox3), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(window->Label8->text(), "Passive Connection");
+    EXPECT_TRUE(scope.dialogs.Shown().empty());
 }
 
 TEST_F(MainWindow, ClosingWhileConnectedSendsAborAndQuitFirst) {
