@@ -441,9 +441,14 @@ std::string TRemoteSession::lostReason() {
     if (!closed) {
         return {};
     }
-    if (io != nullptr && io->InputBufferSize() > 0) {
+    // A last reply may still wait unread, in the buffer or (over TLS) still encrypted on
+    // the socket: a short read takes it.
+    if (io != nullptr) {
+        const int readTimeout = m_client.ReadTimeout();
+        m_client.SetReadTimeout(200);
         try {
             m_client.ReadReply(TIdReplyCodes{});
+            m_client.SetReadTimeout(readTimeout);
             std::string said = m_client.LastCmdResult().FormattedText();
             while (!said.empty() && (said.back() == '\n' || said.back() == '\r')) {
                 said.pop_back();
@@ -452,7 +457,8 @@ std::string TRemoteSession::lostReason() {
                 return said;
             }
         } catch (const std::exception&) {
-            // Half a reply: the plain reason below does.
+            // None, or half a reply: the plain reason below does.
+            m_client.SetReadTimeout(readTimeout);
         }
     }
     return "the server closed the connection";

@@ -14,6 +14,7 @@
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/ScriptedFtpServer.h"
 #include "tests/support/TestDispatcher.h"
+#include "tests/support/VsftpdServer.h"
 
 namespace harbrook::testing {
 namespace {
@@ -258,6 +259,43 @@ TEST_F(RemoteSessionTest, AnIdleSessionKeepsItselfAlive) {
     EXPECT_TRUE(session.Connected());
     EXPECT_FALSE(session.Busy()) << "a NOOP is not the user's command";
     EXPECT_TRUE(server.failures().empty()) << server.failures().front();
+}
+
+// vsftpd ends sessions idle for idle_session_timeout (421 Timeout): one that sends its
+// NOOPs stays usable past it, one that does not is shown lost.
+TEST_F(RemoteSessionTest, NoopKeepsAVsftpdSessionPastItsIdleTimeout) {
+    if (const std::string reason = VsftpdServer::unavailableReason(); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
+    VsftpdServer server(TestCertificate::Trusted, "idle_session_timeout=2\n");
+    SessionSettings settings = settingsFor(server.port());
+    settings.user = server.user();
+    settings.password = server.password();
+    settings.tls = SessionSettings::Tls::Explicit;
+    for (const bool keepAlive : {true, false}) {
+        SCOPED_TRACE(keepAlive ? "with NOOP" : "without");
+        TIdSSLIOHandlerSocketOpenSSL otherTls;
+        TIdFTP other;
+        RecordingView otherView{gui};
+        TRemoteSession idler(other, otherTls, otherView, gui);
+        idler.KeepAliveMs = keepAlive ? 700 : 600000;
+        idler.WatchMs = 50;
+        ASSERT_TRUE(give([&] { return idler.Connect(settings); }));
+        ASSERT_TRUE(waitFor([&] { return !idler.Busy(); }, 10000));
+        ASSERT_TRUE(idler.Connected()) << otherView.events().back();
+        std::this_thread::sleep_for(std::chrono::milliseconds(4500));
+        EXPECT_EQ(idler.Connected(), keepAlive);
+        EXPECT_EQ(otherView.saw("lost"), !keepAlive);
+        if (keepAlive) {
+            ASSERT_TRUE(give([&] { return idler.Refresh(true); }));
+            ASSERT_TRUE(waitFor([&] { return !idler.Busy(); }, 10000));
+            EXPECT_TRUE(idler.Connected());
+            EXPECT_EQ(otherView.events()[otherView.events().size() - 2], "listed: 0 mark none");
+        } else {
+            const std::vector<std::string> events = otherView.events();
+            EXPECT_EQ(events.back().rfind("status: Disconnected: ", 0), 0u) << ::testing::PrintToString(events);
+        }
+    }
 }
 
 // Hostile or broken answers to the session's own commands: a box, the window goes on.

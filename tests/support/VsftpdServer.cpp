@@ -110,7 +110,8 @@ std::string VsftpdServer::unavailableReason() {
     return {};
 }
 
-VsftpdServer::VsftpdServer(TestCertificate certificate) {
+VsftpdServer::VsftpdServer(TestCertificate certificate, std::string extraConfig)
+    : m_extraConfig(std::move(extraConfig)) {
     m_lockFd = ::open(kLockFile, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lockFd < 0 || ::flock(m_lockFd, LOCK_EX) != 0) {
         throw std::runtime_error("vsftpd fixture: cannot take " + std::string(kLockFile));
@@ -147,7 +148,7 @@ void VsftpdServer::start() {
                   "userlist_enable=NO\nconnect_from_port_20=NO\nport_enable=YES\n"
                   "ssl_enable=YES\nssl_ciphers=HIGH\n"
                   "rsa_cert_file=" + m_private.file("cert.pem") + "\n"
-                  "rsa_private_key_file=" + m_private.file("key.pem") + "\n");
+                  "rsa_private_key_file=" + m_private.file("key.pem") + "\n" + m_extraConfig);
         const pid_t parent = ::getpid();
         m_pid = ::fork();
         if (m_pid < 0) {

@@ -17,8 +17,9 @@ namespace harbrook::testing {
 // for every server; one server at a time per machine). Stopped with all its processes.
 class VsftpdServer {
 public:
-    // TLS with this certificate (the test authority's, which the process then trusts).
-    explicit VsftpdServer(TestCertificate certificate = TestCertificate::Trusted);
+    // TLS with this certificate (the test authority's, which the process then trusts);
+    // `extraConfig` lines are added to the configuration ("idle_session_timeout=2\n").
+    explicit VsftpdServer(TestCertificate certificate = TestCertificate::Trusted, std::string extraConfig = {});
     ~VsftpdServer();
     VsftpdServer(const VsftpdServer&) = delete;
     VsftpdServer& operator=(const VsftpdServer&) = delete;
@@ -47,6 +48,7 @@ private:
     std::string m_password;
     std::uint16_t m_port = 0;
     pid_t m_pid = -1;
+    std::string m_extraConfig;
 };
 
 }  // namespace harbrook::testing
