@@ -57,7 +57,7 @@ TSAN_DIR ?= build-tsan
 tsan: deps
 	@[ -f $(TSAN_DIR)/build.ninja ] || cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHARBROOK_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
 	@cmake --build $(TSAN_DIR) -j $(JOBS) --target engine_test ftp_test
-	@cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -R "LumoThread|SStringlist|TransferList|DirListings|Abort|Transfers|TransferWorkers"
+	@cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -R "LumoThread|SStringlist|TransferList|DirListings|Abort|Transfers|TransferWorkers|RemoteSession|GuiCalls|Interrupt"
 
 # harbrook-cli against curl and lftp on loopback servers (pyftpdlib; vsftpd as root),
 # the listing parsers and memory, as one table. Not part of the tests.

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -94,6 +95,13 @@ int lookUp(const std::string& host, std::uint16_t port, int family, SocketAddres
     return 0;
 }
 
+std::atomic<HostLookup> g_lookup{nullptr};
+
+int currentLookUp(const std::string& host, std::uint16_t port, int family, SocketAddress& address) {
+    const HostLookup lookup = g_lookup.load();
+    return lookup != nullptr ? lookup(host, port, family, address) : lookUp(host, port, family, address);
+}
+
 // A lookup the caller may stop waiting for: getaddrinfo cannot be interrupted, so it
 // runs on a thread of its own that owns everything it uses and ends when the resolver
 // does, while the caller goes at once.
@@ -109,7 +117,7 @@ int interruptibleLookUp(const std::string& host, std::uint16_t port, int family,
     auto lookup = std::make_shared<Lookup>();
     std::thread([lookup, host, port, family] {
         SocketAddress found;
-        const int error = lookUp(host, port, family, found);
+        const int error = currentLookUp(host, port, family, found);
         std::lock_guard guard(lookup->lock);
         lookup->error = error;
         lookup->address = found;
@@ -138,7 +146,11 @@ int resolveAddress(const std::string& host, std::uint16_t port, int family,
         CheckInterrupted();
         return interruptibleLookUp(host, port, family, address, *interrupter);
     }
-    return lookUp(host, port, family, address);
+    return currentLookUp(host, port, family, address);
+}
+
+void SetHostLookup(HostLookup lookup) {
+    g_lookup = lookup;
 }
 
 std::optional<SocketAddress> localAddressOf(int fd) {

@@ -30,6 +30,11 @@ std::optional<SocketAddress> numericAddress(const std::string& ip, std::uint16_t
 [[nodiscard]] int resolveAddress(const std::string& host, std::uint16_t port, int family,
                                  SocketAddress& address);
 
+// The resolver resolveAddress uses for names (getaddrinfo); a test may put a slow one
+// in. Null restores getaddrinfo.
+using HostLookup = int (*)(const std::string& host, std::uint16_t port, int family, SocketAddress& address);
+void SetHostLookup(HostLookup lookup);
+
 std::optional<SocketAddress> localAddressOf(int fd);
 std::optional<SocketAddress> peerAddressOf(int fd);
 
