@@ -19,6 +19,7 @@
 #include "engine/RemoteRules.h"
 #include "engine/TransferList.h"
 #include "engine/WindowQuestions.h"
+#include "engine/WindowSettings.h"
 #include "platform/DateTime.h"
 #include "platform/Dialogs.h"
 #include "platform/LocalFiles.h"
@@ -27,7 +28,6 @@
 
 namespace {
 
-constexpr const char* kSection = "main";
 constexpr int kNameRole = Qt::UserRole + 1;
 
 QFont tahoma(int pixels, bool bold = false) {
@@ -462,45 +462,54 @@ void TFHarbrook::closeEvent(QCloseEvent* event) {
 }
 
 void TFHarbrook::readSettings() {
-    const harbrook::ProfileFile ini(m_setup.iniPath);
-    const int left = ini.ReadInteger(kSection, "left", x());
-    const int top = ini.ReadInteger(kSection, "top", y());
-    const int width = ini.ReadInteger(kSection, "width", this->width());
-    const int height = ini.ReadInteger(kSection, " height", this->height());
-    move(left, top);
-    resize(width, height);
-    host->setText(harbrook::DisplayText(ini.ReadString(kSection, "host", kDefaultHost)));
-    user->setText(harbrook::DisplayText(ini.ReadString(kSection, "user", "anonymous")));
-    pass->setText(harbrook::DisplayText(ini.ReadString(kSection, "pass", "Visitor1")));
-    LastUploadFolder = ini.ReadString(kSection, "lastupload", "");
-    LastDownloadFolder = ini.ReadString(kSection, "lastdownload", "");
+    // What the design gives stands where the file says nothing usable.
+    WindowSettings design;
+    design.left = x();
+    design.top = y();
+    design.width = width();
+    design.height = height();
+    design.host = kDefaultHost;
     for (int i = 0; i < 3; ++i) {
-        const std::string key = "h1s" + std::to_string(i);
-        HeaderControl1->resizeSection(i, ini.ReadInteger(kSection, key, HeaderControl1->sectionSize(i)));
+        design.remoteHeader[static_cast<std::size_t>(i)] = HeaderControl1->sectionSize(i);
     }
     for (int i = 0; i < 5; ++i) {
-        const std::string key = "h2s" + std::to_string(i);
-        HeaderControl2->resizeSection(i, ini.ReadInteger(kSection, key, HeaderControl2->sectionSize(i)));
+        design.transferHeader[static_cast<std::size_t>(i)] = HeaderControl2->sectionSize(i);
+    }
+    const WindowSettings settings = ReadWindowSettings(harbrook::ProfileFile(m_setup.iniPath), design);
+    move(settings.left, settings.top);
+    resize(settings.width, settings.height);
+    host->setText(harbrook::DisplayText(settings.host));
+    user->setText(harbrook::DisplayText(settings.user));
+    pass->setText(harbrook::DisplayText(settings.pass));
+    LastUploadFolder = settings.lastUpload;
+    LastDownloadFolder = settings.lastDownload;
+    for (int i = 0; i < 3; ++i) {
+        HeaderControl1->resizeSection(i, settings.remoteHeader[static_cast<std::size_t>(i)]);
+    }
+    for (int i = 0; i < 5; ++i) {
+        HeaderControl2->resizeSection(i, settings.transferHeader[static_cast<std::size_t>(i)]);
     }
 }
 
 void TFHarbrook::writeSettings() {
-    harbrook::ProfileFile ini(m_setup.iniPath);
-    ini.WriteInteger(kSection, "left", x());
-    ini.WriteInteger(kSection, "top", y());
-    ini.WriteInteger(kSection, "width", width());
-    ini.WriteInteger(kSection, " height", height());
-    ini.WriteString(kSection, "host", harbrook::LocalBytes(host->text()));
-    ini.WriteString(kSection, "user", harbrook::LocalBytes(user->text()));
-    ini.WriteString(kSection, "pass", harbrook::LocalBytes(pass->text()));
-    ini.WriteString(kSection, "lastupload", LastUploadFolder);
-    ini.WriteString(kSection, "lastdownload", LastDownloadFolder);
+    WindowSettings settings;
+    settings.left = x();
+    settings.top = y();
+    settings.width = width();
+    settings.height = height();
+    settings.host = harbrook::LocalBytes(host->text());
+    settings.user = harbrook::LocalBytes(user->text());
+    settings.pass = harbrook::LocalBytes(pass->text());
+    settings.lastUpload = LastUploadFolder;
+    settings.lastDownload = LastDownloadFolder;
     for (int i = 0; i < 3; ++i) {
-        ini.WriteInteger(kSection, "h1s" + std::to_string(i), HeaderControl1->sectionSize(i));
+        settings.remoteHeader[static_cast<std::size_t>(i)] = HeaderControl1->sectionSize(i);
     }
     for (int i = 0; i < 5; ++i) {
-        ini.WriteInteger(kSection, "h2s" + std::to_string(i), HeaderControl2->sectionSize(i));
+        settings.transferHeader[static_cast<std::size_t>(i)] = HeaderControl2->sectionSize(i);
     }
+    harbrook::ProfileFile ini(m_setup.iniPath);
+    WriteWindowSettings(ini, settings);
     // A settings file that cannot be written is left as it was; there is nobody to tell
     // while the program ends.
     [[maybe_unused]] const bool saved = ini.Save();

@@ -1,0 +1,57 @@
+#include "engine/WindowSettings.h"
+
+namespace {
+
+std::string headerKey(char header, std::size_t section) {
+    return std::string("h") + header + "s" + std::to_string(section);
+}
+
+int atLeast(int value, int smallest, int fallback) {
+    return value >= smallest ? value : fallback;
+}
+
+}  // namespace
+
+WindowSettings ReadWindowSettings(const harbrook::ProfileFile& ini, const WindowSettings& defaults) {
+    const char* section = WindowSettings::kSection;
+    WindowSettings settings;
+    settings.left = ini.ReadInteger(section, "left", defaults.left);
+    settings.top = ini.ReadInteger(section, "top", defaults.top);
+    settings.width = atLeast(ini.ReadInteger(section, "width", defaults.width), WindowSettings::kSmallestSide,
+                             defaults.width);
+    settings.height = atLeast(ini.ReadInteger(section, " height", defaults.height), WindowSettings::kSmallestSide,
+                              defaults.height);
+    settings.host = ini.ReadString(section, "host", defaults.host);
+    settings.user = ini.ReadString(section, "user", defaults.user);
+    settings.pass = ini.ReadString(section, "pass", defaults.pass);
+    settings.lastUpload = ini.ReadString(section, "lastupload", defaults.lastUpload);
+    settings.lastDownload = ini.ReadString(section, "lastdownload", defaults.lastDownload);
+    for (std::size_t i = 0; i < settings.remoteHeader.size(); ++i) {
+        settings.remoteHeader[i] =
+            atLeast(ini.ReadInteger(section, headerKey('1', i), defaults.remoteHeader[i]), 0, defaults.remoteHeader[i]);
+    }
+    for (std::size_t i = 0; i < settings.transferHeader.size(); ++i) {
+        settings.transferHeader[i] = atLeast(ini.ReadInteger(section, headerKey('2', i), defaults.transferHeader[i]),
+                                             0, defaults.transferHeader[i]);
+    }
+    return settings;
+}
+
+void WriteWindowSettings(harbrook::ProfileFile& ini, const WindowSettings& settings) {
+    const char* section = WindowSettings::kSection;
+    ini.WriteInteger(section, "left", settings.left);
+    ini.WriteInteger(section, "top", settings.top);
+    ini.WriteInteger(section, "width", settings.width);
+    ini.WriteInteger(section, " height", settings.height);
+    ini.WriteString(section, "host", settings.host);
+    ini.WriteString(section, "user", settings.user);
+    ini.WriteString(section, "pass", settings.pass);
+    ini.WriteString(section, "lastupload", settings.lastUpload);
+    ini.WriteString(section, "lastdownload", settings.lastDownload);
+    for (std::size_t i = 0; i < settings.remoteHeader.size(); ++i) {
+        ini.WriteInteger(section, headerKey('1', i), settings.remoteHeader[i]);
+    }
+    for (std::size_t i = 0; i < settings.transferHeader.size(); ++i) {
+        ini.WriteInteger(section, headerKey('2', i), settings.transferHeader[i]);
+    }
+}
