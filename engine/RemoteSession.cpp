@@ -542,7 +542,9 @@ void TRemoteSession::connectNow(const SessionSettings& settings, bool reconnecti
         }
         deliver([&] { m_view.SessionActivity(activity); });
     }
-    PrepareSessionClient(m_client, settings);
+    SessionSettings chosen = settings;
+    ChooseAddressFamily(chosen);
+    PrepareSessionClient(m_client, chosen);
     bool declined = false;
     m_client.OnTLSNotAvailable = [this, &declined](bool& goOn) {
         // Where no TLS was wanted the login simply goes on; where it was, never plain
@@ -566,7 +568,7 @@ void TRemoteSession::connectNow(const SessionSettings& settings, bool reconnecti
                                              : std::vector<std::string>{});
     std::string status;
     try {
-        status = ConnectSession(m_client, m_tlsHandler, settings);
+        status = ConnectSession(m_client, m_tlsHandler, chosen);
     } catch (const std::exception& error) {
         m_client.OnVerifyPeer = nullptr;
         m_client.OnTLSNotAvailable = nullptr;

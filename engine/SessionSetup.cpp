@@ -2,6 +2,13 @@
 
 #include "ftp/IdFTPExceptions.h"
 #include "platform/Interrupt.h"
+#include "platform/SocketAddress.h"
+
+void ChooseAddressFamily(SessionSettings& settings) {
+    const harbrook::HostChoice choice = harbrook::ChooseHostFamily(settings.host);
+    settings.host = choice.host;
+    settings.ipVersion = choice.family == AF_INET6 ? Id_IPv6 : Id_IPv4;
+}
 
 void PrepareSessionClient(TIdFTP& client, const SessionSettings& settings) {
     client.SetIPVersion(settings.ipVersion);

@@ -42,6 +42,10 @@ constexpr bool IsPortNumber(long long value) {
 }
 inline constexpr const char* kPortRuleText = "a port is a number from 1 to 65535";
 
+// The host's brackets go and the address family is chosen (platform's rule): both front
+// ends reach a host the same way. Looks the name up; call it where waiting is allowed.
+void ChooseAddressFamily(SessionSettings& settings);
+
 // The client's settings from the window's creation on: IPv4 (or the settings' family),
 // log in on connect, the time-outs, no proxy, and going on unencrypted when the server
 // has no TLS (a front end that asks the user sets its own OnTLSNotAvailable).

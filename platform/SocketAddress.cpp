@@ -149,6 +149,24 @@ int resolveAddress(const std::string& host, std::uint16_t port, int family,
     return currentLookUp(host, port, family, address);
 }
 
+HostChoice ChooseHostFamily(const std::string& host) {
+    HostChoice choice;
+    choice.host = host;
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+        choice.host = host.substr(1, host.size() - 2);
+    }
+    if (choice.host.find(':') != std::string::npos) {
+        choice.family = AF_INET6;
+        return choice;
+    }
+    SocketAddress ignored;
+    if (resolveAddress(choice.host, 0, AF_INET, ignored) != 0 &&
+        resolveAddress(choice.host, 0, AF_INET6, ignored) == 0) {
+        choice.family = AF_INET6;
+    }
+    return choice;
+}
+
 void SetHostLookup(HostLookup lookup) {
     g_lookup = lookup;
 }

@@ -30,6 +30,16 @@ std::optional<SocketAddress> numericAddress(const std::string& ip, std::uint16_t
 [[nodiscard]] int resolveAddress(const std::string& host, std::uint16_t port, int family,
                                  SocketAddress& address);
 
+// The host as a connect takes it, and the family to reach it over: a literal IPv6
+// address (with or without brackets) or a name that has IPv6 addresses only goes over
+// IPv6 (AF_INET6); anything else over IPv4, an unknown name too (the connect reports
+// it). Both front ends choose so. Names are looked up as resolveAddress does.
+struct HostChoice {
+    std::string host;
+    int family = AF_INET;
+};
+HostChoice ChooseHostFamily(const std::string& host);
+
 // The resolver resolveAddress uses for names (getaddrinfo); a test may put a slow one
 // in. Null restores getaddrinfo.
 using HostLookup = int (*)(const std::string& host, std::uint16_t port, int family, SocketAddress& address);

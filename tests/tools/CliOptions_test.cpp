@@ -128,28 +128,6 @@ TEST(CliOptions, EveryCommandTakesNamesTheSameWay) {
     }
 }
 
-TEST(CliOptions, HostsChooseTheirAddressFamily) {
-    const struct {
-        std::string given;
-        std::string host;
-        TIdIPVersion version;
-    } rows[] = {
-        {"::1", "::1", Id_IPv6},
-        {"[::1]", "::1", Id_IPv6},
-        {"[fe80::1%lo]", "fe80::1%lo", Id_IPv6},
-        {"127.0.0.1", "127.0.0.1", Id_IPv4},
-        {"localhost", "localhost", Id_IPv4},
-        {"no-such-host.invalid", "no-such-host.invalid", Id_IPv4},
-        {"[]", "[]", Id_IPv4},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.given);
-        TIdIPVersion version = Id_IPv4;
-        EXPECT_EQ(hostForConnect(row.given, version), row.host);
-        EXPECT_EQ(version, row.version);
-    }
-}
-
 TEST(CliCredentials, NetrcEntries) {
     const std::string netrc =
         "machine other.example login bob password bobpw\n"

@@ -34,35 +34,6 @@ namespace {
 
 }  // namespace
 
-std::string hostForConnect(const std::string& host, TIdIPVersion& version) {
-    version = Id_IPv4;
-    std::string bare = host;
-    if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') {
-        bare = bare.substr(1, bare.size() - 2);
-    }
-    if (bare.find(':') != std::string::npos) {
-        version = Id_IPv6;
-        return bare;
-    }
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(bare.c_str(), nullptr, &hints, &found) != 0) {
-        return bare;  // The connect reports the unknown name.
-    }
-    bool hasIPv4 = false;
-    bool hasIPv6 = false;
-    for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
-        hasIPv4 = hasIPv4 || address->ai_family == AF_INET;
-        hasIPv6 = hasIPv6 || address->ai_family == AF_INET6;
-    }
-    ::freeaddrinfo(found);
-    if (hasIPv6 && !hasIPv4) {
-        version = Id_IPv6;
-    }
-    return bare;
-}
-
 // A command-line download reads large blocks: fewer system calls per byte. Uploads are
 // written in 64 KiB steps: servers that read in steps of that size (pyftpdlib) took a
 // 1 GiB upload in half the time so, and the others (vsftpd) took it as fast as in
@@ -72,7 +43,8 @@ constexpr int kCliWriteBlockSize = 64 * 1024;
 
 SessionSettings cliSessionSettings(const CliOptions& options, const Credentials& credentials) {
     SessionSettings settings;
-    settings.host = hostForConnect(options.host, settings.ipVersion);
+    settings.host = options.host;
+    ChooseAddressFamily(settings);
     settings.port = options.port;
     settings.user = credentials.user;
     settings.password = credentials.password;

@@ -53,8 +53,4 @@ private:
 // The session the command line asks for.
 SessionSettings cliSessionSettings(const CliOptions& options, const Credentials& credentials);
 
-// The host to connect to and its address family: a literal IPv6 address (with or
-// without brackets) or a name that has only IPv6 addresses is reached over IPv6.
-std::string hostForConnect(const std::string& host, TIdIPVersion& version);
-
 }  // namespace harbrook::cli
