@@ -16,6 +16,7 @@
 #include "engine/DirListings.h"
 #include "engine/FtpTools.h"
 #include "engine/QueueEntries.h"
+#include "engine/RemoteRows.h"
 #include "engine/RemoteRules.h"
 #include "engine/TransferList.h"
 #include "engine/WindowQuestions.h"

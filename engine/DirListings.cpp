@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <mutex>
 
-#include "engine/FileSizeText.h"
-#include "engine/RemoteRules.h"
-#include "ftp/client/IdFTP.h"
-#include "platform/LocalFiles.h"
 
 namespace {
 
@@ -98,51 +94,4 @@ void RemoveDirListing(const std::string& path) {
 int DirListingCount() {
     std::lock_guard guard(DirListings.lock);
     return static_cast<int>(DirListings.keys.size());
-}
-
-std::string DirListingLine(const TIdFTPListItem& item) {
-    // An entry whose listing gave no date shows none (rather than 30 December 1899).
-    const std::string date =
-        item.ModifiedAvail ? harbrook::FormatShortDateLongTime(item.ModifiedDate) : std::string();
-    const std::string size =
-        item.ItemType == ditDirectory ? std::string("-") : harbrook::FormatFileSize(item.Size);
-    return std::string(item.FileName()) + "||" + size + "||" + date + "||";
-}
-
-RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force,
-                                 const std::function<void(const std::string& path)>& onPath) {
-    RemoteFolder folder;
-    folder.path = connection.CurrentDirectory();
-    if (onPath) {
-        onPath(folder.path);
-    }
-    if (FetchDirListing(folder.path, folder.folders, folder.files) && !force) {
-        return folder;
-    }
-    folder.folders.clear();
-    folder.files.clear();
-    connection.ListDirectory();
-    // Folders go to the upper list; files, links and anything else to the lower one.
-    for (const auto& item : connection.DirectoryItems()) {
-        (item->ItemType == ditDirectory ? folder.folders : folder.files).push_back(DirListingLine(*item));
-    }
-    // The folder's lines are all that is kept of the listing.
-    connection.ClearListing();
-    StoreDirListing(folder.path, folder.folders, folder.files);
-    return folder;
-}
-
-void ListRemoteDir(TIdFTP& connection, TLines& folders, TLines& files, bool force) {
-    RemoteFolder folder = RefreshRemoteFolder(connection, force);
-    folders = std::move(folder.folders);
-    files = std::move(folder.files);
-}
-
-void ListRemoteNames(TIdFTP& connection, TLines& folders, TLines& files, bool force) {
-    ListRemoteDir(connection, folders, files, force);
-    for (TLines* lines : {&folders, &files}) {
-        for (std::string& line : *lines) {
-            line = RowNameOf(line);
-        }
-    }
 }

@@ -3,27 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "engine/FtpTools.h"
-
-std::string RowNameOf(const std::string& row) {
-    // The separators are searched from the end, each at least two places before the
-    // one after it, so "||||" (an empty date) is two separators, not three.
-    if (row.size() < 6 || row.compare(row.size() - 2, 2, "||") != 0) {
-        return row;
-    }
-    std::size_t separator = row.size() - 2;
-    for (int field = 0; field < 2; ++field) {
-        if (separator < 2) {
-            return row;
-        }
-        const std::size_t before = row.rfind("||", separator - 2);
-        if (before == std::string::npos) {
-            return row;
-        }
-        separator = before;
-    }
-    return row.substr(0, separator);
-}
+#include "engine/RemotePaths.h"
 
 RowMark RowToMark(const std::vector<std::string>& folderNames, int fileRows, const std::string& markPath) {
     std::string path = markPath;

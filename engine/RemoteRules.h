@@ -6,11 +6,6 @@
 
 // The rules of the remote pane, kept out of the window so they are tested without one.
 
-// A row of the remote lists is "name||size||date||"; the name is what stands before the
-// last three fields, so a name that holds "|" or "||" itself comes back whole. A text
-// that is not a row is all name.
-std::string RowNameOf(const std::string& row);
-
 // Which row a reload marks. `markPath` is the path whose last part names a folder to
 // mark ("" or "/": none); when no folder row has that name, the first folder row is
 // marked, else the first file row, else none.

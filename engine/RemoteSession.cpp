@@ -331,7 +331,7 @@ void TRemoteSession::run() {
         Job job;
         {
             std::unique_lock guard(m_lock);
-            m_changed.wait_for(guard, std::chrono::milliseconds(WatchMs),
+            m_changed.wait_for(guard, std::chrono::milliseconds(WatchMs.load()),
                                [&] { return m_closing || !m_jobs.empty(); });
             if (m_closing) {
                 break;
@@ -417,7 +417,7 @@ void TRemoteSession::watchIdle() {
         lose(reason);
         return;
     }
-    if (std::chrono::steady_clock::now() - m_lastCommand >= std::chrono::milliseconds(KeepAliveMs)) {
+    if (std::chrono::steady_clock::now() - m_lastCommand >= std::chrono::milliseconds(KeepAliveMs.load())) {
         m_lastCommand = std::chrono::steady_clock::now();
         try {
             m_client.SendCommand("NOOP");
@@ -494,7 +494,7 @@ void TRemoteSession::sayGoodbye() {
     if (open) {
         const int readTimeout = m_client.ReadTimeout();
         if (m_closing) {
-            m_client.SetReadTimeout(GoodbyeTimeoutMs);
+            m_client.SetReadTimeout(GoodbyeTimeoutMs.load());
         }
         try {
             m_client.Abort();

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/DirListings.h"
+#include "engine/RemoteFolder.h"
 #include "engine/FtpTools.h"
 #include "engine/SessionSetup.h"
 #include "ftp/client/IdFTP.h"
@@ -73,11 +73,11 @@ public:
     TRemoteSession& operator=(const TRemoteSession&) = delete;
 
     // The time between NOOPs of an idle session, and how often an idle session looks
-    // at its connection. Set before the first connect.
-    int KeepAliveMs = 60000;
-    int WatchMs = 200;
+    // at its connection (settable at any time: the session's thread reads them).
+    std::atomic<int> KeepAliveMs{60000};
+    std::atomic<int> WatchMs{200};
     // How long the goodbye (ABOR, QUIT) may wait for each answer when the window closes.
-    int GoodbyeTimeoutMs = 500;
+    std::atomic<int> GoodbyeTimeoutMs{500};
 
     // The user's commands (GUI thread). Each answers false, doing nothing, while another
     // user command runs.

@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "engine/DirListings.h"
+#include "engine/RemoteFolder.h"
+#include "engine/RemoteRows.h"
 #include "ftp/client/IdFTP.h"
 #include "platform/LocalFiles.h"
 #include "tests/support/PyFtpdServer.h"

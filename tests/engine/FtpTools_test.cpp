@@ -8,6 +8,7 @@
 
 #include "engine/DirListings.h"
 #include "engine/FtpTools.h"
+#include "engine/RemoteFolder.h"
 #include "engine/TransferList.h"
 #include "ftp/client/IdFTP.h"
 #include "tests/ftp/FtpTestSupport.h"

@@ -1,6 +1,7 @@
 // The remote pane's rules: the row name, the row to mark, what Delete takes, what View
 // refuses, the caption.
 
+#include "engine/RemoteRows.h"
 #include "engine/RemoteRules.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "ftp/client/IdFTP.h"
+
+namespace harbrook {
+
+// A local folder could not be made for a download walk, or a local item is not what
+// the operation needs.
+class EToolError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A file copy was cut by Abort: what it moved is incomplete.
+class ETransferAborted : public EToolError {
+public:
+    ETransferAborted() : EToolError("Transfer aborted") {}
+};
+
+// A binary copy moved fewer or more bytes than the size it should have had: "download
+// of X incomplete: N of M bytes".
+class EIncompleteTransfer : public EToolError {
+public:
+    EIncompleteTransfer(const std::string& what, std::int64_t moved, std::int64_t expected);
+    const std::int64_t Moved;
+    const std::int64_t Expected;
+};
+
+// How far one file copy got: bytes moved and the size it should reach (-1 unknown).
+// Filled as the copy runs, so it tells how much had moved when a copy failed.
+struct TransferCount {
+    std::int64_t moved = 0;
+    std::int64_t expected = -1;
+};
+
+}  // namespace harbrook
+
+// One remote file into the local folder under its own name. An existing local file is
+// replaced only once the new copy is complete (a binary copy of known size: exactly
+// that size, else EIncompleteTransfer). A new local file that failed before any byte
+// arrived is removed again; one that got bytes keeps them. Links are never written
+// through: a link of the name is replaced by the rename, a link to a device refused.
+// A device or pipe of the name is written into as it is.
+void DownloadRemoteFile(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath);
+// The same rules for a download under any local name; a new file gets `rights` as its
+// permission bits (0: the usual 0666 less the umask).
+void DownloadRemoteFileAs(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
+                          harbrook::TransferCount* count = nullptr, int rights = 0);
+// One local file stored under remoteName in the current remote folder. A folder or a
+// file that cannot be read is refused before anything is sent. Where the server
+// answers SIZE, a stored size other than the bytes sent is EIncompleteTransfer.
+void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
+                     harbrook::TransferCount* count = nullptr, bool append = false);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "ftp/client/IdFTP.h"
+
+// A remote folder and everything below it into a folder of the same name in localFolder.
+// The local folder is made only once the remote one was entered, and removed again
+// when the walk fails before anything was put in it. A symbolic link in the place of
+// any folder of the walk is an error: the walk never enters one.
+void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath);
+// A local folder and everything below it (hidden entries left out) into remoteName. A
+// local folder that cannot be read is refused before the remote folder is made.
+void UploadLocalFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remoteName);
+// A remote folder of the current remote folder with everything below it.
+void DeleteRemoteFolder(TIdFTP& connection, const std::string& name);

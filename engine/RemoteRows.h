@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+class TIdFTPListItem;
+
+// The rows of the remote lists and of the listing cache, and their one inverse.
+
+// name||-||date|| for a folder, name||size||date|| for anything else.
+std::string DirListingLine(const TIdFTPListItem& item);
+
+// A row of the remote lists is "name||size||date||"; the name is what stands before the
+// last three fields, so a name that holds "|" or "||" itself comes back whole. A text
+// that is not a row is all name.
+std::string RowNameOf(const std::string& row);
