@@ -1,0 +1,130 @@
+// The main window's transfers: the queues the commands and drops fill, the workers that
+// carry them, and the transfer list.
+
+#include "app/TFHarbrook.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+
+#include <filesystem>
+
+#include "engine/QueueEntries.h"
+#include "engine/TransferList.h"
+#include "platform/Dialogs.h"
+#include "platform/LocalFiles.h"
+#include "platform/qt/QtDialogs.h"
+
+void TFHarbrook::startWorkers() {
+    // A worker whose last run is still ending refuses to start; it is started by the
+    // timer once it can, so both run after every connect.
+    if (m_uploadWanted || !m_workersWanted) {
+        m_uploadWanted = !UploadThread->Start(false, nullptr);
+    }
+    if (m_downloadWanted || !m_workersWanted) {
+        m_downloadWanted = !DownloadThread->Start(false, nullptr);
+    }
+    m_workersWanted = m_uploadWanted || m_downloadWanted;
+}
+
+void TFHarbrook::stopWorkers() {
+    m_sessionUp = false;
+    m_workersWanted = false;
+    m_uploadWanted = false;
+    m_downloadWanted = false;
+    UploadThread->Stop();
+    DownloadThread->Stop();
+    SetTransfersDisabled(true);
+    ClearDirListings();
+}
+
+void TFHarbrook::Timer2Timer() {
+    TLines lines;
+    FillTransferLines(lines);
+    const int top = Lumo_listbox2->TopIndex();
+    const int index = Lumo_listbox2->ItemIndex();
+    Lumo_listbox2->clear();
+    for (const std::string& line : lines) {
+        Lumo_listbox2->AddRow(harbrook::DisplayText(line));
+    }
+    Lumo_listbox2->SetTopIndex(top);
+    Lumo_listbox2->SetItemIndex(index);
+}
+
+void TFHarbrook::UploadThreadExecute(TLumo_thread&, TLumosimplethread&, void*&, int) {
+    const harbrook::ScopedInterrupter closing(m_workerStop);
+    UploadThreadBody(*m_transferHost, *UploadQueue);
+}
+
+void TFHarbrook::DownloadThreadExecute(TLumo_thread&, TLumosimplethread&, void*&, int) {
+    const harbrook::ScopedInterrupter closing(m_workerStop);
+    DownloadThreadBody(*m_transferHost, *DownloadQueue);
+}
+
+void TFHarbrook::bitmap7Click() {
+    if (!m_session->Usable()) {
+        return;
+    }
+    harbrook::OpenFilesRequest request;
+    request.Title = "Upload File(s)";
+    request.InitialFolder = LastUploadFolder;
+    request.Filter = "All files (*.*)|*.*";
+    const std::vector<std::string> files = harbrook::Dialogs().OpenFiles(request);
+    if (files.empty()) {
+        return;
+    }
+    std::string folder = std::filesystem::path(files.front()).parent_path().string();
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    LastUploadFolder = folder;
+    // Into the folder the panes show (what PWD last answered).
+    for (const std::string& file : files) {
+        UploadQueue->Add(UploadQueueEntry(file, m_currentFolder));
+    }
+}
+
+void TFHarbrook::bitmap8Click() {
+    if (!m_session->Usable()) {
+        return;
+    }
+    // "Donwload" is the caption the dialog has always had.
+    const std::string chosen = Lumo_files1.BrowseForFolder("Donwload to Folder", LastDownloadFolder, true, false);
+    if (chosen.empty()) {
+        return;
+    }
+    LastDownloadFolder = chosen;
+    for (auto [list, isFolder] : {std::pair{Lumo_listbox1, true}, std::pair{Lumo_listbox3, false}}) {
+        for (int row = 0; row < list->count(); ++row) {
+            if (list->item(row)->isSelected()) {
+                DownloadQueue->Add(DownloadQueueEntry(m_currentFolder, RowName(*list, row), isFolder, chosen));
+            }
+        }
+    }
+}
+
+void TFHarbrook::WMDropFiles(const std::vector<std::string>& paths) {
+    // Each path is taken whole. While disconnected, the client's own error is what the
+    // application's error box shows.
+    m_session->CheckUsable();
+    for (const std::string& path : paths) {
+        UploadQueue->Add(UploadQueueEntry(path, m_currentFolder));
+    }
+}
+
+void TFHarbrook::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TFHarbrook::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths.push_back(harbrook::LocalBytes(url.toLocalFile()));
+        }
+    }
+    event->acceptProposedAction();
+    WMDropFiles(paths);
+}
