@@ -30,6 +30,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/SocketHandle.h"
 #include "update/UpdateSignature.h"
 
 namespace {
@@ -223,36 +224,41 @@ int main(int argc, char** argv) {
         return 2;
     }
     ::signal(SIGPIPE, SIG_IGN);
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const harbrook::SocketHandle listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!listener) {
+        std::cerr << "harbrook-update-server: cannot make a socket: " << std::strerror(errno) << "\n";
+        return 1;
+    }
     const int on = 1;
-    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ::setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 16) != 0) {
+    if (::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener.get(), 16) != 0) {
         std::cerr << "harbrook-update-server: cannot listen on port " << port << ": " << std::strerror(errno) << "\n";
         return 1;
     }
     socklen_t length = sizeof address;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length);
     logLine("-", "listening on port " + std::to_string(ntohs(address.sin_port)) + ", serving " + folder);
     for (;;) {
         sockaddr_in peer{};
         socklen_t peerLength = sizeof peer;
-        const int client = ::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_CLOEXEC);
-        if (client < 0) {
+        harbrook::SocketHandle client(
+            ::accept4(listener.get(), reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_CLOEXEC));
+        if (!client) {
             continue;
         }
         timeval timeout{kClientTimeoutSeconds, 0};
-        ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+        ::setsockopt(client.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        ::setsockopt(client.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
         char ip[INET_ADDRSTRLEN] = "?";
         ::inet_ntop(AF_INET, &peer.sin_addr, ip, sizeof ip);
         const std::string name = std::string(ip) + ":" + std::to_string(ntohs(peer.sin_port));
-        std::thread([client, name, folder] {
-            serve(client, name, folder);
-            ::close(client);
-        }).detach();
+        // The connection's thread owns its socket and closes it when it is done.
+        std::thread([connection = std::move(client), name, folder] { serve(connection.get(), name, folder); })
+            .detach();
     }
 }
