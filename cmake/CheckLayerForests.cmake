@@ -1,0 +1,47 @@
+# Fails unless the compiler itself refuses an include against the layers: each case
+# compiles one include line with nothing but a library's own include folder.
+# Run as: cmake -DCOMPILER=<c++> -DLAYERS=<build>/layers -DGENERATED=<build>/generated -P CheckLayerForests.cmake
+set(cases
+    "harbrook_engine|widgets/LumoListbox.h"
+    "harbrook_engine|app/TFHarbrook.h"
+    "harbrook_engine|platform/qt/Guard.h"
+    "harbrook_ftp_transport|ftp/client/IdFTP.h"
+    "harbrook_ftp_listing|ftp/transport/IdReply.h"
+    "harbrook_platform|ftp/IdException.h"
+    "harbrook_widgets|engine/DirListings.h")
+# And what each layer may include still compiles.
+set(allowed
+    "harbrook_engine|ftp/client/IdFTP.h"
+    "harbrook_ftp_transport|ftp/IdException.h"
+    "harbrook_widgets|platform/qt/Guard.h")
+set(failures "")
+foreach(kind refused allowed)
+    if(kind STREQUAL "refused")
+        set(list ${cases})
+    else()
+        set(list ${allowed})
+    endif()
+    foreach(case IN LISTS list)
+        string(REPLACE "|" ";" parts "${case}")
+        list(GET parts 0 library)
+        list(GET parts 1 header)
+        file(WRITE ${LAYERS}/check-${library}.cpp "#include \"${header}\"\n")
+        execute_process(
+            COMMAND ${COMPILER} -std=c++20 -fsyntax-only -fPIC -I${LAYERS}/${library} -I${GENERATED}
+                    -isystem /usr/include/x86_64-linux-gnu/qt6 -isystem /usr/include/x86_64-linux-gnu/qt6/QtCore
+                    -isystem /usr/include/x86_64-linux-gnu/qt6/QtGui -isystem /usr/include/x86_64-linux-gnu/qt6/QtWidgets
+                    ${LAYERS}/check-${library}.cpp
+            RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
+        file(REMOVE ${LAYERS}/check-${library}.cpp)
+        if(kind STREQUAL "refused" AND result EQUAL 0)
+            list(APPEND failures "${library} compiled an include of ${header}")
+        elseif(kind STREQUAL "allowed" AND NOT result EQUAL 0)
+            list(APPEND failures "${library} could not include ${header}")
+        endif()
+    endforeach()
+endforeach()
+if(failures)
+    list(JOIN failures "\n  " text)
+    message(FATAL_ERROR "Layer include folders:\n  ${text}")
+endif()
+message(STATUS "Layer include folders: every wrong include fails to compile")
