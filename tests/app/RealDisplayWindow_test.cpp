@@ -19,7 +19,9 @@
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
 #include "tests/app/DisplayTest.h"
+#include "tests/ftp/FtpTestSupport.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/ScriptedFtpServer.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
 #include "tests/app/WindowTestSupport.h"
@@ -326,6 +328,57 @@ TEST_F(RealDisplayWindow, ADoubleClickIntoAFolderOfFilesMarksItsFirstFile) {
     ASSERT_EQ(window->Lumo_listbox3->count(), 2);
     EXPECT_TRUE(window->Lumo_listbox3->item(0)->isSelected());
     EXPECT_TRUE(window->Lumo_listbox3->hasFocus());
+}
+
+// A listing that never comes: the window takes real clicks meanwhile, and Escape sent
+// through the X server cancels it wherever the focus went (the folder list a click
+// chose, then the connection bar).
+TEST_F(RealDisplayWindow, EscapeCancelsAStalledListingWhereverTheFocusIs) {
+    auto stalled = [] {
+        FtpScript script = loggedIn();
+        script.on("PWD", "257 \"/pub\"")
+            .on("TYPE A", "200 ok")
+            .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+            .acceptData()
+            .expect("LIST")
+            .hang();
+        return script;
+    };
+    ScriptedFtpServer server(std::vector<FtpScript>{stalled(), stalled()});
+    TFHarbrookSetup setup;
+    setup.iniPath = local.file("Harbrook.ini");
+    setup.programPath = local.file("Harbrook.ini");
+    window = std::make_unique<TFHarbrook>(setup);
+    dialogs.SetParent(window.get());
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    RunWhileSpinning("xdotool windowactivate --sync " + WindowIdOf(*window));
+    ASSERT_TRUE(SpinUntil([&] { return QApplication::activeWindow() == window.get(); }));
+    window->host->setText("127.0.0.1");
+    window->Lumo_edit2->setText(QString::number(server.port()));
+    window->user->setText("u");
+    window->pass->setText("p");
+    for (const bool inTheList : {true, false}) {
+        SCOPED_TRACE(inTheList ? "focus in the folder list" : "focus in the host field");
+        ClickThroughX(*window->bitmap1, window->bitmap1->rect().center());
+        ASSERT_TRUE(SpinUntil([&] { return window->Label8->text().startsWith("Listing /pub"); }))
+            << window->Label8->text().toStdString();
+        if (inTheList) {
+            ClickThroughX(*window->Lumo_listbox1->viewport(), QPoint(20, 20));
+            ASSERT_TRUE(SpinUntil([&] { return window->Lumo_listbox1->hasFocus(); })) << "the click was taken";
+        } else {
+            ClickThroughX(*window->host, QPoint(10, 5));
+            ASSERT_TRUE(SpinUntil([&] { return window->host->hasFocus(); }));
+        }
+        ASSERT_TRUE(window->Session().Busy());
+        RunWhileSpinning("xdotool key --clearmodifiers Escape");
+        EXPECT_TRUE(SpinUntil([&] { return !window->Session().Busy(); }, 2000)) << "Escape cancelled it";
+        EXPECT_EQ(window->Label8->text(), "Cancelled");
+        EXPECT_EQ(window->CurrentFolder(), "/pub") << "Escape did not go back a folder as well";
+        // The cancelled session would reconnect on the next command; start afresh.
+        window->Disconnect();
+        settle(*window);
+    }
 }
 
 }  // namespace
