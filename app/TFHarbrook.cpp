@@ -265,7 +265,7 @@ void TFHarbrook::RefreshListing(bool forced) {
 }
 
 void TFHarbrook::ChangeFolder(const std::string& path) {
-    if (m_session->Usable() && sessionFree()) {
+    if (sessionFree() && m_session->Usable()) {
         m_session->Open(path);
     }
 }
@@ -355,7 +355,7 @@ void TFHarbrook::keyDown(TLumo_listbox& list, int key, bool fileList) {
             bitmap6Click();
             break;
         case 116:
-            if (m_session->Usable() && sessionFree()) {
+            if (sessionFree() && m_session->Usable()) {
                 m_keptRow = {&list, list.ItemIndex()};
                 RefreshListing(true);
             }
@@ -374,19 +374,19 @@ void TFHarbrook::Lumo_listbox3KeyDown(int key) {
 }
 
 void TFHarbrook::bitmap3Click() {
-    if (m_session->Usable() && sessionFree()) {
+    if (sessionFree() && m_session->Usable()) {
         m_session->Up();
     }
 }
 
 void TFHarbrook::bitmap2Click() {
-    if (m_session->Usable() && sessionFree()) {
+    if (sessionFree() && m_session->Usable()) {
         m_session->Home();
     }
 }
 
 void TFHarbrook::Lumo_statebmp3Click() {
-    if (m_session->Usable() && sessionFree()) {
+    if (sessionFree() && m_session->Usable()) {
         RefreshListing(true);
     }
 }
@@ -424,7 +424,7 @@ void TFHarbrook::bitmap5Click() {
 }
 
 void TFHarbrook::Lumo_edit1KeyPress(QChar& key) {
-    if (key == QChar('\r') && m_session->Usable() && sessionFree()) {
+    if (key == QChar('\r') && sessionFree() && m_session->Usable()) {
         // The text goes to the server as typed.
         const std::string name = harbrook::LocalBytes(Lumo_edit1->text());
         if (PendingNameAction == "MKDIR") {
@@ -443,7 +443,7 @@ void TFHarbrook::Lumo_edit1Exit() {
 }
 
 void TFHarbrook::bitmap6Click() {
-    if (!m_session->Usable() || !sessionFree()) {
+    if (!sessionFree() || !m_session->Usable()) {
         return;
     }
     auto selected = [](const TLumo_listbox& list) {
@@ -463,7 +463,7 @@ void TFHarbrook::bitmap6Click() {
 }
 
 void TFHarbrook::Lumo_statebmp2Click() {
-    if (!m_session->Usable() || !sessionFree()) {
+    if (!sessionFree() || !m_session->Usable()) {
         return;
     }
     const std::string name = RowName(*Lumo_listbox3, Lumo_listbox3->ItemIndex());

@@ -512,7 +512,15 @@ TEST_F(MainWindow, TheWindowNeverWaitsOnAStalledServer) {
             window->resize(700, 600);
             window->repaint();
             QTest::mouseClick(window->CheckBox1, Qt::LeftButton);
+            // Commands clicked again and again meanwhile are refused: nothing more
+            // reaches the connection.
+            for (int click = 0; click < 10; ++click) {
+                QTest::mouseClick(window->Lumo_statebmp3, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+                QTest::mouseClick(window->bitmap2, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+                QTest::keyClick(window.get(), Qt::Key_F5);
+            }
             QTest::qWait(300);
+            EXPECT_TRUE(window->Label8->text().endsWith("(Esc cancels)")) << window->Label8->text().toStdString();
             EXPECT_TRUE(window->CheckBox1->isChecked()) << "the click was taken";
             EXPECT_EQ(window->width(), 700);
             EXPECT_TRUE(window->Session().Busy());
@@ -536,6 +544,9 @@ TEST_F(MainWindow, TheWindowNeverWaitsOnAStalledServer) {
                            static_cast<int>(longestGap));
             EXPECT_LT(longestGap, 250) << "the GUI thread was held up";
             EXPECT_EQ(server.connectionCount(), 1u);
+            const Lines sent = server.received();
+            EXPECT_LE(std::count(sent.begin(), sent.end(), "LIST"), 1);
+            EXPECT_EQ(std::count(sent.begin(), sent.end(), "CWD /"), 0) << "Home was refused";
         }
     }
 }

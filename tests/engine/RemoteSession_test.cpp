@@ -187,6 +187,27 @@ TEST_F(RemoteSessionTest, ClosingDuringAHangIsBounded) {
     EXPECT_LT(msSince(start), 2000);
 }
 
+// Disconnect while a connect hangs: the session is down at once, with no box, and the
+// next connect is taken.
+TEST_F(RemoteSessionTest, ADisconnectDuringAConnectEndsIt) {
+    FtpScript second = loggedIn();
+    listRoot(second);
+    ScriptedFtpServer server(
+        std::vector<FtpScript>{FtpScript().reply("220 ready").on("USER u", "331 Password please").hang(), second});
+    ASSERT_TRUE(give([&] { return session.Connect(settingsFor(server.port())); }));
+    ASSERT_TRUE(waitFor([&] { return server.received().size() >= 2; }));
+    gui.RunAndWait([&] { session.Disconnect(); });
+    EXPECT_FALSE(session.Usable());
+    ASSERT_TRUE(idle(1000));
+    for (const std::string& event : view.events()) {
+        EXPECT_EQ(event.rfind("error: ", 0), std::string::npos) << event;
+    }
+    ASSERT_TRUE(give([&] { return session.Connect(settingsFor(server.port())); }));
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(session.Connected());
+    EXPECT_TRUE(view.saw("up"));
+}
+
 // A wrong password: one USER/PASS pair reaches the server and one box is shown.
 TEST_F(RemoteSessionTest, AWrongPasswordIsSentOnce) {
     if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
