@@ -65,6 +65,11 @@ std::string TIdFTPClientIdentifier::ClientInfo() const {
 }
 
 TIdFTP::TIdFTP() : m_loginMsg(std::make_unique<TIdReplyFTP>()) {
+    m_transfer.OnPhase = [this](TransferPhase old, TransferPhase next) {
+        if (OnTransferPhase) {
+            OnTransferPhase(old, next);
+        }
+    };
     UseReplyObjects(std::make_unique<TIdReplyFTP>(), std::make_unique<TIdReplyFTP>());
     SetPort(21);
     SetReadTimeout(60000);
@@ -148,11 +153,8 @@ void TIdFTP::SetUseCCC(bool value) {
 }
 
 void TIdFTP::SetTransferType(TIdFTPTransferType value) {
-    {
-        std::lock_guard lock(m_transferLock);
-        if (m_dataChannel) {
-            return;
-        }
+    if (m_transfer.HasChannel()) {
+        return;
     }
     m_transferType = value;
     if (Connected()) {

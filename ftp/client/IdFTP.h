@@ -10,6 +10,7 @@
 
 #include "ftp/transport/IdExplicitTLSClient.h"
 #include "ftp/client/IdFTPCommandText.h"
+#include "ftp/client/IdFTPDataTransfer.h"
 #include "ftp/listing/IdFTPList.h"
 #include "platform/Stream.h"
 
@@ -214,7 +215,7 @@ public:
     void Abort();
     // Where a transfer is: no transfer, starting (commands before the data flow), moving
     // data, finishing (completion replies).
-    enum class TransferPhase { Idle, Starting, Data, Finishing };
+    using TransferPhase = TIdTransferPhase;
     // Hears every change of the transfer phase (old, new), for tracing; called with the
     // transfer lock held, so it must not call back into the client.
     std::function<void(TransferPhase old, TransferPhase next)> OnTransferPhase;
@@ -267,7 +268,6 @@ private:
     std::string authArgument(TAuthCmd command) const;
 
     // Data connections.
-    void changePhase(TransferPhase next);
     // PRET, PASV/EPSV or PORT/EPRT, REST when restarting, the command and its answer:
     // the same steps for both directions and both modes.
     void startDataTransfer(const std::string& command, std::optional<std::int64_t> restartAt,
@@ -293,8 +293,6 @@ private:
     // vsftpd ends the whole session when a data handshake is cut); false when an Abort
     // came in while starting.
     bool enterDataPhase();
-    // Cuts a starting or running transfer; m_transferLock is held.
-    bool interruptRunningTransfer();
     void startDataTLS();
     void beginTransfer();
     void receive(const std::string& command, harbrook::TStream& destination, bool resume,
@@ -334,16 +332,11 @@ private:
     std::string m_listParserIdentifier;
 
     // The running transfer, shared with Abort on another thread.
-    std::mutex m_transferLock;
-    TransferPhase m_phase = TransferPhase::Idle;
-    bool m_abortFlag = false;
-    bool m_abortPending = false;
-    // Whether the running transfer's command went out, and whether its answer came.
+    TIdFTPDataTransfer m_transfer;
+    // Whether the running transfer's command went out, and whether its answer came (the
+    // transfer's own thread only).
     enum class CommandState { NotSent, Sent, Answered };
     CommandState m_commandState = CommandState::NotSent;
-    // The handler outlives the channel that borrows it.
-    std::unique_ptr<TIdIOHandlerSocket> m_dataHandler;
-    std::unique_ptr<TIdTCPConnection> m_dataChannel;
 
     std::vector<std::string> m_requiredFingerprints;
     bool m_tlsInUse = false;

@@ -58,11 +58,7 @@ void TIdFTP::connectPassiveChannel(const TIdFTPDataEndpoint& endpoint) {
     client->SetIPVersion(IPVersion());
     prepareDataChannel(*client, *handler);
     TIdTCPClient& channel = *client;
-    {
-        std::lock_guard lock(m_transferLock);
-        m_dataHandler = std::move(handler);
-        m_dataChannel = std::move(client);
-    }
+    m_transfer.Attach(std::move(handler), std::move(client));
     if (OnDataChannelCreate) {
         OnDataChannelCreate(channel);
     }
@@ -80,11 +76,7 @@ TIdSimpleServer& TIdFTP::listenActiveChannel() {
     listener->SetIPVersion(IPVersion());
     prepareDataChannel(*listener, *handler);
     TIdSimpleServer& channel = *listener;
-    {
-        std::lock_guard lock(m_transferLock);
-        m_dataHandler = std::move(handler);
-        m_dataChannel = std::move(listener);
-    }
+    m_transfer.Attach(std::move(handler), std::move(listener));
     if (OnDataChannelCreate) {
         OnDataChannelCreate(channel);
     }
@@ -96,23 +88,9 @@ void TIdFTP::acceptActiveChannel(TIdSimpleServer& listener) {
     listener.Listen(m_listenTimeout);
 }
 
-void TIdFTP::changePhase(TransferPhase next) {
-    // The one place the phase changes; m_transferLock is held.
-    const TransferPhase old = m_phase;
-    m_phase = next;
-    if (OnTransferPhase) {
-        OnTransferPhase(old, next);
-    }
-}
-
 void TIdFTP::beginTransfer() {
-    {
-        std::lock_guard lock(m_transferLock);
-        m_abortFlag = false;
-        m_abortPending = false;
-        m_commandState = CommandState::NotSent;
-        changePhase(TransferPhase::Starting);
-    }
+    m_commandState = CommandState::NotSent;
+    m_transfer.Begin();
     DoStatus(ftpTransfer, "Starting FTP transfer");
 }
 
@@ -134,34 +112,20 @@ void TIdFTP::readTransferReply(const TIdReplyCodes& accepted) {
 }
 
 bool TIdFTP::enterDataPhase() {
-    std::lock_guard lock(m_transferLock);
-    if (m_abortPending) {
-        // An Abort came while the transfer was starting; the finishing step carries it
-        // out (ABOR) now that the control connection is free again.
-        m_abortFlag = true;
-        return false;
-    }
-    changePhase(TransferPhase::Data);
-    return true;
+    return m_transfer.EnterData();
 }
 
 void TIdFTP::startDataTLS() {
     if (!m_tlsInUse || m_dataPortProtection != ftpdpsPrivate) {
         return;
     }
-    if (auto* tls = dynamic_cast<TIdSSLIOHandlerSocketBase*>(m_dataHandler.get())) {
+    if (auto* tls = dynamic_cast<TIdSSLIOHandlerSocketBase*>(m_transfer.Handler())) {
         tls->StartSSL();
     }
 }
 
 void TIdFTP::closeDataChannel(bool abandon) {
-    std::unique_ptr<TIdTCPConnection> channel;
-    std::unique_ptr<TIdIOHandlerSocket> handler;
-    {
-        std::lock_guard lock(m_transferLock);
-        channel = std::move(m_dataChannel);
-        handler = std::move(m_dataHandler);
-    }
+    auto [channel, handler] = m_transfer.Detach();
     if (!channel) {
         return;
     }
@@ -227,19 +191,11 @@ void TIdFTP::resyncAfterFailedStart() {
 }
 
 void TIdFTP::finishTransfer(bool failing) {
-    bool aborted;
-    {
-        std::lock_guard lock(m_transferLock);
-        changePhase(TransferPhase::Finishing);
-        aborted = m_abortFlag;
-    }
+    const bool aborted = m_transfer.Finish();
     // A transfer that was aborted or failed abandons its data connection: the server
     // may still be sending into it.
     closeDataChannel(aborted || failing);
-    auto backToIdle = [this] {
-        std::lock_guard lock(m_transferLock);
-        changePhase(TransferPhase::Idle);
-    };
+    auto backToIdle = [this] { m_transfer.End(); };
     std::optional<BriefReadTimeout> brief;
     if (failing) {
         brief.emplace(IOHandler());
@@ -291,12 +247,7 @@ void TIdFTP::finishTransfer(bool failing) {
 }
 
 void TIdFTP::rethrowUnlessAborted() {
-    bool aborted;
-    {
-        std::lock_guard lock(m_transferLock);
-        aborted = m_abortFlag;
-    }
-    if (!aborted) {
+    if (!m_transfer.Aborted()) {
         // Also the stream's own errors (a full disk, transfers disabled): the data
         // connection is closed and the server's answers read before they pass on.
         finishTransfer(true);
@@ -330,7 +281,7 @@ void TIdFTP::startDataTransfer(const std::string& command, std::optional<std::in
 }
 
 bool TIdFTP::openDataChannel() {
-    if (auto* listener = dynamic_cast<TIdSimpleServer*>(m_dataChannel.get())) {
+    if (auto* listener = dynamic_cast<TIdSimpleServer*>(m_transfer.Channel())) {
         acceptActiveChannel(*listener);
     }
     startDataTLS();
@@ -347,7 +298,7 @@ void TIdFTP::receive(const std::string& command, TStream& destination, bool resu
                           accepted, false);
         // A listing of an empty folder may be answered 450 without a data connection.
         if (LastCmdResult().NumericCode() != 450 && openDataChannel()) {
-            m_dataHandler->ReadStream(destination, -1, true);
+            m_transfer.Handler()->ReadStream(destination, -1, true);
         }
     } catch (...) {
         rethrowUnlessAborted();
@@ -363,7 +314,7 @@ void TIdFTP::send(const std::string& command, TStream& source, bool fromStart) {
                           true);
         if (openDataChannel()) {
             try {
-                m_dataHandler->WriteStream(source, fromStart ? 0 : -1);
+                m_transfer.Handler()->WriteStream(source, fromStart ? 0 : -1);
             } catch (const EIdSocketError& error) {
                 if (error.LastError() != ENOTSOCK) {
                     throw;
@@ -499,52 +450,17 @@ TIdFTPListItems& TIdFTP::DirectoryItems() {
 }
 
 bool TIdFTP::LastTransferAborted() {
-    std::lock_guard lock(m_transferLock);
-    return m_abortFlag;
+    return m_transfer.Aborted();
 }
 
 bool TIdFTP::InterruptTransfer() {
-    std::lock_guard lock(m_transferLock);
-    return interruptRunningTransfer();
-}
-
-bool TIdFTP::interruptRunningTransfer() {
-    switch (m_phase) {
-        case TransferPhase::Data:
-            // Cutting the data connection wakes the transfer's thread, which sends ABOR
-            // itself once its data phase has ended.
-            m_abortFlag = true;
-            if (auto* listener = dynamic_cast<TIdSimpleServer*>(m_dataChannel.get())) {
-                listener->AbortListen();
-            }
-            if (m_dataHandler) {
-                m_dataHandler->Interrupt();
-            }
-            return true;
-        case TransferPhase::Starting:
-            m_abortPending = true;
-            // An active-mode listener may be waiting for the server; waking it costs no
-            // established connection, so the abort need not wait for the accept.
-            if (auto* listener = dynamic_cast<TIdSimpleServer*>(m_dataChannel.get())) {
-                m_abortFlag = true;
-                listener->AbortListen();
-            }
-            return true;
-        case TransferPhase::Finishing:
-        case TransferPhase::Idle:
-            break;
-    }
-    return false;
+    return m_transfer.Interrupt();
 }
 
 void TIdFTP::Abort() {
-    std::unique_lock lock(m_transferLock);
-    if (m_phase != TransferPhase::Idle) {
-        // A transfer that is already finishing is over; its replies are being read.
-        interruptRunningTransfer();
+    if (m_transfer.InterruptUnlessIdle()) {
         return;
     }
-    lock.unlock();
     if (Connected()) {
         WriteCommand("ABOR");
         ReadReply();
