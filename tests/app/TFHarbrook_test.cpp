@@ -551,6 +551,27 @@ TEST_F(MainWindow, TheWindowNeverWaitsOnAStalledServer) {
     }
 }
 
+// A worker whose connection waits on a server that never greets it: closing the window
+// ends within 2 s all the same.
+TEST_F(MainWindow, ClosingWhileAWorkerConnectsIsBounded) {
+    FtpScript main = rootListingStarted("-rw-r--r-- 1 u g 5 Jan  1  2020 a.txt\r\n");
+    main.closeData().reply("226 Done").on("TYPE I", "200 ok").on("PWD", "257 \"/\"");
+    ScriptedFtpServer server(std::vector<FtpScript>{main, FtpScript().pause(20000).reply("220 late")});
+    auto window = open();
+    connectTo(*window, server.port(), "u", "p");
+    ASSERT_EQ(window->Lumo_listbox3->count(), 1);
+    window->Lumo_listbox3->item(0)->setSelected(true);
+    scope.dialogs.folderAnswers.push_back(dir.path());
+    window->bitmap8Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.connectionCount() == 2; }, 5000)) << "the worker connects";
+    QTest::qWait(100);
+    QElapsedTimer closing;
+    closing.start();
+    window->CloseWithoutAsking();
+    window.reset();
+    EXPECT_LT(closing.elapsed(), 2000);
+}
+
 // The server drops an idle session: "Disconnected: …" within a moment, and Refresh
 // logs in again, goes back into the folder and lists it.
 TEST_F(MainWindow, RefreshReconnectsADroppedSession) {
