@@ -257,11 +257,14 @@ void TFHarbrook::fillList(TLumo_listbox& list, const TLines& lines) {
 }
 
 void TFHarbrook::RefreshListing(bool forced) {
-    Lumo_listbox1->clear();
-    Lumo_listbox3->clear();
-    if (m_session->Usable()) {
-        m_session->Refresh(forced, std::nullopt);
+    if (!m_session->Usable()) {
+        Lumo_listbox1->clear();
+        Lumo_listbox3->clear();
+        return;
     }
+    // The reload empties the panes when it begins; one refused because another command
+    // runs leaves them as that command fills them.
+    m_session->Refresh(forced, std::nullopt);
 }
 
 void TFHarbrook::ChangeFolder(const std::string& path) {

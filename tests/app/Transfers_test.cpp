@@ -95,6 +95,7 @@ TEST_F(WindowTransfers, UploadsAndDownloadsThroughOneConnectionPerRun) {
     EXPECT_TRUE(scope.dialogs.Shown().empty() || scope.dialogs.Shown().back().rfind("open files", 0) == 0);
     // The folder on screen got new files: the timer shows them.
     ASSERT_TRUE(runUntil([&] { return window->Lumo_listbox3->count() == 3; }, 3000));
+    settle(*window);
 
     // Two folders and a file queued in that order, downloaded byte-exact.
     fs::create_directories(server.root() + "/in/sub one/deeper");

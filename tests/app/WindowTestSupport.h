@@ -3,14 +3,22 @@
 #include <functional>
 
 #include "app/TFHarbrook.h"
+#include "engine/DirListings.h"
 #include "tests/support/RunUntil.h"
 
 namespace harbrook::testing {
 
 // Lets the window's event loop run until its remote session has ended every command it
-// was given (and told the window all of it); false when that took longer than `ms`.
+// was given (and told the window all of it), and no reload of the shown folder is due
+// (an upload drops its cached lines; the timer lists it anew); false when that took
+// longer than `ms`.
 inline bool settle(TFHarbrook& window, int ms = 20000) {
-    return runUntil([&] { return !window.Session().Busy(); }, ms);
+    return runUntil(
+        [&] {
+            return !window.Session().Busy() &&
+                   (!window.Session().Connected() || DirListingExists(window.CurrentFolder()));
+        },
+        ms);
 }
 
 // A look at the main client on the session's thread (the only one that uses it).
