@@ -155,20 +155,13 @@ bool TRemoteSession::Delete(const std::vector<std::string>& names, bool folders)
         for (const std::string& name : names) {
             // Each name's error is shown and the next one is tried, each followed by a
             // reload (so the panes show what is left).
-            try {
+            shownOnFailure([&] {
                 if (folders) {
                     DeleteRemoteFolder(m_client, name);
                 } else {
                     m_client.RemoveFile(name);
                 }
-            } catch (const harbrook::EInterrupted&) {
-                throw;
-            } catch (const std::exception& error) {
-                if (m_cancelled) {
-                    throw;
-                }
-                deliver([&] { m_view.ShowError(error.what()); });
-            }
+            });
             if (!m_connected) {
                 // A reload that failed ended the session; the rest cannot be deleted.
                 return;
@@ -184,15 +177,7 @@ bool TRemoteSession::View(const std::string& name, const std::string& localFolde
             return;
         }
         std::int64_t size = 0;
-        try {
-            size = m_client.FileSize(name);
-        } catch (const harbrook::EInterrupted&) {
-            throw;
-        } catch (const std::exception&) {
-            if (m_cancelled) {
-                throw;
-            }
-            deliver([this] { m_view.ShowError("Failed to retrieve file size"); });
+        if (!shownOnFailure([&] { size = m_client.FileSize(name); }, "Failed to retrieve file size")) {
             return;
         }
         if (!IsViewableSize(size)) {
@@ -205,16 +190,7 @@ bool TRemoteSession::View(const std::string& name, const std::string& localFolde
         TIdFTP clone;
         CloneConnection(m_client, clone);
         TIdFTP& connection = clone.Connected() ? clone : m_client;
-        try {
-            DownloadRemoteFileAs(connection, name, file, nullptr, rights);
-        } catch (const harbrook::EInterrupted&) {
-            throw;
-        } catch (const std::exception& error) {
-            if (m_cancelled) {
-                throw;
-            }
-            deliver([&] { m_view.ShowError(error.what()); });
-        }
+        shownOnFailure([&] { DownloadRemoteFileAs(connection, name, file, nullptr, rights); });
         try {
             if (clone.Connected()) {
                 clone.Disconnect();
@@ -226,6 +202,22 @@ bool TRemoteSession::View(const std::string& name, const std::string& localFolde
             deliver([&] { m_view.ViewReady(name, file); });
         }
     });
+}
+
+bool TRemoteSession::shownOnFailure(const std::function<void()>& step, const std::string& box) {
+    try {
+        step();
+        return true;
+    } catch (const harbrook::EInterrupted&) {
+        throw;
+    } catch (const std::exception& error) {
+        if (m_cancelled) {
+            throw;
+        }
+        const std::string message = box.empty() ? std::string(error.what()) : box;
+        deliver([&] { m_view.ShowError(message); });
+        return false;
+    }
 }
 
 void TRemoteSession::Disconnect() {

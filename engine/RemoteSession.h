@@ -140,6 +140,9 @@ private:
     void runJob(Job& job);
     void watchIdle();
     void deliver(const std::function<void()>& call);
+    // Runs one step of a command: its error is shown (as `box` when one is given) and
+    // false answered; a Cancel passes on.
+    bool shownOnFailure(const std::function<void()>& step, const std::string& box = {});
     // Folder commands: reconnect first when the session was lost.
     // False when a reconnect was needed and failed (and was reported).
     bool ensureConnected();

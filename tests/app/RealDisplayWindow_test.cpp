@@ -50,7 +50,8 @@ protected:
         }
         SetDialogs(nullptr);
     }
-    void open(const PyFtpdServer& server, bool connect = true) {
+    // The window, shown and active, its connection bar filled in.
+    void show(std::uint16_t port, const std::string& user, const std::string& password) {
         TFHarbrookSetup setup;
         setup.iniPath = local.file("Harbrook.ini");
         setup.programPath = local.file("Harbrook.ini");
@@ -61,9 +62,12 @@ protected:
         RunWhileSpinning("xdotool windowactivate --sync " + WindowIdOf(*window));
         ASSERT_TRUE(SpinUntil([&] { return QApplication::activeWindow() == window.get(); }));
         window->host->setText("127.0.0.1");
-        window->Lumo_edit2->setText(QString::number(server.port()));
-        window->user->setText(QString::fromStdString(server.user()));
-        window->pass->setText(QString::fromStdString(server.password()));
+        window->Lumo_edit2->setText(QString::number(port));
+        window->user->setText(QString::fromStdString(user));
+        window->pass->setText(QString::fromStdString(password));
+    }
+    void open(const PyFtpdServer& server, bool connect = true) {
+        show(server.port(), server.user(), server.password());
         if (connect) {
             window->bitmap1Click();
             settle(*window);
@@ -334,30 +338,8 @@ TEST_F(RealDisplayWindow, ADoubleClickIntoAFolderOfFilesMarksItsFirstFile) {
 // through the X server cancels it wherever the focus went (the folder list a click
 // chose, then the connection bar).
 TEST_F(RealDisplayWindow, EscapeCancelsAStalledListingWhereverTheFocusIs) {
-    auto stalled = [] {
-        FtpScript script = loggedIn();
-        script.on("PWD", "257 \"/pub\"")
-            .on("TYPE A", "200 ok")
-            .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
-            .acceptData()
-            .expect("LIST")
-            .hang();
-        return script;
-    };
-    ScriptedFtpServer server(std::vector<FtpScript>{stalled(), stalled()});
-    TFHarbrookSetup setup;
-    setup.iniPath = local.file("Harbrook.ini");
-    setup.programPath = local.file("Harbrook.ini");
-    window = std::make_unique<TFHarbrook>(setup);
-    dialogs.SetParent(window.get());
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    RunWhileSpinning("xdotool windowactivate --sync " + WindowIdOf(*window));
-    ASSERT_TRUE(SpinUntil([&] { return QApplication::activeWindow() == window.get(); }));
-    window->host->setText("127.0.0.1");
-    window->Lumo_edit2->setText(QString::number(server.port()));
-    window->user->setText("u");
-    window->pass->setText("p");
+    ScriptedFtpServer server(std::vector<FtpScript>{stalledListing("/pub"), stalledListing("/pub")});
+    show(server.port(), "u", "p");
     for (const bool inTheList : {true, false}) {
         SCOPED_TRACE(inTheList ? "focus in the folder list" : "focus in the host field");
         ClickThroughX(*window->bitmap1, window->bitmap1->rect().center());

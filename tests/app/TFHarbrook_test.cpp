@@ -470,13 +470,7 @@ TEST_F(MainWindow, AServersGoodbyeIsShownWithItsReason) {
 // up for long), the status says what runs, Escape cancels it at once, and closing the
 // window in the middle ends within 2 s.
 TEST_F(MainWindow, TheWindowNeverWaitsOnAStalledServer) {
-    FtpScript stalledList = loggedIn();
-    stalledList.on("PWD", "257 \"/pub\"")
-        .on("TYPE A", "200 ok")
-        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
-        .acceptData()
-        .expect("LIST")
-        .hang();
+    const FtpScript stalledList = stalledListing("/pub");
     const struct {
         const char* stage;
         FtpScript script;

@@ -134,13 +134,7 @@ TEST_F(RemoteSessionTest, CancelEndsAHangAtEveryStageAtOnce) {
         const char* runningActivity;
         bool resumable;
     };
-    FtpScript stalledList = loggedIn();
-    stalledList.on("PWD", "257 \"/pub\"")
-        .on("TYPE A", "200 ok")
-        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
-        .acceptData()
-        .expect("LIST")
-        .hang();
+    const FtpScript stalledList = stalledListing("/pub");
     std::vector<Case> cases = {
         {"a greeting 20 s late", FtpScript().pause(20000).reply("220 late"), "Connecting to 127.0.0.1:", false},
         {"PASS never answered", FtpScript().reply("220 ready").on("USER u", "331 Password please").hang(),

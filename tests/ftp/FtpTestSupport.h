@@ -53,6 +53,19 @@ inline FtpScript loggedIn() {
     return afterLogin(script);
 }
 
+// A login, then PWD answering `folder` and a LIST the server never sends (the data
+// connection accepted, nothing on it, no reply).
+inline FtpScript stalledListing(const std::string& folder) {
+    FtpScript script = loggedIn();
+    script.on("PWD", "257 \"" + folder + "\"")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .expect("LIST")
+        .hang();
+    return script;
+}
+
 // Message of the exception `action` throws; a test failure when it throws none.
 template <typename Action>
 std::string errorOf(Action action) {
