@@ -570,38 +570,12 @@ TEST_F(MainWindow, ClosingWhileAWorkerConnectsIsBounded) {
 // logs in again, goes back into the folder and lists it.
 TEST_F(MainWindow, RefreshReconnectsADroppedSession) {
     FtpScript first = loggedIn();
-    first.on("PWD", "257 \"/\"")
-        .on("TYPE A", "200 ok")
-        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
-        .acceptData()
-        .on("LIST", "150 Here it comes")
-        .sendData("drwxr-xr-x 2 u g 4096 Jan  1  2020 pub\r\n")
-        .closeData()
-        .reply("226 Done")
-        .on("TYPE I", "200 ok")
-        .on("CWD pub", "250 ok")
-        .on("PWD", "257 \"/pub\"")
-        .on("TYPE A", "200 ok")
-        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
-        .acceptData()
-        .on("LIST", "150 Here it comes")
-        .sendData("-rw-r--r-- 1 u g 5 Jan  1  2020 a.txt\r\n")
-        .closeData()
-        .reply("226 Done")
-        .on("TYPE I", "200 ok")
-        .pause(300)
-        .close();
+    listFolder(first, "/", "drwxr-xr-x 2 u g 4096 Jan  1  2020 pub\r\n").on("CWD pub", "250 ok");
+    listFolder(first, "/pub", "-rw-r--r-- 1 u g 5 Jan  1  2020 a.txt\r\n").pause(300).close();
     FtpScript second = loggedIn();
-    second.on("CWD /pub", "250 ok")
-        .on("PWD", "257 \"/pub\"")
-        .on("TYPE A", "200 ok")
-        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
-        .acceptData()
-        .on("LIST", "150 Here it comes")
-        .sendData("-rw-r--r-- 1 u g 5 Jan  1  2020 a.txt\r\n-rw-r--r-- 1 u g 5 Jan  1  2020 b.txt\r\n")
-        .closeData()
-        .reply("226 Done")
-        .on("TYPE I", "200 ok");
+    second.on("CWD /pub", "250 ok");
+    listFolder(second, "/pub",
+               "-rw-r--r-- 1 u g 5 Jan  1  2020 a.txt\r\n-rw-r--r-- 1 u g 5 Jan  1  2020 b.txt\r\n");
     ScriptedFtpServer server(std::vector<FtpScript>{first, second});
     auto window = open();
     connectTo(*window, server.port(), "u", "p");

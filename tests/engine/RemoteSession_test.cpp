@@ -83,17 +83,9 @@ long long msSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// The first listing after a login, complete: PWD "/", one folder "pub".
+// The first listing after a login, complete: PWD `folder`, one folder "pub".
 FtpScript& listRoot(FtpScript& script, const std::string& folder = "/") {
-    return script.on("PWD", "257 \"" + folder + "\"")
-        .on("TYPE A", "200 ok")
-        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
-        .acceptData()
-        .on("LIST", "150 Here it comes")
-        .sendData("drwxr-xr-x 2 u g 4096 Jan  1  2020 pub\r\n")
-        .closeData()
-        .reply("226 Done")
-        .on("TYPE I", "200 ok");
+    return listFolder(script, folder, "drwxr-xr-x 2 u g 4096 Jan  1  2020 pub\r\n");
 }
 
 class RemoteSessionTest : public ::testing::Test {

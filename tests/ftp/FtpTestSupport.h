@@ -53,6 +53,20 @@ inline FtpScript loggedIn() {
     return afterLogin(script);
 }
 
+// The window's reload of a folder: PWD answering `folder`, a passive LIST sending
+// `lines`, and back to binary.
+inline FtpScript& listFolder(FtpScript& script, const std::string& folder, const std::string& lines) {
+    return script.on("PWD", "257 \"" + folder + "\"")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+        .acceptData()
+        .on("LIST", "150 Here it comes")
+        .sendData(lines)
+        .closeData()
+        .reply("226 Done")
+        .on("TYPE I", "200 ok");
+}
+
 // A login, then PWD answering `folder` and a LIST the server never sends (the data
 // connection accepted, nothing on it, no reply).
 inline FtpScript stalledListing(const std::string& folder) {
