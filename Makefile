@@ -56,7 +56,7 @@ sanitize: deps
 TSAN_DIR ?= build-tsan
 tsan: deps
 	@[ -f $(TSAN_DIR)/build.ninja ] || cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHARBROOK_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
-	@cmake --build $(TSAN_DIR) -j $(JOBS) --target engine_test ftp_test
+	@cmake --build $(TSAN_DIR) -j $(JOBS) --target engine_test ftp_test platform_test
 	@cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) -R "LumoThread|SStringlist|TransferList|DirListings|Abort|Transfers|TransferWorkers|RemoteSession|GuiCalls|Interrupt"
 
 # harbrook-cli against curl and lftp on loopback servers (pyftpdlib; vsftpd as root),

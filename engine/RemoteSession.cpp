@@ -485,9 +485,7 @@ void TRemoteSession::sayGoodbye() {
     }
     if (open) {
         const int readTimeout = m_client.ReadTimeout();
-        if (m_closing) {
-            m_client.SetReadTimeout(GoodbyeTimeoutMs.load());
-        }
+        m_client.SetReadTimeout(GoodbyeTimeoutMs.load());
         try {
             m_client.Abort();
             m_client.Disconnect();

@@ -76,7 +76,8 @@ public:
     // at its connection (settable at any time: the session's thread reads them).
     std::atomic<int> KeepAliveMs{60000};
     std::atomic<int> WatchMs{200};
-    // How long the goodbye (ABOR, QUIT) may wait for each answer when the window closes.
+    // How long the goodbye (ABOR, QUIT) may wait for each answer: a server that stopped
+    // answering must hold neither the window's close nor the next connect.
     std::atomic<int> GoodbyeTimeoutMs{500};
 
     // The user's commands (GUI thread). Each answers false, doing nothing, while another
