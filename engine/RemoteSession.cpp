@@ -622,5 +622,6 @@ void TRemoteSession::reload(bool forced, const std::optional<std::string>& markP
         m_resumable = false;
         deliver([&] { m_view.ShowError(error.what()); });
         deliver([this] { m_view.SessionLost(); });
+        deliver([&] { m_view.SessionStatus("Disconnected: " + firstLine(error.what())); });
     }
 }

@@ -425,6 +425,7 @@ TEST_F(MainWindow, AFailingListingDisconnectsAndAStrangeNameIsEnterable) {
     EXPECT_FALSE(window->Session().Connected()) << "a listing that fails ends the connection";
     ASSERT_FALSE(scope.dialogs.Shown().empty());
     EXPECT_EQ(scope.dialogs.Shown().back(), "error: LIST is broken today\r\n");
+    EXPECT_EQ(window->Label8->text(), "Disconnected: LIST is broken today") << "the status says the session ended";
 }
 
 TEST_F(MainWindow, AServerThatHangsUpInTheMiddleOfAListing) {
