@@ -188,3 +188,164 @@ void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std
         }
     }
 }
+
+namespace {
+
+// How many bytes before the local end a continued download asks for again: the server
+// must send exactly what the local file holds there, or it did not continue where it
+// was asked (it ignored REST, or the file changed) and nothing is written.
+constexpr std::int64_t kContinueOverlap = 4096;
+
+// The local file's own bytes before its end, for that comparison.
+std::string tailOf(const std::string& file, std::int64_t size, std::int64_t count) {
+    harbrook::TFileStream stream(file, harbrook::FileOpenMode::OpenRead);
+    stream.SetPosition(size - count);
+    std::string bytes(static_cast<std::size_t>(count), '\0');
+    std::int64_t got = 0;
+    while (got < count) {
+        const std::int64_t read = stream.Read(bytes.data() + got, count - got);
+        if (read <= 0) {
+            throw harbrook::EToolError("Cannot read \"" + harbrook::ShortenedForMessage(file) + "\"");
+        }
+        got += read;
+    }
+    return bytes;
+}
+
+// What a continued download writes through: the overlap is compared, not written; then
+// the rest goes to the end of the file, never past the remote size.
+class ContinuationStream : public harbrook::TStream {
+public:
+    ContinuationStream(tftp_filestream& file, std::string overlap, std::int64_t localSize, std::int64_t remoteSize,
+                       std::string what)
+        : m_file(file), m_overlap(std::move(overlap)), m_localSize(localSize), m_remoteSize(remoteSize),
+          m_what(std::move(what)) {
+        m_position = localSize - static_cast<std::int64_t>(m_overlap.size());
+    }
+    std::int64_t Read(void*, std::int64_t) override { return 0; }
+    void Write(const void* buffer, std::int64_t count) override {
+        const char* bytes = static_cast<const char*>(buffer);
+        while (count > 0 && m_compared < m_overlap.size()) {
+            const std::size_t step = std::min(m_overlap.size() - m_compared, static_cast<std::size_t>(count));
+            if (m_overlap.compare(m_compared, step, bytes, step) != 0) {
+                throw harbrook::EToolError("Cannot continue " + m_what + ": the server did not send the file from byte " +
+                                           std::to_string(m_position) + " (it ignores REST, or the file changed)");
+            }
+            m_compared += step;
+            bytes += step;
+            count -= static_cast<std::int64_t>(step);
+        }
+        if (count <= 0) {
+            return;
+        }
+        if (m_file.Position() + count > m_remoteSize) {
+            m_tooLong = true;
+            throw harbrook::EToolError("Cannot continue " + m_what + ": the server sent more than the " +
+                                       std::to_string(m_remoteSize) + " bytes it announced");
+        }
+        m_file.Write(bytes, count);
+    }
+    std::int64_t Size() const override { return m_file.Size(); }
+    void SetSize(std::int64_t) override {}
+    // Bytes added to the local file.
+    std::int64_t Added() const { return m_file.Position() - m_localSize; }
+    bool TooLong() const { return m_tooLong; }
+
+private:
+    tftp_filestream& m_file;
+    std::string m_overlap;
+    std::size_t m_compared = 0;
+    std::int64_t m_localSize;
+    std::int64_t m_remoteSize;
+    std::string m_what;
+    bool m_tooLong = false;
+};
+
+}  // namespace
+
+void ContinueDownload(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
+                      harbrook::TransferCount* count) {
+    using harbrook::LocalEntryKind;
+    harbrook::TransferCount unused;
+    harbrook::TransferCount& progress = count != nullptr ? *count : unused;
+    progress = {};
+    const harbrook::LocalEntry local = harbrook::InspectLocalEntry(localFile);
+    if (local.kind == LocalEntryKind::Missing) {
+        DownloadRemoteFileAs(connection, remotePath, localFile, count);
+        return;
+    }
+    const std::string what = "download of " + harbrook::ShortenedForMessage(remotePath);
+    if (local.kind != LocalEntryKind::File) {
+        // Appending through a link or into a device is not continuing a file.
+        throw harbrook::EToolError("Cannot continue " + what + ": \"" + harbrook::ShortenedForMessage(localFile) +
+                                   "\" is not a plain file");
+    }
+    const std::int64_t remoteSize = connection.FileSize(remotePath);
+    if (remoteSize < 0) {
+        throw harbrook::EToolError("Cannot continue " + what + ": the server gives no size for it");
+    }
+    progress.expected = remoteSize - local.size;
+    if (local.size > remoteSize) {
+        throw harbrook::EToolError("Cannot continue " + what + ": the local file (" + std::to_string(local.size) +
+                                   " bytes) is larger than the remote one (" + std::to_string(remoteSize) + " bytes)");
+    }
+    if (local.size == remoteSize) {
+        progress.expected = 0;
+        return;
+    }
+    if (!connection.ResumeSupported()) {
+        throw harbrook::EToolError("Cannot continue " + what + ": the server does not restart transfers (REST)");
+    }
+    const std::int64_t overlap = std::min(local.size, kContinueOverlap);
+    tftp_filestream file(localFile, harbrook::FileOpenMode::OpenWrite, 0, 0, remoteSize);
+    file.SetPosition(local.size);
+    ContinuationStream stream(file, tailOf(localFile, local.size, overlap), local.size, remoteSize, what);
+    try {
+        countedCopy(connection, progress, [&] { connection.Download(remotePath, stream, true); },
+                    [&] { return stream.Added(); });
+    } catch (...) {
+        if (stream.TooLong()) {
+            // What it got is not the file's rest: the local file goes back to what it was.
+            file.SetSize(local.size);
+        }
+        throw;
+    }
+    checkComplete(connection, what, local.size + progress.moved, remoteSize);
+}
+
+void ContinueUpload(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
+                    harbrook::TransferCount* count) {
+    harbrook::TransferCount unused;
+    harbrook::TransferCount& progress = count != nullptr ? *count : unused;
+    progress = {};
+    const std::int64_t remoteSize = connection.FileSize(remoteName);
+    if (remoteSize < 0) {
+        // Nothing there (or no SIZE): the upload starts from the beginning.
+        UploadLocalFile(connection, localFile, remoteName, count);
+        return;
+    }
+    const std::string what = "upload of " + harbrook::ShortenedForMessage(localFile);
+    std::error_code error;
+    if (fs::is_directory(localFile, error)) {
+        throw harbrook::EToolError("Cannot open file \"" + localFile + "\". Is a directory");
+    }
+    tftp_filestream stream(localFile, harbrook::FileOpenMode::OpenRead, 0, 0);
+    const std::int64_t localSize = stream.Size();
+    if (remoteSize > localSize) {
+        throw harbrook::EToolError("Cannot continue " + what + ": the remote file (" + std::to_string(remoteSize) +
+                                   " bytes) is larger than the local one (" + std::to_string(localSize) + " bytes)");
+    }
+    progress.expected = localSize - remoteSize;
+    if (remoteSize == localSize) {
+        return;
+    }
+    // The rest goes on the end of what the server has (APPE, which every server offers).
+    stream.SetPosition(remoteSize);
+    countedCopy(connection, progress, [&] { connection.Upload(stream, remoteName, true); },
+                [&] { return stream.BytesRead; });
+    if (connection.TransferType() == ftBinary) {
+        if (const std::int64_t stored = connection.FileSize(remoteName); stored >= 0) {
+            checkComplete(connection, what, stored, localSize);
+        }
+    }
+}

@@ -55,3 +55,19 @@ void DownloadRemoteFileAs(TIdFTP& connection, const std::string& remotePath, con
 // answers SIZE, a stored size other than the bytes sent is EIncompleteTransfer.
 void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
                      harbrook::TransferCount* count = nullptr, bool append = false);
+// Continues a partial local file at its size (REST and RETR), on the user's word: no
+// record of the file is asked for. A missing local file is downloaded whole. The remote
+// size must be known and not below the local one (equal: nothing to do), and the server
+// must restart transfers. The last 4 KiB before the local end are asked for again and
+// must match the local bytes before anything is written (a server that ignores REST, or
+// a changed file, writes nothing); the local file never grows past the remote size (a
+// server sending more puts it back as it was). At the end the local size must equal
+// the remote size, else EIncompleteTransfer. `count` tells the bytes added.
+void ContinueDownload(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
+                      harbrook::TransferCount* count = nullptr);
+// Continues a partial remote file at its size: the rest of the local file is appended
+// (APPE). Without a remote file (or its size) the file is uploaded whole. A remote file
+// larger than the local one is an error; an equal one needs nothing. Where the server
+// answers SIZE, the stored size must then equal the local size.
+void ContinueUpload(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
+                    harbrook::TransferCount* count = nullptr);

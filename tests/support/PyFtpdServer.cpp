@@ -178,6 +178,10 @@ int PyFtpdServer::sessionsOpened() const {
     return occurrences(readFile(m_private.file("server.log")), "FTP session opened");
 }
 
+std::string PyFtpdServer::log() const {
+    return readFile(m_private.file("server.log"));
+}
+
 int PyFtpdServer::loginsAccepted() const {
     return occurrences(readFile(m_private.file("server.log")), "logged in.");
 }

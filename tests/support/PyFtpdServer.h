@@ -59,6 +59,9 @@ public:
     int sessionsOpened() const;
     // How many logins the server accepted (needs keepLog).
     int loginsAccepted() const;
+    // The server's session log so far (needs keepLog): logins, and one line per transfer
+    // with the bytes it moved ("RETR /f completed=1 bytes=4096 seconds=0.001").
+    std::string log() const;
     std::uint16_t port() const { return m_port; }
     const std::string& user() const { return m_options.user; }
     const std::string& password() const { return m_options.password; }

@@ -14,25 +14,27 @@ struct CommandForm {
     std::size_t mostNames;
     // The flag the verb knows ("-r" or "--raw"), and the names it then takes.
     const char* flag;
+    // Whether the single-file flags -c (continue) and -n (never overwrite) are known.
+    bool fileFlags;
     std::size_t leastNamesWithFlag;
     std::size_t mostNamesWithFlag;
     const char* usage;
 };
 
 constexpr std::array<CommandForm, 13> kForms{{
-    {"pwd", 0, 0, nullptr, 0, 0, "pwd"},
-    {"cd", 1, 1, nullptr, 0, 0, "cd PATH"},
-    {"cdup", 0, 0, nullptr, 0, 0, "cdup"},
-    {"mkdir", 1, 1, nullptr, 0, 0, "mkdir NAME"},
-    {"rmdir", 1, 1, nullptr, 0, 0, "rmdir NAME"},
-    {"rm", 1, 1, "-r", 1, 1, "rm [-r] NAME"},
-    {"mv", 2, 2, nullptr, 0, 0, "mv OLD NEW"},
-    {"size", 1, 1, nullptr, 0, 0, "size NAME"},
-    {"ls", 0, 1, "--raw", 0, 1, "ls [--raw] [PATH]"},
-    {"get", 2, 2, "-r", 2, 2, "get REMOTE LOCAL or get -r REMOTEFOLDER LOCALDIR"},
-    {"put", 2, 2, "-r", 1, 1, "put LOCAL REMOTE or put -r LOCALDIR"},
-    {"append", 2, 2, nullptr, 0, 0, "append LOCAL REMOTE"},
-    {"feat", 0, 0, nullptr, 0, 0, "feat"},
+    {"pwd", 0, 0, nullptr, false, 0, 0, "pwd"},
+    {"cd", 1, 1, nullptr, false, 0, 0, "cd PATH"},
+    {"cdup", 0, 0, nullptr, false, 0, 0, "cdup"},
+    {"mkdir", 1, 1, nullptr, false, 0, 0, "mkdir NAME"},
+    {"rmdir", 1, 1, nullptr, false, 0, 0, "rmdir NAME"},
+    {"rm", 1, 1, "-r", false, 1, 1, "rm [-r] NAME"},
+    {"mv", 2, 2, nullptr, false, 0, 0, "mv OLD NEW"},
+    {"size", 1, 1, nullptr, false, 0, 0, "size NAME"},
+    {"ls", 0, 1, "--raw", false, 0, 1, "ls [--raw] [PATH]"},
+    {"get", 2, 2, "-r", true, 2, 2, "get [-c|-n] REMOTE LOCAL or get -r REMOTEFOLDER LOCALDIR"},
+    {"put", 2, 2, "-r", true, 1, 1, "put [-c|-n] LOCAL REMOTE or put -r LOCALDIR"},
+    {"append", 2, 2, nullptr, false, 0, 0, "append LOCAL REMOTE"},
+    {"feat", 0, 0, nullptr, false, 0, 0, "feat"},
 }};
 
 }  // namespace
@@ -122,6 +124,9 @@ std::optional<CliCommand> parseCliCommand(const std::string& command, std::strin
     bool flagged = false;
     if (name != words->end() && form->flag != nullptr && *name == form->flag) {
         flagged = true;
+        ++name;
+    } else if (name != words->end() && form->fileFlags && (*name == "-c" || *name == "-n")) {
+        (*name == "-c" ? parsed.resume : parsed.noClobber) = true;
         ++name;
     }
     // "--" ends the flags, so a file called "-r" can still be named.

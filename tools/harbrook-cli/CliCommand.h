@@ -12,6 +12,10 @@ struct CliCommand {
     // "-r" for the tree forms of get, put and rm; "--raw" for ls.
     bool recursive = false;
     bool raw = false;
+    // get and put of one file: -c continues a partial target at its size, -n never
+    // overwrites an existing target.
+    bool resume = false;
+    bool noClobber = false;
     std::vector<std::string> names;
 };
 

@@ -1,7 +1,5 @@
 #include "tools/harbrook-cli/CliSession.h"
 
-#include <netdb.h>
-#include <sys/socket.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -15,6 +13,7 @@
 #include "engine/SessionSetup.h"
 #include "engine/TransferList.h"
 #include "ftp/IdFTPExceptions.h"
+#include "platform/LocalFiles.h"
 #include "tools/harbrook-cli/CliMessages.h"
 #include "tools/harbrook-cli/ListingOutput.h"
 
@@ -176,17 +175,17 @@ void CliSession::runCommand(const CliCommand& command) {
         if (command.recursive) {
             DownloadRemoteFolder(m_ftp, names[1], AddTrailingSlash(names[0]));
         } else {
-            get(names[0], names[1]);
+            get(names[0], names[1], command);
         }
     } else if (verb == "put") {
         if (command.recursive) {
             const std::string folder = StripTrailingSlash(names[0]);
             UploadLocalFolder(m_ftp, folder, ExtractRemoteName(folder));
         } else {
-            put(names[0], names[1], false);
+            put(names[0], names[1], false, command);
         }
     } else if (verb == "append") {
-        put(names[0], names[1], true);
+        put(names[0], names[1], true, command);
     } else if (verb == "feat") {
         for (const std::string& line : m_ftp.Capabilities()) {
             m_out << forTerminal(line) << "\n";
@@ -226,10 +225,18 @@ void CliSession::list(const CliCommand& command) {
     }
 }
 
-void CliSession::get(const std::string& remote, const std::string& local) {
+void CliSession::get(const std::string& remote, const std::string& local, const CliCommand& command) {
+    if (command.noClobber && harbrook::InspectLocalEntry(local).kind != harbrook::LocalEntryKind::Missing) {
+        std::cerr << "harbrook-cli: " << forTerminal(local) << " exists; not overwritten (-n)\n";
+        return;
+    }
     TransferCount count;
     try {
-        DownloadRemoteFileAs(m_ftp, remote, local, &count);
+        if (command.resume) {
+            ContinueDownload(m_ftp, remote, local, &count);
+        } else {
+            DownloadRemoteFileAs(m_ftp, remote, local, &count);
+        }
     } catch (const EIncompleteTransfer&) {
         throw;  // Its message has the counts already.
     } catch (const std::exception& failure) {
@@ -241,10 +248,19 @@ void CliSession::get(const std::string& remote, const std::string& local) {
     }
 }
 
-void CliSession::put(const std::string& local, const std::string& remote, bool append) {
+void CliSession::put(const std::string& local, const std::string& remote, bool append, const CliCommand& command) {
+    // A remote file answers SIZE; a server without SIZE cannot tell, and the upload goes.
+    if (command.noClobber && m_ftp.FileSize(remote) >= 0) {
+        std::cerr << "harbrook-cli: " << forTerminal(remote) << " exists; not overwritten (-n)\n";
+        return;
+    }
     TransferCount count;
     try {
-        UploadLocalFile(m_ftp, local, remote, &count, append);
+        if (command.resume) {
+            ContinueUpload(m_ftp, local, remote, &count);
+        } else {
+            UploadLocalFile(m_ftp, local, remote, &count, append);
+        }
     } catch (const EIncompleteTransfer&) {
         throw;
     } catch (const std::exception& failure) {

@@ -39,8 +39,8 @@ public:
 private:
     void runCommand(const CliCommand& command);
     void list(const CliCommand& command);
-    void get(const std::string& remote, const std::string& local);
-    void put(const std::string& local, const std::string& remote, bool append);
+    void get(const std::string& remote, const std::string& local, const CliCommand& command);
+    void put(const std::string& local, const std::string& remote, bool append, const CliCommand& command);
 
     const CliOptions& m_options;
     std::ostream& m_out;
