@@ -56,8 +56,11 @@ TEST(CliOptions, Mistakes) {
         {{"h", "pwd", "--tls"}, "option --tls after HOST: options come before the host"},
         // A mistake in the third command stops the first two from running.
         {{"h", "mkdir a", "cd a", "frobnicate x"}, "unknown command 'frobnicate'"},
-        {{"h", "pwd", "get onlyone"}, "'get onlyone': use get REMOTE LOCAL or get -r REMOTEFOLDER LOCALDIR"},
-        {{"h", "put -r a b"}, "'put -r a b': use put LOCAL REMOTE or put -r LOCALDIR"},
+        {{"h", "pwd", "get onlyone"}, "'get onlyone': use get [-c|-n] REMOTE LOCAL or get -r REMOTEFOLDER LOCALDIR"},
+        {{"h", "put -r a b"}, "'put -r a b': use put [-c|-n] LOCAL REMOTE or put -r LOCALDIR"},
+        {{"h", "get -c a"}, "'get -c a': use get [-c|-n] REMOTE LOCAL or get -r REMOTEFOLDER LOCALDIR"},
+        {{"h", "put -c -n a b"}, "'put -c -n a b': use put [-c|-n] LOCAL REMOTE or put -r LOCALDIR"},
+        {{"h", "mv -c a b"}, "'mv -c a b': use mv OLD NEW"},
         {{"h", "cd"}, "'cd': use cd PATH"},
         {{"h", "pwd x"}, "'pwd x': use pwd"},
         {{"h", "mkdir \"open"}, "unclosed quote in 'mkdir \"open'"},
