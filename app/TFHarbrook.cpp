@@ -69,8 +69,8 @@ std::string TFHarbrook::CaptionFor(const std::string& programPath) const {
 }
 
 void TFHarbrook::FormCreate() {
-    UploadQueue = std::make_unique<TSStringlist>();
-    DownloadQueue = std::make_unique<TSStringlist>();
+    UploadQueue = std::make_unique<TTransferQueue>();
+    DownloadQueue = std::make_unique<TTransferQueue>();
     InitTransferList();
     InitDirListings();
     setWindowTitle(QString::fromStdString(CaptionFor(m_setup.programPath)));

@@ -18,6 +18,7 @@
 #include "engine/LumoFiles.h"
 #include "engine/LumoThread.h"
 #include "engine/RemoteSession.h"
+#include "engine/TransferQueue.h"
 #include "engine/SessionSetup.h"
 #include "engine/ViewFolder.h"
 #include "platform/GuiCalls.h"
@@ -93,8 +94,8 @@ public:
     TLumo_files Lumo_files1;
     std::unique_ptr<TLumo_thread> UploadThread;
     std::unique_ptr<TLumo_thread> DownloadThread;
-    std::unique_ptr<TSStringlist> UploadQueue;
-    std::unique_ptr<TSStringlist> DownloadQueue;
+    std::unique_ptr<TTransferQueue> UploadQueue;
+    std::unique_ptr<TTransferQueue> DownloadQueue;
 
     std::string PendingNameAction;
     std::string LastUploadFolder;

@@ -39,8 +39,15 @@ void TFHarbrook::stopWorkers() {
 }
 
 void TFHarbrook::Timer2Timer() {
+    // The running transfers, then every other entry of both queues.
     TLines lines;
     FillTransferLines(lines);
+    const TransferSite site = m_session->Site();
+    for (const TTransferQueue* queue : {UploadQueue.get(), DownloadQueue.get()}) {
+        for (const std::string& row : QueueRowLines(queue->Items(), site)) {
+            lines.push_back(row);
+        }
+    }
     const int top = Lumo_listbox2->TopIndex();
     const int index = Lumo_listbox2->ItemIndex();
     Lumo_listbox2->clear();
@@ -80,7 +87,7 @@ void TFHarbrook::bitmap7Click() {
     LastUploadFolder = folder;
     // Into the folder the panes show (what PWD last answered).
     for (const std::string& file : files) {
-        UploadQueue->Add(UploadQueueEntry(file, m_currentFolder));
+        UploadQueue->Add(UploadQueueEntry(file, m_currentFolder), m_session->Site());
     }
 }
 
@@ -97,7 +104,8 @@ void TFHarbrook::bitmap8Click() {
     for (auto [list, isFolder] : {std::pair{Lumo_listbox1, true}, std::pair{Lumo_listbox3, false}}) {
         for (int row = 0; row < list->count(); ++row) {
             if (list->item(row)->isSelected()) {
-                DownloadQueue->Add(DownloadQueueEntry(m_currentFolder, RowName(*list, row), isFolder, chosen));
+                DownloadQueue->Add(DownloadQueueEntry(m_currentFolder, RowName(*list, row), isFolder, chosen),
+                                   m_session->Site());
             }
         }
     }
@@ -108,7 +116,7 @@ void TFHarbrook::WMDropFiles(const std::vector<std::string>& paths) {
     // application's error box shows.
     m_session->CheckUsable();
     for (const std::string& path : paths) {
-        UploadQueue->Add(UploadQueueEntry(path, m_currentFolder));
+        UploadQueue->Add(UploadQueueEntry(path, m_currentFolder), m_session->Site());
     }
 }
 

@@ -7,6 +7,10 @@ bool WindowTransferHost::MainConnected() {
     return m_session.Connected();
 }
 
+TransferSite WindowTransferHost::MainSite() {
+    return m_session.Site();
+}
+
 CloneSnapshot WindowTransferHost::SnapshotMain() {
     // Without a session (it ended meanwhile) the snapshot's folder is unknown, and the
     // clone does not connect.

@@ -12,6 +12,7 @@ public:
     WindowTransferHost(TRemoteSession& session, harbrook::TGuiCalls& calls) : m_session(session), m_calls(calls) {}
 
     bool MainConnected() override;
+    TransferSite MainSite() override;
     CloneSnapshot SnapshotMain() override;
     void ShowError(const std::string& message) override;
     void DropListing(const std::string& path) override;

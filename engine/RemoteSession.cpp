@@ -42,6 +42,11 @@ void TRemoteSession::CheckUsable() const {
     }
 }
 
+TransferSite TRemoteSession::Site() const {
+    std::lock_guard guard(m_lock);
+    return m_site;
+}
+
 std::string TRemoteSession::ShownFolder() const {
     std::lock_guard guard(m_lock);
     return m_shownFolder;
@@ -580,6 +585,10 @@ void TRemoteSession::connectNow(const SessionSettings& settings, bool reconnecti
     m_client.OnVerifyPeer = nullptr;
     m_client.OnTLSNotAvailable = nullptr;
     m_settings = settings;
+    {
+        std::lock_guard guard(m_lock);
+        m_site = TransferSite{chosen.host, chosen.port, chosen.user};
+    }
     m_fingerprint = m_client.IsTLSInUse() ? m_client.PeerCertificate().Sha256 : std::string();
     m_connected = m_client.Connected();
     m_lastCommand = std::chrono::steady_clock::now();

@@ -15,6 +15,7 @@
 #include "engine/RemoteFolder.h"
 #include "engine/FtpTools.h"
 #include "engine/SessionSetup.h"
+#include "engine/TransferQueue.h"
 #include "ftp/client/IdFTP.h"
 #include "ftp/transport/IdSSLOpenSSL.h"
 #include "platform/GuiCalls.h"
@@ -119,6 +120,8 @@ public:
     std::string Activity() const;
     // The folder PWD last answered.
     std::string ShownFolder() const;
+    // The site of the last connect (host as connected to, port, account).
+    TransferSite Site() const;
 
     // Runs `look` with the client on the session's thread after what is queued before,
     // and waits for it (a look at the connection's state from another thread). False
@@ -166,6 +169,7 @@ private:
     std::deque<Job> m_jobs;
     std::string m_activity;
     std::string m_shownFolder = "/";
+    TransferSite m_site;
     std::atomic<bool> m_closing{false};
     bool m_stopped = false;
     std::atomic<bool> m_busy{false};

@@ -4,7 +4,6 @@
 #include <functional>
 
 #include "engine/FtpFileStream.h"
-#include "engine/LumoThread.h"
 #include "engine/QueueEntries.h"
 #include "platform/Interrupt.h"
 
@@ -37,55 +36,46 @@ struct Direction {
     const char* noClient;
     // Carries one queue entry over the clone.
     std::function<void(TIdFTP& client, const QueueEntry& entry)> carry;
-    // Whether the box comes before the queue is emptied (as each direction always did).
-    bool boxFirst;
 };
 
-// One clone connection carries every entry of the queue, those added meanwhile
-// included, in queue order, until the queue is empty or an entry fails.
-void runQueue(ITransferHost& host, TSStringlist& queue, const Direction& direction) {
+// One clone connection carries every waiting entry of the main session's site, those
+// added meanwhile included, in queue order, until none is left.
+void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direction) {
     if (queue.Count() == 0 || !host.MainConnected()) {
+        return;
+    }
+    const TransferSite site = host.MainSite();
+    if (!queue.HasWaitingFor(site)) {
         return;
     }
     TIdFTP client;
     ConnectClone(host.SnapshotMain(), client);
     if (!client.Connected()) {
-        if (direction.boxFirst) {
-            host.ShowError(direction.noClient);
-            queue.Clear();
-        } else {
-            queue.Clear();
-            host.ShowError(direction.noClient);
-        }
+        // Shown once, and kept in the entries for the user's Retry; not tried again and
+        // again meanwhile.
+        queue.FailWaiting(site, direction.noClient);
+        host.ShowError(direction.noClient);
         return;
     }
-    for (;;) {
-        const auto line = queue.Get(0);
-        if (!line) {
-            break;
-        }
+    while (const auto item = queue.Take(site)) {
         try {
-            direction.carry(client, SplitQueueEntry(*line));
-            queue.Delete(0);
+            direction.carry(client, SplitQueueEntry(item->line));
+            queue.Finish(item->id);
         } catch (const std::exception& failure) {
-            const bool keep = keepsQueue(failure);
-            if (direction.boxFirst) {
+            if (keepsQueue(failure)) {
+                queue.Return(item->id);
                 host.ShowError(failure.what());
+                break;
             }
-            if (!keep) {
-                queue.Clear();
-            }
-            if (!direction.boxFirst) {
-                host.ShowError(failure.what());
-            }
-            break;
+            queue.Fail(item->id, failure.what());
+            host.ShowError(failure.what());
         }
     }
 }
 
 }  // namespace
 
-void UploadThreadBody(ITransferHost& host, TSStringlist& uploadQueue) {
+void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue) {
     const Direction up{"Failed to connect upload client.",
                        [&host](TIdFTP& client, const QueueEntry& entry) {
                            client.ChangeDirectory(entry.value);
@@ -96,12 +86,11 @@ void UploadThreadBody(ITransferHost& host, TSStringlist& uploadQueue) {
                                UploadLocalFile(client, entry.name, ExtractRemoteName(entry.name));
                            }
                            host.DropListing(client.CurrentDirectory());
-                       },
-                       true};
+                       }};
     runQueue(host, uploadQueue, up);
 }
 
-void DownloadThreadBody(ITransferHost& host, TSStringlist& downloadQueue) {
+void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue) {
     const Direction down{"Failed to create client for downloading.",
                          [](TIdFTP& client, const QueueEntry& entry) {
                              if (!entry.name.empty() && entry.name.back() == '/') {
@@ -109,7 +98,6 @@ void DownloadThreadBody(ITransferHost& host, TSStringlist& downloadQueue) {
                              } else {
                                  DownloadRemoteFile(client, entry.value, entry.name);
                              }
-                         },
-                         false};
+                         }};
     runQueue(host, downloadQueue, down);
 }

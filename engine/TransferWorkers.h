@@ -3,16 +3,16 @@
 #include <string>
 
 #include "engine/FtpTools.h"
-
-class TSStringlist;
+#include "engine/TransferQueue.h"
 
 // What a transfer worker needs from the window, each call answered on the GUI thread
 // (the window's implementation hops there; the worker itself runs on its own thread).
 class ITransferHost {
 public:
     virtual ~ITransferHost() = default;
-    // Whether the main client is connected.
+    // Whether the main client is connected, and to which site.
     virtual bool MainConnected() = 0;
+    virtual TransferSite MainSite() = 0;
     // The main client's settings and current folder (one PWD on the main connection).
     virtual CloneSnapshot SnapshotMain() = 0;
     // Shows the message in an error box and returns once the user has closed it.
@@ -21,11 +21,12 @@ public:
     virtual void DropListing(const std::string& path) = 0;
 };
 
-// The upload worker's body: when the main client is connected and UploadQueue has
-// entries, one clone connection carries every entry, those added meanwhile included,
-// in queue order. A failing entry shows its error and empties the queue; one that
-// failed because the user disconnected ("Transfers are disabled") keeps itself and the
-// rest for the next connect.
-void UploadThreadBody(ITransferHost& host, TSStringlist& uploadQueue);
+// The upload worker's body: when the main client is connected and entries of its site
+// wait in the queue, one clone connection carries them, those added meanwhile included,
+// in queue order. A failing entry stays in the queue as failed with its error, the
+// error box is shown, and the next entry goes on; one that failed because the user
+// disconnected ("Transfers are disabled") or the window closed waits again, with the
+// rest, for the next connect. Entries of other sites wait for theirs.
+void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue);
 // The download worker's body, by the same rules.
-void DownloadThreadBody(ITransferHost& host, TSStringlist& downloadQueue);
+void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue);

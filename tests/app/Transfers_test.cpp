@@ -148,7 +148,9 @@ TEST_F(WindowTransfers, EnterInTheFileListQueuesOnlyFiles) {
     EXPECT_EQ(window->DownloadQueue->List(), std::vector<std::string>{"/file.txt=" + local.path()});
 }
 
-TEST_F(WindowTransfers, TheFirstOfFiveFailingDropsTheOthers) {
+// The first of five uploads missing: one box, the four others uploaded, the failed one
+// shown in the transfer list with its error.
+TEST_F(WindowTransfers, TheFirstOfFiveFailingLeavesTheOthersToRun) {
     PyFtpdServer server;
     auto window = openConnected(server);
     ASSERT_TRUE(window->Session().Connected());
@@ -164,7 +166,17 @@ TEST_F(WindowTransfers, TheFirstOfFiveFailingDropsTheOthers) {
     const auto shown = scope.dialogs.Shown();
     ASSERT_EQ(shown.size(), 2u) << "one error box";
     EXPECT_NE(shown[1].find("missing.txt"), std::string::npos) << shown[1];
-    EXPECT_FALSE(fs::exists(server.root() + "/ok0"));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(fs::exists(server.root() + "/ok" + std::to_string(i))) << i;
+    }
+    window->Timer2Timer();
+    QStringList rows;
+    for (int row = 0; row < window->Lumo_listbox2->count(); ++row) {
+        rows << window->Lumo_listbox2->item(row)->text();
+    }
+    ASSERT_EQ(rows.size(), 5) << rows.join("\n").toStdString();
+    EXPECT_TRUE(rows[0].startsWith("missing.txt||||||Failed||Cannot open")) << rows[0].toStdString();
+    EXPECT_EQ(rows[1], "ok0||||||Done||||");
 }
 
 // Deviation 2: a disconnect interrupts a transfer; the entry and the rest wait for the
@@ -183,12 +195,14 @@ TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
     scope.dialogs.folderAnswers.push_back(local.path());
     window->bitmap8Click();
     settle(*window);
-    // The transfer list shows the running download, and the window answers input.
+    // The transfer list shows the running download and the waiting one, and the window
+    // answers input.
     ASSERT_TRUE(runUntil([&] {
         window->Timer2Timer();
-        return window->Lumo_listbox2->count() == 1;
+        return window->Lumo_listbox2->count() == 2 && window->Lumo_listbox2->item(0)->text().contains(" KB");
     }));
     EXPECT_NE(window->Lumo_listbox2->item(0)->text().indexOf("big.bin||"), -1);
+    EXPECT_EQ(window->Lumo_listbox2->item(1)->text(), "small.txt||||||Waiting||||");
     QTest::mouseClick(window->Lumo_listbox2->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     settle(*window);
     window->repaint();
@@ -200,7 +214,8 @@ TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
     EXPECT_EQ(window->DownloadQueue->Count(), 2) << "the interrupted entry and the rest stay";
     EXPECT_EQ(readFile(local.file("big.bin")), "the old local copy");
     window->Timer2Timer();
-    EXPECT_EQ(window->Lumo_listbox2->count(), 0) << "no transfer, no row";
+    ASSERT_EQ(window->Lumo_listbox2->count(), 2) << "no transfer: both entries wait";
+    EXPECT_EQ(window->Lumo_listbox2->item(0)->text(), "big.bin||||||Waiting||||");
 
     // Reconnect at once: the workers still ending their run are started by the timer.
     QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));

@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 class FakeHost : public ITransferHost {
 public:
-    explicit FakeHost(const PyFtpdServer& server) {
+    explicit FakeHost(const PyFtpdServer& server) : site{server.host(), server.port(), server.user()} {
         gui.RunAndWait([&] {
             main.SetHost(server.host());
             main.SetPort(server.port());
@@ -45,6 +45,7 @@ public:
         gui.RunAndWait([&] { connected = main.Connected(); });
         return connected;
     }
+    TransferSite MainSite() override { return site; }
     CloneSnapshot SnapshotMain() override {
         ++snapshots;
         CloneSnapshot snapshot;
@@ -78,6 +79,7 @@ public:
     }
 
     TestDispatcher gui;
+    TransferSite site;
     TIdFTP main;
     int snapshots = 0;
     std::string snapshotPassword;
@@ -85,7 +87,7 @@ public:
     std::vector<int> queueSizeAtError;
     std::vector<std::string> dropped;
     std::function<void()> afterDrop;
-    TSStringlist* watchedQueue = nullptr;
+    TTransferQueue* watchedQueue = nullptr;
     std::atomic<bool> browsing{false};
     std::atomic<int> browseFailures{0};
     std::atomic<int> browses{0};
@@ -121,7 +123,7 @@ protected:
         DoneDirListings();
     }
     TempDir local;
-    TSStringlist queue;
+    TTransferQueue queue;
 };
 
 TEST_F(TransferWorkers, UploadsInQueueOrderThroughOneConnectionWhileTheUserBrowses) {
@@ -176,28 +178,54 @@ TEST_F(TransferWorkers, DownloadsFoldersAndFilesInOrder) {
     EXPECT_TRUE(host.dropped.empty()) << "a download changes nothing on the server";
 }
 
-TEST_F(TransferWorkers, AFailingEntryShowsItsErrorAndEmptiesTheQueue) {
+// A failing entry stays as failed with its error; the worker goes on with the rest.
+TEST_F(TransferWorkers, AFailingEntryStaysFailedAndTheRestGoOn) {
     PyFtpdServer server;
     FakeHost host(server);
     host.watchedQueue = &queue;
     for (int i = 0; i < 5; ++i) {
-        queue.Add(UploadQueueEntry(local.file(i == 0 ? "missing" : "f"), "/"));
+        queue.Add(UploadQueueEntry(local.file(i == 0 ? "missing" : "f" + std::to_string(i)), "/"), host.site);
+        writeFile(local.file("f" + std::to_string(i)), "f");
     }
-    writeFile(local.file("f"), "f");
     UploadThreadBody(host, queue);
-    ASSERT_EQ(host.errors.size(), 1u);
+    ASSERT_EQ(host.errors.size(), 1u) << "one box";
     EXPECT_NE(host.errors[0].find("missing"), std::string::npos) << host.errors[0];
-    EXPECT_EQ(host.queueSizeAtError[0], 5) << "the upload body shows the error, then clears";
+    EXPECT_EQ(host.queueSizeAtError[0], 4) << "the failed entry no longer counts as to run";
     EXPECT_EQ(queue.Count(), 0);
-    EXPECT_FALSE(fs::exists(server.root() + "/f"));
-
-    for (int i = 0; i < 3; ++i) {
-        queue.Add(DownloadQueueEntry("/", i == 0 ? "missing" : "x", false, local.path()));
+    for (int i = 1; i < 5; ++i) {
+        EXPECT_TRUE(fs::exists(server.root() + "/f" + std::to_string(i))) << i;
     }
+    const std::vector<QueueItem> items = queue.Items();
+    ASSERT_EQ(items.size(), 5u);
+    EXPECT_EQ(items[0].state, QueueState::Failed);
+    EXPECT_EQ(items[0].error, host.errors[0]);
+    EXPECT_EQ(std::count_if(items.begin(), items.end(), [](const QueueItem& item) {
+                  return item.state == QueueState::Finished;
+              }),
+              4);
+
+    // Retried after the file appeared, it runs.
+    writeFile(local.file("missing"), "now");
+    ASSERT_TRUE(queue.Retry(items[0].id));
+    UploadThreadBody(host, queue);
+    EXPECT_EQ(readFile(server.root() + "/missing"), "now");
+    EXPECT_EQ(host.errors.size(), 1u);
+}
+
+// Entries belong to the site they were queued for.
+TEST_F(TransferWorkers, EntriesOfAnotherSiteWait) {
+    PyFtpdServer server;
+    FakeHost host(server);
+    writeFile(server.root() + "/x", "x");
+    queue.Add(DownloadQueueEntry("/", "x", false, local.file("elsewhere")), TransferSite{"other.example", 21, "u"});
     DownloadThreadBody(host, queue);
-    ASSERT_EQ(host.errors.size(), 2u);
-    EXPECT_EQ(host.queueSizeAtError[1], 0) << "the download body clears, then shows the error";
-    EXPECT_EQ(queue.Count(), 0);
+    EXPECT_EQ(host.snapshots, 0) << "nothing of this site, nothing opened";
+    EXPECT_EQ(queue.Count(), 1);
+    queue.Add(DownloadQueueEntry("/", "x", false, local.path()), host.site);
+    DownloadThreadBody(host, queue);
+    EXPECT_EQ(readFile(local.file("x")), "x");
+    EXPECT_EQ(queue.Count(), 1) << "the other site's entry still waits";
+    EXPECT_EQ(queue.Items().front().state, QueueState::Waiting);
 }
 
 TEST_F(TransferWorkers, DisconnectingKeepsTheQueueForTheNextConnect) {
@@ -222,7 +250,7 @@ TEST_F(TransferWorkers, DisconnectingKeepsTheQueueForTheNextConnect) {
 TEST_F(TransferWorkers, CloneFailuresAndIdleRuns) {
     PyFtpdServer server;
     FakeHost host(server);
-    TSStringlist empty;
+    TTransferQueue empty;
     UploadThreadBody(host, empty);
     EXPECT_EQ(host.snapshots, 0) << "nothing queued, nothing opened";
 
@@ -234,6 +262,11 @@ TEST_F(TransferWorkers, CloneFailuresAndIdleRuns) {
     EXPECT_EQ(host.errors, (std::vector<std::string>{"Failed to connect upload client.",
                                                       "Failed to create client for downloading."}));
     EXPECT_EQ(queue.Count(), 0);
+    for (const QueueItem& item : queue.Items()) {
+        EXPECT_EQ(item.state, QueueState::Failed) << "kept for a Retry, with why";
+        EXPECT_FALSE(item.error.empty());
+    }
+    queue.Clear();
 
     host.gui.RunAndWait([&] { host.main.Disconnect(); });
     queue.Add(UploadQueueEntry(local.file("a"), "/"));

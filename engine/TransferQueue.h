@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The server a queue entry was queued for: entries run only against it.
+struct TransferSite {
+    std::string host;
+    std::uint16_t port = 0;
+    std::string user;
+
+    bool Empty() const { return host.empty(); }
+    bool operator==(const TransferSite& other) const {
+        return host == other.host && port == other.port && user == other.user;
+    }
+    // "user@host:port"
+    std::string Text() const;
+};
+
+// Where an entry stands. A failed entry keeps its error until it is retried or removed;
+// a finished one stays until the finished are cleared.
+enum class QueueState { Waiting, Running, Failed, Finished };
+
+struct QueueItem {
+    std::uint64_t id = 0;
+    // The entry as the queue's lines have always read (name=value).
+    std::string line;
+    // Empty: any site (an entry from before sites were recorded).
+    TransferSite site;
+    QueueState state = QueueState::Waiting;
+    std::string error;
+};
+
+// One direction's transfer queue, shared by the window and its worker; every operation
+// holds the queue's lock for its whole body, and readers get copies. The list-like part
+// (Add, Count, List, Get, Delete, Clear) sees the entries still to run - waiting or
+// running - in queue order, as the worker and the window have always used it.
+class TTransferQueue {
+public:
+    void Add(const std::string& line, const TransferSite& site = {});
+    // Entries waiting or running.
+    int Count() const;
+    std::vector<std::string> List() const;
+    std::optional<std::string> Get(int index) const;
+    // Throws std::out_of_range for a bad index (of the entries still to run).
+    void Delete(int index);
+    // Drops every entry, in every state.
+    void Clear();
+
+    // For the worker: whether an entry waits for `site`, and the first such, now running.
+    bool HasWaitingFor(const TransferSite& site) const;
+    std::optional<QueueItem> Take(const TransferSite& site);
+    void Finish(std::uint64_t id);
+    void Fail(std::uint64_t id, const std::string& error);
+    // Back to waiting where it stood (the user disconnected: it runs after the next
+    // connect).
+    void Return(std::uint64_t id);
+    // Every waiting entry of `site` fails with `error` (no connection could be made).
+    void FailWaiting(const TransferSite& site, const std::string& error);
+
+    // For the user: a copy of every entry in queue order; a failed entry waits again;
+    // a waiting, failed or finished entry goes (a running one is cancelled elsewhere).
+    std::vector<QueueItem> Items() const;
+    bool Retry(std::uint64_t id);
+    bool Remove(std::uint64_t id);
+    void ClearFinished();
+
+private:
+    QueueItem* find(std::uint64_t id);
+    std::vector<const QueueItem*> toRun() const;
+
+    mutable std::mutex m_lock;
+    std::vector<QueueItem> m_items;
+    std::uint64_t m_nextId = 1;
+};
+
+// The transfer list's rows for the entries that are not running (a running entry shows
+// as its transfer): "NAME||||||Waiting||||", "…||Waiting for user@host:port||||" for
+// another site's entry, "…||Failed||<the error's first line>||", "…||Done||||". NAME is
+// the last part of the file or folder the entry moves.
+std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, const TransferSite& connectedSite);
