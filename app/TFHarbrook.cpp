@@ -71,6 +71,17 @@ std::string TFHarbrook::CaptionFor(const std::string& programPath) const {
 void TFHarbrook::FormCreate() {
     UploadQueue = std::make_unique<TTransferQueue>();
     DownloadQueue = std::make_unique<TTransferQueue>();
+    // What was queued when the program last ended runs after the next connect to its site.
+    m_queueFile = std::make_unique<TQueueFile>(
+        (std::filesystem::path(m_setup.iniPath).parent_path() / "transfer-queues").string());
+    const SavedQueues saved = m_queueFile->Load();
+    UploadQueue->Restore(saved.uploads);
+    DownloadQueue->Restore(saved.downloads);
+    m_savedGenerations = UploadQueue->Generation() + DownloadQueue->Generation();
+    if (std::string problem = m_queueFile->TakeLoadProblem(); !problem.empty()) {
+        // Told once the window is up, not from inside its construction.
+        QTimer::singleShot(0, this, [problem] { harbrook::Dialogs().ShowError(problem); });
+    }
     InitTransferList();
     InitDirListings();
     setWindowTitle(QString::fromStdString(CaptionFor(m_setup.programPath)));
@@ -128,6 +139,7 @@ void TFHarbrook::FormDestroy() {
     m_session->Close();
     UploadThread.reset();
     DownloadThread.reset();
+    saveQueues();
     writeSettings();
     DoneDirListings();
     DoneTransferList();

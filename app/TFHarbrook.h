@@ -17,6 +17,7 @@
 #include "engine/DirListings.h"
 #include "engine/LumoFiles.h"
 #include "engine/LumoThread.h"
+#include "engine/QueueFile.h"
 #include "engine/RemoteSession.h"
 #include "engine/TransferQueue.h"
 #include "engine/SessionSetup.h"
@@ -238,4 +239,10 @@ private:
     std::unique_ptr<WindowTransferHost> m_transferHost;
     // Files opened by View; removed with the window.
     TViewFolder m_viewFolder;
+    // The queues kept across restarts ("transfer-queues" beside the INI), and the
+    // queues' changes last written there.
+    std::unique_ptr<TQueueFile> m_queueFile;
+    std::uint64_t m_savedGenerations = 0;
+    // Writes the queues when they changed since the last time.
+    void saveQueues();
 };

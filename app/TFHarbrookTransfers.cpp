@@ -38,7 +38,20 @@ void TFHarbrook::stopWorkers() {
     ClearDirListings();
 }
 
+void TFHarbrook::saveQueues() {
+    const std::uint64_t generations = UploadQueue->Generation() + DownloadQueue->Generation();
+    if (generations == m_savedGenerations) {
+        return;
+    }
+    // A file that cannot be written is tried again at the next change; the queues in
+    // memory are what runs.
+    if (m_queueFile->Save(*UploadQueue, *DownloadQueue)) {
+        m_savedGenerations = generations;
+    }
+}
+
 void TFHarbrook::Timer2Timer() {
+    saveQueues();
     // The running transfers, then every other entry of both queues.
     TLines lines;
     FillTransferLines(lines);

@@ -24,6 +24,7 @@ std::string TransferSite::Text() const {
 
 void TTransferQueue::Add(const std::string& line, const TransferSite& site) {
     std::lock_guard guard(m_lock);
+    ++m_generation;
     QueueItem item;
     item.id = m_nextId++;
     item.line = line;
@@ -66,6 +67,7 @@ std::optional<std::string> TTransferQueue::Get(int index) const {
 
 void TTransferQueue::Delete(int index) {
     std::lock_guard guard(m_lock);
+    ++m_generation;
     const auto items = toRun();
     if (index < 0 || static_cast<std::size_t>(index) >= items.size()) {
         throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
@@ -76,6 +78,7 @@ void TTransferQueue::Delete(int index) {
 
 void TTransferQueue::Clear() {
     std::lock_guard guard(m_lock);
+    ++m_generation;
     m_items.clear();
 }
 
@@ -93,6 +96,7 @@ bool TTransferQueue::HasWaitingFor(const TransferSite& site) const {
 
 std::optional<QueueItem> TTransferQueue::Take(const TransferSite& site) {
     std::lock_guard guard(m_lock);
+    ++m_generation;
     for (QueueItem& item : m_items) {
         if (item.state == QueueState::Waiting && runsOn(item, site)) {
             item.state = QueueState::Running;
@@ -105,6 +109,7 @@ std::optional<QueueItem> TTransferQueue::Take(const TransferSite& site) {
 
 void TTransferQueue::Finish(std::uint64_t id) {
     std::lock_guard guard(m_lock);
+    ++m_generation;
     if (QueueItem* item = find(id)) {
         item->state = QueueState::Finished;
     }
@@ -112,6 +117,7 @@ void TTransferQueue::Finish(std::uint64_t id) {
 
 void TTransferQueue::Fail(std::uint64_t id, const std::string& error) {
     std::lock_guard guard(m_lock);
+    ++m_generation;
     if (QueueItem* item = find(id)) {
         item->state = QueueState::Failed;
         item->error = error;
@@ -120,6 +126,7 @@ void TTransferQueue::Fail(std::uint64_t id, const std::string& error) {
 
 void TTransferQueue::Return(std::uint64_t id) {
     std::lock_guard guard(m_lock);
+    ++m_generation;
     if (QueueItem* item = find(id)) {
         item->state = QueueState::Waiting;
     }
@@ -127,12 +134,30 @@ void TTransferQueue::Return(std::uint64_t id) {
 
 void TTransferQueue::FailWaiting(const TransferSite& site, const std::string& error) {
     std::lock_guard guard(m_lock);
+    ++m_generation;
     for (QueueItem& item : m_items) {
         if (item.state == QueueState::Waiting && runsOn(item, site)) {
             item.state = QueueState::Failed;
             item.error = error;
         }
     }
+}
+
+void TTransferQueue::Restore(const std::vector<QueueItem>& items) {
+    std::lock_guard guard(m_lock);
+    ++m_generation;
+    for (QueueItem item : items) {
+        item.id = m_nextId++;
+        if (item.state == QueueState::Running) {
+            item.state = QueueState::Waiting;
+        }
+        m_items.push_back(std::move(item));
+    }
+}
+
+std::uint64_t TTransferQueue::Generation() const {
+    std::lock_guard guard(m_lock);
+    return m_generation;
 }
 
 std::vector<QueueItem> TTransferQueue::Items() const {
@@ -142,6 +167,7 @@ std::vector<QueueItem> TTransferQueue::Items() const {
 
 bool TTransferQueue::Retry(std::uint64_t id) {
     std::lock_guard guard(m_lock);
+    ++m_generation;
     QueueItem* item = find(id);
     if (item == nullptr || item->state != QueueState::Failed) {
         return false;
@@ -153,6 +179,7 @@ bool TTransferQueue::Retry(std::uint64_t id) {
 
 bool TTransferQueue::Remove(std::uint64_t id) {
     std::lock_guard guard(m_lock);
+    ++m_generation;
     const auto found = std::find_if(m_items.begin(), m_items.end(), [&](const QueueItem& item) { return item.id == id; });
     if (found == m_items.end() || found->state == QueueState::Running) {
         return false;
@@ -163,6 +190,7 @@ bool TTransferQueue::Remove(std::uint64_t id) {
 
 void TTransferQueue::ClearFinished() {
     std::lock_guard guard(m_lock);
+    ++m_generation;
     m_items.erase(std::remove_if(m_items.begin(), m_items.end(),
                                  [](const QueueItem& item) { return item.state == QueueState::Finished; }),
                   m_items.end());

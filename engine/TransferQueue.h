@@ -68,6 +68,11 @@ public:
     bool Remove(std::uint64_t id);
     void ClearFinished();
 
+    // Entries kept from an earlier run (new ids; a running one waits again).
+    void Restore(const std::vector<QueueItem>& items);
+    // Grows with every change, so a keeper can tell whether to write the queue again.
+    std::uint64_t Generation() const;
+
 private:
     QueueItem* find(std::uint64_t id);
     std::vector<const QueueItem*> toRun() const;
@@ -75,6 +80,7 @@ private:
     mutable std::mutex m_lock;
     std::vector<QueueItem> m_items;
     std::uint64_t m_nextId = 1;
+    std::uint64_t m_generation = 0;
 };
 
 // The transfer list's rows for the entries that are not running (a running entry shows

@@ -226,6 +226,63 @@ TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
     EXPECT_EQ(readFile(local.file("small.txt")), "small");
 }
 
+// Queued entries survive a restart and run after the next connect to their own site;
+// connected to another site, they wait and say for which.
+TEST_F(WindowTransfers, TheQueueSurvivesARestartAndWaitsForItsSite) {
+    PyFtpdServer siteA;
+    PyFtpdServer siteB;
+    writeFile(siteA.root() + "/from-a.txt", "from A");
+    fs::create_directories(local.file("into"));
+    {
+        auto window = openConnected(siteA);
+        ASSERT_TRUE(window->Session().Connected());
+        // The user quits before the download could start.
+        window->DownloadThread->Stop();
+        ASSERT_TRUE(runUntil([&] { return !window->DownloadThread->Running(); }));
+        select(*window->Lumo_listbox3, "from-a.txt");
+        scope.dialogs.folderAnswers.push_back(local.file("into"));
+        window->bitmap8Click();
+        ASSERT_EQ(window->DownloadQueue->Count(), 1);
+        window->CloseWithoutAsking();
+    }
+    ASSERT_TRUE(fs::exists(local.file("transfer-queues")));
+    EXPECT_FALSE(fs::exists(local.file("into/from-a.txt")));
+
+    auto window = openConnected(siteB);
+    ASSERT_TRUE(window->Session().Connected());
+    ASSERT_EQ(window->DownloadQueue->Count(), 1) << "restored";
+    QTest::qWait(500);
+    window->Timer2Timer();
+    ASSERT_EQ(window->Lumo_listbox2->count(), 1);
+    EXPECT_EQ(window->Lumo_listbox2->item(0)->text().toStdString(),
+              "from-a.txt||||||Waiting for " + siteA.user() + "@127.0.0.1:" + std::to_string(siteA.port()) + "||||");
+    EXPECT_FALSE(fs::exists(local.file("into/from-a.txt"))) << "nothing of A's runs on B";
+
+    window->bitmap1Click();
+    settle(*window);
+    window->Lumo_edit2->setText(QString::number(siteA.port()));
+    window->bitmap1Click();
+    settle(*window);
+    ASSERT_TRUE(runUntil([&] { return queuesEmpty(*window) && fs::exists(local.file("into/from-a.txt")); }));
+    EXPECT_EQ(readFile(local.file("into/from-a.txt")), "from A");
+}
+
+// A queue file that cannot be read: one box once the window is up, empty queues, the
+// file set aside.
+TEST_F(WindowTransfers, ADamagedQueueFileIsSetAside) {
+    writeFile(local.file("transfer-queues"), "harbrook transfer queues 1\nnot an entry\n");
+    TFHarbrookSetup setup;
+    setup.iniPath = local.file("Harbrook.ini");
+    setup.programPath = local.file("Harbrook.ini");
+    TFHarbrook window(setup);
+    window.show();
+    ASSERT_TRUE(runUntil([&] { return !scope.dialogs.Shown().empty(); }, 3000));
+    EXPECT_NE(scope.dialogs.Shown()[0].find("could not be read (line 2 is not an entry)"), std::string::npos)
+        << scope.dialogs.Shown()[0];
+    EXPECT_EQ(window.DownloadQueue->Count() + window.UploadQueue->Count(), 0);
+    EXPECT_TRUE(fs::exists(local.file("transfer-queues.bad")));
+}
+
 TEST_F(WindowTransfers, WorkersUseTlsOnTheMainConnectionsPort) {
     PyFtpdOptions options;
     options.tls = true;
