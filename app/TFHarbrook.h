@@ -125,6 +125,12 @@ public:
     void SelectPathItem(const std::string& path);
     void Timer1Timer();
     void Timer2Timer();
+    // The transfer list's commands on its selected rows (its context menu; Delete removes
+    // and cancels): Cancel a running transfer (it fails as cancelled, for a Retry),
+    // Remove a waiting, failed or finished entry, Retry a failed one, Clear the finished.
+    enum class TransferCommand { Cancel, Remove, Retry, ClearFinished };
+    void TransferListCommand(TransferCommand command);
+    void Lumo_listbox2KeyDown(int key);
     void Lumo_listbox1Click();
     void Lumo_listbox3Click();
     void Lumo_listbox1DblClick();
@@ -245,4 +251,12 @@ private:
     std::uint64_t m_savedGenerations = 0;
     // Writes the queues when they changed since the last time.
     void saveQueues();
+    // What each row of the transfer list is: a running transfer (its id) or an entry of a
+    // queue that is not running; rebuilt with the rows.
+    struct TransferRow {
+        std::int32_t transfer = 0;
+        TTransferQueue* queue = nullptr;
+        std::uint64_t entry = 0;
+    };
+    std::vector<TransferRow> m_transferRows;
 };

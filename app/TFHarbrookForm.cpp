@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QVBoxLayout>
 
 #include "app/ToolPictures.h"
@@ -257,6 +258,25 @@ void TFHarbrook::wireHandlers() {
     Lumo_listbox1->OnClick = [this](TLumo_listbox&) { Lumo_listbox1Click(); };
     Lumo_listbox3->OnClick = [this](TLumo_listbox&) { Lumo_listbox3Click(); };
     Lumo_listbox2->OnClick = [this](TLumo_listbox&) { Lumo_listbox3Click(); };
+    Lumo_listbox2->OnKeyDown = [this](TLumo_listbox&, int key) { Lumo_listbox2KeyDown(key); };
+    // The transfer list's own menu: what can be done with the rows chosen.
+    Lumo_listbox2->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(Lumo_listbox2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        harbrook::GuardedCall([&] {
+            QMenu menu(this);
+            const std::pair<const char*, TransferCommand> entries[] = {
+                {"Cancel", TransferCommand::Cancel},
+                {"Remove", TransferCommand::Remove},
+                {"Retry", TransferCommand::Retry},
+                {"Clear finished", TransferCommand::ClearFinished},
+            };
+            for (const auto& [text, command] : entries) {
+                const TransferCommand chosen = command;
+                menu.addAction(QString::fromLatin1(text), [this, chosen] { TransferListCommand(chosen); });
+            }
+            menu.exec(Lumo_listbox2->viewport()->mapToGlobal(at));
+        });
+    });
     Lumo_listbox1->OnDblClick = [this](TLumo_listbox&) { Lumo_listbox1DblClick(); };
     Lumo_listbox3->OnDblClick = [this](TLumo_listbox&) { Lumo_listbox3DblClick(); };
     Lumo_listbox1->OnKeyDown = [this](TLumo_listbox&, int key) { Lumo_listbox1KeyDown(key); };

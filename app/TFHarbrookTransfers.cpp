@@ -54,11 +54,20 @@ void TFHarbrook::Timer2Timer() {
     saveQueues();
     // The running transfers, then every other entry of both queues.
     TLines lines;
-    FillTransferLines(lines);
+    std::vector<std::int32_t> running;
+    FillTransferLines(lines, &running);
+    m_transferRows.clear();
+    for (const std::int32_t id : running) {
+        m_transferRows.push_back({id, nullptr, 0});
+    }
     const TransferSite site = m_session->Site();
-    for (const TTransferQueue* queue : {UploadQueue.get(), DownloadQueue.get()}) {
-        for (const std::string& row : QueueRowLines(queue->Items(), site)) {
+    for (TTransferQueue* queue : {UploadQueue.get(), DownloadQueue.get()}) {
+        std::vector<std::uint64_t> ids;
+        for (const std::string& row : QueueRowLines(queue->Items(), site, &ids)) {
             lines.push_back(row);
+        }
+        for (const std::uint64_t id : ids) {
+            m_transferRows.push_back({0, queue, id});
         }
     }
     const int top = Lumo_listbox2->TopIndex();
@@ -148,4 +157,34 @@ void TFHarbrook::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     WMDropFiles(paths);
+}
+
+void TFHarbrook::TransferListCommand(TransferCommand command) {
+    if (command == TransferCommand::ClearFinished) {
+        UploadQueue->ClearFinished();
+        DownloadQueue->ClearFinished();
+    } else {
+        for (int row = 0; row < Lumo_listbox2->count() && row < static_cast<int>(m_transferRows.size()); ++row) {
+            if (!Lumo_listbox2->item(row)->isSelected()) {
+                continue;
+            }
+            const TransferRow& target = m_transferRows[static_cast<std::size_t>(row)];
+            if (target.queue == nullptr) {
+                if (command == TransferCommand::Cancel || command == TransferCommand::Remove) {
+                    CancelTransfer(target.transfer);
+                }
+            } else if (command == TransferCommand::Remove) {
+                target.queue->Remove(target.entry);
+            } else if (command == TransferCommand::Retry) {
+                target.queue->Retry(target.entry);
+            }
+        }
+    }
+    Timer2Timer();
+}
+
+void TFHarbrook::Lumo_listbox2KeyDown(int key) {
+    if (key == 46) {
+        TransferListCommand(TransferCommand::Remove);
+    }
 }

@@ -81,4 +81,8 @@ void tftp_filestream::afterBlock(std::int64_t moved, std::uint32_t startOfBlock)
         endTransfer();
         throw harbrook::ETransfersDisabled();
     }
+    if (TransferCancelled(TransferId)) {
+        endTransfer();
+        throw harbrook::ETransferCancelled();
+    }
 }

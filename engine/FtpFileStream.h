@@ -14,6 +14,12 @@ public:
     ETransfersDisabled() : std::runtime_error("Transfers are disabled") {}
 };
 
+// The user cancelled this one transfer.
+class ETransferCancelled : public std::runtime_error {
+public:
+    ETransferCancelled() : std::runtime_error("Cancelled by the user") {}
+};
+
 }  // namespace harbrook
 
 // The file stream every FTP file transfer reads or writes: it counts the bytes, can hold

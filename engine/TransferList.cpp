@@ -12,6 +12,7 @@ struct Tftptransferlist {
     std::mutex lock;
     bool disabled = false;
     std::vector<Tftptransferdata> items;
+    std::vector<std::int32_t> cancelled;
 };
 
 Tftptransferlist TransferList;
@@ -28,6 +29,7 @@ void InitTransferList() {
     std::lock_guard guard(TransferList.lock);
     TransferList.disabled = false;
     TransferList.items.clear();
+    TransferList.cancelled.clear();
 }
 
 void DoneTransferList() {
@@ -72,12 +74,37 @@ void EndTransfer(const std::string&, std::uint32_t, std::int32_t id, std::int64_
     if (found != items.end()) {
         items.erase(found);
     }
+    auto& cancelled = TransferList.cancelled;
+    cancelled.erase(std::remove(cancelled.begin(), cancelled.end(), id), cancelled.end());
 }
 
-void FillTransferLines(std::vector<std::string>& lines) {
+void CancelTransfer(std::int32_t id) {
+    std::lock_guard guard(TransferList.lock);
+    const auto& items = TransferList.items;
+    const bool running = std::any_of(items.begin(), items.end(),
+                                     [id](const Tftptransferdata& record) { return record.Id == id; });
+    if (running && std::find(TransferList.cancelled.begin(), TransferList.cancelled.end(), id) ==
+                       TransferList.cancelled.end()) {
+        TransferList.cancelled.push_back(id);
+    }
+}
+
+bool TransferCancelled(std::int32_t id) {
+    std::lock_guard guard(TransferList.lock);
+    const auto& cancelled = TransferList.cancelled;
+    return std::find(cancelled.begin(), cancelled.end(), id) != cancelled.end();
+}
+
+void FillTransferLines(std::vector<std::string>& lines, std::vector<std::int32_t>* ids) {
     std::lock_guard guard(TransferList.lock);
     lines.clear();
+    if (ids != nullptr) {
+        ids->clear();
+    }
     for (const Tftptransferdata& record : TransferList.items) {
+        if (ids != nullptr) {
+            ids->push_back(record.Id);
+        }
         const double speed =
             record.Elapsed == 0 ? 0.0 : static_cast<double>(record.Position) / (record.Elapsed / 1000.0);
         const auto wholeSpeed = static_cast<std::int64_t>(speed);

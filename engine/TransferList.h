@@ -27,12 +27,16 @@ void UpdateTransfer(const std::string& fileName, std::uint32_t elapsed, std::int
 void EndTransfer(const std::string& fileName, std::uint32_t elapsed, std::int32_t id,
                  std::int64_t position, std::int64_t size, std::int64_t bytesRead,
                  std::int64_t bytesWritten);
-// One line per record: name||pos||size||speed/s||remaining||
-void FillTransferLines(std::vector<std::string>& lines);
+// One line per record: name||pos||size||speed/s||remaining||; `ids` (when given) gets
+// the records' ids in the same order.
+void FillTransferLines(std::vector<std::string>& lines, std::vector<std::int32_t>* ids = nullptr);
 // A copy of the records, oldest first.
 std::vector<Tftptransferdata> TransferRecords();
 // Whether `id` has a record (ids must not be shared by two running transfers).
 bool TransferIdInUse(std::int32_t id);
+// The user stops one running transfer: it ends at its next block (ETransferCancelled).
+void CancelTransfer(std::int32_t id);
+bool TransferCancelled(std::int32_t id);
 
 namespace harbrook {
 

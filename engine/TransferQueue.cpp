@@ -213,7 +213,8 @@ std::string shownName(const QueueItem& item) {
 
 }  // namespace
 
-std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, const TransferSite& connectedSite) {
+std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, const TransferSite& connectedSite,
+                                       std::vector<std::uint64_t>* ids) {
     std::vector<std::string> lines;
     for (const QueueItem& item : items) {
         std::string state;
@@ -233,6 +234,9 @@ std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, cons
                 break;
         }
         lines.push_back(shownName(item) + "||||||" + state + "||" + detail + "||");
+        if (ids != nullptr) {
+            ids->push_back(item.id);
+        }
     }
     return lines;
 }

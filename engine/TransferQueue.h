@@ -87,4 +87,6 @@ private:
 // as its transfer): "NAME||||||Waiting||||", "…||Waiting for user@host:port||||" for
 // another site's entry, "…||Failed||<the error's first line>||", "…||Done||||". NAME is
 // the last part of the file or folder the entry moves.
-std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, const TransferSite& connectedSite);
+// `ids` (when given) gets the entries' ids in the rows' order.
+std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, const TransferSite& connectedSite,
+                                       std::vector<std::uint64_t>* ids = nullptr);

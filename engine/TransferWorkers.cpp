@@ -68,7 +68,10 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
                 break;
             }
             queue.Fail(item->id, failure.what());
-            host.ShowError(failure.what());
+            // The user's own Cancel needs no box; the entry waits for a Retry.
+            if (dynamic_cast<const harbrook::ETransferCancelled*>(&failure) == nullptr) {
+                host.ShowError(failure.what());
+            }
         }
     }
 }

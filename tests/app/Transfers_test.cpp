@@ -283,6 +283,78 @@ TEST_F(WindowTransfers, ADamagedQueueFileIsSetAside) {
     EXPECT_TRUE(fs::exists(local.file("transfer-queues.bad")));
 }
 
+// The whole queue in the transfer list, and each entry under the user's control: a
+// running one cancelled (kept as failed for a Retry, no box), a waiting one removed
+// (never fetched), the cancelled one retried, the finished cleared.
+TEST_F(WindowTransfers, EveryEntryShowsAndObeys) {
+    PyFtpdOptions options;
+    options.throttle = 200 << 10;
+    PyFtpdServer server(options);
+    constexpr int kFiles = 8;
+    // The first one long enough to be caught running.
+    for (int i = 0; i < kFiles; ++i) {
+        writeRandomFile(server.root() + "/f" + std::to_string(i) + ".bin", i == 0 ? 1000000 : 20000,
+                        static_cast<unsigned>(i + 1));
+    }
+    auto window = openConnected(server);
+    ASSERT_TRUE(window->Session().Connected());
+    for (int i = 0; i < kFiles; ++i) {
+        select(*window->Lumo_listbox3, "f" + std::to_string(i) + ".bin");
+    }
+    scope.dialogs.folderAnswers.push_back(local.path());
+    window->bitmap8Click();
+    auto rowText = [&](int row) { return window->Lumo_listbox2->item(row)->text().toStdString(); };
+    auto rowOf = [&](const std::string& start) {
+        for (int row = 0; row < window->Lumo_listbox2->count(); ++row) {
+            if (rowText(row).rfind(start, 0) == 0) {
+                return row;
+            }
+        }
+        return -1;
+    };
+    auto choose = [&](int row) {
+        window->Lumo_listbox2->clearSelection();
+        window->Lumo_listbox2->item(row)->setSelected(true);
+    };
+    // f0 runs, the seven others wait.
+    ASSERT_TRUE(runUntil([&] {
+        window->Timer2Timer();
+        return window->Lumo_listbox2->count() == kFiles && rowOf("f0.bin||") == 0 && rowText(0).find(" KB||") != std::string::npos;
+    }));
+    EXPECT_EQ(rowText(1), "f1.bin||||||Waiting||||");
+    EXPECT_EQ(rowText(7), "f7.bin||||||Waiting||||");
+
+    // Remove f7 while it waits, Cancel f0 while it runs.
+    choose(7);
+    window->TransferListCommand(TFHarbrook::TransferCommand::Remove);
+    choose(0);
+    window->TransferListCommand(TFHarbrook::TransferCommand::Cancel);
+    ASSERT_TRUE(runUntil([&] {
+        window->Timer2Timer();
+        return rowOf("f0.bin||||||Failed||Cancelled by the user||") >= 0;
+    })) << rowText(0) << " / " << rowText(1);
+    ASSERT_TRUE(runUntil([&] { return queuesEmpty(*window); }, 30000));
+    window->Timer2Timer();
+    EXPECT_EQ(rowOf("f7.bin"), -1);
+    EXPECT_FALSE(fs::exists(local.file("f7.bin"))) << "a removed entry is never fetched";
+    for (int i = 1; i < kFiles - 1; ++i) {
+        EXPECT_EQ(sha256OfFile(local.file("f" + std::to_string(i) + ".bin")),
+                  sha256OfFile(server.root() + "/f" + std::to_string(i) + ".bin"));
+        EXPECT_GE(rowOf("f" + std::to_string(i) + ".bin||||||Done"), 0) << i;
+    }
+    EXPECT_TRUE(scope.dialogs.Shown().empty() || scope.dialogs.Shown().back().rfind("error: ", 0) != 0)
+        << "the user's own Cancel needs no box";
+
+    // Retry the cancelled one; then clear what is finished.
+    choose(rowOf("f0.bin"));
+    window->TransferListCommand(TFHarbrook::TransferCommand::Retry);
+    ASSERT_TRUE(runUntil([&] { return queuesEmpty(*window) && fs::exists(local.file("f0.bin")) &&
+                                      fs::file_size(local.file("f0.bin")) == 1000000; }, 30000));
+    EXPECT_EQ(sha256OfFile(local.file("f0.bin")), sha256OfFile(server.root() + "/f0.bin"));
+    window->TransferListCommand(TFHarbrook::TransferCommand::ClearFinished);
+    EXPECT_EQ(window->Lumo_listbox2->count(), 0);
+}
+
 TEST_F(WindowTransfers, WorkersUseTlsOnTheMainConnectionsPort) {
     PyFtpdOptions options;
     options.tls = true;
