@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <random>
+#include <vector>
 
 #include "engine/FtpFileStream.h"
 #include "engine/RemotePaths.h"
@@ -90,8 +92,26 @@ void DownloadRemoteFile(TIdFTP& connection, const std::string& localFolder, cons
                          AddTrailingBackslash(localFolder) + ExtractRemoteName(remotePath));
 }
 
+namespace {
+
+// DownloadRemoteFileAs, and where a failed copy kept what arrived (`kept`: the target
+// itself for a new name, the temporary copy beside an existing file when `keepPartial`).
+void downloadAs(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
+                harbrook::TransferCount* count, int rights, bool keepPartial, std::string* kept,
+                std::optional<std::int64_t> knownSize = std::nullopt);
+
+}  // namespace
+
 void DownloadRemoteFileAs(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
                           harbrook::TransferCount* count, int rights) {
+    downloadAs(connection, remotePath, localFile, count, rights, false, nullptr);
+}
+
+namespace {
+
+void downloadAs(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
+                harbrook::TransferCount* count, int rights, bool keepPartial, std::string* kept,
+                std::optional<std::int64_t> knownSize) {
     using harbrook::FileOpenMode;
     using harbrook::LocalEntryKind;
     harbrook::TransferCount unused;
@@ -110,7 +130,7 @@ void DownloadRemoteFileAs(TIdFTP& connection, const std::string& remotePath, con
         throw harbrook::EToolError("Cannot write file \"" + harbrook::ShortenedForMessage(localFile) +
                                    "\": it is a link to a device or pipe");
     }
-    const std::int64_t remoteSize = connection.FileSize(remotePath);
+    const std::int64_t remoteSize = knownSize ? *knownSize : connection.FileSize(remotePath);
     progress.expected = remoteSize;
     if (remoteSize > 0 && local.kind == LocalEntryKind::File && local.size < remoteSize) {
         // The rules keep a shorter local file when the server can restart transfers. The
@@ -135,6 +155,8 @@ void DownloadRemoteFileAs(TIdFTP& connection, const std::string& remotePath, con
             std::error_code error;
             if (opened && progress.moved == 0) {
                 fs::remove(localFile, error);
+            } else if (opened && kept != nullptr) {
+                *kept = localFile;
             }
             throw;
         }
@@ -158,10 +180,17 @@ void DownloadRemoteFileAs(TIdFTP& connection, const std::string& remotePath, con
         fs::rename(partial, localFile);
     } catch (...) {
         std::error_code error;
-        fs::remove(partial, error);
+        // What arrived may be continued later; the old file stays whole either way.
+        if (keepPartial && progress.moved > 0 && fs::exists(partial, error)) {
+            *kept = partial;
+        } else {
+            fs::remove(partial, error);
+        }
         throw;
     }
 }
+
+}  // namespace
 
 void UploadLocalFile(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
                      harbrook::TransferCount* count, bool append) {
@@ -228,7 +257,7 @@ public:
         while (count > 0 && m_compared < m_overlap.size()) {
             const std::size_t step = std::min(m_overlap.size() - m_compared, static_cast<std::size_t>(count));
             if (m_overlap.compare(m_compared, step, bytes, step) != 0) {
-                throw harbrook::EToolError("Cannot continue " + m_what + ": the server did not send the file from byte " +
+                throw harbrook::EContinuationRefused("Cannot continue " + m_what + ": the server did not send the file from byte " +
                                            std::to_string(m_position) + " (it ignores REST, or the file changed)");
             }
             m_compared += step;
@@ -240,7 +269,7 @@ public:
         }
         if (m_file.Position() + count > m_remoteSize) {
             m_tooLong = true;
-            throw harbrook::EToolError("Cannot continue " + m_what + ": the server sent more than the " +
+            throw harbrook::EContinuationRefused("Cannot continue " + m_what + ": the server sent more than the " +
                                        std::to_string(m_remoteSize) + " bytes it announced");
         }
         m_file.Write(bytes, count);
@@ -260,6 +289,33 @@ private:
     std::string m_what;
     bool m_tooLong = false;
 };
+
+}  // namespace
+
+namespace {
+
+// Appends the rest of the remote file to `file` (holding `localSize` bytes of it),
+// after the overlap before its end matched.
+void continueInto(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
+                  std::int64_t localSize, std::int64_t remoteSize, harbrook::TransferCount& progress,
+                  const std::string& what) {
+    const std::int64_t overlap = std::min(localSize, kContinueOverlap);
+    progress.expected = remoteSize - localSize;
+    tftp_filestream file(localFile, harbrook::FileOpenMode::OpenWrite, 0, 0, remoteSize);
+    file.SetPosition(localSize);
+    ContinuationStream stream(file, tailOf(localFile, localSize, overlap), localSize, remoteSize, what);
+    try {
+        countedCopy(connection, progress, [&] { connection.Download(remotePath, stream, true); },
+                    [&] { return stream.Added(); });
+    } catch (...) {
+        if (stream.TooLong()) {
+            // What it got is not the file's rest: the local file goes back to what it was.
+            file.SetSize(localSize);
+        }
+        throw;
+    }
+    checkComplete(connection, what, localSize + progress.moved, remoteSize);
+}
 
 }  // namespace
 
@@ -296,21 +352,7 @@ void ContinueDownload(TIdFTP& connection, const std::string& remotePath, const s
     if (!connection.ResumeSupported()) {
         throw harbrook::EToolError("Cannot continue " + what + ": the server does not restart transfers (REST)");
     }
-    const std::int64_t overlap = std::min(local.size, kContinueOverlap);
-    tftp_filestream file(localFile, harbrook::FileOpenMode::OpenWrite, 0, 0, remoteSize);
-    file.SetPosition(local.size);
-    ContinuationStream stream(file, tailOf(localFile, local.size, overlap), local.size, remoteSize, what);
-    try {
-        countedCopy(connection, progress, [&] { connection.Download(remotePath, stream, true); },
-                    [&] { return stream.Added(); });
-    } catch (...) {
-        if (stream.TooLong()) {
-            // What it got is not the file's rest: the local file goes back to what it was.
-            file.SetSize(local.size);
-        }
-        throw;
-    }
-    checkComplete(connection, what, local.size + progress.moved, remoteSize);
+    continueInto(connection, remotePath, localFile, local.size, remoteSize, progress, what);
 }
 
 void ContinueUpload(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
@@ -347,5 +389,99 @@ void ContinueUpload(TIdFTP& connection, const std::string& localFile, const std:
         if (const std::int64_t stored = connection.FileSize(remoteName); stored >= 0) {
             checkComplete(connection, what, stored, localSize);
         }
+    }
+}
+
+std::string PartialDownloadText(const PartialDownload& partial) {
+    if (partial.Empty()) {
+        return {};
+    }
+    return std::to_string(partial.remoteSize) + "\t" + partial.remoteStamp + "\t" + partial.remotePath + "\t" +
+           partial.file;
+}
+
+bool ParsePartialDownload(const std::string& text, PartialDownload& partial) {
+    partial = {};
+    if (text.empty()) {
+        return true;
+    }
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = text.find('\t', start);
+        fields.push_back(text.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos) {
+            break;
+        }
+        start = tab + 1;
+    }
+    if (fields.size() != 4 || fields[0].empty() || fields[3].empty() ||
+        fields[0].find_first_not_of("0123456789") != std::string::npos || fields[0].size() > 18) {
+        return false;
+    }
+    partial.remoteSize = std::stoll(fields[0]);
+    partial.remoteStamp = fields[1];
+    partial.remotePath = fields[2];
+    partial.file = fields[3];
+    return true;
+}
+
+void DownloadResumable(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
+                       PartialDownload& partial, harbrook::TransferCount* count) {
+    harbrook::TransferCount unused;
+    harbrook::TransferCount& progress = count != nullptr ? *count : unused;
+    progress = {};
+    const PartialDownload previous = partial;
+    partial = {};
+    const std::int64_t remoteSize = connection.FileSize(remotePath);
+    const std::string stamp = remoteSize > 0 ? connection.FileStamp(remotePath) : std::string();
+    // What a record may name: the target itself, or a hidden copy beside it (the queue
+    // file is the user's, but a damaged one must not point the append anywhere else).
+    const fs::path target(localFile);
+    const fs::path kept(previous.file);
+    const bool besideTarget = !previous.Empty() && kept.parent_path() == target.parent_path() &&
+                              (kept == target || kept.filename().string().rfind(".", 0) == 0);
+    const bool unchanged = !previous.Empty() && previous.remotePath == remotePath &&
+                           previous.remoteSize == remoteSize && remoteSize > 0 && !stamp.empty() &&
+                           previous.remoteStamp == stamp;
+    const harbrook::LocalEntry entry = besideTarget ? harbrook::InspectLocalEntry(previous.file) : harbrook::LocalEntry{};
+    const bool resumable = unchanged && entry.kind == harbrook::LocalEntryKind::File && entry.size > 0 &&
+                           entry.size < remoteSize && connection.ResumeSupported();
+    if (resumable) {
+        const std::string what = "download of " + harbrook::ShortenedForMessage(remotePath);
+        try {
+            continueInto(connection, remotePath, previous.file, entry.size, remoteSize, progress, what);
+            if (kept != target) {
+                // The old file stayed whole until now; its permission bits go to the copy.
+                const harbrook::LocalEntry old = harbrook::InspectLocalEntry(localFile);
+                std::error_code ignored;
+                if (old.kind == harbrook::LocalEntryKind::File) {
+                    fs::permissions(previous.file, static_cast<fs::perms>(old.permissions & 0777), ignored);
+                }
+                fs::rename(previous.file, localFile);
+            }
+            return;
+        } catch (const harbrook::EContinuationRefused&) {
+            // Not the file it was part of: fetched whole below, as if there were no record.
+        } catch (...) {
+            partial = previous;
+            throw;
+        }
+    }
+    std::error_code error;
+    if (besideTarget && kept != target) {
+        // A stale copy of an earlier attempt; the whole file comes anew.
+        fs::remove(previous.file, error);
+    }
+    std::string left;
+    try {
+        downloadAs(connection, remotePath, localFile, count, 0, true, &left, remoteSize);
+    } catch (...) {
+        if (!left.empty() && !stamp.empty()) {
+            partial = {remotePath, remoteSize, stamp, left};
+        } else if (!left.empty() && left != localFile) {
+            fs::remove(left, error);
+        }
+        throw;
     }
 }

@@ -15,6 +15,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A continued download met bytes that are not the rest of the local part (the server
+// ignored REST, or the file changed): nothing of them was kept.
+class EContinuationRefused : public EToolError {
+public:
+    using EToolError::EToolError;
+};
+
 // A file copy was cut by Abort: what it moved is incomplete.
 class ETransferAborted : public EToolError {
 public:
@@ -71,3 +78,29 @@ void ContinueDownload(TIdFTP& connection, const std::string& remotePath, const s
 // answers SIZE, the stored size must then equal the local size.
 void ContinueUpload(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
                     harbrook::TransferCount* count = nullptr);
+
+// What a stopped download left to continue: the remote file as it was (path, SIZE and
+// MDTM when it started) and the local file holding the part that arrived (the target,
+// or the hidden copy beside an existing target). Empty: nothing to continue.
+struct PartialDownload {
+    std::string remotePath;
+    std::int64_t remoteSize = -1;
+    std::string remoteStamp;
+    std::string file;
+    bool Empty() const { return file.empty(); }
+};
+// One line of text for a queue entry ("SIZE<TAB>MDTM<TAB>PATH<TAB>FILE"; empty when
+// empty), and back; false for a text that is not one.
+std::string PartialDownloadText(const PartialDownload& partial);
+bool ParsePartialDownload(const std::string& text, PartialDownload& partial);
+
+// A download that a later attempt can continue. When `partial` names the part an
+// earlier attempt left of this very remote file (same path, size and MDTM now), the
+// server restarts transfers and the part is a plain file beside the target, smaller than
+// the remote file, the download continues it (the 4 KiB before its end checked as
+// ContinueDownload does; a mismatch fetches the whole file instead), and a hidden copy
+// is renamed over the old target at the end. Otherwise the rules of DownloadRemoteFileAs
+// apply, except that a failed copy's part is kept (where the server gives an MDTM).
+// On failure `partial` tells what is left to continue; on success it is empty.
+void DownloadResumable(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
+                       PartialDownload& partial, harbrook::TransferCount* count = nullptr);

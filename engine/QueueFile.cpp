@@ -75,7 +75,8 @@ void writeItems(std::string& text, const char* direction, const std::vector<Queu
         }
         text += std::string(direction) + "\t" + (item.state == QueueState::Failed ? "failed" : "waiting") + "\t" +
                 escaped(item.site.host) + "\t" + std::to_string(item.site.port) + "\t" + escaped(item.site.user) +
-                "\t" + escaped(item.line) + "\t" + escaped(item.state == QueueState::Failed ? item.error : "") + "\n";
+                "\t" + escaped(item.line) + "\t" + escaped(item.state == QueueState::Failed ? item.error : "") + "\t" +
+                escaped(item.resume) + "\n";
     }
 }
 
@@ -108,12 +109,12 @@ bool ParseQueueFile(const std::string& text, SavedQueues& queues, std::string& p
         const std::vector<std::string> fields = fieldsOf(line);
         QueueItem item;
         char* end = nullptr;
-        const long port = fields.size() == 7 ? std::strtol(fields[3].c_str(), &end, 10) : -1;
-        const bool ok = fields.size() == 7 && (fields[0] == "up" || fields[0] == "down") &&
+        const long port = fields.size() == 8 ? std::strtol(fields[3].c_str(), &end, 10) : -1;
+        const bool ok = fields.size() == 8 && (fields[0] == "up" || fields[0] == "down") &&
                         (fields[1] == "waiting" || fields[1] == "failed") && !fields[3].empty() && *end == '\0' &&
                         port >= 0 && port <= 65535 && unescaped(fields[2], item.site.host) &&
                         unescaped(fields[4], item.site.user) && unescaped(fields[5], item.line) &&
-                        unescaped(fields[6], item.error) && !item.line.empty();
+                        unescaped(fields[6], item.error) && unescaped(fields[7], item.resume) && !item.line.empty();
         if (!ok) {
             problem = "line " + std::to_string(number) + " is not an entry";
             return false;

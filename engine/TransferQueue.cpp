@@ -115,6 +115,14 @@ void TTransferQueue::Finish(std::uint64_t id) {
     }
 }
 
+void TTransferQueue::SetResume(std::uint64_t id, const std::string& resume) {
+    std::lock_guard guard(m_lock);
+    ++m_generation;
+    if (QueueItem* item = find(id)) {
+        item->resume = resume;
+    }
+}
+
 void TTransferQueue::Fail(std::uint64_t id, const std::string& error) {
     std::lock_guard guard(m_lock);
     ++m_generation;

@@ -32,6 +32,8 @@ struct QueueItem {
     TransferSite site;
     QueueState state = QueueState::Waiting;
     std::string error;
+    // What an interrupted download left to continue (PartialDownloadText); empty: none.
+    std::string resume;
 };
 
 // One direction's transfer queue, shared by the window and its worker; every operation
@@ -54,6 +56,7 @@ public:
     bool HasWaitingFor(const TransferSite& site) const;
     std::optional<QueueItem> Take(const TransferSite& site);
     void Finish(std::uint64_t id);
+    void SetResume(std::uint64_t id, const std::string& resume);
     void Fail(std::uint64_t id, const std::string& error);
     // Back to waiting where it stood (the user disconnected: it runs after the next
     // connect).

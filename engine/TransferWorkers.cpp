@@ -35,7 +35,7 @@ struct Direction {
     // The box when the clone cannot be made.
     const char* noClient;
     // Carries one queue entry over the clone.
-    std::function<void(TIdFTP& client, const QueueEntry& entry)> carry;
+    std::function<void(TIdFTP& client, const QueueEntry& entry, const QueueItem& item, TTransferQueue& queue)> carry;
 };
 
 // One clone connection carries every waiting entry of the main session's site, those
@@ -59,7 +59,7 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
     }
     while (const auto item = queue.Take(site)) {
         try {
-            direction.carry(client, SplitQueueEntry(item->line));
+            direction.carry(client, SplitQueueEntry(item->line), *item, queue);
             queue.Finish(item->id);
         } catch (const std::exception& failure) {
             if (keepsQueue(failure)) {
@@ -80,7 +80,7 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
 
 void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue) {
     const Direction up{"Failed to connect upload client.",
-                       [&host](TIdFTP& client, const QueueEntry& entry) {
+                       [&host](TIdFTP& client, const QueueEntry& entry, const QueueItem&, TTransferQueue&) {
                            client.ChangeDirectory(entry.value);
                            std::error_code error;
                            if (std::filesystem::is_directory(entry.name, error)) {
@@ -95,12 +95,25 @@ void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue) {
 
 void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue) {
     const Direction down{"Failed to create client for downloading.",
-                         [](TIdFTP& client, const QueueEntry& entry) {
+                         [](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, TTransferQueue& queue) {
                              if (!entry.name.empty() && entry.name.back() == '/') {
                                  DownloadRemoteFolder(client, entry.value, entry.name);
-                             } else {
-                                 DownloadRemoteFile(client, entry.value, entry.name);
+                                 return;
                              }
+                             // A file continues what an interrupted attempt left of it.
+                             PartialDownload partial;
+                             if (!ParsePartialDownload(item.resume, partial)) {
+                                 partial = {};
+                             }
+                             const std::string target =
+                                 AddTrailingBackslash(entry.value) + ExtractRemoteName(entry.name);
+                             try {
+                                 DownloadResumable(client, entry.name, target, partial);
+                             } catch (...) {
+                                 queue.SetResume(item.id, PartialDownloadText(partial));
+                                 throw;
+                             }
+                             queue.SetResume(item.id, {});
                          }};
     runQueue(host, downloadQueue, down);
 }

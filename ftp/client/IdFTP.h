@@ -180,6 +180,9 @@ public:
     void RenameFile(const std::string& oldName, const std::string& newName);
     // The size, or -1 when the server gives none (missing file, folder, no SIZE).
     std::int64_t FileSize(const std::string& name);
+    // The modification time the server gives (MDTM: "20260101120000"); empty when it
+    // gives none.
+    std::string FileStamp(const std::string& name);
     // Asked once per client object (REST 1 / REST 0), then remembered.
     bool ResumeSupported();
 

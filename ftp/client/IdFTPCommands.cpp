@@ -43,6 +43,17 @@ std::int64_t TIdFTP::FileSize(const std::string& name) {
     return harbrook::sizeReplyValue(LastCmdResult().Text());
 }
 
+std::string TIdFTP::FileStamp(const std::string& name) {
+    if (SendCommand("MDTM " + name) != 213 || LastCmdResult().Text().empty()) {
+        return {};
+    }
+    std::string stamp = LastCmdResult().Text().front();
+    while (!stamp.empty() && static_cast<unsigned char>(stamp.back()) <= ' ') {
+        stamp.pop_back();
+    }
+    return stamp;
+}
+
 bool TIdFTP::ResumeSupported() {
     if (!m_resumeSupported) {
         m_resumeSupported = SendCommand("REST 1") == 350;

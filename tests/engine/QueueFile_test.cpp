@@ -49,7 +49,7 @@ TEST(QueueFile, KeepsWaitingAndFailedEntriesWithTheirSites) {
 
 TEST(QueueFile, DamagedFilesAreSetAsideAndQueueNothing) {
     const std::string header = "harbrook transfer queues 1\n";
-    const std::string good = "up\twaiting\th\t21\tu\t/a=/in\t\n";
+    const std::string good = "up\twaiting\th\t21\tu\t/a=/in\t\t\n";
     const struct {
         const char* label;
         std::string text;
@@ -59,11 +59,11 @@ TEST(QueueFile, DamagedFilesAreSetAsideAndQueueNothing) {
         {"another file", "[main]\nhost=x\n", "it is not a list of transfer queues"},
         {"a newer version", "harbrook transfer queues 2\n" + good, "it is not a list of transfer queues"},
         {"too few fields", header + good + "up\twaiting\th\t21\n", "line 3 is not an entry"},
-        {"a port out of range", header + "down\twaiting\th\t70000\tu\t/a=/b\t\n", "line 2 is not an entry"},
-        {"a port that is no number", header + "down\twaiting\th\t2x\tu\t/a=/b\t\n", "line 2 is not an entry"},
-        {"an unknown state", header + "up\trunning\th\t21\tu\t/a=/in\t\n", "line 2 is not an entry"},
-        {"a bad escape", header + "up\twaiting\th\t21\tu\t/a%zz=/in\t\n", "line 2 is not an entry"},
-        {"no entry", header + "up\twaiting\th\t21\tu\t\t\n", "line 2 is not an entry"},
+        {"a port out of range", header + "down\twaiting\th\t70000\tu\t/a=/b\t\t\n", "line 2 is not an entry"},
+        {"a port that is no number", header + "down\twaiting\th\t2x\tu\t/a=/b\t\t\n", "line 2 is not an entry"},
+        {"an unknown state", header + "up\trunning\th\t21\tu\t/a=/in\t\t\n", "line 2 is not an entry"},
+        {"a bad escape", header + "up\twaiting\th\t21\tu\t/a%zz=/in\t\t\n", "line 2 is not an entry"},
+        {"no entry", header + "up\twaiting\th\t21\tu\t\t\t\n", "line 2 is not an entry"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);

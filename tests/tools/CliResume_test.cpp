@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "tests/ftp/FtpTestSupport.h"
 #include "tests/support/PyFtpdServer.h"
@@ -27,6 +28,18 @@ std::vector<std::string> against(const ScriptedFtpServer& server, const std::vec
                                      "--timeout", "3", server.host()};
     args.insert(args.end(), commands.begin(), commands.end());
     return args;
+}
+
+// Whether the server's log gets `text` after `from` (it writes a transfer's line once
+// the transfer is over, which may come a moment after the client is done).
+bool logShows(const PyFtpdServer& server, const std::string& text, std::size_t from) {
+    for (int waited = 0; waited < 3000; waited += 10) {
+        if (server.log().find(text, from) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 // The first `size` bytes of a file, written as another file.
@@ -60,8 +73,7 @@ TEST_F(CliResume, GetContinuesAPartialFileWithOnlyTheRestMoved) {
         EXPECT_EQ(sha256OfFile(target), sha256OfFile(server->root() + "/big.bin"));
         // The rest, and the overlap checked before the end (4096 bytes or what there is).
         const std::size_t overlap = std::min<std::size_t>(have, 4096);
-        EXPECT_NE(server->log().find("bytes=" + std::to_string(300000 - have + overlap), logBefore),
-                  std::string::npos)
+        EXPECT_TRUE(logShows(*server, "bytes=" + std::to_string(300000 - have + overlap), logBefore))
             << server->log().substr(logBefore);
     }
 }
@@ -103,7 +115,7 @@ TEST_F(CliResume, PutContinuesAPartialRemoteFile) {
     const CliRun run = runCli(against(*server, {"put -c " + local.file("big.bin") + " part.bin"}));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(sha256OfFile(server->root() + "/part.bin"), sha256OfFile(whole));
-    EXPECT_NE(server->log().find("bytes=180000", logBefore), std::string::npos) << server->log().substr(logBefore);
+    EXPECT_TRUE(logShows(*server, "bytes=180000", logBefore)) << server->log().substr(logBefore);
 
     writeFile(local.file("small.bin"), "small");
     const CliRun larger = runCli(against(*server, {"put -c " + local.file("small.bin") + " part.bin"}));

@@ -1,0 +1,201 @@
+// Downloads that continue what an interrupted attempt left, against pyftpdlib: only the
+// rest moves, the result is byte-exact, and a record that no longer fits (the remote file
+// changed, a part that is not ours or not beside the target) gets the whole file.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "engine/FtpTools.h"
+#include "engine/TransferList.h"
+#include "tests/ftp/FtpTestSupport.h"
+#include "tests/support/PyFtpdServer.h"
+#include "tests/support/TempDir.h"
+
+namespace harbrook::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kSize = 400000;
+
+class ResumeDownload : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+        InitTransferList();
+        PyFtpdOptions options;
+        options.keepLog = true;
+        server = std::make_unique<PyFtpdServer>(options);
+        writeRandomFile(server->root() + "/big.bin", kSize, 11);
+        ftp.SetHost(server->host());
+        ftp.SetPort(server->port());
+        ftp.SetUsername(server->user());
+        ftp.SetPassword(server->password());
+        ftp.SetPassive(true);
+        ftp.Connect();
+    }
+    void TearDown() override {
+        DoneTransferList();
+    }
+    // The record an attempt that got `have` bytes into `file` would have left.
+    PartialDownload partOf(const std::string& file, std::size_t have) {
+        writeFile(file, readFile(server->root() + "/big.bin").substr(0, have));
+        return {"big.bin", static_cast<std::int64_t>(kSize), ftp.FileStamp("big.bin"), file};
+    }
+    // The bytes the server sent for RETRs since `from` in its log.
+    // The server writes its line once the transfer is over, which may come a moment
+    // after the client has its 226.
+    std::string sentSince(std::size_t from) {
+        for (int waited = 0; waited < 3000; waited += 10) {
+            const std::string log = server->log().substr(from);
+            const std::size_t at = log.rfind("bytes=");
+            if (at != std::string::npos && log.find('\n', at) != std::string::npos) {
+                return log.substr(at + 6, log.find(' ', at) - at - 6);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return {};
+    }
+
+    std::unique_ptr<PyFtpdServer> server;
+    TempDir local;
+    TIdFTP ftp;
+};
+
+TEST_F(ResumeDownload, OnlyTheRestMovesIntoANewNameOrBesideAnOldFile) {
+    const std::string whole = sha256OfFile(server->root() + "/big.bin");
+    // A new name: the part is the target itself.
+    PartialDownload partial = partOf(local.file("new.bin"), 150000);
+    std::size_t from = server->log().size();
+    DownloadResumable(ftp, "big.bin", local.file("new.bin"), partial);
+    EXPECT_TRUE(partial.Empty());
+    EXPECT_EQ(sha256OfFile(local.file("new.bin")), whole);
+    EXPECT_EQ(sentSince(from), std::to_string(kSize - 150000 + 4096));
+
+    // An old file of the name: the part is a hidden copy beside it; the old file stays
+    // until the copy is whole, then the copy takes its name and its permission bits.
+    writeFile(local.file("old.bin"), "the old copy");
+    fs::permissions(local.file("old.bin"), fs::perms::owner_read | fs::perms::owner_write);
+    partial = partOf(local.file(".old.bin.part"), 300000);
+    from = server->log().size();
+    DownloadResumable(ftp, "big.bin", local.file("old.bin"), partial);
+    EXPECT_EQ(sha256OfFile(local.file("old.bin")), whole);
+    EXPECT_FALSE(fs::exists(local.file(".old.bin.part")));
+    EXPECT_EQ(fs::status(local.file("old.bin")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(sentSince(from), std::to_string(kSize - 300000 + 4096));
+}
+
+TEST_F(ResumeDownload, ARecordThatNoLongerFitsGetsTheWholeFile) {
+    const std::string whole = readFile(server->root() + "/big.bin");
+    struct Row {
+        const char* label;
+        std::function<PartialDownload()> record;
+    };
+    const Row rows[] = {
+        {"the remote file changed since", [&] {
+             PartialDownload partial = partOf(local.file(".t.part"), 100000);
+             partial.remoteStamp = "19990101000000";
+             return partial;
+         }},
+        {"another remote size", [&] {
+             PartialDownload partial = partOf(local.file(".t.part"), 100000);
+             partial.remoteSize = 1;
+             return partial;
+         }},
+        {"a part that is not the file's start", [&] {
+             PartialDownload partial = partOf(local.file(".t.part"), 100000);
+             writeFile(local.file(".t.part"), std::string(100000, 'x'));
+             return partial;
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        writeFile(local.file("t"), "old");
+        PartialDownload partial = row.record();
+        const std::size_t from = server->log().size();
+        DownloadResumable(ftp, "big.bin", local.file("t"), partial);
+        EXPECT_EQ(readFile(local.file("t")), whole);
+        EXPECT_EQ(sentSince(from), std::to_string(kSize)) << "fetched whole";
+        EXPECT_FALSE(fs::exists(local.file(".t.part"))) << "the stale part is gone";
+    }
+    // A record naming a file elsewhere is not followed: that file is never touched.
+    TempDir elsewhere;
+    PartialDownload partial = partOf(elsewhere.file("victim"), 100000);
+    const std::string victim = readFile(elsewhere.file("victim"));
+    DownloadResumable(ftp, "big.bin", local.file("u"), partial);
+    EXPECT_EQ(readFile(local.file("u")), whole);
+    EXPECT_EQ(readFile(elsewhere.file("victim")), victim);
+}
+
+// Cut in the middle over an old file (the data connection reset after 8000 of 20000
+// bytes): the old file stays whole, the part is kept with its record, and the next
+// attempt asks for the rest from 4 KiB before the part's end and finishes it.
+TEST(ResumeDownloadScripted, AnInterruptedDownloadLeavesARecordAndTheOldFile) {
+    std::string content;
+    for (int i = 0; content.size() < 20000; ++i) {
+        content += "row " + std::to_string(i) + "\n";
+    }
+    content.resize(20000);
+    const char* pasv = "227 Entering Passive Mode (127,0,0,1,{p1},{p2})";
+    FtpScript script = loggedIn();
+    script.on("SIZE big.bin", "213 20000")
+        .on("MDTM big.bin", "213 20260101120000")
+        // The old file is shorter than the remote one: the client asks once whether the
+        // server restarts transfers.
+        .on("REST 1", "350 ok")
+        .on("REST 0", "350 ok")
+        .passive("PASV", pasv)
+        .acceptData()
+        .on("RETR big.bin", "150 here")
+        .sendData(content.substr(0, 8000))
+        .resetData()
+        .reply("426 Connection closed; transfer aborted")
+        .on("SIZE big.bin", "213 20000")
+        .on("MDTM big.bin", "213 20260101120000")
+        .passive("PASV", pasv)
+        .acceptData()
+        .on("REST 3904", "350 Restarting at 3904")
+        .on("RETR big.bin", "150 here")
+        .sendData(content.substr(3904))
+        .closeData()
+        .reply("226 done");
+    ScriptedFtpServer server(script);
+    InitTransferList();
+    TempDir local;
+    TIdFTP client;
+    client.SetHost(server.host());
+    client.SetPort(server.port());
+    client.SetUsername("u");
+    client.SetPassword("p");
+    client.SetReadTimeout(3000);
+    client.SetPassive(true);
+    client.Connect();
+    writeFile(local.file("t"), "the old copy");
+    PartialDownload partial;
+    EXPECT_THROW(DownloadResumable(client, "big.bin", local.file("t"), partial), std::exception);
+    ASSERT_FALSE(partial.Empty()) << "what arrived is kept";
+    EXPECT_EQ(readFile(local.file("t")), "the old copy") << "the old file stays whole";
+    EXPECT_EQ(fs::path(partial.file).parent_path(), fs::path(local.file("t")).parent_path());
+    EXPECT_EQ(readFile(partial.file), content.substr(0, 8000));
+    EXPECT_EQ(partial.remoteStamp, "20260101120000");
+
+    PartialDownload again;
+    ASSERT_TRUE(ParsePartialDownload(PartialDownloadText(partial), again));
+    DownloadResumable(client, "big.bin", local.file("t"), again);
+    EXPECT_TRUE(server.failures().empty()) << server.failures().front();
+    EXPECT_EQ(readFile(local.file("t")), content);
+    EXPECT_FALSE(fs::exists(partial.file));
+    EXPECT_TRUE(again.Empty());
+    DoneTransferList();
+}
+
+}  // namespace
+}  // namespace harbrook::testing
