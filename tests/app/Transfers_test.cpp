@@ -184,6 +184,7 @@ TEST_F(WindowTransfers, TheFirstOfFiveFailingLeavesTheOthersToRun) {
 TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
     PyFtpdOptions options;
     options.throttle = 1 << 20;
+    options.keepLog = true;
     PyFtpdServer server(options);
     writeRandomFile(server.root() + "/big.bin", 4 << 20, 4);
     writeFile(server.root() + "/small.txt", "small");
@@ -221,9 +222,20 @@ TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
     QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     settle(*window);
     ASSERT_TRUE(window->Session().Connected());
+    const std::size_t logBefore = server.log().size();
     ASSERT_TRUE(runUntil([&] { return window->DownloadQueue->Count() == 0; }, 30000));
     EXPECT_EQ(sha256OfFile(local.file("big.bin")), sha256OfFile(server.root() + "/big.bin"));
     EXPECT_EQ(readFile(local.file("small.txt")), "small");
+    // The interrupted download went on from where it stopped: less than the whole file
+    // moved the second time.
+    ASSERT_TRUE(runUntil([&] { return server.log().find("RETR", logBefore) != std::string::npos; }, 3000));
+    const std::string log = server.log().substr(logBefore);
+    const std::size_t at = log.find("bytes=", log.find("big.bin"));
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_LT(std::stoll(log.substr(at + 6)), 4 << 20) << log;
+    for (const auto& entry : fs::directory_iterator(local.path())) {
+        EXPECT_NE(entry.path().filename().string().front(), '.') << "no part left: " << entry.path();
+    }
 }
 
 // Queued entries survive a restart and run after the next connect to their own site;
