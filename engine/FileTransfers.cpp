@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <random>
 #include <vector>
@@ -98,7 +99,8 @@ namespace {
 // itself for a new name, the temporary copy beside an existing file when `keepPartial`).
 void downloadAs(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
                 harbrook::TransferCount* count, int rights, bool keepPartial, std::string* kept,
-                std::optional<std::int64_t> knownSize = std::nullopt);
+                std::optional<std::int64_t> knownSize = std::nullopt,
+                const std::function<void(const std::string& partFile)>& onPartFile = {});
 
 }  // namespace
 
@@ -111,7 +113,7 @@ namespace {
 
 void downloadAs(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
                 harbrook::TransferCount* count, int rights, bool keepPartial, std::string* kept,
-                std::optional<std::int64_t> knownSize) {
+                std::optional<std::int64_t> knownSize, const std::function<void(const std::string& partFile)>& onPartFile) {
     using harbrook::FileOpenMode;
     using harbrook::LocalEntryKind;
     harbrook::TransferCount unused;
@@ -149,6 +151,9 @@ void downloadAs(TIdFTP& connection, const std::string& remotePath, const std::st
         // A new name keeps whatever arrived when the transfer fails; a file that got
         // nothing at all (the server refused, the connection was gone) is not left behind.
         bool opened = false;
+        if (onPartFile) {
+            onPartFile(localFile);
+        }
         try {
             fetchInto(connection, remotePath, localFile, FileOpenMode::CreateNew, rights, {}, progress, opened);
         } catch (...) {
@@ -168,6 +173,9 @@ void downloadAs(TIdFTP& connection, const std::string& remotePath, const std::st
     const int keptRights =
         rights > 0 ? rights : local.kind == LocalEntryKind::File ? static_cast<int>(local.permissions & 0777) : 0;
     const std::string partial = temporaryNameFor(localFile);
+    if (onPartFile) {
+        onPartFile(partial);
+    }
     try {
         bool opened = false;
         fetchInto(connection, remotePath, partial, FileOpenMode::CreateNew, keptRights, localFile, progress,
@@ -427,7 +435,8 @@ bool ParsePartialDownload(const std::string& text, PartialDownload& partial) {
 }
 
 void DownloadResumable(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
-                       PartialDownload& partial, harbrook::TransferCount* count) {
+                       PartialDownload& partial, harbrook::TransferCount* count,
+                       const std::function<void(const PartialDownload& part)>& onPart) {
     harbrook::TransferCount unused;
     harbrook::TransferCount& progress = count != nullptr ? *count : unused;
     progress = {};
@@ -475,7 +484,14 @@ void DownloadResumable(TIdFTP& connection, const std::string& remotePath, const 
     }
     std::string left;
     try {
-        downloadAs(connection, remotePath, localFile, count, 0, true, &left, remoteSize);
+        downloadAs(connection, remotePath, localFile, count, 0, true, &left, remoteSize,
+                   [&](const std::string& partFile) {
+                       // Told before a byte arrives, so that even a killed program leaves a
+                       // part it can continue.
+                       if (onPart && !stamp.empty()) {
+                           onPart(PartialDownload{remotePath, remoteSize, stamp, partFile});
+                       }
+                   });
     } catch (...) {
         if (!left.empty() && !stamp.empty()) {
             partial = {remotePath, remoteSize, stamp, left};

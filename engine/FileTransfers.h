@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -101,6 +102,9 @@ bool ParsePartialDownload(const std::string& text, PartialDownload& partial);
 // ContinueDownload does; a mismatch fetches the whole file instead), and a hidden copy
 // is renamed over the old target at the end. Otherwise the rules of DownloadRemoteFileAs
 // apply, except that a failed copy's part is kept (where the server gives an MDTM).
-// On failure `partial` tells what is left to continue; on success it is empty.
+// On failure `partial` tells what is left to continue; on success it is empty. `onPart`
+// hears the record of a new part as soon as its file is chosen, before a byte arrives
+// (the caller keeps it, so a program killed in the middle can continue).
 void DownloadResumable(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
-                       PartialDownload& partial, harbrook::TransferCount* count = nullptr);
+                       PartialDownload& partial, harbrook::TransferCount* count = nullptr,
+                       const std::function<void(const PartialDownload& part)>& onPart = {});

@@ -108,7 +108,10 @@ void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue) {
                              const std::string target =
                                  AddTrailingBackslash(entry.value) + ExtractRemoteName(entry.name);
                              try {
-                                 DownloadResumable(client, entry.name, target, partial);
+                                 DownloadResumable(client, entry.name, target, partial, nullptr,
+                                                   [&](const PartialDownload& part) {
+                                                       queue.SetResume(item.id, PartialDownloadText(part));
+                                                   });
                              } catch (...) {
                                  queue.SetResume(item.id, PartialDownloadText(partial));
                                  throw;

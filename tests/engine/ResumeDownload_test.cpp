@@ -180,8 +180,18 @@ TEST(ResumeDownloadScripted, AnInterruptedDownloadLeavesARecordAndTheOldFile) {
     client.Connect();
     writeFile(local.file("t"), "the old copy");
     PartialDownload partial;
-    EXPECT_THROW(DownloadResumable(client, "big.bin", local.file("t"), partial), std::exception);
+    PartialDownload told;
+    bool toldBeforeData = false;
+    EXPECT_THROW(DownloadResumable(client, "big.bin", local.file("t"), partial, nullptr,
+                                   [&](const PartialDownload& part) {
+                                       told = part;
+                                       toldBeforeData = !fs::exists(part.file) || fs::file_size(part.file) == 0;
+                                   }),
+                 std::exception);
     ASSERT_FALSE(partial.Empty()) << "what arrived is kept";
+    EXPECT_TRUE(toldBeforeData) << "a killed program would still have the record";
+    EXPECT_EQ(told.file, partial.file);
+    EXPECT_EQ(PartialDownloadText(told), PartialDownloadText(partial));
     EXPECT_EQ(readFile(local.file("t")), "the old copy") << "the old file stays whole";
     EXPECT_EQ(fs::path(partial.file).parent_path(), fs::path(local.file("t")).parent_path());
     EXPECT_EQ(readFile(partial.file), content.substr(0, 8000));
