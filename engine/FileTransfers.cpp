@@ -1,11 +1,13 @@
 #include "engine/FileTransfers.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "engine/FtpFileStream.h"
@@ -500,4 +502,75 @@ void DownloadResumable(TIdFTP& connection, const std::string& remotePath, const 
         }
         throw;
     }
+}
+
+namespace {
+
+// The local file's size and modification time (whole seconds); size -1 when it is no
+// plain file.
+std::pair<std::int64_t, std::int64_t> localStamp(const std::string& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return {-1, -1};
+    }
+    return {static_cast<std::int64_t>(info.st_size), static_cast<std::int64_t>(info.st_mtime)};
+}
+
+}  // namespace
+
+std::string PartialUploadText(const PartialUpload& partial) {
+    if (partial.Empty()) {
+        return {};
+    }
+    return "U\t" + std::to_string(partial.localSize) + "\t" + std::to_string(partial.localTime) + "\t" +
+           partial.remoteName + "\t" + partial.localFile;
+}
+
+bool ParsePartialUpload(const std::string& text, PartialUpload& partial) {
+    partial = {};
+    if (text.empty()) {
+        return true;
+    }
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = text.find('\t', start);
+        fields.push_back(text.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos) {
+            break;
+        }
+        start = tab + 1;
+    }
+    auto number = [](const std::string& field) {
+        return !field.empty() && field.size() <= 18 && field.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (fields.size() != 5 || fields[0] != "U" || !number(fields[1]) || !number(fields[2]) || fields[3].empty() ||
+        fields[4].empty()) {
+        return false;
+    }
+    partial = {fields[4], std::stoll(fields[1]), std::stoll(fields[2]), fields[3]};
+    return true;
+}
+
+void UploadResumable(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
+                     PartialUpload& partial, const std::function<void(const PartialUpload& part)>& onPart) {
+    const PartialUpload previous = partial;
+    const auto [size, time] = localStamp(localFile);
+    const PartialUpload record{localFile, size, time, remoteName};
+    partial = record;
+    if (size > 0 && previous.localFile == localFile && previous.remoteName == remoteName &&
+        previous.localSize == size && previous.localTime == time) {
+        const std::int64_t stored = connection.FileSize(remoteName);
+        if (stored > 0 && stored < size) {
+            // Ours, and short: the rest goes on its end.
+            ContinueUpload(connection, localFile, remoteName);
+            partial = {};
+            return;
+        }
+    }
+    if (onPart && size > 0) {
+        onPart(record);
+    }
+    UploadLocalFile(connection, localFile, remoteName);
+    partial = {};
 }

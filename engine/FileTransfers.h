@@ -108,3 +108,26 @@ bool ParsePartialDownload(const std::string& text, PartialDownload& partial);
 void DownloadResumable(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
                        PartialDownload& partial, harbrook::TransferCount* count = nullptr,
                        const std::function<void(const PartialDownload& part)>& onPart = {});
+
+// What an upload that stopped early leaves to continue: the local file as it was when
+// the upload began (size and modification time, whole seconds) and the remote name it
+// went to (in the folder the upload ran in). Empty: nothing to continue.
+struct PartialUpload {
+    std::string localFile;
+    std::int64_t localSize = -1;
+    std::int64_t localTime = -1;
+    std::string remoteName;
+    bool Empty() const { return localFile.empty(); }
+};
+// "U<TAB>SIZE<TAB>TIME<TAB>REMOTE<TAB>LOCAL" (empty when empty), and back.
+std::string PartialUploadText(const PartialUpload& partial);
+bool ParsePartialUpload(const std::string& text, PartialUpload& partial);
+
+// An upload that a later attempt can continue. When `partial` is the record of an
+// earlier attempt of this local file to this remote name, the local file is unchanged
+// since (size and time) and the server holds less of it than the whole (SIZE), the rest
+// is appended (APPE from the server's size); otherwise the file is uploaded whole. The
+// stored size must then equal the local size (where the server answers SIZE). `onPart`
+// hears the record before a byte goes out; on failure `partial` is that record.
+void UploadResumable(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
+                     PartialUpload& partial, const std::function<void(const PartialUpload& part)>& onPart = {});

@@ -80,13 +80,27 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
 
 void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue) {
     const Direction up{"Failed to connect upload client.",
-                       [&host](TIdFTP& client, const QueueEntry& entry, const QueueItem&, TTransferQueue&) {
+                       [&host](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, TTransferQueue& queue) {
                            client.ChangeDirectory(entry.value);
                            std::error_code error;
                            if (std::filesystem::is_directory(entry.name, error)) {
                                UploadLocalFolder(client, entry.name, lastPart(entry.name));
                            } else {
-                               UploadLocalFile(client, entry.name, ExtractRemoteName(entry.name));
+                               // A file continues what an interrupted attempt stored of it.
+                               PartialUpload partial;
+                               if (!ParsePartialUpload(item.resume, partial)) {
+                                   partial = {};
+                               }
+                               try {
+                                   UploadResumable(client, entry.name, ExtractRemoteName(entry.name), partial,
+                                                   [&](const PartialUpload& part) {
+                                                       queue.SetResume(item.id, PartialUploadText(part));
+                                                   });
+                               } catch (...) {
+                                   queue.SetResume(item.id, PartialUploadText(partial));
+                                   throw;
+                               }
+                               queue.SetResume(item.id, {});
                            }
                            host.DropListing(client.CurrentDirectory());
                        }};

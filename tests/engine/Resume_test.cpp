@@ -1,6 +1,7 @@
-// Downloads that continue what an interrupted attempt left, against pyftpdlib: only the
-// rest moves, the result is byte-exact, and a record that no longer fits (the remote file
-// changed, a part that is not ours or not beside the target) gets the whole file.
+// Downloads and uploads that continue what an interrupted attempt left, against
+// pyftpdlib and a scripted server: only the rest moves, the result is byte-exact, and a
+// record that no longer fits (the remote or local file changed, a part that is not ours
+// or not beside the target) gets the whole file.
 
 #include <gtest/gtest.h>
 
@@ -133,6 +134,42 @@ TEST_F(ResumeDownload, ARecordThatNoLongerFitsGetsTheWholeFile) {
     DownloadResumable(ftp, "big.bin", local.file("u"), partial);
     EXPECT_EQ(readFile(local.file("u")), whole);
     EXPECT_EQ(readFile(elsewhere.file("victim")), victim);
+}
+
+// An upload that stopped early goes on from the server's size when the local file is
+// unchanged since; a changed local file goes whole.
+TEST_F(ResumeDownload, AnUploadContinuesFromTheServersSize) {
+    writeRandomFile(local.file("up.bin"), kSize, 21);
+    const std::string local300 = readFile(local.file("up.bin"));
+    struct stat info {};
+    ASSERT_EQ(::stat(local.file("up.bin").c_str(), &info), 0);
+    const PartialUpload record{local.file("up.bin"), static_cast<std::int64_t>(kSize),
+                               static_cast<std::int64_t>(info.st_mtime), "up.bin"};
+    PartialUpload back;
+    ASSERT_TRUE(ParsePartialUpload(PartialUploadText(record), back));
+    EXPECT_EQ(PartialUploadText(back), PartialUploadText(record));
+    EXPECT_FALSE(ParsePartialUpload(PartialDownloadText(PartialDownload{"a", 1, "t", "f"}), back))
+        << "a download's record is no upload's";
+
+    writeFile(server->root() + "/up.bin", local300.substr(0, 100000));
+    PartialUpload partial = record;
+    std::size_t from = server->log().size();
+    UploadResumable(ftp, local.file("up.bin"), "up.bin", partial);
+    EXPECT_TRUE(partial.Empty());
+    EXPECT_EQ(readFile(server->root() + "/up.bin"), local300);
+    EXPECT_EQ(sentSince(from), std::to_string(kSize - 100000));
+
+    // The local file changed since the record: the server's part is not a part of it.
+    writeFile(server->root() + "/up.bin", local300.substr(0, 100000));
+    struct utimbuf later {info.st_atime, info.st_mtime + 60};
+    ASSERT_EQ(::utime(local.file("up.bin").c_str(), &later), 0);
+    partial = record;
+    PartialUpload told;
+    from = server->log().size();
+    UploadResumable(ftp, local.file("up.bin"), "up.bin", partial, [&](const PartialUpload& part) { told = part; });
+    EXPECT_EQ(readFile(server->root() + "/up.bin"), local300);
+    EXPECT_EQ(sentSince(from), std::to_string(kSize)) << "uploaded whole";
+    EXPECT_EQ(told.localTime, info.st_mtime + 60) << "the new attempt's record was told first";
 }
 
 // Cut in the middle over an old file (the data connection reset after 8000 of 20000
