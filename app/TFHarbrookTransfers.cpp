@@ -61,13 +61,24 @@ void TFHarbrook::Timer2Timer() {
         m_transferRows.push_back({id, nullptr, 0});
     }
     const TransferSite site = m_session->Site();
-    for (TTransferQueue* queue : {UploadQueue.get(), DownloadQueue.get()}) {
+    // Each queue shows its first entries and a line for all of it; the rows are made
+    // anew twice a second, so a huge queue must not be shown whole.
+    constexpr std::size_t kRowsPerQueue = 200;
+    const std::pair<TTransferQueue*, const char*> queues[] = {{UploadQueue.get(), "Uploads"},
+                                                            {DownloadQueue.get(), "Downloads"}};
+    for (const auto& [queue, what] : queues) {
+        const std::vector<QueueItem> items = queue->Items();
         std::vector<std::uint64_t> ids;
-        for (const std::string& row : QueueRowLines(queue->Items(), site, &ids)) {
+        for (const std::string& row : QueueRowLines(items, site, &ids, kRowsPerQueue)) {
             lines.push_back(row);
         }
         for (const std::uint64_t id : ids) {
             m_transferRows.push_back({0, queue, id});
+        }
+        // The summary is no entry of its own: commands on it do nothing.
+        if (items.size() > 1 || ids.size() < items.size()) {
+            lines.push_back(QueueSummaryLine(what, items, ids.size()));
+            m_transferRows.push_back({0, nullptr, 0});
         }
     }
     const int top = Lumo_listbox2->TopIndex();
@@ -169,6 +180,9 @@ void TFHarbrook::TransferListCommand(TransferCommand command) {
                 continue;
             }
             const TransferRow& target = m_transferRows[static_cast<std::size_t>(row)];
+            if (target.queue == nullptr && target.transfer == 0) {
+                continue;
+            }
             if (target.queue == nullptr) {
                 if (command == TransferCommand::Cancel || command == TransferCommand::Remove) {
                     CancelTransfer(target.transfer);

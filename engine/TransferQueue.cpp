@@ -1,6 +1,7 @@
 #include "engine/TransferQueue.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 
 #include "engine/QueueEntries.h"
@@ -222,9 +223,12 @@ std::string shownName(const QueueItem& item) {
 }  // namespace
 
 std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, const TransferSite& connectedSite,
-                                       std::vector<std::uint64_t>* ids) {
+                                       std::vector<std::uint64_t>* ids, std::size_t limit) {
     std::vector<std::string> lines;
     for (const QueueItem& item : items) {
+        if (lines.size() >= limit) {
+            break;
+        }
         std::string state;
         std::string detail;
         switch (item.state) {
@@ -247,4 +251,37 @@ std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, cons
         }
     }
     return lines;
+}
+
+std::string QueueSummaryLine(const std::string& what, const std::vector<QueueItem>& items, std::size_t shownRows) {
+    if (items.empty()) {
+        return {};
+    }
+    std::size_t done = 0;
+    std::size_t failed = 0;
+    std::size_t waiting = 0;
+    std::size_t running = 0;
+    for (const QueueItem& item : items) {
+        switch (item.state) {
+            case QueueState::Finished: ++done; break;
+            case QueueState::Failed: ++failed; break;
+            case QueueState::Waiting: ++waiting; break;
+            case QueueState::Running: ++running; break;
+        }
+    }
+    std::string line = what + ": " + std::to_string(done) + " of " + std::to_string(items.size()) + " done";
+    if (running > 0) {
+        line += ", " + std::to_string(running) + " running";
+    }
+    if (failed > 0) {
+        line += ", " + std::to_string(failed) + " failed";
+    }
+    if (waiting > 0) {
+        line += ", " + std::to_string(waiting) + " waiting";
+    }
+    const std::size_t rows = items.size() - running;
+    if (shownRows < rows) {
+        line += "; " + std::to_string(rows - shownRows) + " more not shown";
+    }
+    return line + "||||||||||";
 }

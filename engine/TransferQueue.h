@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -90,6 +91,12 @@ private:
 // as its transfer): "NAME||||||Waiting||||", "…||Waiting for user@host:port||||" for
 // another site's entry, "…||Failed||<the error's first line>||", "…||Done||||". NAME is
 // the last part of the file or folder the entry moves.
-// `ids` (when given) gets the entries' ids in the rows' order.
+// `ids` (when given) gets the entries' ids in the rows' order. At most `limit` rows are
+// made (a queue of 100,000 entries must not cost the window 100,000 rows twice a second).
 std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, const TransferSite& connectedSite,
-                                       std::vector<std::uint64_t>* ids = nullptr);
+                                       std::vector<std::uint64_t>* ids = nullptr, std::size_t limit = SIZE_MAX);
+
+// One line for a queue after its rows: "Downloads: 3 of 10 done, 1 failed, 6 waiting"
+// (`what` names the queue), with "; 250 more not shown" when rows were left out; empty
+// for an empty queue.
+std::string QueueSummaryLine(const std::string& what, const std::vector<QueueItem>& items, std::size_t shownRows);

@@ -14,6 +14,7 @@
 #include <map>
 
 #include "engine/DirListings.h"
+#include "engine/QueueEntries.h"
 #include "engine/TransferList.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/RunUntil.h"
@@ -174,9 +175,10 @@ TEST_F(WindowTransfers, TheFirstOfFiveFailingLeavesTheOthersToRun) {
     for (int row = 0; row < window->Lumo_listbox2->count(); ++row) {
         rows << window->Lumo_listbox2->item(row)->text();
     }
-    ASSERT_EQ(rows.size(), 5) << rows.join("\n").toStdString();
+    ASSERT_EQ(rows.size(), 6) << rows.join("\n").toStdString();
     EXPECT_TRUE(rows[0].startsWith("missing.txt||||||Failed||Cannot open")) << rows[0].toStdString();
     EXPECT_EQ(rows[1], "ok0||||||Done||||");
+    EXPECT_EQ(rows[5], "Uploads: 4 of 5 done, 1 failed||||||||||");
 }
 
 // Deviation 2: a disconnect interrupts a transfer; the entry and the rest wait for the
@@ -201,7 +203,7 @@ TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
     ASSERT_TRUE(runUntil([&] {
         window->Timer2Timer();
         // A running row has its numbers; a queue row is "NAME||||||STATE||…".
-        return window->Lumo_listbox2->count() == 2 && window->Lumo_listbox2->item(0)->text().startsWith("big.bin||") &&
+        return window->Lumo_listbox2->count() == 3 && window->Lumo_listbox2->item(0)->text().startsWith("big.bin||") &&
                !window->Lumo_listbox2->item(0)->text().contains("||||||");
     })) << (window->Lumo_listbox2->count() > 0 ? window->Lumo_listbox2->item(0)->text().toStdString() : "none")
         << " | " << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown().back());
@@ -218,7 +220,7 @@ TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
     EXPECT_EQ(window->DownloadQueue->Count(), 2) << "the interrupted entry and the rest stay";
     EXPECT_EQ(readFile(local.file("big.bin")), "the old local copy");
     window->Timer2Timer();
-    ASSERT_EQ(window->Lumo_listbox2->count(), 2) << "no transfer: both entries wait";
+    ASSERT_EQ(window->Lumo_listbox2->count(), 3) << "no transfer: both entries wait, and their summary";
     EXPECT_EQ(window->Lumo_listbox2->item(0)->text(), "big.bin||||||Waiting||||");
 
     // Reconnect at once: the workers still ending their run are started by the timer.
@@ -334,7 +336,7 @@ TEST_F(WindowTransfers, EveryEntryShowsAndObeys) {
     // f0 runs, the seven others wait.
     ASSERT_TRUE(runUntil([&] {
         window->Timer2Timer();
-        return window->Lumo_listbox2->count() == kFiles && rowOf("f0.bin||") == 0 && rowText(0).find("||||||") == std::string::npos;
+        return window->Lumo_listbox2->count() == kFiles + 1 && rowOf("f0.bin||") == 0 && rowText(0).find("||||||") == std::string::npos;
     }));
     EXPECT_EQ(rowText(1), "f1.bin||||||Waiting||||");
     EXPECT_EQ(rowText(7), "f7.bin||||||Waiting||||");
@@ -368,6 +370,24 @@ TEST_F(WindowTransfers, EveryEntryShowsAndObeys) {
     EXPECT_EQ(sha256OfFile(local.file("f0.bin")), sha256OfFile(server.root() + "/f0.bin"));
     window->TransferListCommand(TFHarbrook::TransferCommand::ClearFinished);
     EXPECT_EQ(window->Lumo_listbox2->count(), 0);
+}
+
+// 100,000 queued entries: the transfer list shows the first of them and a line for the
+// rest, so its twice-a-second refresh stays small.
+TEST_F(WindowTransfers, AHugeQueueShowsItsHeadAndASummary) {
+    TFHarbrookSetup setup;
+    setup.iniPath = local.file("Harbrook.ini");
+    setup.programPath = local.file("Harbrook.ini");
+    TFHarbrook window(setup);
+    for (int i = 0; i < 100000; ++i) {
+        window.DownloadQueue->Add(DownloadQueueEntry("/pub", "f" + std::to_string(i), false, local.path()),
+                                  TransferSite{"elsewhere", 21, "u"});
+    }
+    window.Timer2Timer();
+    ASSERT_EQ(window.Lumo_listbox2->count(), 201);
+    EXPECT_EQ(window.Lumo_listbox2->item(200)->text(),
+              "Downloads: 0 of 100000 done, 100000 waiting; 99800 more not shown||||||||||");
+    window.CloseWithoutAsking();
 }
 
 TEST_F(WindowTransfers, WorkersUseTlsOnTheMainConnectionsPort) {

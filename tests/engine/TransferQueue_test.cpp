@@ -64,6 +64,23 @@ TEST(TransferQueue, AReturnedEntryKeepsItsPlaceAndTheListSeesWhatIsToRun) {
     EXPECT_EQ(queue.Items().size(), 3u);
 }
 
+TEST(TransferQueue, TheSummaryLine) {
+    TTransferQueue queue;
+    EXPECT_EQ(QueueSummaryLine("Downloads", queue.Items(), 0), "");
+    for (int i = 0; i < 10; ++i) {
+        queue.Add(std::to_string(i) + "=/tmp", kHere);
+    }
+    const auto a = queue.Take(kHere);
+    queue.Finish(a->id);
+    const auto b = queue.Take(kHere);
+    queue.Fail(b->id, "no");
+    queue.Take(kHere);
+    const auto items = queue.Items();
+    EXPECT_EQ(QueueSummaryLine("Downloads", items, 9), "Downloads: 1 of 10 done, 1 running, 1 failed, 7 waiting||||||||||");
+    EXPECT_EQ(QueueSummaryLine("Uploads", items, 4), "Uploads: 1 of 10 done, 1 running, 1 failed, 7 waiting; 5 more not shown||||||||||");
+    EXPECT_EQ(QueueRowLines(items, kHere, nullptr, 4).size(), 4u);
+}
+
 TEST(TransferQueue, TwoThreadsTakeEachEntryOnce) {
     TTransferQueue queue;
     for (int i = 0; i < 2000; ++i) {
