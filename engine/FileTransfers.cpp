@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/FtpFileStream.h"
+#include "engine/QueueEntries.h"
 #include "engine/RemotePaths.h"
 #include "platform/LocalFiles.h"
 #include "platform/MessageText.h"
@@ -415,16 +416,7 @@ bool ParsePartialDownload(const std::string& text, PartialDownload& partial) {
     if (text.empty()) {
         return true;
     }
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = text.find('\t', start);
-        fields.push_back(text.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) {
-            break;
-        }
-        start = tab + 1;
-    }
+    const std::vector<std::string> fields = SplitAtTabs(text);
     if (fields.size() != 4 || fields[0].empty() || fields[3].empty() ||
         fields[0].find_first_not_of("0123456789") != std::string::npos || fields[0].size() > 18) {
         return false;
@@ -531,16 +523,7 @@ bool ParsePartialUpload(const std::string& text, PartialUpload& partial) {
     if (text.empty()) {
         return true;
     }
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = text.find('\t', start);
-        fields.push_back(text.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) {
-            break;
-        }
-        start = tab + 1;
-    }
+    const std::vector<std::string> fields = SplitAtTabs(text);
     auto number = [](const std::string& field) {
         return !field.empty() && field.size() <= 18 && field.find_first_not_of("0123456789") == std::string::npos;
     };

@@ -51,3 +51,16 @@ std::string DownloadQueueEntry(const std::string& remoteFolder, const std::strin
                                const std::string& localFolder) {
     return MakeQueueEntry(AddTrailingSlash(remoteFolder) + name + (isFolder ? "/" : ""), localFolder);
 }
+
+std::vector<std::string> SplitAtTabs(const std::string& text) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = text.find('\t', start);
+        fields.push_back(text.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos) {
+            return fields;
+        }
+        start = tab + 1;
+    }
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Entries of the two transfer queues: name=value, split at the first "=". A name may
 // hold "=" and "%" (local and remote paths do): they are written "%3D" and "%25", so
@@ -11,6 +12,8 @@ struct QueueEntry {
 };
 
 std::string MakeQueueEntry(const std::string& name, const std::string& value);
+// The fields of a record line, split at every TAB ("a\t\tb" is "a", "", "b").
+std::vector<std::string> SplitAtTabs(const std::string& text);
 QueueEntry SplitQueueEntry(const std::string& entry);
 
 // An upload: the local file or folder, into the remote folder (the main client's PWD

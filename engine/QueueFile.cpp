@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/QueueEntries.h"
 #include "platform/MessageText.h"
 #include "platform/ProfileFile.h"
 
@@ -55,19 +56,6 @@ bool unescaped(const std::string& field, std::string& out) {
     return true;
 }
 
-std::vector<std::string> fieldsOf(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) {
-            return fields;
-        }
-        start = tab + 1;
-    }
-}
-
 void writeItems(std::string& text, const char* direction, const std::vector<QueueItem>& items) {
     for (const QueueItem& item : items) {
         if (item.state == QueueState::Finished) {
@@ -106,7 +94,7 @@ bool ParseQueueFile(const std::string& text, SavedQueues& queues, std::string& p
         if (line.empty()) {
             continue;
         }
-        const std::vector<std::string> fields = fieldsOf(line);
+        const std::vector<std::string> fields = SplitAtTabs(line);
         QueueItem item;
         char* end = nullptr;
         const long port = fields.size() == 8 ? std::strtol(fields[3].c_str(), &end, 10) : -1;
