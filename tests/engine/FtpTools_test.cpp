@@ -22,17 +22,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kPasv = "227 Entering Passive Mode (127,0,0,1,{p1},{p2})";
 
-FtpScript& listing(FtpScript& script, const std::string& lines) {
-    return script.on("TYPE A", "200 ok")
-        .passive("PASV", kPasv)
-        .acceptData()
-        .on("LIST", "150 Here it comes")
-        .sendData(lines)
-        .closeData()
-        .reply("226 Done")
-        .on("TYPE I", "200 ok");
-}
-
 FtpScript& retrieve(FtpScript& script, const std::string& name, const std::string& bytes) {
     return script.on("SIZE " + name, "213 " + std::to_string(bytes.size()))
         .passive("PASV", kPasv)

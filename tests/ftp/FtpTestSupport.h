@@ -53,11 +53,9 @@ inline FtpScript loggedIn() {
     return afterLogin(script);
 }
 
-// The window's reload of a folder: PWD answering `folder`, a passive LIST sending
-// `lines`, and back to binary.
-inline FtpScript& listFolder(FtpScript& script, const std::string& folder, const std::string& lines) {
-    return script.on("PWD", "257 \"" + folder + "\"")
-        .on("TYPE A", "200 ok")
+// A passive LIST sending `lines` (in ASCII, then back to binary).
+inline FtpScript& listing(FtpScript& script, const std::string& lines) {
+    return script.on("TYPE A", "200 ok")
         .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
         .acceptData()
         .on("LIST", "150 Here it comes")
@@ -65,6 +63,11 @@ inline FtpScript& listFolder(FtpScript& script, const std::string& folder, const
         .closeData()
         .reply("226 Done")
         .on("TYPE I", "200 ok");
+}
+
+// The window's reload of a folder: PWD answering `folder`, then the listing.
+inline FtpScript& listFolder(FtpScript& script, const std::string& folder, const std::string& lines) {
+    return listing(script.on("PWD", "257 \"" + folder + "\""), lines);
 }
 
 // A login, then PWD answering `folder` and a LIST the server never sends (the data

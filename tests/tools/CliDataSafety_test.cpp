@@ -134,17 +134,6 @@ std::string listingWithANul() {
     return text;
 }
 
-FtpScript& listing(FtpScript& script, const std::string& text) {
-    return script.on("TYPE A", "200 ok")
-        .passive("PASV", kPasv)
-        .acceptData()
-        .on("LIST", "150 Here it comes")
-        .sendData(text)
-        .closeData()
-        .reply("226 Done")
-        .on("TYPE I", "200 ok");
-}
-
 TEST(CliDataSafety, ANulInAListingHidesNothingAndIsNeverAName) {
     {
         FtpScript script = loggedIn();
