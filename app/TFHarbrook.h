@@ -110,6 +110,8 @@ public:
     const std::string& CurrentFolder() const { return m_currentFolder; }
     // The name in column 0 of a remote row as the server sent it.
     static std::string RowName(const TLumo_listbox& list, int index);
+    // Adds an upload of a local file or folder to the queue.
+    void queueUpload(const std::string& path);
 
     void bitmap1Click();
     void Connect();

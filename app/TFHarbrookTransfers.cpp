@@ -8,8 +8,10 @@
 #include <QMimeData>
 
 #include <filesystem>
+#include <tuple>
 
 #include "engine/QueueEntries.h"
+#include "engine/RemoteRows.h"
 #include "engine/TransferList.h"
 #include "platform/Dialogs.h"
 #include "platform/LocalFiles.h"
@@ -56,6 +58,15 @@ void TFHarbrook::Timer2Timer() {
     TLines lines;
     std::vector<std::int32_t> running;
     FillTransferLines(lines, &running);
+    // What each direction's running transfers have moved, and how fast.
+    QueueProgress progress[2];
+    for (const Tftptransferdata& record : TransferRecords()) {
+        QueueProgress& direction = progress[record.Upload ? 0 : 1];
+        direction.moved += record.Position;
+        if (record.Elapsed > 0) {
+            direction.speed += record.Position * 1000 / record.Elapsed;
+        }
+    }
     m_transferRows.clear();
     for (const std::int32_t id : running) {
         m_transferRows.push_back({id, nullptr, 0});
@@ -64,9 +75,9 @@ void TFHarbrook::Timer2Timer() {
     // Each queue shows its first entries and a line for all of it; the rows are made
     // anew twice a second, so a huge queue must not be shown whole.
     constexpr std::size_t kRowsPerQueue = 200;
-    const std::pair<TTransferQueue*, const char*> queues[] = {{UploadQueue.get(), "Uploads"},
-                                                            {DownloadQueue.get(), "Downloads"}};
-    for (const auto& [queue, what] : queues) {
+    const std::tuple<TTransferQueue*, const char*, const QueueProgress&> queues[] = {
+        {UploadQueue.get(), "Uploads", progress[0]}, {DownloadQueue.get(), "Downloads", progress[1]}};
+    for (const auto& [queue, what, moving] : queues) {
         const std::vector<QueueItem> items = queue->Items();
         std::vector<std::uint64_t> ids;
         for (const std::string& row : QueueRowLines(items, site, &ids, kRowsPerQueue)) {
@@ -77,7 +88,7 @@ void TFHarbrook::Timer2Timer() {
         }
         // The summary is no entry of its own: commands on it do nothing.
         if (items.size() > 1 || ids.size() < items.size()) {
-            lines.push_back(QueueSummaryLine(what, items, ids.size()));
+            lines.push_back(QueueSummaryLine(what, items, ids.size(), moving));
             m_transferRows.push_back({0, nullptr, 0});
         }
     }
@@ -101,6 +112,13 @@ void TFHarbrook::DownloadThreadExecute(TLumo_thread&, TLumosimplethread&, void*&
     DownloadThreadBody(*m_transferHost, *DownloadQueue);
 }
 
+void TFHarbrook::queueUpload(const std::string& path) {
+    // Into the folder the panes show (what PWD last answered).
+    const harbrook::LocalEntry entry = harbrook::InspectLocalEntry(path);
+    UploadQueue->Add(UploadQueueEntry(path, m_currentFolder), m_session->Site(),
+                     entry.kind == harbrook::LocalEntryKind::File ? entry.size : -1);
+}
+
 void TFHarbrook::bitmap7Click() {
     if (!m_session->Usable()) {
         return;
@@ -118,9 +136,8 @@ void TFHarbrook::bitmap7Click() {
         folder.pop_back();
     }
     LastUploadFolder = folder;
-    // Into the folder the panes show (what PWD last answered).
     for (const std::string& file : files) {
-        UploadQueue->Add(UploadQueueEntry(file, m_currentFolder), m_session->Site());
+        queueUpload(file);
     }
 }
 
@@ -137,8 +154,12 @@ void TFHarbrook::bitmap8Click() {
     for (auto [list, isFolder] : {std::pair{Lumo_listbox1, true}, std::pair{Lumo_listbox3, false}}) {
         for (int row = 0; row < list->count(); ++row) {
             if (list->item(row)->isSelected()) {
+                // The row's size is near enough for the queue's summary until the
+                // worker asks the server.
+                const std::int64_t size =
+                    isFolder ? -1 : RowSizeOf(harbrook::LocalBytes(list->item(row)->text()));
                 DownloadQueue->Add(DownloadQueueEntry(m_currentFolder, RowName(*list, row), isFolder, chosen),
-                                   m_session->Site());
+                                   m_session->Site(), size);
             }
         }
     }
@@ -149,7 +170,7 @@ void TFHarbrook::WMDropFiles(const std::vector<std::string>& paths) {
     // application's error box shows.
     m_session->CheckUsable();
     for (const std::string& path : paths) {
-        UploadQueue->Add(UploadQueueEntry(path, m_currentFolder), m_session->Site());
+        queueUpload(path);
     }
 }
 

@@ -21,6 +21,12 @@ void WindowTransferHost::ShowError(const std::string& message) {
     m_calls.Run([&] { harbrook::Dialogs().ShowError(message); });
 }
 
+harbrook::OverwriteAnswer WindowTransferHost::AskOverwrite(const harbrook::OverwriteQuestion& question) {
+    harbrook::OverwriteAnswer answer;
+    m_calls.Run([&] { answer = harbrook::Dialogs().AskOverwrite(question); });
+    return answer;
+}
+
 void WindowTransferHost::DropListing(const std::string& path) {
     // The pane's timer sees the missing entry and shows the folder anew.
     RemoveDirListing(path);

@@ -15,6 +15,7 @@ public:
     TransferSite MainSite() override;
     CloneSnapshot SnapshotMain() override;
     void ShowError(const std::string& message) override;
+    harbrook::OverwriteAnswer AskOverwrite(const harbrook::OverwriteQuestion& question) override;
     void DropListing(const std::string& path) override;
 
 private:

@@ -76,7 +76,7 @@ void tftp_filestream::afterBlock(std::int64_t moved, std::uint32_t startOfBlock)
     m_sizeSeen = std::max(m_sizeSeen, Position());
     const std::int64_t size = ExpectedSize > 0 ? ExpectedSize : m_sizeSeen;
     UpdateTransfer(FileName, harbrook::TickDifference(StartTicks, harbrook::CurrentTicks()), TransferId,
-                   size, Position());
+                   size, Position(), BytesRead > BytesWritten);
     if (TransfersDisabled()) {
         endTransfer();
         throw harbrook::ETransfersDisabled();

@@ -58,13 +58,13 @@ bool unescaped(const std::string& field, std::string& out) {
 
 void writeItems(std::string& text, const char* direction, const std::vector<QueueItem>& items) {
     for (const QueueItem& item : items) {
-        if (item.state == QueueState::Finished) {
+        if (item.state == QueueState::Finished || item.state == QueueState::Skipped) {
             continue;
         }
         text += std::string(direction) + "\t" + (item.state == QueueState::Failed ? "failed" : "waiting") + "\t" +
                 escaped(item.site.host) + "\t" + std::to_string(item.site.port) + "\t" + escaped(item.site.user) +
                 "\t" + escaped(item.line) + "\t" + escaped(item.state == QueueState::Failed ? item.error : "") + "\t" +
-                escaped(item.resume) + "\n";
+                escaped(item.resume) + "\t" + std::to_string(item.size) + "\n";
     }
 }
 
@@ -97,9 +97,13 @@ bool ParseQueueFile(const std::string& text, SavedQueues& queues, std::string& p
         const std::vector<std::string> fields = SplitAtTabs(line);
         QueueItem item;
         char* end = nullptr;
-        const long port = fields.size() == 8 ? std::strtol(fields[3].c_str(), &end, 10) : -1;
-        const bool ok = fields.size() == 8 && (fields[0] == "up" || fields[0] == "down") &&
-                        (fields[1] == "waiting" || fields[1] == "failed") && !fields[3].empty() && *end == '\0' &&
+        // Files written before the size was kept have 8 fields.
+        const bool sized = fields.size() == 9;
+        const long port = fields.size() == 8 || sized ? std::strtol(fields[3].c_str(), &end, 10) : -1;
+        char* sizeEnd = nullptr;
+        const long long size = sized ? std::strtoll(fields[8].c_str(), &sizeEnd, 10) : -1;
+        const bool ok = port >= 0 && (!sized || (!fields[8].empty() && *sizeEnd == '\0' && size >= -1)) &&
+                        (fields[0] == "up" || fields[0] == "down") && (fields[1] == "waiting" || fields[1] == "failed") && !fields[3].empty() && *end == '\0' &&
                         port >= 0 && port <= 65535 && unescaped(fields[2], item.site.host) &&
                         unescaped(fields[4], item.site.user) && unescaped(fields[5], item.line) &&
                         unescaped(fields[6], item.error) && unescaped(fields[7], item.resume) && !item.line.empty();
@@ -108,6 +112,7 @@ bool ParseQueueFile(const std::string& text, SavedQueues& queues, std::string& p
             return false;
         }
         item.site.port = static_cast<std::uint16_t>(port);
+        item.size = size;
         item.state = fields[1] == "failed" ? QueueState::Failed : QueueState::Waiting;
         (fields[0] == "up" ? read.uploads : read.downloads).push_back(std::move(item));
     }

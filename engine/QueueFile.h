@@ -8,7 +8,8 @@
 // The two transfer queues as kept across a restart ("transfer-queues" beside the INI):
 //   harbrook transfer queues 1
 //   up|down <TAB> waiting|failed <TAB> host <TAB> port <TAB> account <TAB> entry <TAB> error
-//     <TAB> resume (what an interrupted download left to continue)
+//     <TAB> resume (what an interrupted transfer left to continue) <TAB> size (-1: unknown;
+//     files without it, from before it was kept, are read too)
 // one line per entry in queue order; "%", TAB, CR and LF inside a field are written
 // "%25", "%09", "%0D", "%0A". A running entry is kept as waiting (it runs again after
 // the next connect to its site); finished entries are not kept.

@@ -32,3 +32,14 @@ std::string RowNameOf(const std::string& row) {
     }
     return row.substr(0, separator);
 }
+
+std::int64_t RowSizeOf(const std::string& row) {
+    const std::string name = RowNameOf(row);
+    if (name.size() == row.size()) {
+        return -1;
+    }
+    // name||size||date||
+    const std::size_t start = name.size() + 2;
+    const std::size_t end = row.find("||", start);
+    return end == std::string::npos ? -1 : harbrook::ApproximateFileSize(row.substr(start, end - start));
+}

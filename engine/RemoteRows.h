@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class TIdFTPListItem;
@@ -13,3 +14,7 @@ std::string DirListingLine(const TIdFTPListItem& item);
 // last three fields, so a name that holds "|" or "||" itself comes back whole. A text
 // that is not a row is all name.
 std::string RowNameOf(const std::string& row);
+
+// The size a row shows, in bytes as near as its text tells; -1 for a folder's "-" or a
+// text that is not a row.
+std::int64_t RowSizeOf(const std::string& row);

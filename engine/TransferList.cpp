@@ -52,7 +52,7 @@ bool TransfersDisabled() {
 }
 
 void UpdateTransfer(const std::string& fileName, std::uint32_t elapsed, std::int32_t id,
-                    std::int64_t size, std::int64_t position) {
+                    std::int64_t size, std::int64_t position, bool upload) {
     std::lock_guard guard(TransferList.lock);
     for (Tftptransferdata& record : TransferList.items) {
         if (record.Id == id) {
@@ -62,7 +62,7 @@ void UpdateTransfer(const std::string& fileName, std::uint32_t elapsed, std::int
             return;
         }
     }
-    TransferList.items.push_back({id, fileName, size, position, elapsed});
+    TransferList.items.push_back({id, fileName, size, position, elapsed, upload});
 }
 
 void EndTransfer(const std::string&, std::uint32_t, std::int32_t id, std::int64_t, std::int64_t,

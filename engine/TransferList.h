@@ -11,6 +11,8 @@ struct Tftptransferdata {
     std::int64_t Size = 0;
     std::int64_t Position = 0;
     std::uint32_t Elapsed = 0;
+    // Which of the two queues the transfer serves (its stream reads a local file).
+    bool Upload = false;
 };
 
 // Every running transfer of the process, and the switch that stops them all. Each
@@ -22,7 +24,7 @@ void SetTransfersDisabled(bool disabled);
 bool TransfersDisabled();
 // Updates the record of `id`, or appends one.
 void UpdateTransfer(const std::string& fileName, std::uint32_t elapsed, std::int32_t id,
-                    std::int64_t size, std::int64_t position);
+                    std::int64_t size, std::int64_t position, bool upload = false);
 // Removes the record of `id`, if there is one; the others keep their order.
 void EndTransfer(const std::string& fileName, std::uint32_t elapsed, std::int32_t id,
                  std::int64_t position, std::int64_t size, std::int64_t bytesRead,

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "engine/FileSizeText.h"
 #include "engine/QueueEntries.h"
+#include "engine/TransferList.h"
 
 namespace {
 
@@ -23,13 +25,14 @@ std::string TransferSite::Text() const {
     return user + "@" + host + ":" + std::to_string(port);
 }
 
-void TTransferQueue::Add(const std::string& line, const TransferSite& site) {
+void TTransferQueue::Add(const std::string& line, const TransferSite& site, std::int64_t size) {
     std::lock_guard guard(m_lock);
     ++m_generation;
     QueueItem item;
     item.id = m_nextId++;
     item.line = line;
     item.site = site;
+    item.size = size;
     m_items.push_back(std::move(item));
 }
 
@@ -113,6 +116,22 @@ void TTransferQueue::Finish(std::uint64_t id) {
     ++m_generation;
     if (QueueItem* item = find(id)) {
         item->state = QueueState::Finished;
+    }
+}
+
+void TTransferQueue::Skip(std::uint64_t id) {
+    std::lock_guard guard(m_lock);
+    ++m_generation;
+    if (QueueItem* item = find(id)) {
+        item->state = QueueState::Skipped;
+    }
+}
+
+void TTransferQueue::SetSize(std::uint64_t id, std::int64_t size) {
+    std::lock_guard guard(m_lock);
+    ++m_generation;
+    if (QueueItem* item = find(id)) {
+        item->size = size;
     }
 }
 
@@ -201,7 +220,9 @@ void TTransferQueue::ClearFinished() {
     std::lock_guard guard(m_lock);
     ++m_generation;
     m_items.erase(std::remove_if(m_items.begin(), m_items.end(),
-                                 [](const QueueItem& item) { return item.state == QueueState::Finished; }),
+                                 [](const QueueItem& item) {
+                                     return item.state == QueueState::Finished || item.state == QueueState::Skipped;
+                                 }),
                   m_items.end());
 }
 
@@ -244,6 +265,9 @@ std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, cons
             case QueueState::Finished:
                 state = "Done";
                 break;
+            case QueueState::Skipped:
+                state = "Skipped";
+                break;
         }
         lines.push_back(shownName(item) + "||||||" + state + "||" + detail + "||");
         if (ids != nullptr) {
@@ -253,33 +277,48 @@ std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, cons
     return lines;
 }
 
-std::string QueueSummaryLine(const std::string& what, const std::vector<QueueItem>& items, std::size_t shownRows) {
+std::string QueueSummaryLine(const std::string& what, const std::vector<QueueItem>& items, std::size_t shownRows,
+                             const QueueProgress& running) {
     if (items.empty()) {
         return {};
     }
-    std::size_t done = 0;
-    std::size_t failed = 0;
-    std::size_t waiting = 0;
-    std::size_t running = 0;
+    std::size_t counts[5] = {};
+    std::int64_t total = 0;
+    std::int64_t moved = running.moved;
+    bool sized = false;
     for (const QueueItem& item : items) {
-        switch (item.state) {
-            case QueueState::Finished: ++done; break;
-            case QueueState::Failed: ++failed; break;
-            case QueueState::Waiting: ++waiting; break;
-            case QueueState::Running: ++running; break;
+        ++counts[static_cast<int>(item.state)];
+        // A skipped entry moves nothing; a failed one is counted again by its Retry.
+        if (item.size < 0 || item.state == QueueState::Skipped || item.state == QueueState::Failed) {
+            continue;
+        }
+        sized = true;
+        total += item.size;
+        if (item.state == QueueState::Finished) {
+            moved += item.size;
         }
     }
-    std::string line = what + ": " + std::to_string(done) + " of " + std::to_string(items.size()) + " done";
-    if (running > 0) {
-        line += ", " + std::to_string(running) + " running";
+    auto count = [&](QueueState state) { return counts[static_cast<int>(state)]; };
+    std::string line = what + ": " + std::to_string(count(QueueState::Finished) + count(QueueState::Skipped)) +
+                       " of " + std::to_string(items.size()) + " files";
+    if (sized) {
+        moved = std::min(moved, total);
+        line += ", " + harbrook::FormatFileSize(moved) + " of " + harbrook::FormatFileSize(total);
+        if (running.speed > 0 && total > moved) {
+            line += ", " + harbrook::FormatDuration((total - moved) / running.speed) + " left";
+        }
     }
-    if (failed > 0) {
-        line += ", " + std::to_string(failed) + " failed";
+    std::string states;
+    for (auto [state, name] : {std::pair{QueueState::Running, "running"}, std::pair{QueueState::Failed, "failed"},
+                               std::pair{QueueState::Skipped, "skipped"}, std::pair{QueueState::Waiting, "waiting"}}) {
+        if (count(state) > 0) {
+            states += (states.empty() ? "" : ", ") + std::to_string(count(state)) + " " + name;
+        }
     }
-    if (waiting > 0) {
-        line += ", " + std::to_string(waiting) + " waiting";
+    if (!states.empty()) {
+        line += "; " + states;
     }
-    const std::size_t rows = items.size() - running;
+    const std::size_t rows = items.size() - count(QueueState::Running);
     if (shownRows < rows) {
         line += "; " + std::to_string(rows - shownRows) + " more not shown";
     }

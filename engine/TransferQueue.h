@@ -22,8 +22,8 @@ struct TransferSite {
 };
 
 // Where an entry stands. A failed entry keeps its error until it is retried or removed;
-// a finished one stays until the finished are cleared.
-enum class QueueState { Waiting, Running, Failed, Finished };
+// a finished one (and one the user chose to skip) stays until the finished are cleared.
+enum class QueueState { Waiting, Running, Failed, Finished, Skipped };
 
 struct QueueItem {
     std::uint64_t id = 0;
@@ -33,8 +33,12 @@ struct QueueItem {
     TransferSite site;
     QueueState state = QueueState::Waiting;
     std::string error;
-    // What an interrupted download left to continue (PartialDownloadText); empty: none.
+    // What an interrupted transfer left to continue (PartialDownloadText or
+    // PartialUploadText); empty: none.
     std::string resume;
+    // The bytes the entry moves, as far as known (a folder's: -1): the local size of an
+    // upload and the listed size of a download when queued, the server's once it runs.
+    std::int64_t size = -1;
 };
 
 // One direction's transfer queue, shared by the window and its worker; every operation
@@ -43,7 +47,7 @@ struct QueueItem {
 // running - in queue order, as the worker and the window have always used it.
 class TTransferQueue {
 public:
-    void Add(const std::string& line, const TransferSite& site = {});
+    void Add(const std::string& line, const TransferSite& site = {}, std::int64_t size = -1);
     // Entries waiting or running.
     int Count() const;
     std::vector<std::string> List() const;
@@ -57,6 +61,9 @@ public:
     bool HasWaitingFor(const TransferSite& site) const;
     std::optional<QueueItem> Take(const TransferSite& site);
     void Finish(std::uint64_t id);
+    // The user chose to leave the entry's existing target as it is.
+    void Skip(std::uint64_t id);
+    void SetSize(std::uint64_t id, std::int64_t size);
     void SetResume(std::uint64_t id, const std::string& resume);
     void Fail(std::uint64_t id, const std::string& error);
     // Back to waiting where it stood (the user disconnected: it runs after the next
@@ -96,7 +103,15 @@ private:
 std::vector<std::string> QueueRowLines(const std::vector<QueueItem>& items, const TransferSite& connectedSite,
                                        std::vector<std::uint64_t>* ids = nullptr, std::size_t limit = SIZE_MAX);
 
-// One line for a queue after its rows: "Downloads: 3 of 10 done, 1 failed, 6 waiting"
-// (`what` names the queue), with "; 250 more not shown" when rows were left out; empty
-// for an empty queue.
-std::string QueueSummaryLine(const std::string& what, const std::vector<QueueItem>& items, std::size_t shownRows);
+// What the running transfers of a queue have moved so far, and how fast.
+struct QueueProgress {
+    std::int64_t moved = 0;
+    std::int64_t speed = 0;
+};
+
+// One line for a queue after its rows: "Downloads: 3 of 10 files, 1.20 GB of 5.00 GB,
+// 2.0 min left; 1 running, 1 failed, 5 waiting" (`what` names the queue; the bytes are
+// those of the entries whose size is known, the time left is at the running speed),
+// with "; 250 more not shown" when rows were left out; empty for an empty queue.
+std::string QueueSummaryLine(const std::string& what, const std::vector<QueueItem>& items, std::size_t shownRows,
+                             const QueueProgress& running = {});

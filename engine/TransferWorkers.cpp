@@ -1,9 +1,13 @@
 #include "engine/TransferWorkers.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
 #include "engine/FtpFileStream.h"
+#include "engine/OverwriteDecisions.h"
+#include "engine/RemoteFolder.h"
+#include "platform/LocalFiles.h"
 #include "engine/QueueEntries.h"
 #include "platform/Interrupt.h"
 
@@ -30,12 +34,23 @@ std::string lastPart(const std::string& path) {
 
 namespace {
 
+// Whether an entry moved its file, or the user chose to leave the target as it was.
+enum class Carried { Moved, Skipped };
+
+// What one run of a worker keeps from entry to entry.
+struct QueueRun {
+    ITransferHost& host;
+    TTransferQueue& queue;
+    // The answers about existing targets, "the same for the rest" included.
+    TOverwriteDecider decider;
+};
+
 // What differs between the two directions; the loop is the same.
 struct Direction {
     // The box when the clone cannot be made.
     const char* noClient;
     // Carries one queue entry over the clone.
-    std::function<void(TIdFTP& client, const QueueEntry& entry, const QueueItem& item, TTransferQueue& queue)> carry;
+    std::function<Carried(TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run)> carry;
 };
 
 // One clone connection carries every waiting entry of the main session's site, those
@@ -57,10 +72,16 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
         host.ShowError(direction.noClient);
         return;
     }
+    QueueRun run{host, queue, TOverwriteDecider([&host](const harbrook::OverwriteQuestion& question) {
+                     return host.AskOverwrite(question);
+                 })};
     while (const auto item = queue.Take(site)) {
         try {
-            direction.carry(client, SplitQueueEntry(item->line), *item, queue);
-            queue.Finish(item->id);
+            if (direction.carry(client, SplitQueueEntry(item->line), *item, run) == Carried::Moved) {
+                queue.Finish(item->id);
+            } else {
+                queue.Skip(item->id);
+            }
         } catch (const std::exception& failure) {
             if (keepsQueue(failure)) {
                 queue.Return(item->id);
@@ -76,61 +97,147 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
     }
 }
 
+// Whether the current remote folder holds `name`: by SIZE, or where the server has no
+// SIZE, by the folder's listing.
+bool remoteNameTaken(TIdFTP& client, const std::string& name) {
+    if (client.FileSize(name) >= 0) {
+        return true;
+    }
+    if (client.SupportsFeature("SIZE")) {
+        return false;
+    }
+    TLines folders;
+    TLines files;
+    ListRemoteNames(client, folders, files, true);
+    return std::find(files.begin(), files.end(), name) != files.end() ||
+           std::find(folders.begin(), folders.end(), name) != folders.end();
+}
+
+// One file upload, asking first when the remote name exists and no attempt of ours left
+// a part of it there.
+Carried uploadFile(TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
+    PartialUpload partial;
+    if (!ParsePartialUpload(item.resume, partial)) {
+        partial = {};
+    }
+    // An earlier attempt (renamed, perhaps) goes on under the name it chose.
+    std::string remoteName = !partial.Empty() && IsSafeRemoteName(partial.remoteName)
+                                 ? partial.remoteName
+                                 : ExtractRemoteName(entry.name);
+    if (partial.Empty() && remoteNameTaken(client, remoteName)) {
+        const std::int64_t remoteSize = client.FileSize(remoteName);
+        const std::int64_t localSize = harbrook::InspectLocalEntry(entry.name).size;
+        const harbrook::OverwriteQuestion question{
+            OverwriteMessage(false, AddTrailingSlash(client.CurrentDirectory()) + remoteName, remoteSize, localSize),
+            remoteSize > 0 && localSize > remoteSize};
+        switch (run.decider.Decide(question)) {
+            case harbrook::OverwriteChoice::Skip:
+                return Carried::Skipped;
+            case harbrook::OverwriteChoice::Resume:
+                ContinueUpload(client, entry.name, remoteName);
+                return Carried::Moved;
+            case harbrook::OverwriteChoice::Rename:
+                remoteName = FreeName(remoteName, [&](const std::string& name) { return remoteNameTaken(client, name); });
+                break;
+            case harbrook::OverwriteChoice::Overwrite:
+                break;
+        }
+    }
+    try {
+        UploadResumable(client, entry.name, remoteName, partial,
+                        [&](const PartialUpload& part) { run.queue.SetResume(item.id, PartialUploadText(part)); });
+    } catch (...) {
+        run.queue.SetResume(item.id, PartialUploadText(partial));
+        throw;
+    }
+    run.queue.SetResume(item.id, {});
+    return Carried::Moved;
+}
+
+// One file download, asking first when the local target exists and no attempt of ours
+// left a part of it.
+Carried downloadFile(TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
+    PartialDownload partial;
+    if (!ParsePartialDownload(item.resume, partial)) {
+        partial = {};
+    }
+    namespace fs = std::filesystem;
+    std::string target = AddTrailingBackslash(entry.value) + ExtractRemoteName(entry.name);
+    const fs::path part(partial.file);
+    // An earlier attempt under a new name goes on under it (a hidden part is the copy
+    // beside the target itself).
+    if (!partial.Empty() && part.parent_path() == fs::path(target).parent_path() &&
+        part.filename().string().rfind('.', 0) != 0) {
+        target = partial.file;
+    }
+    const std::int64_t remoteSize = client.FileSize(entry.name);
+    if (remoteSize >= 0) {
+        run.queue.SetSize(item.id, remoteSize);
+    }
+    const harbrook::LocalEntry existing = harbrook::InspectLocalEntry(target);
+    if (partial.Empty() &&
+        (existing.kind == harbrook::LocalEntryKind::File || existing.kind == harbrook::LocalEntryKind::Link)) {
+        const bool resumable = existing.kind == harbrook::LocalEntryKind::File && existing.size > 0 &&
+                               remoteSize > existing.size && client.ResumeSupported();
+        const harbrook::OverwriteQuestion question{OverwriteMessage(true, target, existing.size, remoteSize), resumable};
+        switch (run.decider.Decide(question)) {
+            case harbrook::OverwriteChoice::Skip:
+                return Carried::Skipped;
+            case harbrook::OverwriteChoice::Resume:
+                ContinueDownload(client, entry.name, target);
+                return Carried::Moved;
+            case harbrook::OverwriteChoice::Rename: {
+                const fs::path place(target);
+                target = (place.parent_path() / FreeName(place.filename().string(), [&](const std::string& name) {
+                              return harbrook::InspectLocalEntry((place.parent_path() / name).string()).kind !=
+                                     harbrook::LocalEntryKind::Missing;
+                          })).string();
+                break;
+            }
+            case harbrook::OverwriteChoice::Overwrite:
+                break;
+        }
+    }
+    try {
+        DownloadResumable(client, entry.name, target, partial, nullptr,
+                          [&](const PartialDownload& made) { run.queue.SetResume(item.id, PartialDownloadText(made)); });
+    } catch (...) {
+        run.queue.SetResume(item.id, PartialDownloadText(partial));
+        throw;
+    }
+    run.queue.SetResume(item.id, {});
+    return Carried::Moved;
+}
+
 }  // namespace
 
 void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue) {
     const Direction up{"Failed to connect upload client.",
-                       [&host](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, TTransferQueue& queue) {
+                       [](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
                            client.ChangeDirectory(entry.value);
                            std::error_code error;
+                           Carried carried = Carried::Moved;
                            if (std::filesystem::is_directory(entry.name, error)) {
                                UploadLocalFolder(client, entry.name, lastPart(entry.name));
                            } else {
-                               // A file continues what an interrupted attempt stored of it.
-                               PartialUpload partial;
-                               if (!ParsePartialUpload(item.resume, partial)) {
-                                   partial = {};
-                               }
-                               try {
-                                   UploadResumable(client, entry.name, ExtractRemoteName(entry.name), partial,
-                                                   [&](const PartialUpload& part) {
-                                                       queue.SetResume(item.id, PartialUploadText(part));
-                                                   });
-                               } catch (...) {
-                                   queue.SetResume(item.id, PartialUploadText(partial));
-                                   throw;
-                               }
-                               queue.SetResume(item.id, {});
+                               carried = uploadFile(client, entry, item, run);
                            }
-                           host.DropListing(client.CurrentDirectory());
+                           if (carried == Carried::Moved) {
+                               run.host.DropListing(client.CurrentDirectory());
+                           }
+                           return carried;
                        }};
     runQueue(host, uploadQueue, up);
 }
 
 void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue) {
     const Direction down{"Failed to create client for downloading.",
-                         [](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, TTransferQueue& queue) {
+                         [](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
                              if (!entry.name.empty() && entry.name.back() == '/') {
                                  DownloadRemoteFolder(client, entry.value, entry.name);
-                                 return;
+                                 return Carried::Moved;
                              }
-                             // A file continues what an interrupted attempt left of it.
-                             PartialDownload partial;
-                             if (!ParsePartialDownload(item.resume, partial)) {
-                                 partial = {};
-                             }
-                             const std::string target =
-                                 AddTrailingBackslash(entry.value) + ExtractRemoteName(entry.name);
-                             try {
-                                 DownloadResumable(client, entry.name, target, partial, nullptr,
-                                                   [&](const PartialDownload& part) {
-                                                       queue.SetResume(item.id, PartialDownloadText(part));
-                                                   });
-                             } catch (...) {
-                                 queue.SetResume(item.id, PartialDownloadText(partial));
-                                 throw;
-                             }
-                             queue.SetResume(item.id, {});
+                             return downloadFile(client, entry, item, run);
                          }};
     runQueue(host, downloadQueue, down);
 }

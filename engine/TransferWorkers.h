@@ -4,6 +4,7 @@
 
 #include "engine/FtpTools.h"
 #include "engine/TransferQueue.h"
+#include "platform/Dialogs.h"
 
 // What a transfer worker needs from the window, each call answered on the GUI thread
 // (the window's implementation hops there; the worker itself runs on its own thread).
@@ -17,6 +18,8 @@ public:
     virtual CloneSnapshot SnapshotMain() = 0;
     // Shows the message in an error box and returns once the user has closed it.
     virtual void ShowError(const std::string& message) = 0;
+    // Asks what to do with an existing target; returns the user's answer.
+    virtual harbrook::OverwriteAnswer AskOverwrite(const harbrook::OverwriteQuestion& question) = 0;
     // The cached listing of the folder is stale; the pane reloads it when it shows it.
     virtual void DropListing(const std::string& path) = 0;
 };

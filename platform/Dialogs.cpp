@@ -15,6 +15,7 @@ public:
     bool Confirm(const std::string&) override { missing(); }
     TrustAnswer AskTrust(const std::string&, const std::string&) override { missing(); }
     void ShowInformation(const std::string&, const std::string&) override { missing(); }
+    OverwriteAnswer AskOverwrite(const OverwriteQuestion&) override { missing(); }
     void ShowApplicationError(const std::string&) override { missing(); }
     std::vector<std::string> OpenFiles(const OpenFilesRequest&) override { missing(); }
     std::string SaveFile(const SaveFileRequest&) override { missing(); }

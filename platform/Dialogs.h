@@ -39,6 +39,20 @@ struct SaveFileRequest {
     std::string Filter;
 };
 
+// What to do with a transfer's target that exists already.
+enum class OverwriteChoice { Overwrite, Resume, Rename, Skip };
+struct OverwriteQuestion {
+    // Names the target, and what is there and what would come.
+    std::string Message;
+    // Whether "Resume" is offered (the target is a part of the source).
+    bool CanResume = false;
+};
+struct OverwriteAnswer {
+    OverwriteChoice Choice = OverwriteChoice::Skip;
+    // "Do the same for the rest of the queue".
+    bool ForTheRest = false;
+};
+
 // Every question and message box the program shows, and its file and folder dialogs.
 // The Qt layer shows real ones; tests answer through a double, never a person.
 class IDialogs : public IFolderBrowser {
@@ -52,6 +66,10 @@ public:
     enum class TrustAnswer { Always, ThisTime, Cancel };
     virtual TrustAnswer AskTrust(const std::string& title, const std::string& message) = 0;
     virtual void ShowInformation(const std::string& title, const std::string& message) = 0;
+    // The question about a transfer's existing target, titled "File exists": "Overwrite",
+    // "Resume" (when offered), "Rename", "Skip", which Enter and Escape answer, and a
+    // check box "Do the same for the rest of the queue".
+    virtual OverwriteAnswer AskOverwrite(const OverwriteQuestion& question) = 0;
     // The application's own error box (titled "Harbrook") for errors no command caught;
     // the text is already in its final form (ApplicationErrorText).
     virtual void ShowApplicationError(const std::string& message) = 0;

@@ -1,6 +1,7 @@
 #include "platform/qt/QtDialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -64,6 +65,49 @@ std::unique_ptr<QMessageBox> QtDialogs::MakeTrustBox(QWidget* parent, const std:
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);
     return box;
+}
+
+std::unique_ptr<QMessageBox> QtDialogs::MakeOverwriteBox(QWidget* parent, const OverwriteQuestion& question) {
+    auto box = makeBox(parent, QMessageBox::Question, QStringLiteral("File exists"), question.Message,
+                       QMessageBox::NoButton);
+    struct Choice {
+        const char* text;
+        const char* name;
+        bool shown;
+    };
+    for (const Choice& choice : {Choice{"Overwrite", "overwrite", true}, Choice{"Resume", "resume", question.CanResume},
+                                 Choice{"Rename", "rename", true}}) {
+        if (!choice.shown) {
+            continue;
+        }
+        QPushButton* button = box->addButton(QString::fromUtf8(choice.text), QMessageBox::AcceptRole);
+        button->setObjectName(QString::fromUtf8(choice.name));
+        // Enter only ever skips: whatever changes a file must be a deliberate click.
+        button->setAutoDefault(false);
+    }
+    QPushButton* skip = box->addButton(QStringLiteral("Skip"), QMessageBox::RejectRole);
+    skip->setObjectName(QStringLiteral("skip"));
+    box->setDefaultButton(skip);
+    box->setEscapeButton(skip);
+    box->setCheckBox(new QCheckBox(QStringLiteral("Do the same for the rest of the queue")));
+    return box;
+}
+
+OverwriteAnswer QtDialogs::OverwriteAnswerOf(const QMessageBox& box) {
+    OverwriteAnswer answer;
+    answer.ForTheRest = box.checkBox() != nullptr && box.checkBox()->isChecked();
+    const QAbstractButton* clicked = box.clickedButton();
+    const QString name = clicked != nullptr ? clicked->objectName() : QString();
+    if (name == QStringLiteral("overwrite")) {
+        answer.Choice = OverwriteChoice::Overwrite;
+    } else if (name == QStringLiteral("resume")) {
+        answer.Choice = OverwriteChoice::Resume;
+    } else if (name == QStringLiteral("rename")) {
+        answer.Choice = OverwriteChoice::Rename;
+    } else {
+        answer.Choice = OverwriteChoice::Skip;
+    }
+    return answer;
 }
 
 std::unique_ptr<QMessageBox> QtDialogs::MakeApplicationErrorBox(QWidget* parent, const std::string& message) {
@@ -134,6 +178,12 @@ IDialogs::TrustAnswer QtDialogs::AskTrust(const std::string& title, const std::s
 
 void QtDialogs::ShowInformation(const std::string& title, const std::string& message) {
     makeBox(m_parent, QMessageBox::Information, DisplayText(title), message, QMessageBox::Ok)->exec();
+}
+
+OverwriteAnswer QtDialogs::AskOverwrite(const OverwriteQuestion& question) {
+    auto box = MakeOverwriteBox(m_parent, question);
+    box->exec();
+    return OverwriteAnswerOf(*box);
 }
 
 void QtDialogs::ShowApplicationError(const std::string& message) {

@@ -21,6 +21,7 @@ public:
     bool Confirm(const std::string& message) override;
     TrustAnswer AskTrust(const std::string& title, const std::string& message) override;
     void ShowInformation(const std::string& title, const std::string& message) override;
+    OverwriteAnswer AskOverwrite(const OverwriteQuestion& question) override;
     void ShowApplicationError(const std::string& message) override;
     std::vector<std::string> OpenFiles(const OpenFilesRequest& request) override;
     std::string ChooseFolder(const TLumoFolderRequest& request) override;
@@ -32,6 +33,10 @@ public:
     // The buttons are named "Trust always", "Trust this time" and "Cancel".
     static std::unique_ptr<QMessageBox> MakeTrustBox(QWidget* parent, const std::string& title,
                                                      const std::string& message);
+    // The buttons are named "overwrite", "resume" (when offered), "rename" and "skip".
+    static std::unique_ptr<QMessageBox> MakeOverwriteBox(QWidget* parent, const OverwriteQuestion& question);
+    // What the closed box answers (Escape or closing it: Skip).
+    static OverwriteAnswer OverwriteAnswerOf(const QMessageBox& box);
     static std::unique_ptr<QMessageBox> MakeApplicationErrorBox(QWidget* parent, const std::string& message);
     static std::unique_ptr<QFileDialog> MakeOpenFilesDialog(QWidget* parent, const OpenFilesRequest& request);
     static std::unique_ptr<QFileDialog> MakeFolderDialog(QWidget* parent, const TLumoFolderRequest& request);

@@ -178,7 +178,7 @@ TEST_F(WindowTransfers, TheFirstOfFiveFailingLeavesTheOthersToRun) {
     ASSERT_EQ(rows.size(), 6) << rows.join("\n").toStdString();
     EXPECT_TRUE(rows[0].startsWith("missing.txt||||||Failed||Cannot open")) << rows[0].toStdString();
     EXPECT_EQ(rows[1], "ok0||||||Done||||");
-    EXPECT_EQ(rows[5], "Uploads: 4 of 5 done, 1 failed||||||||||");
+    EXPECT_EQ(rows[5], "Uploads: 4 of 5 files, 4 Byte(s) of 4 Byte(s); 1 failed||||||||||");
 }
 
 // Deviation 2: a disconnect interrupts a transfer; the entry and the rest wait for the
@@ -386,7 +386,7 @@ TEST_F(WindowTransfers, AHugeQueueShowsItsHeadAndASummary) {
     window.Timer2Timer();
     ASSERT_EQ(window.Lumo_listbox2->count(), 201);
     EXPECT_EQ(window.Lumo_listbox2->item(200)->text(),
-              "Downloads: 0 of 100000 done, 100000 waiting; 99800 more not shown||||||||||");
+              "Downloads: 0 of 100000 files; 100000 waiting; 99800 more not shown||||||||||");
     window.CloseWithoutAsking();
 }
 

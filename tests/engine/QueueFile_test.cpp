@@ -20,7 +20,7 @@ TEST(QueueFile, KeepsWaitingAndFailedEntriesWithTheirSites) {
     TTransferQueue downloads;
     const TransferSite site{"ftp.example", 2121, "me\tyou"};
     uploads.Add(UploadQueueEntry("/home/me/100% sure\n.txt", "/in"), site);
-    uploads.Add(UploadQueueEntry("/home/me/b.txt", "/in"), site);
+    uploads.Add(UploadQueueEntry("/home/me/b.txt", "/in"), site, 12345);
     downloads.Add(DownloadQueueEntry("/pub", "tree", true, "/tmp/x"), TransferSite{"other", 21, "anonymous"});
     downloads.Add(DownloadQueueEntry("/pub", "done.txt", false, "/tmp/x"));
     const auto running = uploads.Take(site);
@@ -43,6 +43,8 @@ TEST(QueueFile, KeepsWaitingAndFailedEntriesWithTheirSites) {
     EXPECT_EQ(again.uploads[0].site, site);
     EXPECT_EQ(again.uploads[1].state, QueueState::Failed);
     EXPECT_EQ(again.uploads[1].error, "Cannot open file\r\nreason");
+    EXPECT_EQ(again.uploads[1].size, 12345);
+    EXPECT_EQ(again.uploads[0].size, -1);
     ASSERT_EQ(again.downloads.size(), 1u) << "finished entries are not kept";
     EXPECT_TRUE(again.downloads[0].site.Empty());
 }
@@ -64,6 +66,8 @@ TEST(QueueFile, DamagedFilesAreSetAsideAndQueueNothing) {
         {"an unknown state", header + "up\trunning\th\t21\tu\t/a=/in\t\t\n", "line 2 is not an entry"},
         {"a bad escape", header + "up\twaiting\th\t21\tu\t/a%zz=/in\t\t\n", "line 2 is not an entry"},
         {"no entry", header + "up\twaiting\th\t21\tu\t\t\t\n", "line 2 is not an entry"},
+        {"a size that is no number", header + "up\twaiting\th\t21\tu\t/a=/in\t\t\t12k\n", "line 2 is not an entry"},
+        {"too many fields", header + "up\twaiting\th\t21\tu\t/a=/in\t\t\t1\t\n", "line 2 is not an entry"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "engine/FileSizeText.h"
 #include "engine/FtpFileStream.h"
 #include "engine/LumoFilestream.h"
+#include "engine/RemoteRows.h"
 #include "engine/TransferList.h"
 #include "ftp/client/IdFTP.h"
 #include "platform/Ticks.h"
@@ -36,6 +39,26 @@ TEST(FileSizeText, Values) {
     for (const auto& [bytes, text] : rows) {
         EXPECT_EQ(FormatFileSize(bytes), text) << bytes;
     }
+}
+
+// The queue's summary reads the sizes the remote rows show back: within the half unit
+// of the last digit, whichever decimal separator the locale wrote.
+TEST(FileSizeText, ReadBackNearEnough) {
+    for (const std::int64_t bytes : {std::int64_t{0}, std::int64_t{1023}, std::int64_t{1536}, std::int64_t{1048575},
+                                     std::int64_t{123456789}, std::int64_t{5000000000LL}}) {
+        const std::string text = FormatFileSize(bytes);
+        std::string comma = text;
+        std::replace(comma.begin(), comma.end(), '.', ',');
+        for (const std::string& written : {text, comma}) {
+            const std::int64_t read = ApproximateFileSize(written);
+            EXPECT_LE(std::abs(read - bytes), bytes / 200 + 1) << written;
+        }
+    }
+    for (const char* other : {"-", "", "1.00", "1.00 TB", "x KB", "1.0.0 KB", " KB", ".5 KB"}) {
+        EXPECT_EQ(ApproximateFileSize(other), -1) << other;
+    }
+    EXPECT_EQ(RowSizeOf("a||b||1.00 KB||01.01.2026 10:00:00||"), 1024) << "a name with || in it";
+    EXPECT_EQ(RowSizeOf("folder||-||01.01.2026 10:00:00||"), -1);
 }
 
 TEST(TransferText, TicksAndDurations) {

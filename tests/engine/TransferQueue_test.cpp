@@ -67,18 +67,29 @@ TEST(TransferQueue, AReturnedEntryKeepsItsPlaceAndTheListSeesWhatIsToRun) {
 TEST(TransferQueue, TheSummaryLine) {
     TTransferQueue queue;
     EXPECT_EQ(QueueSummaryLine("Downloads", queue.Items(), 0), "");
+    constexpr std::int64_t kMiB = 1 << 20;
     for (int i = 0; i < 10; ++i) {
-        queue.Add(std::to_string(i) + "=/tmp", kHere);
+        queue.Add(std::to_string(i) + "=/tmp", kHere, i == 9 ? -1 : kMiB);
     }
-    const auto a = queue.Take(kHere);
-    queue.Finish(a->id);
-    const auto b = queue.Take(kHere);
-    queue.Fail(b->id, "no");
+    for (auto end : {&TTransferQueue::Finish, &TTransferQueue::Skip}) {
+        (queue.*end)(queue.Take(kHere)->id);
+    }
+    queue.Fail(queue.Take(kHere)->id, "no");
     queue.Take(kHere);
     const auto items = queue.Items();
-    EXPECT_EQ(QueueSummaryLine("Downloads", items, 9), "Downloads: 1 of 10 done, 1 running, 1 failed, 7 waiting||||||||||");
-    EXPECT_EQ(QueueSummaryLine("Uploads", items, 4), "Uploads: 1 of 10 done, 1 running, 1 failed, 7 waiting; 5 more not shown||||||||||");
+    // A skipped or failed entry moves no bytes, the one of unknown size is left out, the
+    // running one has moved half of its file.
+    const QueueProgress running{kMiB / 2, kMiB};
+    EXPECT_EQ(QueueSummaryLine("Downloads", items, 9, running),
+              "Downloads: 2 of 10 files, 1.50 MB of 7.00 MB, 5 s left; 1 running, 1 failed, 1 skipped, 6 waiting"
+              "||||||||||");
+    EXPECT_EQ(QueueSummaryLine("Uploads", items, 4),
+              "Uploads: 2 of 10 files, 1.00 MB of 7.00 MB; 1 running, 1 failed, 1 skipped, 6 waiting; "
+              "5 more not shown||||||||||");
     EXPECT_EQ(QueueRowLines(items, kHere, nullptr, 4).size(), 4u);
+    EXPECT_EQ(QueueRowLines(items, kHere)[1], "1||||||Skipped||||");
+    queue.ClearFinished();
+    EXPECT_EQ(queue.Items().size(), 8u) << "the skipped go with the finished";
 }
 
 TEST(TransferQueue, TwoThreadsTakeEachEntryOnce) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <deque>
 #include <filesystem>
 
 #include "engine/DirListings.h"
@@ -59,6 +60,15 @@ public:
         errors.push_back(message);
         queueSizeAtError.push_back(watchedQueue != nullptr ? watchedQueue->Count() : -1);
     }
+    OverwriteAnswer AskOverwrite(const OverwriteQuestion& question) override {
+        questions.push_back(question);
+        if (overwriteAnswers.empty()) {
+            return {OverwriteChoice::Overwrite, false};
+        }
+        const OverwriteAnswer answer = overwriteAnswers.front();
+        overwriteAnswers.pop_front();
+        return answer;
+    }
     void DropListing(const std::string& path) override {
         dropped.push_back(path);
         if (afterDrop) {
@@ -86,6 +96,8 @@ public:
     std::vector<std::string> errors;
     std::vector<int> queueSizeAtError;
     std::vector<std::string> dropped;
+    std::deque<OverwriteAnswer> overwriteAnswers;
+    std::vector<OverwriteQuestion> questions;
     std::function<void()> afterDrop;
     TTransferQueue* watchedQueue = nullptr;
     std::atomic<bool> browsing{false};
@@ -275,6 +287,115 @@ TEST_F(TransferWorkers, CloneFailuresAndIdleRuns) {
     EXPECT_EQ(host.snapshots, before) << "no run while the main client is not connected";
     EXPECT_EQ(queue.Count(), 1);
     host.gui.RunAndWait([&] { host.main.Connect(); });
+}
+
+// Each answer to an existing local target does what it says; a target that is not
+// there is not asked about, and only a shorter one can be resumed.
+TEST_F(TransferWorkers, DownloadsAskAboutExistingTargets) {
+    PyFtpdOptions logged;
+    logged.keepLog = true;
+    PyFtpdServer server(logged);
+    FakeHost host(server);
+    constexpr std::int64_t kSize = 100000;
+    for (const char* name : {"a", "b", "c", "d", "e"}) {
+        writeRandomFile(server.root() + "/" + name, kSize, static_cast<unsigned>(name[0]));
+        queue.Add(DownloadQueueEntry("/", name, false, local.path()));
+    }
+    writeRandomFile(local.file("a"), 2 * kSize, 7);
+    writeFile(local.file("b"), "old b");
+    writeFile(local.file("c"), readFile(server.root() + "/c").substr(0, 40000));
+    writeFile(local.file("d"), "old d");
+    const std::string oldA = sha256OfFile(local.file("a"));
+    host.overwriteAnswers = {{OverwriteChoice::Skip, false},
+                             {OverwriteChoice::Rename, false},
+                             {OverwriteChoice::Resume, false},
+                             {OverwriteChoice::Overwrite, false}};
+    const std::size_t from = server.log().size();
+    DownloadThreadBody(host, queue);
+
+    EXPECT_TRUE(host.errors.empty()) << host.errors.front();
+    ASSERT_EQ(host.questions.size(), 4u) << "none for the new file";
+    EXPECT_FALSE(host.questions[0].CanResume) << "the local file is longer";
+    EXPECT_TRUE(host.questions[2].CanResume);
+    EXPECT_NE(host.questions[1].Message.find(local.file("b") + "\" already exists (5 Byte(s))"), std::string::npos)
+        << host.questions[1].Message;
+    EXPECT_EQ(sha256OfFile(local.file("a")), oldA) << "skipped";
+    EXPECT_EQ(readFile(local.file("b")), "old b") << "renamed beside it";
+    EXPECT_EQ(readFile(local.file("b (1)")), readFile(server.root() + "/b"));
+    EXPECT_EQ(readFile(local.file("c")), readFile(server.root() + "/c")) << "resumed";
+    EXPECT_NE(server.log().find("RETR " + server.root() + "/c completed=1 bytes=64096", from), std::string::npos)
+        << "only the rest from 4 KiB before its end: " << server.log().substr(from);
+    EXPECT_EQ(readFile(local.file("d")), readFile(server.root() + "/d"));
+    EXPECT_EQ(readFile(local.file("e")), readFile(server.root() + "/e"));
+    const auto items = queue.Items();
+    EXPECT_EQ(items[0].state, QueueState::Skipped);
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        EXPECT_EQ(items[i].state, QueueState::Finished) << i;
+        EXPECT_EQ(items[i].size, kSize) << "the server's size replaces the row's";
+    }
+}
+
+// "The same for the rest" answers every later target of the run, in both directions.
+TEST_F(TransferWorkers, OneAnswerForTheRestOfTheQueue) {
+    PyFtpdServer server;
+    FakeHost host(server);
+    TTransferQueue uploads;
+    for (int i = 0; i < 5; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        writeFile(server.root() + "/" + name, "remote " + name);
+        writeFile(local.file(name), "local " + name);
+        queue.Add(DownloadQueueEntry("/", name, false, local.path()));
+        uploads.Add(UploadQueueEntry(local.file(name), "/"));
+    }
+    host.overwriteAnswers = {{OverwriteChoice::Skip, true}, {OverwriteChoice::Rename, true}};
+    DownloadThreadBody(host, queue);
+    UploadThreadBody(host, uploads);
+
+    ASSERT_EQ(host.questions.size(), 2u) << "one per queue";
+    for (int i = 0; i < 5; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        EXPECT_EQ(readFile(local.file(name)), "local " + name) << "downloads skipped";
+        EXPECT_EQ(readFile(server.root() + "/" + name), "remote " + name);
+        EXPECT_EQ(readFile(server.root() + "/f" + std::to_string(i) + " (1).txt"), "local " + name)
+            << "uploaded under a new name";
+        EXPECT_FALSE(fs::exists(local.file("f" + std::to_string(i) + " (1).txt")));
+    }
+}
+
+// An upload onto a remote file: Skip leaves it, Resume appends the rest of a part,
+// Rename finds the first free number.
+TEST_F(TransferWorkers, UploadsAskAboutExistingRemoteFiles) {
+    PyFtpdOptions logged;
+    logged.keepLog = true;
+    PyFtpdServer server(logged);
+    FakeHost host(server);
+    writeRandomFile(local.file("big"), 300000, 3);
+    writeFile(server.root() + "/big", readFile(local.file("big")).substr(0, 120000));
+    writeFile(local.file("keep"), "new keep");
+    writeFile(server.root() + "/keep", "old keep, longer than the new one");
+    writeFile(local.file("n.txt"), "n");
+    writeFile(server.root() + "/n.txt", "n0");
+    writeFile(server.root() + "/n (1).txt", "n1");
+    for (const char* name : {"big", "keep", "n.txt"}) {
+        queue.Add(UploadQueueEntry(local.file(name), "/"));
+    }
+    host.overwriteAnswers = {{OverwriteChoice::Resume, false},
+                             {OverwriteChoice::Skip, false},
+                             {OverwriteChoice::Rename, false}};
+    const std::size_t from = server.log().size();
+    UploadThreadBody(host, queue);
+
+    EXPECT_TRUE(host.errors.empty()) << host.errors.front();
+    ASSERT_EQ(host.questions.size(), 3u);
+    EXPECT_TRUE(host.questions[0].CanResume);
+    EXPECT_FALSE(host.questions[1].CanResume) << "the remote file is longer";
+    EXPECT_EQ(sha256OfFile(server.root() + "/big"), sha256OfFile(local.file("big")));
+    EXPECT_NE(server.log().find("APPE " + server.root() + "/big completed=1 bytes=180000", from), std::string::npos)
+        << "only the rest: " << server.log().substr(from);
+    EXPECT_EQ(readFile(server.root() + "/keep"), "old keep, longer than the new one");
+    EXPECT_EQ(readFile(server.root() + "/n (2).txt"), "n");
+    EXPECT_EQ(readFile(server.root() + "/n.txt"), "n0");
+    EXPECT_EQ(host.dropped, (std::vector<std::string>{"/", "/"})) << "a skipped upload changes nothing";
 }
 
 }  // namespace

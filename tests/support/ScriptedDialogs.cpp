@@ -44,6 +44,15 @@ void ScriptedDialogs::ShowInformation(const std::string& title, const std::strin
     record("information: " + title + ": " + message);
 }
 
+OverwriteAnswer ScriptedDialogs::AskOverwrite(const OverwriteQuestion& question) {
+    record("overwrite: " + question.Message);
+    {
+        std::lock_guard lock(m_lock);
+        overwriteQuestions.push_back(question);
+    }
+    return takeOr(overwriteAnswers, OverwriteAnswer{OverwriteChoice::Overwrite, false});
+}
+
 void ScriptedDialogs::ShowApplicationError(const std::string& message) {
     record("application error: " + message);
 }

@@ -18,6 +18,7 @@ public:
     bool Confirm(const std::string& message) override;
     TrustAnswer AskTrust(const std::string& title, const std::string& message) override;
     void ShowInformation(const std::string& title, const std::string& message) override;
+    OverwriteAnswer AskOverwrite(const OverwriteQuestion& question) override;
     void ShowApplicationError(const std::string& message) override;
     std::vector<std::string> OpenFiles(const OpenFilesRequest& request) override;
     std::string ChooseFolder(const TLumoFolderRequest& request) override;
@@ -28,6 +29,10 @@ public:
     std::deque<bool> confirmAnswers;
     // A trust question without a queued answer is cancelled.
     std::deque<TrustAnswer> trustAnswers;
+    // An existing target without a queued answer is overwritten, as before the question
+    // was asked.
+    std::deque<OverwriteAnswer> overwriteAnswers;
+    std::vector<OverwriteQuestion> overwriteQuestions;
     std::deque<std::vector<std::string>> openFilesAnswers;
     std::deque<std::string> folderAnswers;
     std::deque<std::string> saveAnswers;
