@@ -89,7 +89,9 @@ std::unique_ptr<QMessageBox> QtDialogs::MakeOverwriteBox(QWidget* parent, const 
     skip->setObjectName(QStringLiteral("skip"));
     box->setDefaultButton(skip);
     box->setEscapeButton(skip);
-    box->setCheckBox(new QCheckBox(QStringLiteral("Do the same for the rest of the queue")));
+    auto* forTheRest = new QCheckBox(QStringLiteral("Do the same for the rest of the queue"));
+    forTheRest->setObjectName(QStringLiteral("forTheRest"));
+    box->setCheckBox(forTheRest);
     return box;
 }
 

@@ -33,7 +33,8 @@ public:
     // The buttons are named "Trust always", "Trust this time" and "Cancel".
     static std::unique_ptr<QMessageBox> MakeTrustBox(QWidget* parent, const std::string& title,
                                                      const std::string& message);
-    // The buttons are named "overwrite", "resume" (when offered), "rename" and "skip".
+    // The buttons are named "overwrite", "resume" (when offered), "rename" and "skip",
+    // the check box "forTheRest".
     static std::unique_ptr<QMessageBox> MakeOverwriteBox(QWidget* parent, const OverwriteQuestion& question);
     // What the closed box answers (Escape or closing it: Skip).
     static OverwriteAnswer OverwriteAnswerOf(const QMessageBox& box);

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
+#include <vector>
 #include <future>
 #include <string>
 #include <thread>
@@ -146,6 +148,83 @@ private:
     const std::atomic<bool>* m_ready;
     bool m_answered = false;
     std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+// Clicks, through the X server, the named children of the modal box titled `title`
+// once it is the active window, one after the other, as a person's mouse would. The
+// GUI thread (a timer, also inside the box's own event loop) tells where they are on
+// the screen; a thread of its own moves the pointer and clicks.
+class BoxClicker {
+public:
+    BoxClicker(QString title, std::vector<QString> names) : m_title(std::move(title)), m_names(std::move(names)) {
+        m_timer.setInterval(50);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { look(); });
+        m_timer.start();
+        m_thread = std::thread([this] { run(); });
+    }
+    ~BoxClicker() {
+        m_stop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+    // Waits (spinning the event loop) until every child was clicked; false when the box
+    // never came or lacked one.
+    bool finish() {
+        SpinUntil([this] { return m_done.load(); }, 30000);
+        m_stop = true;
+        m_thread.join();
+        return m_clicked;
+    }
+
+private:
+    void look() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || box->windowTitle() != m_title || QApplication::activeWindow() != box) {
+            return;
+        }
+        std::lock_guard lock(m_lock);
+        m_points.clear();
+        for (const QString& name : m_names) {
+            const auto* child = box->findChild<QWidget*>(name);
+            if (child == nullptr || !child->isVisible()) {
+                m_points.clear();
+                return;
+            }
+            m_points.push_back(child->mapToGlobal(child->rect().center()));
+        }
+    }
+    void run() {
+        for (int waited = 0; waited < 20000 && !m_stop; waited += 50) {
+            std::vector<QPoint> points;
+            {
+                std::lock_guard lock(m_lock);
+                points = m_points;
+            }
+            if (points.size() == m_names.size() &&
+                RunOnDisplay("xdotool getactivewindow getwindowname") == m_title.toStdString() + "\n") {
+                for (const QPoint& point : points) {
+                    RunOnDisplay("xdotool mousemove --sync " + std::to_string(point.x()) + " " +
+                                 std::to_string(point.y()) + " click 1");
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                }
+                m_clicked = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        m_done = true;
+    }
+
+    const QString m_title;
+    const std::vector<QString> m_names;
+    QTimer m_timer;
+    std::mutex m_lock;
+    std::vector<QPoint> m_points;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_done{false};
+    bool m_clicked = false;
     std::thread m_thread;
 };
 

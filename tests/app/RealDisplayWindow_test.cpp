@@ -179,6 +179,43 @@ TEST_F(RealDisplayWindow, ClosingWithADownloadRunningAsksAndEnterKeepsIt) {
     EXPECT_TRUE(SpinUntil([&] { return fs::file_size(local.file("big.bin")) > before; })) << "and still running";
 }
 
+// A download onto an existing file asks with the real box from the worker: it takes
+// the focus and Enter skips (the file stays as it was); a mouse click on the check box
+// and on "Overwrite" answers every later file of the queue with one box.
+TEST_F(RealDisplayWindow, TheOverwriteQuestionTakesTheFocusAndEnterSkips) {
+    PyFtpdServer server;
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) {
+        writeFile(server.root() + "/" + name, std::string("new ") + name);
+        writeFile(local.file(name), std::string("old ") + name);
+    }
+    open(server);
+    {
+        BoxWatcher watcher;
+        BoxAnswerer answer("File exists", "Return");
+        window->DownloadQueue->Add(DownloadQueueEntry("/", "a.txt", false, local.path()));
+        ASSERT_TRUE(answer.finish()) << "the question never had the focus";
+        ASSERT_TRUE(SpinUntil([&] { return window->DownloadQueue->Count() == 0; }));
+        ASSERT_EQ(watcher.boxes.size(), 1u);
+        EXPECT_EQ(watcher.boxes[0].defaultButton, "Skip");
+        EXPECT_TRUE(watcher.boxes[0].text.startsWith("The local file \"" + QString::fromStdString(local.file("a.txt"))))
+            << watcher.boxes[0].text.toStdString();
+        EXPECT_LE(answer.x + answer.width, RealDisplay::kWidth);
+        EXPECT_LE(answer.y + answer.height, RealDisplay::kHeight);
+        EXPECT_EQ(readFile(local.file("a.txt")), "old a.txt");
+    }
+    BoxWatcher watcher;
+    BoxClicker click("File exists", {"forTheRest", "overwrite"});
+    for (const char* name : {"b.txt", "c.txt", "d.txt"}) {
+        window->DownloadQueue->Add(DownloadQueueEntry("/", name, false, local.path()));
+    }
+    ASSERT_TRUE(click.finish()) << "the box or its buttons never came";
+    ASSERT_TRUE(SpinUntil([&] { return window->DownloadQueue->Count() == 0; }));
+    EXPECT_EQ(watcher.boxes.size(), 1u) << "one answer for the rest";
+    for (const char* name : {"b.txt", "c.txt", "d.txt"}) {
+        EXPECT_EQ(readFile(local.file(name)), std::string("new ") + name);
+    }
+}
+
 // View with a link planted under the name View once used in the shared temporary
 // folder: the link and what it points at stay as they were, and the real box tells
 // where the file went when no program opens it.

@@ -340,6 +340,11 @@ TEST_F(WindowTransfers, EveryEntryShowsAndObeys) {
     }));
     EXPECT_EQ(rowText(1), "f1.bin||||||Waiting||||");
     EXPECT_EQ(rowText(7), "f7.bin||||||Waiting||||");
+    // The sizes the rows showed, until the worker asks the server.
+    const std::string summary = rowText(kFiles);
+    EXPECT_EQ(summary.rfind("Downloads: 0 of 8 files, ", 0), 0u) << summary;
+    EXPECT_NE(summary.find(" of 1.09 MB"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("; 1 running, 7 waiting||"), std::string::npos) << summary;
 
     // Remove f7 while it waits, Cancel f0 while it runs.
     choose(7);
@@ -368,8 +373,37 @@ TEST_F(WindowTransfers, EveryEntryShowsAndObeys) {
     ASSERT_TRUE(runUntil([&] { return queuesEmpty(*window) && fs::exists(local.file("f0.bin")) &&
                                       fs::file_size(local.file("f0.bin")) == 1000000; }, 30000));
     EXPECT_EQ(sha256OfFile(local.file("f0.bin")), sha256OfFile(server.root() + "/f0.bin"));
+    window->Timer2Timer();
+    EXPECT_EQ(rowText(window->Lumo_listbox2->count() - 1), "Downloads: 7 of 7 files, 1.07 MB of 1.07 MB||||||||||")
+        << "the server's sizes";
     window->TransferListCommand(TFHarbrook::TransferCommand::ClearFinished);
     EXPECT_EQ(window->Lumo_listbox2->count(), 0);
+}
+
+// A download onto an existing local file asks first; Skip leaves it and shows the
+// entry as skipped, Rename puts the new file beside it.
+TEST_F(WindowTransfers, AnExistingTargetIsAskedAbout) {
+    PyFtpdServer server;
+    writeFile(server.root() + "/a.txt", "new");
+    writeFile(local.file("a.txt"), "old");
+    auto window = openConnected(server);
+    ASSERT_TRUE(window->Session().Connected());
+    scope.dialogs.overwriteAnswers = {{OverwriteChoice::Skip, false}, {OverwriteChoice::Rename, false}};
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        select(*window->Lumo_listbox3, "a.txt");
+        scope.dialogs.folderAnswers.push_back(local.path());
+        window->bitmap8Click();
+        ASSERT_TRUE(runUntil([&] { return queuesEmpty(*window); }));
+    }
+    const auto shown = scope.dialogs.Shown();
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[1], "overwrite: The local file \"" + local.file("a.txt") +
+                            "\" already exists (3 Byte(s)).\nThe remote file has 3 Byte(s).");
+    EXPECT_EQ(readFile(local.file("a.txt")), "old");
+    EXPECT_EQ(readFile(local.file("a (1).txt")), "new");
+    window->Timer2Timer();
+    EXPECT_EQ(window->Lumo_listbox2->item(0)->text(), "a.txt||||||Skipped||||");
+    EXPECT_EQ(window->Lumo_listbox2->item(1)->text(), "a.txt||||||Done||||");
 }
 
 // 100,000 queued entries: the transfer list shows the first of them and a line for the

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QPushButton>
 
 namespace {
@@ -25,6 +26,34 @@ TEST(QtDialogs, BoxesHaveTheirTitlesButtonsAndTexts) {
 
     auto application = QtDialogs::MakeApplicationErrorBox(nullptr, "boom.");
     EXPECT_EQ(application->windowTitle(), "Harbrook");
+}
+
+// The overwrite question: Resume only where offered; Escape skips; the answer carries
+// the check box; a click on a button answers with it.
+TEST(QtDialogs, TheOverwriteQuestion) {
+    for (const bool canResume : {false, true}) {
+        SCOPED_TRACE(canResume);
+        auto box = QtDialogs::MakeOverwriteBox(nullptr, {"The local file \"/a\" already exists.", canResume});
+        EXPECT_EQ(box->windowTitle(), "File exists");
+        QStringList buttons;
+        for (const QAbstractButton* button : box->buttons()) {
+            buttons << button->objectName();
+        }
+        buttons.sort();
+        EXPECT_EQ(buttons, canResume ? QStringList({"overwrite", "rename", "resume", "skip"})
+                                     : QStringList({"overwrite", "rename", "skip"}));
+        EXPECT_EQ(box->defaultButton()->objectName(), "skip");
+        EXPECT_EQ(box->escapeButton()->objectName(), "skip");
+        ASSERT_NE(box->checkBox(), nullptr);
+        EXPECT_EQ(box->checkBox()->text(), "Do the same for the rest of the queue");
+        EXPECT_EQ(QtDialogs::OverwriteAnswerOf(*box).Choice, harbrook::OverwriteChoice::Skip) << "closed unanswered";
+        box->checkBox()->setChecked(true);
+        box->show();
+        box->findChild<QPushButton*>(canResume ? "resume" : "rename")->click();
+        const harbrook::OverwriteAnswer answer = QtDialogs::OverwriteAnswerOf(*box);
+        EXPECT_EQ(answer.Choice, canResume ? harbrook::OverwriteChoice::Resume : harbrook::OverwriteChoice::Rename);
+        EXPECT_TRUE(answer.ForTheRest);
+    }
 }
 
 TEST(QtDialogs, FileAndFolderDialogs) {
