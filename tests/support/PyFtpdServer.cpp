@@ -63,12 +63,31 @@ std::string PyFtpdServer::unavailableReason() {
 }
 
 PyFtpdServer::PyFtpdServer(PyFtpdOptions options) : m_options(std::move(options)) {
+    start(0);
+}
+
+void PyFtpdServer::kill() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+}
+
+void PyFtpdServer::restart() {
+    stop();
+    start(m_port);
+}
+
+void PyFtpdServer::start(std::uint16_t port) {
     std::vector<std::string> args = {std::string(HARBROOK_TEST_SUPPORT_DIR) + "/pyftpd_server.py",
                                      "--root", m_root.path(),
                                      "--user", m_options.user,
                                      "--password", m_options.password,
                                      "--host", m_options.host,
-                                     "--throttle", std::to_string(m_options.throttle)};
+                                     "--port", std::to_string(port),
+                                     "--throttle", std::to_string(m_options.throttle),
+                                     "--smooth-rate", std::to_string(m_options.smoothRate)};
     if (m_options.keepLog) {
         args.push_back("--log");
         args.push_back(m_private.file("server.log"));

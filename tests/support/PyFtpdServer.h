@@ -25,6 +25,9 @@ struct PyFtpdOptions {
     std::string host = "127.0.0.1";
     // Bytes per second on plain data connections, both ways; 0: as fast as it can.
     int throttle = 0;
+    // The same, but evenly in 16 KiB steps rather than in bursts of a second's worth, so
+    // a test can catch a transfer at any point.
+    int smoothRate = 0;
     // Keep the server's session log (see sessionsOpened()).
     bool keepLog = false;
 
@@ -69,8 +72,14 @@ public:
     const std::string& root() const { return m_root.path(); }
 
     void stop();
+    // Kills the server at once (SIGKILL), as a crash would, in the middle of whatever it
+    // does; restart() starts it again on the same port, folder and log.
+    void kill();
+    void restart();
 
 private:
+    void start(std::uint16_t port);
+
     PyFtpdOptions m_options;
     TempDir m_root;
     TempDir m_private;

@@ -70,6 +70,9 @@ def main():
     parser.add_argument("--tls-data-required", action="store_true")
     parser.add_argument("--banner", default="Harbrook test server ready.")
     parser.add_argument("--log", help="a file that gets the server's session log")
+    parser.add_argument("--smooth-rate", type=int, default=0,
+                        help="bytes per second on plain data connections, in 16 KiB steps "
+                             "(a transfer can be caught at any point of it)")
     parser.add_argument("--throttle", type=int, default=0,
                         help="bytes per second on plain data connections, both ways")
     args = parser.parse_args()
@@ -101,6 +104,33 @@ def main():
             write_limit = args.throttle
 
         handler.dtp_handler = SlowDataHandler
+
+    if args.smooth_rate and not args.certfile:
+        import time
+        from pyftpdlib.handlers import DTPHandler
+
+        rate = args.smooth_rate
+
+        # Every 16 KiB step waits its share of a second. The server serves one test
+        # client, so a blocking wait holds back nothing else that matters.
+        class SmoothDataHandler(DTPHandler):
+            ac_in_buffer_size = 16384
+            ac_out_buffer_size = 16384
+
+            def use_sendfile(self):
+                return False
+
+            def send(self, data):
+                sent = DTPHandler.send(self, data[:16384])
+                time.sleep(sent / rate)
+                return sent
+
+            def recv(self, size):
+                data = DTPHandler.recv(self, min(size, 16384))
+                time.sleep(len(data) / rate)
+                return data
+
+        handler.dtp_handler = SmoothDataHandler
 
     server = FTPServer((args.host, args.port), handler)
     port = server.socket.getsockname()[1]

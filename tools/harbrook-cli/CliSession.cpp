@@ -102,6 +102,21 @@ void CliSession::disconnect() {
     m_ftp.Disconnect();
 }
 
+CliSession::Activity::Activity(CliSession& session, const std::string& what) : m_session(session) {
+    std::lock_guard guard(m_session.m_activityLock);
+    m_session.m_activity = what;
+}
+
+CliSession::Activity::~Activity() {
+    std::lock_guard guard(m_session.m_activityLock);
+    m_session.m_activity.clear();
+}
+
+std::string CliSession::activity() const {
+    std::lock_guard guard(m_activityLock);
+    return m_activity;
+}
+
 bool CliSession::interrupt() {
     m_interrupted = true;
     return m_ftp.InterruptTransfer();
@@ -230,6 +245,7 @@ void CliSession::get(const std::string& remote, const std::string& local, const 
         std::cerr << "harbrook-cli: " << forTerminal(local) << " exists; not overwritten (-n)\n";
         return;
     }
+    const Activity activity(*this, "download of " + remote);
     TransferCount count;
     try {
         if (command.resume) {
@@ -254,6 +270,7 @@ void CliSession::put(const std::string& local, const std::string& remote, bool a
         std::cerr << "harbrook-cli: " << forTerminal(remote) << " exists; not overwritten (-n)\n";
         return;
     }
+    const Activity activity(*this, (append ? "append of " : "upload of ") + local);
     TransferCount count;
     try {
         if (command.resume) {

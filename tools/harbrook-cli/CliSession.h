@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <iosfwd>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -35,8 +36,20 @@ public:
     // otherwise the session stops after the command it is in.
     bool interrupt();
     bool interrupted() const { return m_interrupted; }
+    // The transfer the session is in ("upload of /a/b.bin"); empty between transfers.
+    // For the Ctrl-C watcher, whose last word must name what was cut.
+    std::string activity() const;
 
 private:
+    // Names the transfer in activity() for one scope.
+    class Activity {
+    public:
+        Activity(CliSession& session, const std::string& what);
+        ~Activity();
+
+    private:
+        CliSession& m_session;
+    };
     void runCommand(const CliCommand& command);
     void list(const CliCommand& command);
     void get(const std::string& remote, const std::string& local, const CliCommand& command);
@@ -46,6 +59,8 @@ private:
     std::ostream& m_out;
     const SessionSettings m_settings;
     std::atomic<bool> m_interrupted{false};
+    mutable std::mutex m_activityLock;
+    std::string m_activity;
     TIdSSLIOHandlerSocketOpenSSL m_tlsHandler;
     TIdFTP m_ftp;
 };

@@ -38,9 +38,13 @@ void watchForInterrupts(harbrook::cli::CliSession& session) {
         int received = 0;
         sigwait(&signals, &received);
         if (!session.interrupt()) {
-            std::thread([] {
+            std::thread([&session] {
                 std::this_thread::sleep_for(std::chrono::seconds(1));
-                std::cerr << "interrupted\n";
+                // A transfer whose data had all gone waits for the server's word on it.
+                const std::string what = session.activity();
+                std::cerr << (what.empty() ? std::string("interrupted")
+                                           : harbrook::cli::forTerminal(what) + " interrupted before the server confirmed it")
+                          << "\n";
                 ::_exit(kExitInterrupted);
             }).detach();
         }
