@@ -10,6 +10,11 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <map>
 
@@ -404,6 +409,188 @@ TEST_F(WindowTransfers, AnExistingTargetIsAskedAbout) {
     window->Timer2Timer();
     EXPECT_EQ(window->Lumo_listbox2->item(0)->text(), "a.txt||||||Skipped||||");
     EXPECT_EQ(window->Lumo_listbox2->item(1)->text(), "a.txt||||||Done||||");
+}
+
+// A worker's transfer cut at five points, by the user's Disconnect or by the server
+// dying (and coming back): after the next connect (and, for an entry the lost server
+// failed, the user's Retry) the file is byte-exact and only the rest moved again.
+enum class WindowCut { Disconnect, ServerKilled };
+struct WindowCutCase {
+    WindowCut cut;
+    bool upload;
+};
+
+class WindowCuts : public WindowTransfers, public ::testing::WithParamInterface<WindowCutCase> {};
+
+TEST_P(WindowCuts, FiveCutsThenTheRestByteExact) {
+    const WindowCutCase c = GetParam();
+    constexpr std::int64_t kSize = 1 << 20;
+    PyFtpdOptions options;
+    options.smoothRate = 2 << 20;
+    options.keepLog = true;
+    PyFtpdServer server(options);
+    auto window = openConnected(server);
+    ASSERT_TRUE(window->Session().Connected());
+    TTransferQueue& queue = c.upload ? *window->UploadQueue : *window->DownloadQueue;
+    auto sizeOf = [](const std::string& path) {
+        std::error_code error;
+        const auto size = fs::file_size(path, error);
+        return error ? std::int64_t{-1} : static_cast<std::int64_t>(size);
+    };
+    for (const int percent : {10, 30, 50, 70, 90}) {
+        SCOPED_TRACE(percent);
+        const std::string name = "cut-" + std::to_string(percent) + ".bin";
+        const std::string source = c.upload ? local.file(name) : server.root() + "/" + name;
+        const std::string target = c.upload ? server.root() + "/" + name : local.file(name);
+        writeRandomFile(source, kSize, static_cast<unsigned>(percent));
+        if (c.upload) {
+            queue.Add(UploadQueueEntry(source, "/"), window->Session().Site(), kSize);
+        } else {
+            queue.Add(DownloadQueueEntry("/", name, false, local.path()), window->Session().Site(), kSize);
+        }
+        ASSERT_TRUE(runUntil([&] { return sizeOf(target) >= kSize * percent / 100; }, 10000))
+            << "never got there";
+        if (c.cut == WindowCut::Disconnect) {
+            window->bitmap1Click();
+        } else {
+            server.kill();
+        }
+        ASSERT_TRUE(runUntil([&] { return !window->Session().Connected() && queue.Items().back().state != QueueState::Running; }, 10000));
+        if (c.cut == WindowCut::ServerKilled) {
+            server.restart();
+            // The entry failed with the box; its row names the file and keeps the error
+            // for the Retry.
+            ASSERT_TRUE(runUntil([&] { return !scope.dialogs.Shown().empty(); }, 5000));
+            EXPECT_EQ(scope.dialogs.Shown().back(), "error: Connection Closed Gracefully.");
+            EXPECT_EQ(queue.Items().back().state, QueueState::Failed);
+            window->Timer2Timer();
+            EXPECT_EQ(window->Lumo_listbox2->item(0)->text().toStdString(),
+                      name + "||||||Failed||Connection Closed Gracefully.||");
+        }
+        std::int64_t have = sizeOf(target);
+        runUntil([&] { return false; }, 300);
+        have = sizeOf(target);
+        ASSERT_GT(have, 0);
+        EXPECT_EQ(readFile(source).compare(0, static_cast<std::size_t>(have), readFile(target)), 0)
+            << "what was kept is the file's beginning";
+
+        const std::size_t from = server.log().size();
+        settle(*window);
+        if (c.cut == WindowCut::Disconnect) {
+            window->bitmap1Click();
+        } else {
+            // A lost session comes back with the next folder command (F5).
+            window->RefreshListing(true);
+        }
+        settle(*window);
+        ASSERT_TRUE(window->Session().Connected()) << scope.dialogs.Shown().back();
+        for (const QueueItem& item : queue.Items()) {
+            queue.Retry(item.id);
+        }
+        ASSERT_TRUE(runUntil([&] { return queue.Count() == 0; }, 20000));
+        EXPECT_EQ(queue.Items().back().state, QueueState::Finished) << queue.Items().back().error;
+        EXPECT_EQ(sha256OfFile(target), sha256OfFile(source));
+        if (have < kSize) {
+            const std::string line = std::string(c.upload ? "APPE " : "RETR ") + server.root() + "/" + name +
+                                     " completed=1 bytes=" + std::to_string(kSize - have + (c.upload ? 0 : 4096));
+            EXPECT_TRUE(runUntil([&] { return server.log().find(line, from) != std::string::npos; }, 3000))
+                << line << "\n" << server.log().substr(from);
+        }
+        for (const auto& entry : fs::directory_iterator(fs::path(target).parent_path())) {
+            EXPECT_NE(entry.path().filename().string().front(), '.') << "no part left: " << entry.path();
+        }
+        // Each round starts with an empty list: what shows is the next round's.
+        queue.ClearFinished();
+        scope.dialogs.folderAnswers.clear();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cuts, WindowCuts,
+                         ::testing::Values(WindowCutCase{WindowCut::Disconnect, false},
+                                           WindowCutCase{WindowCut::Disconnect, true},
+                                           WindowCutCase{WindowCut::ServerKilled, false},
+                                           WindowCutCase{WindowCut::ServerKilled, true}),
+                         [](const ::testing::TestParamInfo<WindowCutCase>& info) {
+                             return std::string(info.param.cut == WindowCut::Disconnect ? "Disconnect"
+                                                                                        : "ServerKilled") +
+                                    (info.param.upload ? "Upload" : "Download");
+                         });
+
+// The window as a separate program (window_runner), started with `args`; its output
+// goes to files in `logs`.
+pid_t startWindowProgram(const std::vector<std::string>& args, const TempDir& logs) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open(logs.file("out").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        const int err = ::open(logs.file("err").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        std::vector<char*> argv{const_cast<char*>(HARBROOK_WINDOW_RUNNER_PATH)};
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(HARBROOK_WINDOW_RUNNER_PATH, argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// A queue of 100 downloads, the window killed (SIGKILL) while the 51st, a large file,
+// is half in: started again, it connects and finishes the queue, all 100 byte-exact,
+// the interrupted file continued from its part and none of the finished fetched again.
+TEST_F(WindowTransfers, AQueueKilledInTheMiddleFinishesAfterARestart) {
+    PyFtpdOptions options;
+    options.smoothRate = 4 << 20;
+    options.keepLog = true;
+    PyFtpdServer server(options);
+    constexpr std::int64_t kBig = 6 << 20;
+    std::vector<std::string> names;
+    for (int i = 0; i < 100; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "f%03d.bin", i);
+        names.push_back(name);
+        writeRandomFile(server.root() + "/" + name, i == 50 ? kBig : 8192, static_cast<unsigned>(i + 1));
+    }
+    TempDir config;
+    TempDir logs;
+    const std::vector<std::string> login = {config.path(), std::to_string(server.port()), server.user(),
+                                            server.password()};
+    std::vector<std::string> first = login;
+    first.push_back("/");
+    first.push_back(local.path());
+    first.insert(first.end(), names.begin(), names.end());
+    const pid_t killed = startWindowProgram(first, logs);
+    const std::string big = local.file("f050.bin");
+    auto sizeOf = [](const std::string& path) {
+        std::error_code error;
+        const auto size = fs::file_size(path, error);
+        return error ? std::int64_t{-1} : static_cast<std::int64_t>(size);
+    };
+    const bool halfway = runUntil([&] { return sizeOf(big) >= kBig / 2; }, 30000);
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+    ASSERT_TRUE(halfway) << readFile(logs.file("err"));
+    const std::int64_t have = sizeOf(big);
+    ASSERT_LT(have, kBig);
+    ASSERT_TRUE(fs::exists(config.file("transfer-queues")));
+
+    const std::size_t from = server.log().size();
+    const pid_t again = startWindowProgram(login, logs);
+    int status = -1;
+    bool ended = false;
+    ASSERT_TRUE(runUntil([&] { return ended || (ended = ::waitpid(again, &status, WNOHANG) == again); }, 90000));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << readFile(logs.file("err"));
+    for (const std::string& name : names) {
+        EXPECT_EQ(sha256OfFile(local.file(name)), sha256OfFile(server.root() + "/" + name)) << name;
+    }
+    const std::string log = server.log().substr(from);
+    EXPECT_NE(log.find("RETR " + server.root() + "/f050.bin completed=1 bytes=" +
+                       std::to_string(kBig - have + 4096)),
+              std::string::npos)
+        << "only the rest of the big file: " << log;
+    EXPECT_EQ(log.find("/f049.bin"), std::string::npos) << "a finished entry is not fetched again";
+    EXPECT_EQ(readFile(logs.file("err")).find("error: "), std::string::npos) << readFile(logs.file("err"));
 }
 
 // 100,000 queued entries: the transfer list shows the first of them and a line for the
