@@ -49,6 +49,22 @@ TEST(QueueFile, KeepsWaitingAndFailedEntriesWithTheirSites) {
     EXPECT_TRUE(again.downloads[0].site.Empty());
 }
 
+// A file written before each entry kept its size has 8 fields: read as it was, sizes
+// unknown.
+TEST(QueueFile, AFileFromBeforeSizesWereKeptIsRead) {
+    SavedQueues queues;
+    std::string problem;
+    ASSERT_TRUE(ParseQueueFile("harbrook transfer queues 1\nup\twaiting\th\t21\tu\t/a=/in\t\t\n"
+                               "down\tfailed\th\t21\tu\t/b=/tmp\tno\t\t42\n",
+                               queues, problem))
+        << problem;
+    ASSERT_EQ(queues.uploads.size(), 1u);
+    EXPECT_EQ(queues.uploads[0].size, -1);
+    ASSERT_EQ(queues.downloads.size(), 1u);
+    EXPECT_EQ(queues.downloads[0].size, 42);
+    EXPECT_EQ(queues.downloads[0].error, "no");
+}
+
 TEST(QueueFile, DamagedFilesAreSetAsideAndQueueNothing) {
     const std::string header = "harbrook transfer queues 1\n";
     const std::string good = "up\twaiting\th\t21\tu\t/a=/in\t\t\n";

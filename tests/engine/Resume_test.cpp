@@ -134,6 +134,26 @@ TEST_F(ResumeDownload, ARecordThatNoLongerFitsGetsTheWholeFile) {
     DownloadResumable(ftp, "big.bin", local.file("u"), partial);
     EXPECT_EQ(readFile(local.file("u")), whole);
     EXPECT_EQ(readFile(elsewhere.file("victim")), victim);
+
+    // The part replaced by a link to a file elsewhere, or by a folder: not continued,
+    // the link's file never written, the file fetched whole.
+    for (const bool link : {true, false}) {
+        SCOPED_TRACE(link ? "a link" : "a folder");
+        partial = partOf(local.file(".v.part"), 100000);
+        fs::remove(local.file(".v.part"));
+        if (link) {
+            fs::create_symlink(elsewhere.file("victim"), local.file(".v.part"));
+        } else {
+            fs::create_directories(local.file(".v.part/inside"));
+        }
+        writeFile(local.file("v"), "old");
+        const std::size_t from = server->log().size();
+        DownloadResumable(ftp, "big.bin", local.file("v"), partial);
+        EXPECT_EQ(readFile(local.file("v")), whole);
+        EXPECT_EQ(sentSince(from), std::to_string(kSize));
+        EXPECT_EQ(readFile(elsewhere.file("victim")), victim);
+        EXPECT_EQ(fs::is_directory(local.file(".v.part/inside")), !link) << "a folder of something is left alone";
+    }
 }
 
 // An upload that stopped early goes on from the server's size when the local file is
