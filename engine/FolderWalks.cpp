@@ -5,6 +5,7 @@
 #include "engine/DirListings.h"
 #include "engine/RemoteFolder.h"
 #include "engine/FileTransfers.h"
+#include "engine/OverwriteDecisions.h"
 #include "engine/RemotePaths.h"
 #include "platform/LocalFiles.h"
 #include "platform/MessageText.h"
@@ -51,7 +52,8 @@ void removeEmptyFoldersUpTo(const std::string& target, const std::string& outerm
 
 }  // namespace
 
-void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath) {
+void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath,
+                          TOverwriteDecider* decider) {
     const std::string folder = StripTrailingSlash(remotePath);
     const std::string target = AddTrailingBackslash(localFolder) + ExtractRemoteName(folder);
     // The remote folder is entered before the local one is made: a folder the server
@@ -75,13 +77,20 @@ void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, co
         // Names from the server never leave the target folder: ".", "..", "a/b" and the
         // like are skipped (also what would make the walk loop for ever).
         for (const std::string& file : files) {
-            if (IsSafeRemoteName(file)) {
-                DownloadRemoteFile(connection, target, file);
+            if (!IsSafeRemoteName(file)) {
+                continue;
             }
+            std::string local = AddTrailingBackslash(target) + file;
+            if (decider != nullptr && harbrook::InspectLocalEntry(local).kind != harbrook::LocalEntryKind::Missing &&
+                PlanDownloadTarget(connection, file, connection.FileSize(file), local, *decider) !=
+                    TargetPlan::Transfer) {
+                continue;
+            }
+            DownloadRemoteFileAs(connection, file, local);
         }
         for (const std::string& sub : folders) {
             if (IsSafeRemoteName(sub)) {
-                DownloadRemoteFolder(connection, target, sub + "/");
+                DownloadRemoteFolder(connection, target, sub + "/", decider);
             }
         }
     } catch (...) {
@@ -93,7 +102,8 @@ void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, co
     connection.ChangeToParent();
 }
 
-void UploadLocalFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remoteName) {
+void UploadLocalFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remoteName,
+                       TOverwriteDecider* decider) {
     // Read the local folder first: one that is missing or unreadable must not leave an
     // empty remote folder behind.
     std::error_code error;
@@ -124,10 +134,15 @@ void UploadLocalFolder(TIdFTP& connection, const std::string& localFolder, const
         }
         const std::string path = AddTrailingBackslash(localFolder) + name;
         if (entry->is_directory(error)) {
-            UploadLocalFolder(connection, path, name);
-        } else {
-            UploadLocalFile(connection, path, name);
+            UploadLocalFolder(connection, path, name, decider);
+            continue;
         }
+        // A folder made just now has nothing to ask about.
+        std::string chosen = name;
+        if (decider != nullptr && exists && PlanUploadTarget(connection, path, chosen, *decider) != TargetPlan::Transfer) {
+            continue;
+        }
+        UploadLocalFile(connection, path, chosen);
     }
     if (error) {
         throw harbrook::EToolError("Cannot read folder \"" + localFolder + "\". " + error.message());

@@ -7,6 +7,8 @@
 
 #include "platform/Dialogs.h"
 
+class TIdFTP;
+
 // "NAME (n).EXT": the number goes before the last extension ("a.tar (1).gz"); a name
 // whose only dot leads it (".profile") has none ("\.profile (1)").
 std::string NumberedName(const std::string& name, int number);
@@ -32,3 +34,20 @@ private:
     Ask m_ask;
     std::optional<harbrook::OverwriteChoice> m_forTheRest;
 };
+
+// What a transfer does about its target after the question, if one was asked: go on
+// and move the file (to `target`, which a Rename changed), or nothing more to do (the
+// file was resumed, or was whole already), or leave the target as it is.
+enum class TargetPlan { Transfer, Done, Skip };
+
+// A download of `remotePath` (of `remoteSize` bytes, -1 unknown) to `target`: asks when
+// a file or link of the name exists. Resume (offered for a plain file no larger than
+// the remote one, where the server restarts transfers) continues it at its size here.
+TargetPlan PlanDownloadTarget(TIdFTP& client, const std::string& remotePath, std::int64_t remoteSize,
+                              std::string& target, TOverwriteDecider& decider);
+// An upload of `localFile` to `remoteName` in the current remote folder: asks when the
+// server has the name (SIZE, or the folder's listing where the server has no SIZE).
+// Resume (offered when the remote file is no larger than the local one) appends the
+// rest here.
+TargetPlan PlanUploadTarget(TIdFTP& client, const std::string& localFile, std::string& remoteName,
+                            TOverwriteDecider& decider);

@@ -1,13 +1,10 @@
 #include "engine/TransferWorkers.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 
 #include "engine/FtpFileStream.h"
 #include "engine/OverwriteDecisions.h"
-#include "engine/RemoteFolder.h"
-#include "platform/LocalFiles.h"
 #include "engine/QueueEntries.h"
 #include "platform/Interrupt.h"
 
@@ -97,22 +94,6 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
     }
 }
 
-// Whether the current remote folder holds `name`: by SIZE, or where the server has no
-// SIZE, by the folder's listing.
-bool remoteNameTaken(TIdFTP& client, const std::string& name) {
-    if (client.FileSize(name) >= 0) {
-        return true;
-    }
-    if (client.SupportsFeature("SIZE")) {
-        return false;
-    }
-    TLines folders;
-    TLines files;
-    ListRemoteNames(client, folders, files, true);
-    return std::find(files.begin(), files.end(), name) != files.end() ||
-           std::find(folders.begin(), folders.end(), name) != folders.end();
-}
-
 // One file upload, asking first when the remote name exists and no attempt of ours left
 // a part of it there.
 Carried uploadFile(TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
@@ -124,23 +105,11 @@ Carried uploadFile(TIdFTP& client, const QueueEntry& entry, const QueueItem& ite
     std::string remoteName = !partial.Empty() && IsSafeRemoteName(partial.remoteName)
                                  ? partial.remoteName
                                  : ExtractRemoteName(entry.name);
-    if (partial.Empty() && remoteNameTaken(client, remoteName)) {
-        const std::int64_t remoteSize = client.FileSize(remoteName);
-        const std::int64_t localSize = harbrook::InspectLocalEntry(entry.name).size;
-        const harbrook::OverwriteQuestion question{
-            OverwriteMessage(false, AddTrailingSlash(client.CurrentDirectory()) + remoteName, remoteSize, localSize),
-            remoteSize > 0 && localSize > remoteSize};
-        switch (run.decider.Decide(question)) {
-            case harbrook::OverwriteChoice::Skip:
-                return Carried::Skipped;
-            case harbrook::OverwriteChoice::Resume:
-                ContinueUpload(client, entry.name, remoteName);
-                return Carried::Moved;
-            case harbrook::OverwriteChoice::Rename:
-                remoteName = FreeName(remoteName, [&](const std::string& name) { return remoteNameTaken(client, name); });
-                break;
-            case harbrook::OverwriteChoice::Overwrite:
-                break;
+    if (partial.Empty()) {
+        switch (PlanUploadTarget(client, entry.name, remoteName, run.decider)) {
+            case TargetPlan::Skip: return Carried::Skipped;
+            case TargetPlan::Done: return Carried::Moved;
+            case TargetPlan::Transfer: break;
         }
     }
     try {
@@ -174,28 +143,11 @@ Carried downloadFile(TIdFTP& client, const QueueEntry& entry, const QueueItem& i
     if (remoteSize >= 0) {
         run.queue.SetSize(item.id, remoteSize);
     }
-    const harbrook::LocalEntry existing = harbrook::InspectLocalEntry(target);
-    if (partial.Empty() &&
-        (existing.kind == harbrook::LocalEntryKind::File || existing.kind == harbrook::LocalEntryKind::Link)) {
-        const bool resumable = existing.kind == harbrook::LocalEntryKind::File && existing.size > 0 &&
-                               remoteSize > existing.size && client.ResumeSupported();
-        const harbrook::OverwriteQuestion question{OverwriteMessage(true, target, existing.size, remoteSize), resumable};
-        switch (run.decider.Decide(question)) {
-            case harbrook::OverwriteChoice::Skip:
-                return Carried::Skipped;
-            case harbrook::OverwriteChoice::Resume:
-                ContinueDownload(client, entry.name, target);
-                return Carried::Moved;
-            case harbrook::OverwriteChoice::Rename: {
-                const fs::path place(target);
-                target = (place.parent_path() / FreeName(place.filename().string(), [&](const std::string& name) {
-                              return harbrook::InspectLocalEntry((place.parent_path() / name).string()).kind !=
-                                     harbrook::LocalEntryKind::Missing;
-                          })).string();
-                break;
-            }
-            case harbrook::OverwriteChoice::Overwrite:
-                break;
+    if (partial.Empty()) {
+        switch (PlanDownloadTarget(client, entry.name, remoteSize, target, run.decider)) {
+            case TargetPlan::Skip: return Carried::Skipped;
+            case TargetPlan::Done: return Carried::Moved;
+            case TargetPlan::Transfer: break;
         }
     }
     try {
@@ -218,7 +170,7 @@ void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue) {
                            std::error_code error;
                            Carried carried = Carried::Moved;
                            if (std::filesystem::is_directory(entry.name, error)) {
-                               UploadLocalFolder(client, entry.name, lastPart(entry.name));
+                               UploadLocalFolder(client, entry.name, lastPart(entry.name), &run.decider);
                            } else {
                                carried = uploadFile(client, entry, item, run);
                            }
@@ -234,7 +186,7 @@ void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue) {
     const Direction down{"Failed to create client for downloading.",
                          [](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
                              if (!entry.name.empty() && entry.name.back() == '/') {
-                                 DownloadRemoteFolder(client, entry.value, entry.name);
+                                 DownloadRemoteFolder(client, entry.value, entry.name, &run.decider);
                                  return Carried::Moved;
                              }
                              return downloadFile(client, entry, item, run);

@@ -398,5 +398,58 @@ TEST_F(TransferWorkers, UploadsAskAboutExistingRemoteFiles) {
     EXPECT_EQ(host.dropped, (std::vector<std::string>{"/", "/"})) << "a skipped upload changes nothing";
 }
 
+// A folder walk cut in the middle and queued again, answered "Resume" for the rest:
+// the finished files are passed over, the cut one continues, the missing one comes
+// whole, as a mirror that continues. An upload walk into a folder the server has asks
+// about the files there.
+TEST_F(TransferWorkers, FolderWalksAskAndContinue) {
+    PyFtpdOptions logged;
+    logged.keepLog = true;
+    PyFtpdServer server(logged);
+    FakeHost host(server);
+    fs::create_directories(server.root() + "/tree");
+    for (const char* name : {"done.bin", "cut.bin", "missing.bin"}) {
+        writeRandomFile(server.root() + "/tree/" + name, 100000, static_cast<unsigned>(name[0]));
+    }
+    fs::create_directories(local.file("tree"));
+    fs::copy_file(server.root() + "/tree/done.bin", local.file("tree/done.bin"));
+    writeFile(local.file("tree/cut.bin"), readFile(server.root() + "/tree/cut.bin").substr(0, 30000));
+    host.overwriteAnswers = {{OverwriteChoice::Resume, true}};
+    queue.Add(DownloadQueueEntry("/", "tree", true, local.path()));
+    const std::size_t from = server.log().size();
+    DownloadThreadBody(host, queue);
+    EXPECT_TRUE(host.errors.empty()) << host.errors.front();
+    EXPECT_EQ(host.questions.size(), 1u);
+    for (const char* name : {"done.bin", "cut.bin", "missing.bin"}) {
+        EXPECT_EQ(sha256OfFile(local.file(std::string("tree/") + name)),
+                  sha256OfFile(server.root() + "/tree/" + name))
+            << name;
+    }
+    const std::string log = server.log().substr(from);
+    EXPECT_EQ(log.find("done.bin"), std::string::npos) << "a finished file is not fetched again: " << log;
+    EXPECT_NE(log.find("cut.bin completed=1 bytes=" + std::to_string(100000 - 30000 + 4096)), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("missing.bin completed=1 bytes=100000"), std::string::npos) << log;
+
+    // Upload: the server's tree has done.bin and cut.bin (its own); the first asked
+    // about is skipped, the second overwritten, missing.bin goes without a question.
+    writeFile(server.root() + "/tree/done.bin", "the server's own");
+    writeFile(server.root() + "/tree/cut.bin", "the server's own");
+    fs::remove(server.root() + "/tree/missing.bin");
+    host.questions.clear();
+    host.overwriteAnswers = {{OverwriteChoice::Skip, false}, {OverwriteChoice::Overwrite, false}};
+    TTransferQueue uploads;
+    uploads.Add(UploadQueueEntry(local.file("tree"), "/"));
+    UploadThreadBody(host, uploads);
+    EXPECT_TRUE(host.errors.empty()) << host.errors.front();
+    ASSERT_EQ(host.questions.size(), 2u);
+    const std::string first = host.questions[0].Message;
+    const std::string skipped = first.find("done.bin") != std::string::npos ? "done.bin" : "cut.bin";
+    const std::string replaced = skipped == "done.bin" ? "cut.bin" : "done.bin";
+    EXPECT_EQ(readFile(server.root() + "/tree/" + skipped), "the server's own");
+    EXPECT_EQ(sha256OfFile(server.root() + "/tree/" + replaced), sha256OfFile(local.file("tree/" + replaced)));
+    EXPECT_EQ(sha256OfFile(server.root() + "/tree/missing.bin"), sha256OfFile(local.file("tree/missing.bin")));
+}
+
 }  // namespace
 }  // namespace harbrook::testing
