@@ -94,6 +94,22 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
     }
 }
 
+// Runs one resumable transfer with its record kept in the entry: told before data
+// moves (so a killed program can continue), what is left to continue after a failure,
+// nothing after success.
+template <typename Partial>
+void keepingTheRecord(QueueRun& run, const QueueItem& item, const Partial& partial,
+                      std::string (*text)(const Partial&),
+                      const std::function<void(const std::function<void(const Partial&)>& onPart)>& transfer) {
+    try {
+        transfer([&](const Partial& part) { run.queue.SetResume(item.id, text(part)); });
+    } catch (...) {
+        run.queue.SetResume(item.id, text(partial));
+        throw;
+    }
+    run.queue.SetResume(item.id, {});
+}
+
 // One file upload, asking first when the remote name exists and no attempt of ours left
 // a part of it there.
 Carried uploadFile(TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
@@ -112,14 +128,9 @@ Carried uploadFile(TIdFTP& client, const QueueEntry& entry, const QueueItem& ite
             case TargetPlan::Transfer: break;
         }
     }
-    try {
-        UploadResumable(client, entry.name, remoteName, partial,
-                        [&](const PartialUpload& part) { run.queue.SetResume(item.id, PartialUploadText(part)); });
-    } catch (...) {
-        run.queue.SetResume(item.id, PartialUploadText(partial));
-        throw;
-    }
-    run.queue.SetResume(item.id, {});
+    keepingTheRecord<PartialUpload>(run, item, partial, PartialUploadText, [&](const auto& onPart) {
+        UploadResumable(client, entry.name, remoteName, partial, onPart);
+    });
     return Carried::Moved;
 }
 
@@ -150,14 +161,9 @@ Carried downloadFile(TIdFTP& client, const QueueEntry& entry, const QueueItem& i
             case TargetPlan::Transfer: break;
         }
     }
-    try {
-        DownloadResumable(client, entry.name, target, partial, nullptr,
-                          [&](const PartialDownload& made) { run.queue.SetResume(item.id, PartialDownloadText(made)); });
-    } catch (...) {
-        run.queue.SetResume(item.id, PartialDownloadText(partial));
-        throw;
-    }
-    run.queue.SetResume(item.id, {});
+    keepingTheRecord<PartialDownload>(run, item, partial, PartialDownloadText, [&](const auto& onPart) {
+        DownloadResumable(client, entry.name, target, partial, nullptr, onPart);
+    });
     return Carried::Moved;
 }
 

@@ -10,10 +10,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -21,6 +18,7 @@
 #include "engine/DirListings.h"
 #include "engine/QueueEntries.h"
 #include "engine/TransferList.h"
+#include "tests/support/BackgroundProgram.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/RunUntil.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -516,26 +514,6 @@ INSTANTIATE_TEST_SUITE_P(Cuts, WindowCuts,
                                     (info.param.upload ? "Upload" : "Download");
                          });
 
-// The window as a separate program (window_runner), started with `args`; its output
-// goes to files in `logs`.
-pid_t startWindowProgram(const std::vector<std::string>& args, const TempDir& logs) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(logs.file("out").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        const int err = ::open(logs.file("err").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        std::vector<char*> argv{const_cast<char*>(HARBROOK_WINDOW_RUNNER_PATH)};
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(HARBROOK_WINDOW_RUNNER_PATH, argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
 // A queue of 100 downloads, the window killed (SIGKILL) while the 51st, a large file,
 // is half in: started again, it connects and finishes the queue, all 100 byte-exact,
 // the interrupted file continued from its part and none of the finished fetched again.
@@ -553,14 +531,13 @@ TEST_F(WindowTransfers, AQueueKilledInTheMiddleFinishesAfterARestart) {
         writeRandomFile(server.root() + "/" + name, i == 50 ? kBig : 8192, static_cast<unsigned>(i + 1));
     }
     TempDir config;
-    TempDir logs;
     const std::vector<std::string> login = {config.path(), std::to_string(server.port()), server.user(),
                                             server.password()};
     std::vector<std::string> first = login;
     first.push_back("/");
     first.push_back(local.path());
     first.insert(first.end(), names.begin(), names.end());
-    const pid_t killed = startWindowProgram(first, logs);
+    BackgroundProgram killed(HARBROOK_WINDOW_RUNNER_PATH, first);
     const std::string big = local.file("f050.bin");
     auto sizeOf = [](const std::string& path) {
         std::error_code error;
@@ -568,19 +545,18 @@ TEST_F(WindowTransfers, AQueueKilledInTheMiddleFinishesAfterARestart) {
         return error ? std::int64_t{-1} : static_cast<std::int64_t>(size);
     };
     const bool halfway = runUntil([&] { return sizeOf(big) >= kBig / 2; }, 30000);
-    ::kill(killed, SIGKILL);
-    ::waitpid(killed, nullptr, 0);
-    ASSERT_TRUE(halfway) << readFile(logs.file("err"));
+    killed.signal(SIGKILL);
+    const ProgramRun cut = killed.finish();
+    ASSERT_TRUE(halfway) << cut.err;
     const std::int64_t have = sizeOf(big);
     ASSERT_LT(have, kBig);
     ASSERT_TRUE(fs::exists(config.file("transfer-queues")));
 
     const std::size_t from = server.log().size();
-    const pid_t again = startWindowProgram(login, logs);
-    int status = -1;
-    bool ended = false;
-    ASSERT_TRUE(runUntil([&] { return ended || (ended = ::waitpid(again, &status, WNOHANG) == again); }, 90000));
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << readFile(logs.file("err"));
+    BackgroundProgram again(HARBROOK_WINDOW_RUNNER_PATH, login);
+    ASSERT_TRUE(runUntil([&] { return again.ended(); }, 90000));
+    const ProgramRun rerun = again.finish();
+    ASSERT_EQ(rerun.exitCode, 0) << rerun.err;
     for (const std::string& name : names) {
         EXPECT_EQ(sha256OfFile(local.file(name)), sha256OfFile(server.root() + "/" + name)) << name;
     }
@@ -590,7 +566,7 @@ TEST_F(WindowTransfers, AQueueKilledInTheMiddleFinishesAfterARestart) {
               std::string::npos)
         << "only the rest of the big file: " << log;
     EXPECT_EQ(log.find("/f049.bin"), std::string::npos) << "a finished entry is not fetched again";
-    EXPECT_EQ(readFile(logs.file("err")).find("error: "), std::string::npos) << readFile(logs.file("err"));
+    EXPECT_EQ(rerun.err.find("error: "), std::string::npos) << rerun.err;
 }
 
 // 100,000 queued entries: the transfer list shows the first of them and a line for the
