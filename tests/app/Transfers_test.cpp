@@ -23,6 +23,8 @@
 #include "tests/support/RunUntil.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TlsCertificate.h"
+#include "tests/support/VsftpdServer.h"
 #include "tests/app/WindowTestSupport.h"
 
 namespace harbrook::testing {
@@ -38,15 +40,19 @@ protected:
         }
     }
     std::unique_ptr<TFHarbrook> openConnected(const PyFtpdServer& server, bool tls = false) {
+        return openConnected("127.0.0.1", server.port(), server.user(), server.password(), tls);
+    }
+    std::unique_ptr<TFHarbrook> openConnected(const std::string& host, std::uint16_t port, const std::string& user,
+                                              const std::string& password, bool tls) {
         TFHarbrookSetup setup;
         setup.iniPath = local.file("Harbrook.ini");
         setup.programPath = local.file("Harbrook.ini");
         auto window = std::make_unique<TFHarbrook>(setup);
         window->show();
-        window->host->setText("127.0.0.1");
-        window->Lumo_edit2->setText(QString::number(server.port()));
-        window->user->setText(QString::fromStdString(server.user()));
-        window->pass->setText(QString::fromStdString(server.password()));
+        window->host->setText(QString::fromStdString(host));
+        window->Lumo_edit2->setText(QString::number(port));
+        window->user->setText(QString::fromStdString(user));
+        window->pass->setText(QString::fromStdString(password));
         window->CheckBox1->setChecked(tls);
         QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
         settle(*window);
@@ -411,11 +417,13 @@ TEST_F(WindowTransfers, AnExistingTargetIsAskedAbout) {
 
 // A worker's transfer cut at five points, by the user's Disconnect or by the server
 // dying (and coming back): after the next connect (and, for an entry the lost server
-// failed, the user's Retry) the file is byte-exact and only the rest moved again.
+// failed, the user's Retry) the file is byte-exact and only the rest moved again. On
+// pyftpdlib, and on vsftpd over TLS (Disconnect: it is not restarted on its port).
 enum class WindowCut { Disconnect, ServerKilled };
 struct WindowCutCase {
     WindowCut cut;
     bool upload;
+    bool vsftpd = false;
 };
 
 class WindowCuts : public WindowTransfers, public ::testing::WithParamInterface<WindowCutCase> {};
@@ -423,12 +431,34 @@ class WindowCuts : public WindowTransfers, public ::testing::WithParamInterface<
 TEST_P(WindowCuts, FiveCutsThenTheRestByteExact) {
     const WindowCutCase c = GetParam();
     constexpr std::int64_t kSize = 1 << 20;
-    PyFtpdOptions options;
-    options.smoothRate = 2 << 20;
-    options.keepLog = true;
-    PyFtpdServer server(options);
-    auto window = openConnected(server);
-    ASSERT_TRUE(window->Session().Connected());
+    constexpr int kRate = 2 << 20;
+    std::unique_ptr<PyFtpdServer> pyftpd;
+    std::unique_ptr<VsftpdServer> vsftpd;
+    std::unique_ptr<TFHarbrook> window;
+    std::string root;
+    TempDir vsftpdLog;
+    // What the server logged it sent or received since `from`.
+    auto serverLog = [&] {
+        return pyftpd ? pyftpd->log() : readFile(vsftpdLog.file("vsftpd.log"));
+    };
+    if (c.vsftpd) {
+        if (const std::string reason = VsftpdServer::unavailableReason(); !reason.empty()) {
+            GTEST_SKIP() << reason;
+        }
+        vsftpd = std::make_unique<VsftpdServer>(TestCertificate::Trusted,
+                                                "local_max_rate=" + std::to_string(kRate) + "\nxferlog_enable=YES\nvsftpd_log_file=" +
+                                                    vsftpdLog.file("vsftpd.log") + "\n");
+        root = vsftpd->root();
+        window = openConnected("localhost", vsftpd->port(), vsftpd->user(), vsftpd->password(), true);
+    } else {
+        PyFtpdOptions options;
+        options.smoothRate = kRate;
+        options.keepLog = true;
+        pyftpd = std::make_unique<PyFtpdServer>(options);
+        root = pyftpd->root();
+        window = openConnected(*pyftpd);
+    }
+    ASSERT_TRUE(window->Session().Connected()) << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown().back());
     TTransferQueue& queue = c.upload ? *window->UploadQueue : *window->DownloadQueue;
     auto sizeOf = [](const std::string& path) {
         std::error_code error;
@@ -438,24 +468,26 @@ TEST_P(WindowCuts, FiveCutsThenTheRestByteExact) {
     for (const int percent : {10, 30, 50, 70, 90}) {
         SCOPED_TRACE(percent);
         const std::string name = "cut-" + std::to_string(percent) + ".bin";
-        const std::string source = c.upload ? local.file(name) : server.root() + "/" + name;
-        const std::string target = c.upload ? server.root() + "/" + name : local.file(name);
+        const std::string source = c.upload ? local.file(name) : root + "/" + name;
+        const std::string target = c.upload ? root + "/" + name : local.file(name);
         writeRandomFile(source, kSize, static_cast<unsigned>(percent));
         if (c.upload) {
-            queue.Add(UploadQueueEntry(source, "/"), window->Session().Site(), kSize);
+            queue.Add(UploadQueueEntry(source, window->CurrentFolder()), window->Session().Site(), kSize);
         } else {
-            queue.Add(DownloadQueueEntry("/", name, false, local.path()), window->Session().Site(), kSize);
+            queue.Add(DownloadQueueEntry(window->CurrentFolder(), name, false, local.path()), window->Session().Site(),
+                      kSize);
         }
         ASSERT_TRUE(runUntil([&] { return sizeOf(target) >= kSize * percent / 100; }, 10000))
-            << "never got there";
+            << "never got there: " << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown().back()) << " / "
+            << queue.Items().back().error;
         if (c.cut == WindowCut::Disconnect) {
             window->bitmap1Click();
         } else {
-            server.kill();
+            pyftpd->kill();
         }
         ASSERT_TRUE(runUntil([&] { return !window->Session().Connected() && queue.Items().back().state != QueueState::Running; }, 10000));
         if (c.cut == WindowCut::ServerKilled) {
-            server.restart();
+            pyftpd->restart();
             // The entry failed with the box; its row names the file and keeps the error
             // for the Retry.
             ASSERT_TRUE(runUntil([&] { return !scope.dialogs.Shown().empty(); }, 5000));
@@ -472,7 +504,7 @@ TEST_P(WindowCuts, FiveCutsThenTheRestByteExact) {
         EXPECT_EQ(readFile(source).compare(0, static_cast<std::size_t>(have), readFile(target)), 0)
             << "what was kept is the file's beginning";
 
-        const std::size_t from = server.log().size();
+        const std::size_t from = serverLog().size();
         settle(*window);
         if (c.cut == WindowCut::Disconnect) {
             window->bitmap1Click();
@@ -489,10 +521,14 @@ TEST_P(WindowCuts, FiveCutsThenTheRestByteExact) {
         EXPECT_EQ(queue.Items().back().state, QueueState::Finished) << queue.Items().back().error;
         EXPECT_EQ(sha256OfFile(target), sha256OfFile(source));
         if (have < kSize) {
-            const std::string line = std::string(c.upload ? "APPE " : "RETR ") + server.root() + "/" + name +
-                                     " completed=1 bytes=" + std::to_string(kSize - have + (c.upload ? 0 : 4096));
-            EXPECT_TRUE(runUntil([&] { return server.log().find(line, from) != std::string::npos; }, 3000))
-                << line << "\n" << server.log().substr(from);
+            const std::string rest = std::to_string(kSize - have + (c.upload ? 0 : 4096));
+            const std::string line = pyftpd ? std::string(c.upload ? "APPE " : "RETR ") + root + "/" + name +
+                                                  " completed=1 bytes=" + rest
+                                            : std::string(c.upload ? "OK UPLOAD" : "OK DOWNLOAD") +
+                                                  ": Client \"127.0.0.1\", \"" + root + "/" + name + "\", " + rest +
+                                                  " bytes";
+            EXPECT_TRUE(runUntil([&] { return serverLog().find(line, from) != std::string::npos; }, 3000))
+                << line << "\n" << serverLog().substr(from);
         }
         for (const auto& entry : fs::directory_iterator(fs::path(target).parent_path())) {
             EXPECT_NE(entry.path().filename().string().front(), '.') << "no part left: " << entry.path();
@@ -507,11 +543,13 @@ INSTANTIATE_TEST_SUITE_P(Cuts, WindowCuts,
                          ::testing::Values(WindowCutCase{WindowCut::Disconnect, false},
                                            WindowCutCase{WindowCut::Disconnect, true},
                                            WindowCutCase{WindowCut::ServerKilled, false},
-                                           WindowCutCase{WindowCut::ServerKilled, true}),
+                                           WindowCutCase{WindowCut::ServerKilled, true},
+                                           WindowCutCase{WindowCut::Disconnect, false, true},
+                                           WindowCutCase{WindowCut::Disconnect, true, true}),
                          [](const ::testing::TestParamInfo<WindowCutCase>& info) {
                              return std::string(info.param.cut == WindowCut::Disconnect ? "Disconnect"
                                                                                         : "ServerKilled") +
-                                    (info.param.upload ? "Upload" : "Download");
+                                    (info.param.upload ? "Upload" : "Download") + (info.param.vsftpd ? "Vsftpd" : "");
                          });
 
 // A queue of 100 downloads, the window killed (SIGKILL) while the 51st, a large file,
