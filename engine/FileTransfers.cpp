@@ -13,6 +13,8 @@
 #include "engine/FtpFileStream.h"
 #include "engine/QueueEntries.h"
 #include "engine/RemotePaths.h"
+#include "ftp/IdException.h"
+#include "ftp/listing/IdFTPList.h"
 #include "platform/LocalFiles.h"
 #include "platform/MessageText.h"
 
@@ -428,6 +430,34 @@ bool ParsePartialDownload(const std::string& text, PartialDownload& partial) {
     return true;
 }
 
+namespace {
+
+// What tells whether the remote file changed since a part of it was kept: its MDTM, or
+// where the server has none the date its listing shows ("L" and the date as a day
+// number), else nothing (no part is kept then).
+std::string remoteStamp(TIdFTP& connection, const std::string& remotePath) {
+    std::string stamp = connection.FileStamp(remotePath);
+    if (!stamp.empty()) {
+        return stamp;
+    }
+    try {
+        connection.ListDirectory(nullptr, remotePath);
+    } catch (const EIdReplyRFCError&) {
+        // No listing of it either: no stamp.
+        return {};
+    }
+    const TIdFTPListItems& items = connection.DirectoryItems();
+    if (items.Count() == 1 && items[0].ItemType != ditDirectory && items[0].ModifiedAvail) {
+        char text[64];
+        std::snprintf(text, sizeof text, "L%.6f", static_cast<double>(items[0].ModifiedDate));
+        stamp = text;
+    }
+    connection.ClearListing();
+    return stamp;
+}
+
+}  // namespace
+
 void DownloadResumable(TIdFTP& connection, const std::string& remotePath, const std::string& localFile,
                        PartialDownload& partial, harbrook::TransferCount* count,
                        const std::function<void(const PartialDownload& part)>& onPart) {
@@ -437,7 +467,7 @@ void DownloadResumable(TIdFTP& connection, const std::string& remotePath, const 
     const PartialDownload previous = partial;
     partial = {};
     const std::int64_t remoteSize = connection.FileSize(remotePath);
-    const std::string stamp = remoteSize > 0 ? connection.FileStamp(remotePath) : std::string();
+    const std::string stamp = remoteSize > 0 ? remoteStamp(connection, remotePath) : std::string();
     // What a record may name: the target itself, or a hidden copy beside it (the queue
     // file is the user's, but a damaged one must not point the append anywhere else).
     const fs::path target(localFile);

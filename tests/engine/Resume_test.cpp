@@ -194,74 +194,95 @@ TEST_F(ResumeDownload, AnUploadContinuesFromTheServersSize) {
 
 // Cut in the middle over an old file (the data connection reset after 8000 of 20000
 // bytes): the old file stays whole, the part is kept with its record, and the next
-// attempt asks for the rest from 4 KiB before the part's end and finishes it.
+// attempt asks for the rest from 4 KiB before the part's end and finishes it. A server
+// without MDTM is judged by the date its listing of the file shows.
 TEST(ResumeDownloadScripted, AnInterruptedDownloadLeavesARecordAndTheOldFile) {
-    std::string content;
-    for (int i = 0; content.size() < 20000; ++i) {
-        content += "row " + std::to_string(i) + "\n";
-    }
-    content.resize(20000);
-    const char* pasv = "227 Entering Passive Mode (127,0,0,1,{p1},{p2})";
-    FtpScript script = loggedIn();
-    script.on("SIZE big.bin", "213 20000")
-        .on("MDTM big.bin", "213 20260101120000")
-        // The old file is shorter than the remote one: the client asks once whether the
-        // server restarts transfers.
-        .on("REST 1", "350 ok")
-        .on("REST 0", "350 ok")
-        .passive("PASV", pasv)
-        .acceptData()
-        .on("RETR big.bin", "150 here")
-        .sendData(content.substr(0, 8000))
-        .resetData()
-        .reply("426 Connection closed; transfer aborted")
-        .on("SIZE big.bin", "213 20000")
-        .on("MDTM big.bin", "213 20260101120000")
-        .passive("PASV", pasv)
-        .acceptData()
-        .on("REST 3904", "350 Restarting at 3904")
-        .on("RETR big.bin", "150 here")
-        .sendData(content.substr(3904))
-        .closeData()
-        .reply("226 done");
-    ScriptedFtpServer server(script);
-    InitTransferList();
-    TempDir local;
-    TIdFTP client;
-    client.SetHost(server.host());
-    client.SetPort(server.port());
-    client.SetUsername("u");
-    client.SetPassword("p");
-    client.SetReadTimeout(3000);
-    client.SetPassive(true);
-    client.Connect();
-    writeFile(local.file("t"), "the old copy");
-    PartialDownload partial;
-    PartialDownload told;
-    bool toldBeforeData = false;
-    EXPECT_THROW(DownloadResumable(client, "big.bin", local.file("t"), partial, nullptr,
-                                   [&](const PartialDownload& part) {
-                                       told = part;
-                                       toldBeforeData = !fs::exists(part.file) || fs::file_size(part.file) == 0;
-                                   }),
-                 std::exception);
-    ASSERT_FALSE(partial.Empty()) << "what arrived is kept";
-    EXPECT_TRUE(toldBeforeData) << "a killed program would still have the record";
-    EXPECT_EQ(told.file, partial.file);
-    EXPECT_EQ(PartialDownloadText(told), PartialDownloadText(partial));
-    EXPECT_EQ(readFile(local.file("t")), "the old copy") << "the old file stays whole";
-    EXPECT_EQ(fs::path(partial.file).parent_path(), fs::path(local.file("t")).parent_path());
-    EXPECT_EQ(readFile(partial.file), content.substr(0, 8000));
-    EXPECT_EQ(partial.remoteStamp, "20260101120000");
+    for (const bool byListing : {false, true}) {
+        SCOPED_TRACE(byListing ? "the listing's date" : "MDTM");
+        // The remote file's stamp, as the server gives it.
+        auto stamp = [&](FtpScript& script) -> FtpScript& {
+            if (!byListing) {
+                return script.on("MDTM big.bin", "213 20260101120000");
+            }
+            return script.on("MDTM big.bin", "502 MDTM not implemented")
+                .on("TYPE A", "200 ok")
+                .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+                .acceptData()
+                .on("LIST big.bin", "150 Here it comes")
+                .sendData("-rw-r--r--   1 u  g  20000 Jan 01 12:00 big.bin\r\n")
+                .closeData()
+                .reply("226 Done")
+                .on("TYPE I", "200 ok");
+        };
+        std::string content;
+        for (int i = 0; content.size() < 20000; ++i) {
+            content += "row " + std::to_string(i) + "\n";
+        }
+        content.resize(20000);
+        const char* pasv = "227 Entering Passive Mode (127,0,0,1,{p1},{p2})";
+        FtpScript script = loggedIn();
+        stamp(script.on("SIZE big.bin", "213 20000"))
+            // The old file is shorter than the remote one: the client asks once whether the
+            // server restarts transfers.
+            .on("REST 1", "350 ok")
+            .on("REST 0", "350 ok")
+            .passive("PASV", pasv)
+            .acceptData()
+            .on("RETR big.bin", "150 here")
+            .sendData(content.substr(0, 8000))
+            .resetData()
+            .reply("426 Connection closed; transfer aborted");
+        stamp(script.on("SIZE big.bin", "213 20000"))
+            .passive("PASV", pasv)
+            .acceptData()
+            .on("REST 3904", "350 Restarting at 3904")
+            .on("RETR big.bin", "150 here")
+            .sendData(content.substr(3904))
+            .closeData()
+            .reply("226 done");
+        ScriptedFtpServer server(script);
+        InitTransferList();
+        TempDir local;
+        TIdFTP client;
+        client.SetHost(server.host());
+        client.SetPort(server.port());
+        client.SetUsername("u");
+        client.SetPassword("p");
+        client.SetReadTimeout(3000);
+        client.SetPassive(true);
+        client.Connect();
+        writeFile(local.file("t"), "the old copy");
+        PartialDownload partial;
+        PartialDownload told;
+        bool toldBeforeData = false;
+        EXPECT_THROW(DownloadResumable(client, "big.bin", local.file("t"), partial, nullptr,
+                                       [&](const PartialDownload& part) {
+                                           told = part;
+                                           toldBeforeData = !fs::exists(part.file) || fs::file_size(part.file) == 0;
+                                       }),
+                     std::exception);
+        ASSERT_FALSE(partial.Empty()) << "what arrived is kept";
+        EXPECT_TRUE(toldBeforeData) << "a killed program would still have the record";
+        EXPECT_EQ(told.file, partial.file);
+        EXPECT_EQ(PartialDownloadText(told), PartialDownloadText(partial));
+        EXPECT_EQ(readFile(local.file("t")), "the old copy") << "the old file stays whole";
+        EXPECT_EQ(fs::path(partial.file).parent_path(), fs::path(local.file("t")).parent_path());
+        EXPECT_EQ(readFile(partial.file), content.substr(0, 8000));
+        if (byListing) {
+            EXPECT_EQ(partial.remoteStamp.rfind("L", 0), 0u) << partial.remoteStamp;
+        } else {
+            EXPECT_EQ(partial.remoteStamp, "20260101120000");
+        }
 
-    PartialDownload again;
-    ASSERT_TRUE(ParsePartialDownload(PartialDownloadText(partial), again));
-    DownloadResumable(client, "big.bin", local.file("t"), again);
-    EXPECT_TRUE(server.failures().empty()) << server.failures().front();
-    EXPECT_EQ(readFile(local.file("t")), content);
-    EXPECT_FALSE(fs::exists(partial.file));
-    EXPECT_TRUE(again.Empty());
-    DoneTransferList();
+        PartialDownload again;
+        ASSERT_TRUE(ParsePartialDownload(PartialDownloadText(partial), again));
+        DownloadResumable(client, "big.bin", local.file("t"), again);
+        EXPECT_TRUE(server.failures().empty()) << server.failures().front();
+        EXPECT_EQ(readFile(local.file("t")), content);
+        EXPECT_FALSE(fs::exists(partial.file));
+        EXPECT_TRUE(again.Empty());
+        DoneTransferList();
+    }
 }
 
 }  // namespace
