@@ -14,6 +14,8 @@ CloneSnapshot TakeCloneSnapshot(TIdFTP& main) {
     snapshot.listenTimeout = main.ListenTimeout();
     snapshot.transferTimeout = main.TransferTimeout();
     snapshot.ipVersion = main.IPVersion();
+    snapshot.useMLIS = main.UseMLIS();
+    snapshot.askForUtf8 = main.AskForUtf8();
     // The clone speaks to the same port with the same TLS as the main session: on any
     // other port, or with the password sent in clear text where the session is
     // encrypted, it would fail or leak. It must meet the certificate the main session
@@ -48,6 +50,8 @@ void ConnectClone(const CloneSnapshot& snapshot, TIdFTP& clone) {
     clone.SetListenTimeout(snapshot.listenTimeout);
     clone.SetTransferTimeout(snapshot.transferTimeout);
     clone.SetIPVersion(snapshot.ipVersion);
+    clone.SetUseMLIS(snapshot.useMLIS);
+    clone.SetAskForUtf8(snapshot.askForUtf8);
     clone.SetAutoLogin(true);
     clone.SetPort(snapshot.port);
     if (snapshot.tls) {

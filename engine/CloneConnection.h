@@ -20,6 +20,9 @@ struct CloneSnapshot {
     int listenTimeout = 0;
     int transferTimeout = 0;
     TIdIPVersion ipVersion = Id_IPv4;
+    // Listing with MLSD where offered, and OPTS UTF8 ON: names as the main session has them.
+    bool useMLIS = false;
+    bool askForUtf8 = false;
     // TLS when the main session is encrypted (then required of the clone); off when the
     // main session runs in plain text, as the user agreed to.
     bool tls = false;

@@ -20,6 +20,11 @@ void PrepareSessionClient(TIdFTP& client, const SessionSettings& settings) {
     client.ProxySettings().ProxyType = fpcmNone;
     client.ProxySettings().Port = 0;
     client.OnTLSNotAvailable = [](bool& goOn) { goOn = true; };
+    // Exact sizes and full dates where the server offers a machine listing; the
+    // listing's own layout is guessed only where it does not. Names in UTF-8 where the
+    // server can send them so.
+    client.SetUseMLIS(true);
+    client.SetAskForUtf8(true);
 }
 
 namespace {

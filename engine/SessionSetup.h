@@ -48,7 +48,8 @@ void ChooseAddressFamily(SessionSettings& settings);
 
 // The client's settings from the window's creation on: IPv4 (or the settings' family),
 // log in on connect, the time-outs, no proxy, and going on unencrypted when the server
-// has no TLS (a front end that asks the user sets its own OnTLSNotAvailable).
+// has no TLS (a front end that asks the user sets its own OnTLSNotAvailable), MLSD
+// where the server offers it, and OPTS UTF8 ON where its FEAT lists UTF8.
 void PrepareSessionClient(TIdFTP& client, const SessionSettings& settings);
 
 // Copies account, password and port, chooses TLS (with private data: file contents are

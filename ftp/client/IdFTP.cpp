@@ -413,6 +413,9 @@ void TIdFTP::Login() {
         OnBannerAfterLogin(m_loginMsg->FormattedText());
     }
     sendFeat();
+    if (m_askForUtf8 && SupportsFeature("UTF8")) {
+        SendCommand("OPTS UTF8 ON");
+    }
 }
 
 void TIdFTP::sendUserAndPassword() {

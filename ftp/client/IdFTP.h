@@ -118,6 +118,11 @@ public:
     void SetPassive(bool value);
     bool UseMLIS() const { return m_useMLIS; }
     void SetUseMLIS(bool value) { m_useMLIS = value; }
+    // After the login, when the server's FEAT lists UTF8, "OPTS UTF8 ON" (some servers
+    // send names in UTF-8 only after it); whatever the server answers, the session goes
+    // on.
+    bool AskForUtf8() const { return m_askForUtf8; }
+    void SetAskForUtf8(bool value) { m_askForUtf8 = value; }
     void SetIPVersion(TIdIPVersion version);
     bool PassiveUseControlHost() const { return m_passiveUseControlHost; }
     void SetPassiveUseControlHost(bool value) { m_passiveUseControlHost = value; }
@@ -320,6 +325,7 @@ private:
     bool m_tryNATFastTrack = false;
     bool m_passive = false;
     bool m_useMLIS = false;
+    bool m_askForUtf8 = false;
     TIdFtpProxySettings m_proxySettings;
     TIdFTPClientIdentifier m_clientInfo;
     bool m_passiveUseControlHost = false;

@@ -394,10 +394,14 @@ TEST_F(FtpToolsRealServer, CloneFollowsPortTlsAndFolder) {
     connectWithTls(main, tls, server);
     main.ChangeDirectory("/work");
     ASSERT_NE(server.port(), 21);
+    main.SetUseMLIS(true);
+    main.SetAskForUtf8(true);
 
     TIdFTP clone;
     CloneConnection(main, clone);
     ASSERT_TRUE(clone.Connected());
+    EXPECT_TRUE(clone.UsingMLIS()) << "the clone lists as the main session does";
+    EXPECT_TRUE(clone.AskForUtf8());
     EXPECT_EQ(clone.Port(), server.port());
     EXPECT_TRUE(clone.IsTLSInUse());
     EXPECT_EQ(clone.CurrentDirectory(), "/work");

@@ -491,5 +491,41 @@ TEST(IdFTPLogin, ClientInfoText) {
     EXPECT_EQ(info.ClientInfo(), "Harbrook") << "the platform needs a version";
 }
 
+// A server whose FEAT lists UTF8 is asked for UTF-8 names after the login, and its
+// listing from then on gives them (this one sends Latin-1 until asked); one without it is
+// not asked, and its names stay the bytes it sends. A refusal does not stop the session.
+TEST(IdFTPLogin, Utf8NamesAreAskedForWhereOffered) {
+    const std::string latin1 = "gr\xfc\xdf" "e.txt";
+    const std::string utf8 = "gr\xc3\xbc\xc3\x9f" "e.txt";
+    const struct {
+        const char* label;
+        const char* features;
+        const char* answer;
+        std::string name;
+    } rows[] = {
+        {"offered", "211-Features:\r\n SIZE\r\n UTF8\r\n211 End", "200 UTF8 set to on", utf8},
+        {"offered, refused", "211-Features:\r\n UTF8\r\n211 End", "501 Not understood", latin1},
+        {"not offered", "211-Features:\r\n SIZE\r\n211 End", nullptr, latin1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        FtpScript script = greetAndLogin();
+        script.on("FEAT", row.features);
+        if (row.answer != nullptr) {
+            script.on("OPTS UTF8 ON", row.answer);
+        }
+        script.on("SYST", "215 UNIX Type: L8").on("TYPE I", "200 Type set to I");
+        listing(script, "-rw-r--r--   1 u  g  5 Jan 01 12:00 " + row.name + "\r\n");
+        ScriptedFtp s(script);
+        s.ftp.SetPassive(true);
+        s.ftp.SetAskForUtf8(true);
+        s.ftp.Connect();
+        s.ftp.ListDirectory();
+        ASSERT_EQ(s.ftp.DirectoryItems().Count(), 1u);
+        EXPECT_EQ(std::string(s.ftp.DirectoryItems()[0].FileName()), row.name);
+        EXPECT_TRUE(s.server.failures().empty()) << s.server.failures().front();
+    }
+}
+
 }  // namespace
 }  // namespace harbrook::testing
