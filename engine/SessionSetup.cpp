@@ -41,13 +41,18 @@ void applyTransport(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHandler, co
     }
     tlsHandler.SSLOptions().RootCertFile = settings.caFile;
     client.SetIOHandler(&tlsHandler);
-    client.SetUseTLS(settings.tls == SessionSettings::Tls::Required ? utUseRequireTLS : utUseExplicitTLS);
+    client.SetUseTLS(settings.tls == SessionSettings::Tls::Implicit   ? utUseImplicitTLS
+                     : settings.tls == SessionSettings::Tls::Required ? utUseRequireTLS
+                                                                      : utUseExplicitTLS);
     client.SetDataPortProtection(ftpdpsPrivate);
 }
 
 void connectOnce(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHandler, const SessionSettings& settings,
                  bool passive) {
     applyTransport(client, tlsHandler, settings);
+    // Choosing implicit TLS (or leaving it) moves the client between ports 21 and 990 on
+    // its own; the port is the user's.
+    client.SetPort(settings.port);
     client.SetPassive(passive);
     client.Connect(settings.host);
     // Data connections take their block size from the control connection's transport.
@@ -94,13 +99,15 @@ std::string ConnectSession(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHand
         }
         connectOnce(client, tlsHandler, settings, false);
     }
-    return ConnectionStatusText(client.Passive(), settings.tls != SessionSettings::Tls::None, client.TLSVersion());
+    return ConnectionStatusText(client.Passive(), settings.tls != SessionSettings::Tls::None, client.TLSVersion(),
+                                settings.tls == SessionSettings::Tls::Implicit);
 }
 
-std::string ConnectionStatusText(bool passive, bool tlsAskedFor, const std::string& tlsVersion) {
+std::string ConnectionStatusText(bool passive, bool tlsAskedFor, const std::string& tlsVersion, bool implicitTls) {
     std::string text = passive ? "Passive Connection" : "Active Connection";
     if (tlsAskedFor) {
-        text += tlsVersion.empty() ? ", not encrypted" : ", Explicit TLS (" + tlsVersion + ")";
+        text += tlsVersion.empty() ? ", not encrypted"
+                                   : std::string(implicitTls ? ", Implicit TLS (" : ", Explicit TLS (") + tlsVersion + ")";
     }
     return text;
 }

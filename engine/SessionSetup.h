@@ -8,7 +8,8 @@
 
 // How a session is set up: what the user typed, and the rules the front end adds.
 struct SessionSettings {
-    enum class Tls { None, Explicit, Required };
+    // Implicit: TLS from the first byte (ftps://, usually port 990).
+    enum class Tls { None, Explicit, Required, Implicit };
 
     std::string host;
     std::uint16_t port = 21;
@@ -63,5 +64,7 @@ std::string ConnectSession(TIdFTP& client, TIdSSLIOHandlerSocketOpenSSL& tlsHand
 
 // "Passive Connection" or "Active Connection"; when TLS was asked for, then
 // ", Explicit TLS (TLSv1.3)" with the version the session is encrypted with, or
-// ", not encrypted" when it went on in plain text.
-std::string ConnectionStatusText(bool passive, bool tlsAskedFor, const std::string& tlsVersion);
+// ", not encrypted" when it went on in plain text; ", Implicit TLS (…)" for an implicit
+// session.
+std::string ConnectionStatusText(bool passive, bool tlsAskedFor, const std::string& tlsVersion,
+                                 bool implicitTls = false);
