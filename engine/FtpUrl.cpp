@@ -84,12 +84,11 @@ bool ParseFtpUrl(const std::string& text, FtpUrl& url, std::string& error) {
     }
     const std::size_t slash = text.find('/', at);
     const std::string authority = text.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
-    if (slash != std::string::npos && !decoded(text.substr(slash), url.path)) {
+    // The "/" after the host only separates; what follows is relative to the folder the
+    // login starts in, as curl and the browsers read it ("%2F" makes it absolute).
+    if (slash != std::string::npos && !decoded(text.substr(slash + 1), url.path)) {
         error = "a broken %-escape or a control character in the path";
         return false;
-    }
-    if (url.path == "/") {
-        url.path.clear();
     }
     // The account is what stands before the last "@" (a password may hold one escaped
     // or not; the host never does).

@@ -15,7 +15,8 @@ struct FtpUrl {
     bool hasPassword = false;
     std::string host;
     std::uint16_t port = 21;
-    // Decoded; empty for none ("ftp://host" and "ftp://host/" both mean the start folder).
+    // Decoded, relative to the folder the login starts in ("ftp://host/pub" is "pub",
+    // "ftp://host/%2Fvar/ftp" the absolute "/var/ftp"); empty for that folder itself.
     std::string path;
 };
 

@@ -32,6 +32,42 @@ TEST(CliOptions, ParsesOptionsHostAndCommands) {
     EXPECT_EQ(options->commands, (Args{"mkdir x", "cd x", "pwd"}));
 }
 
+// An address as HOST fills what no option gives; ftps:// and --implicit-tls mean TLS
+// from the first byte on port 990 unless a port is given.
+TEST(CliOptions, AnAddressAsHost) {
+    std::string error;
+    auto options = parseCliOptions({"ftp://me:p%40ss@[::1]:2121/pub%20lic", "pwd"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->host, "::1");
+    EXPECT_EQ(options->port, 2121);
+    EXPECT_EQ(options->user, "me");
+    EXPECT_EQ(options->password, "p@ss");
+    EXPECT_EQ(options->startFolder, "pub lic");
+    EXPECT_FALSE(options->implicitTls);
+
+    options = parseCliOptions({"--user", "other", "--port", "21", "ftps://me@host/", "pwd"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->user, "other") << "an option wins";
+    EXPECT_EQ(options->port, 21);
+    EXPECT_FALSE(options->password);
+    EXPECT_TRUE(options->implicitTls);
+
+    options = parseCliOptions({"ftps://host", "pwd"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->port, 990);
+    options = parseCliOptions({"--implicit-tls", "host", "pwd"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->port, 990);
+    EXPECT_TRUE(options->implicitTls);
+
+    for (const auto& [args, why] : {std::pair<Args, const char*>{{"ftp://host:0/", "pwd"}, "not a number from 1"},
+                                    {{"ftp://host/a%0Ab", "pwd"}, "control character"},
+                                    {{"--tls", "ftps://host", "pwd"}, "choose one"}}) {
+        EXPECT_FALSE(parseCliOptions(args, error));
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+    }
+}
+
 TEST(CliOptions, Defaults) {
     std::string error;
     const auto options = parseCliOptions({"localhost", "pwd"}, error);

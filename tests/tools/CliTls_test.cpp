@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/TlsCertificate.h"
 #include "tests/support/TlsInterceptor.h"
@@ -155,6 +157,41 @@ TEST(CliTlsVsftpd, VerifiedTransfersAndARefusedSelfSignedServer) {
                                   "HARBROOK_PASSWORD=" + shellQuote(selfSigned.password()));
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("it is self-signed"), std::string::npos) << refused.err;
+}
+
+// Implicit TLS end to end: vsftpd with implicit_ssl on its port, reached through an
+// ftps:// address (account in the address, password from the environment) and through
+// --implicit-tls; files byte-exact; the address's path is where the commands run. An
+// explicit-TLS client on that port gets nowhere, within its time-out.
+TEST(CliTlsVsftpd, ImplicitTlsThroughAnAddressAndTheOption) {
+    if (const std::string reason = VsftpdServer::unavailableReason(); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
+    VsftpdServer server(TestCertificate::Trusted, "implicit_ssl=YES\n");
+    std::filesystem::create_directories(server.root() + "/in here");
+    writeRandomFile(server.root() + "/in here/down.bin", 200000, 9);
+    TempDir local;
+    const std::string password = "HARBROOK_PASSWORD=" + shellQuote(server.password());
+    const std::string address = "ftps://" + server.user() + "@127.0.0.1:" + std::to_string(server.port()) +
+                                "/%2F" + server.root().substr(1) + "/in%20here";
+    const CliRun byAddress = runCli({"--cacert", testAuthorityFile(), "--timeout", "5", address, "pwd",
+                                     "get down.bin " + local.file("down.bin")},
+                                    std::string(kSystemStoreOnly) + " " + password);
+    ASSERT_EQ(byAddress.exitCode, 0) << byAddress.err;
+    EXPECT_EQ(byAddress.out, server.root() + "/in here\n");
+    EXPECT_EQ(sha256OfFile(local.file("down.bin")), sha256OfFile(server.root() + "/in here/down.bin"));
+
+    const CliRun byOption = runCli({"--implicit-tls", "--port", std::to_string(server.port()), "--user", server.user(),
+                                    "--cacert", testAuthorityFile(), "--timeout", "5", "127.0.0.1",
+                                    "put " + local.file("down.bin") + " up.bin"},
+                                   std::string(kSystemStoreOnly) + " " + password);
+    ASSERT_EQ(byOption.exitCode, 0) << byOption.err;
+    EXPECT_EQ(sha256OfFile(server.root() + "/up.bin"), sha256OfFile(local.file("down.bin")));
+
+    const CliRun explicitOnIt = runCli({"--require-tls", "--port", std::to_string(server.port()), "--user",
+                                        server.user(), "--timeout", "2", "127.0.0.1", "pwd"},
+                                       password);
+    EXPECT_EQ(explicitOnIt.exitCode, 1) << explicitOnIt.err;
 }
 
 }  // namespace

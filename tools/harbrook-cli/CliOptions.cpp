@@ -3,6 +3,7 @@
 #include <charconv>
 #include <limits>
 
+#include "engine/FtpUrl.h"
 #include "engine/SessionSetup.h"
 #include "ftp/transport/IdPeerCertificate.h"
 
@@ -37,6 +38,7 @@ std::string usageText() {
            "                    it, plain text otherwise (with a warning); the certificate\n"
            "                    must verify for HOST\n"
            "  --require-tls     explicit TLS, or fail\n"
+           "  --implicit-tls    TLS from the first byte (port 990 unless --port is given)\n"
            "  --cacert FILE     trust the authorities in FILE (PEM) instead of the system's\n"
            "  --pin-sha256 FINGERPRINT  trust the server certificate with this SHA-256\n"
            "                    fingerprint (AB:CD:... as openssl prints it, or plain hex),\n"
@@ -50,7 +52,9 @@ std::string usageText() {
            "  --help, --version\n"
            "\n"
            "Options come before HOST. HOST is a name, an IPv4 address or an IPv6 address\n"
-           "(::1 or [::1]).\n"
+           "(::1 or [::1]), or an address ftp://[USER[:PASSWORD]@]HOST[:PORT][/PATH]\n"
+           "(ftps:// for implicit TLS, port 990): its account, password and port count\n"
+           "where no option gives them, and the commands run in PATH.\n"
            "\n"
            "Password, the first found: --pass; the environment variable HARBROOK_PASSWORD;\n"
            "the \"machine HOST login USER password P\" entry (or \"default\") of ~/.netrc,\n"
@@ -89,6 +93,7 @@ std::string usageText() {
 
 std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, std::string& error) {
     CliOptions options;
+    bool portGiven = false;
     std::size_t i = 0;
     auto valueOf = [&](const std::string& flag) -> std::optional<std::string> {
         if (i + 1 >= args.size()) {
@@ -106,6 +111,8 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
             options.tls = true;
         } else if (arg == "--require-tls") {
             options.requireTls = true;
+        } else if (arg == "--implicit-tls") {
+            options.implicitTls = true;
         } else if (arg == "--insecure") {
             options.insecure = true;
         } else if (arg == "--cacert" || arg == "--pin-sha256") {
@@ -139,6 +146,7 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
                     return std::nullopt;
                 }
                 options.port = static_cast<std::uint16_t>(number);
+                portGiven = true;
             } else if (arg == "--timeout") {
                 if (!parseNumber(*value, 1, 86400, number)) {
                     error = "--timeout needs a number of seconds from 1 to 86400";
@@ -162,6 +170,34 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
         return std::nullopt;
     }
     options.host = args[i++];
+    if (LooksLikeFtpUrl(options.host)) {
+        FtpUrl url;
+        std::string why;
+        if (!ParseFtpUrl(options.host, url, why)) {
+            error = "HOST is no usable address: " + why;
+            return std::nullopt;
+        }
+        options.host = url.host;
+        options.implicitTls = options.implicitTls || url.implicitTls;
+        if (!portGiven) {
+            options.port = url.port;
+            portGiven = true;
+        }
+        if (url.hasUser && !options.user) {
+            options.user = url.user;
+        }
+        if (url.hasPassword && !options.password) {
+            options.password = url.password;
+        }
+        options.startFolder = url.path;
+    }
+    if (options.implicitTls && (options.tls || options.requireTls)) {
+        error = "--implicit-tls and --tls/--require-tls: choose one";
+        return std::nullopt;
+    }
+    if (options.implicitTls && !portGiven) {
+        options.port = 990;
+    }
     options.commands.assign(args.begin() + static_cast<long>(i), args.end());
     if (options.commands.empty()) {
         error = "no command given";

@@ -17,6 +17,10 @@ struct CliOptions {
     std::optional<std::string> password;
     bool tls = false;
     bool requireTls = false;
+    // TLS from the first byte (--implicit-tls, or an ftps:// HOST); port 990 unless given.
+    bool implicitTls = false;
+    // The folder an address's path names; entered before the first command.
+    std::string startFolder;
     // The server's certificate: verified against the system's authorities or this
     // file's; or one of the pinned fingerprints ("AB:CD:...", a pinned certificate needs
     // no authority); or, with insecure, not checked at all.

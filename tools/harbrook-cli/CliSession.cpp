@@ -47,9 +47,10 @@ SessionSettings cliSessionSettings(const CliOptions& options, const Credentials&
     settings.port = options.port;
     settings.user = credentials.user;
     settings.password = credentials.password;
-    settings.tls = options.requireTls ? SessionSettings::Tls::Required
-                   : options.tls      ? SessionSettings::Tls::Explicit
-                                      : SessionSettings::Tls::None;
+    settings.tls = options.implicitTls  ? SessionSettings::Tls::Implicit
+                   : options.requireTls ? SessionSettings::Tls::Required
+                   : options.tls        ? SessionSettings::Tls::Explicit
+                                        : SessionSettings::Tls::None;
     // The mode asked for, and no other: a script must know how it connected.
     settings.passive = !options.active;
     settings.activeAfterFailure = false;
@@ -95,6 +96,9 @@ void CliSession::connect() {
                      " (or give the authority that issued it with --cacert FILE).";
         }
         throw EIdTLSClientCertificateRejected(rejected.what() + advice);
+    }
+    if (!m_options.startFolder.empty()) {
+        m_ftp.ChangeDirectory(m_options.startFolder);
     }
 }
 
