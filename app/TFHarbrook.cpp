@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "engine/DirListings.h"
+#include "engine/FtpUrl.h"
 #include "engine/RemoteRows.h"
 #include "engine/RemoteRules.h"
 #include "engine/TransferList.h"
@@ -222,7 +223,38 @@ void TFHarbrook::bitmap1Click() {
     }
 }
 
+void TFHarbrook::OpenAddress(const std::string& address) {
+    FtpUrl url;
+    std::string why;
+    if (!ParseFtpUrl(address, url, why)) {
+        harbrook::Dialogs().ShowError("Cannot open the address: " + why + ".");
+        return;
+    }
+    host->setText(harbrook::DisplayText(url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host));
+    Lumo_edit2->setText(QString::number(url.port));
+    if (url.hasUser) {
+        user->setText(harbrook::DisplayText(url.user));
+    }
+    if (url.hasPassword) {
+        pass->setText(harbrook::DisplayText(url.password));
+        m_addressPassword = url.password;
+    }
+    // Set after the fields: editing them by hand ends what the address chose.
+    m_implicitTls = url.implicitTls;
+    m_addressFolder = url.path;
+    if (m_session->Usable() || m_session->Busy()) {
+        Disconnect();
+    }
+    Connect();
+    m_addressFolder.clear();
+}
+
 void TFHarbrook::Connect() {
+    // An address typed into the host field is opened as one.
+    if (const std::string typed = harbrook::LocalBytes(host->text().trimmed()); LooksLikeFtpUrl(typed)) {
+        OpenAddress(typed);
+        return;
+    }
     SetTransfersDisabled(false);
     SessionSettings settings;
     settings.host = harbrook::LocalBytes(host->text());
@@ -234,7 +266,10 @@ void TFHarbrook::Connect() {
         return;
     }
     settings.port = static_cast<std::uint16_t>(port);
-    settings.tls = CheckBox1->isChecked() ? SessionSettings::Tls::Explicit : SessionSettings::Tls::None;
+    settings.tls = m_implicitTls          ? SessionSettings::Tls::Implicit
+                   : CheckBox1->isChecked() ? SessionSettings::Tls::Explicit
+                                            : SessionSettings::Tls::None;
+    settings.startFolder = m_addressFolder;
     if (ConnectTimeoutMs > 0) {
         settings.connectTimeoutMs = ConnectTimeoutMs;
     }

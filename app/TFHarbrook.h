@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/WindowTransferHost.h"
@@ -168,6 +169,9 @@ public:
     // Closes the window without the question about running transfers (the program was
     // asked to end from outside: SIGTERM at logout, Ctrl-C in a terminal).
     void CloseWithoutAsking();
+    // An ftp:// or ftps:// address (the program's argument, a browser's link): it fills
+    // the connection bar, connects and enters its path; a bad one says why in a box.
+    void OpenAddress(const std::string& address);
 
     // "Harbrook [r1.2.3b4; date]" for a program file.
     std::string CaptionFor(const std::string& programPath) const;
@@ -238,6 +242,12 @@ private:
     KeptRow m_keptRow;
     // Workers still to be started (their last run was ending when the user connected).
     bool m_workersWanted = false;
+    // What the last address brought: implicit TLS (ftps://, kept until the host or port
+    // is edited), its folder, and its password (never written to the INI).
+    bool m_implicitTls = false;
+    std::string m_addressFolder;
+    std::optional<std::string> m_addressPassword;
+    std::string m_savedPassword;
     bool m_uploadWanted = false;
     bool m_downloadWanted = false;
     // Raised when the window closes: the workers' connects and waits end at once.

@@ -281,6 +281,11 @@ void TFHarbrook::wireHandlers() {
     Lumo_listbox3->OnDblClick = [this](TLumo_listbox&) { Lumo_listbox3DblClick(); };
     Lumo_listbox1->OnKeyDown = [this](TLumo_listbox&, int key) { Lumo_listbox1KeyDown(key); };
     Lumo_listbox3->OnKeyDown = [this](TLumo_listbox&, int key) { Lumo_listbox3KeyDown(key); };
+    // A host or port typed by hand is a plain connection again (an ftps:// address chose
+    // implicit TLS for its own host and port only).
+    for (QLineEdit* field : {static_cast<QLineEdit*>(host), static_cast<QLineEdit*>(Lumo_edit2)}) {
+        QObject::connect(field, &QLineEdit::textEdited, this, [this] { m_implicitTls = false; });
+    }
     QObject::connect(&Timer1, &QTimer::timeout, this, guarded([this] { Timer1Timer(); }));
     QObject::connect(&Timer2, &QTimer::timeout, this, guarded([this] { Timer2Timer(); }));
     HeaderControl1->installEventFilter(this);
@@ -333,6 +338,7 @@ void TFHarbrook::readSettings() {
     host->setText(harbrook::DisplayText(settings.host));
     user->setText(harbrook::DisplayText(settings.user));
     pass->setText(harbrook::DisplayText(settings.pass));
+    m_savedPassword = settings.pass;
     LastUploadFolder = settings.lastUpload;
     LastDownloadFolder = settings.lastDownload;
     for (int i = 0; i < 3; ++i) {
@@ -352,6 +358,10 @@ void TFHarbrook::writeSettings() {
     settings.host = harbrook::LocalBytes(host->text());
     settings.user = harbrook::LocalBytes(user->text());
     settings.pass = harbrook::LocalBytes(pass->text());
+    // A password that came in an address stays out of the file.
+    if (m_addressPassword && settings.pass == *m_addressPassword) {
+        settings.pass = m_savedPassword;
+    }
     settings.lastUpload = LastUploadFolder;
     settings.lastDownload = LastDownloadFolder;
     for (int i = 0; i < 3; ++i) {

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -14,6 +15,7 @@
 #include "app/TFHarbrook.h"
 #include "app/Tf_about.h"
 #include "app/ToolPictures.h"
+#include "engine/FtpUrl.h"
 #include "update/Tf_update.h"
 #include "platform/ProfileFile.h"
 #include "platform/qt/Fonts.h"
@@ -90,6 +92,12 @@ int main(int argc, char** argv) {
             FHarbrook.CloseWithoutAsking();
         });
         FHarbrook.show();
+        // An ftp:// or ftps:// address given by a browser or file manager opens at once.
+        const QStringList arguments = QApplication::arguments();
+        if (arguments.size() > 1 && LooksLikeFtpUrl(harbrook::LocalBytes(arguments[1]))) {
+            const std::string address = harbrook::LocalBytes(arguments[1]);
+            QTimer::singleShot(0, &FHarbrook, [&FHarbrook, address] { FHarbrook.OpenAddress(address); });
+        }
         // 4. The message loop until the main window closes.
         result = QApplication::exec();
         dialogs.SetParent(nullptr);

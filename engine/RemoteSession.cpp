@@ -593,6 +593,14 @@ void TRemoteSession::connectNow(const SessionSettings& settings, bool reconnecti
     m_connected = m_client.Connected();
     m_lastCommand = std::chrono::steady_clock::now();
     deliver([&] { m_view.SessionStatus(status); });
+    // An address's folder; one the server refuses leaves the session where it logged in.
+    if (!reconnecting && !chosen.startFolder.empty()) {
+        try {
+            m_client.ChangeDirectory(chosen.startFolder);
+        } catch (const EIdReplyRFCError& refused) {
+            deliver([&] { m_view.ShowError(refused.what()); });
+        }
+    }
 }
 
 void TRemoteSession::reload(bool forced, const std::optional<std::string>& markPath) {

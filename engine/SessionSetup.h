@@ -22,6 +22,8 @@ struct SessionSettings {
     // store; empty: the system's.
     std::string caFile;
     bool passive = true;
+    // The folder to enter once logged in (an address's path); empty: the login's own.
+    std::string startFolder;
     // The window's rule: after any failure in passive mode, one more try in active mode.
     bool activeAfterFailure = true;
     // Every connect, control and data: an address that never answers must not hold the

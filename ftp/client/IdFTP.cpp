@@ -386,7 +386,9 @@ void TIdFTP::checkPeerCertificate() {
 }
 
 void TIdFTP::Login() {
-    m_tlsInUse = false;
+    // Implicit TLS is in use from the first byte: never "not available", never a question
+    // about going on in plain text.
+    m_tlsInUse = m_useTLS == utUseImplicitTLS;
     if (m_useTLS == utUseExplicitTLS || m_useTLS == utUseRequireTLS) {
         negotiateTLS();
     }

@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "tests/support/PyFtpdServer.h"
+#include "engine/QueueEntries.h"
 #include "tests/support/RunUntil.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
@@ -238,6 +239,54 @@ TEST_F(WindowTls, AManInTheMiddleIsShownAndReadsNoPassword) {
     EXPECT_EQ(proxy.seen().find("PASS"), std::string::npos) << proxy.seen();
     EXPECT_EQ(proxy.seen().find(server.password()), std::string::npos);
     EXPECT_EQ(server.loginsAccepted(), 0);
+}
+
+// An ftps:// address typed into the host field: implicit TLS to vsftpd on its implicit
+// port, the bar filled, the address's folder entered, and the workers' connections
+// encrypted the same way. Editing the host by hand ends the implicit choice; a bad
+// address says why and sends nothing.
+TEST(WindowTlsVsftpd, AnFtpsAddressConnectsWithImplicitTls) {
+    if (const std::string reason = VsftpdServer::unavailableReason(); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
+    VsftpdServer server(TestCertificate::Trusted, "implicit_ssl=YES\n");
+    fs::create_directories(server.root() + "/in here");
+    writeRandomFile(server.root() + "/in here/down.bin", 150000, 4);
+    TempDir config;
+    DialogsScope scope;
+    TFHarbrookSetup setup;
+    setup.iniPath = config.file("Harbrook.ini");
+    setup.programPath = config.file("Harbrook.ini");
+    TFHarbrook window(setup);
+    window.show();
+    window.host->setText(QString::fromStdString("ftps://" + server.user() + "@localhost:" +
+                                                std::to_string(server.port()) + "/%2F" + server.root().substr(1) +
+                                                "/in%20here"));
+    window.pass->setText(QString::fromStdString(server.password()));
+    QTest::mouseClick(window.bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    settle(window);
+    ASSERT_TRUE(window.Session().Connected()) << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown()[0]);
+    EXPECT_EQ(window.host->text(), "localhost");
+    EXPECT_EQ(window.Lumo_edit2->text(), QString::number(server.port()));
+    EXPECT_EQ(window.user->text().toStdString(), server.user());
+    EXPECT_TRUE(window.Label8->text().startsWith("Passive Connection, Implicit TLS (TLSv1.")) << window.Label8->text().toStdString();
+    EXPECT_EQ(window.CurrentFolder(), server.root() + "/in here");
+    window.DownloadQueue->Add(DownloadQueueEntry(window.CurrentFolder(), "down.bin", false, config.path()),
+                              window.Session().Site());
+    ASSERT_TRUE(runUntil([&] { return window.DownloadQueue->Count() == 0; }));
+    EXPECT_EQ(sha256OfFile(config.file("down.bin")), sha256OfFile(server.root() + "/in here/down.bin"));
+    EXPECT_TRUE(scope.dialogs.Shown().empty()) << scope.dialogs.Shown().front();
+
+    window.Disconnect();
+    settle(window);
+    window.host->setText("ftp://localhost:0/");
+    window.bitmap1Click();
+    settle(window);
+    ASSERT_EQ(scope.dialogs.Shown().size(), 1u);
+    EXPECT_EQ(scope.dialogs.Shown()[0],
+              "error: Cannot open the address: the port \"0\" is not a number from 1 to 65535.");
+    EXPECT_FALSE(window.Session().Connected());
+    window.CloseWithoutAsking();
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "tests/support/NetworkHelpers.h"
+#include "tests/support/PyFtpdServer.h"
 #include "tests/support/TempDir.h"
 
 namespace harbrook::testing {
@@ -69,6 +70,39 @@ TEST(Install, TheInstalledTreeRunsAndKeepsSettingsInTheUsersConfig) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_TRUE(fs::exists(root.file("config/harbrook/Harbrook.ini")));
     EXPECT_FALSE(fs::exists(usr + "/bin/Harbrook.ini")) << "never beside an installed program";
+
+    // Given an address, as a browser hands one over (the desktop entry's %u), it logs in
+    // and enters the address's folder; the password in the address never reaches the INI.
+    if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
+    EXPECT_NE(readFile(desktop).find("MimeType=x-scheme-handler/ftp;x-scheme-handler/ftps;"), std::string::npos);
+    PyFtpdOptions logged;
+    logged.keepLog = true;
+    PyFtpdServer server(logged);
+    fs::create_directories(server.root() + "/in here");
+    const std::string address = "ftp://" + server.user() + ":" + server.password() + "@127.0.0.1:" +
+                                std::to_string(server.port()) + "/in%20here";
+    const pid_t opened = ::fork();
+    if (opened == 0) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::setenv("XDG_CONFIG_HOME", root.file("config").c_str(), 1);
+        const std::string program = usr + "/bin/harbrook";
+        ::execl(program.c_str(), program.c_str(), address.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    bool entered = false;
+    for (int waited = 0; waited < 10000 && !entered; waited += 50) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        entered = server.log().find("CWD " + server.root() + "/in here 250") != std::string::npos;
+    }
+    ::kill(opened, SIGTERM);
+    ::waitpid(opened, &status, 0);
+    EXPECT_TRUE(entered) << server.log();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::string ini = readFile(root.file("config/harbrook/Harbrook.ini"));
+    EXPECT_NE(ini.find("host=127.0.0.1"), std::string::npos) << ini;
+    EXPECT_EQ(ini.find(server.password()), std::string::npos) << ini;
 }
 
 TEST(Demo, TheServerAnswersAndStopsWithTheWindow) {
