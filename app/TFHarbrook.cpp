@@ -7,6 +7,7 @@
 
 #include "engine/DirListings.h"
 #include "engine/FtpUrl.h"
+#include "engine/MessageLog.h"
 #include "engine/RemoteRows.h"
 #include "engine/RemoteRules.h"
 #include "engine/TransferList.h"
@@ -101,6 +102,8 @@ void TFHarbrook::FormCreate() {
     // The main connection belongs to the remote session's thread from here on: the
     // window queues commands and hears back, and never waits on the network.
     IRemoteSessionView& view = *this;
+    // Everything said on the main connection goes to the message log.
+    AttachMessageLog(IdFTP1, "main");
     m_session = std::make_unique<TRemoteSession>(IdFTP1, IdSSLIOHandlerSocketOpenSSL1, view,
                                                  harbrook::GuiDispatcher());
     // The workers run their bodies on their own threads, so the window stays usable

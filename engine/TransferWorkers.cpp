@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "engine/FtpFileStream.h"
+#include "engine/MessageLog.h"
 #include "engine/OverwriteDecisions.h"
 #include "engine/QueueEntries.h"
 #include "platform/Interrupt.h"
@@ -46,6 +47,8 @@ struct QueueRun {
 struct Direction {
     // The box when the clone cannot be made.
     const char* noClient;
+    // The clone's name in the message log.
+    const char* logName;
     // Carries one queue entry over the clone.
     std::function<Carried(TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run)> carry;
 };
@@ -61,6 +64,7 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
         return;
     }
     TIdFTP client;
+    AttachMessageLog(client, direction.logName);
     ConnectClone(host.SnapshotMain(), client);
     if (!client.Connected()) {
         // Shown once, and kept in the entries for the user's Retry; not tried again and
@@ -170,7 +174,7 @@ Carried downloadFile(TIdFTP& client, const QueueEntry& entry, const QueueItem& i
 }  // namespace
 
 void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue) {
-    const Direction up{"Failed to connect upload client.",
+    const Direction up{"Failed to connect upload client.", "upload",
                        [](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
                            client.ChangeDirectory(entry.value);
                            std::error_code error;
@@ -189,7 +193,7 @@ void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue) {
 }
 
 void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue) {
-    const Direction down{"Failed to create client for downloading.",
+    const Direction down{"Failed to create client for downloading.", "download",
                          [](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
                              if (!entry.name.empty() && entry.name.back() == '/') {
                                  DownloadRemoteFolder(client, entry.value, entry.name, &run.decider);

@@ -125,6 +125,9 @@ int TIdTCPConnection::ReadReply(const TIdReplyCodes& accepted) {
     std::size_t budget = kMaxReplyBytes;
     for (;;) {
         lines.push_back(m_ioHandler->ReadLineWait(INT_MAX, &budget));
+        if (OnProtocolLine) {
+            OnProtocolLine(false, lines.back());
+        }
         if (TIdReply::IsEndMarker(lines.back())) {
             break;
         }
@@ -159,6 +162,12 @@ void TIdTCPConnection::WriteCommand(const std::string& command) {
         throw EIdCommandLineInvalid();
     }
     m_ioHandler->WriteLine(command);
+    if (OnProtocolLine) {
+        // The password never reaches a log, whoever keeps it.
+        const bool secret = command.size() >= 5 && (command.compare(0, 5, "PASS ") == 0 ||
+                                                     command.compare(0, 5, "pass ") == 0);
+        OnProtocolLine(true, secret ? std::string("PASS ****") : command);
+    }
 }
 
 int TIdTCPConnection::SendCommand(const std::string& command, const TIdReplyCodes& accepted) {

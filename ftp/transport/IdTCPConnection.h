@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -58,6 +59,9 @@ public:
 
     TNotifyEvent OnConnected;
     TNotifyEvent OnDisconnected;
+    // Every command line as sent (a password as "PASS ****") and every reply line as
+    // read, for a log of the session; called on the thread that uses the connection.
+    std::function<void(bool sent, const std::string& line)> OnProtocolLine;
     TIdStatusEvent OnStatus;
     TWorkBeginEvent OnWorkBegin;
     TWorkEvent OnWork;

@@ -47,6 +47,7 @@ std::string usageText() {
            "                    could read the session)\n"
            "  --active          active data connections (default passive)\n"
            "  --progress        show running transfers on stderr twice a second\n"
+           "  -v, --verbose     every command and reply on stderr (the password as ****)\n"
            "  --timeout SECONDS time-out for connects, replies and stalled data connections\n"
            "                    (default 10 for connects and replies, 30 for data)\n"
            "  --help, --version\n"
@@ -104,7 +105,7 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
     };
     for (; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0) {
+        if (arg.rfind("--", 0) != 0 && arg != "-v") {
             break;
         }
         if (arg == "--tls") {
@@ -130,6 +131,8 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
             }
         } else if (arg == "--active") {
             options.active = true;
+        } else if (arg == "-v" || arg == "--verbose") {
+            options.verbose = true;
         } else if (arg == "--progress") {
             options.progress = true;
         } else if (arg == "--port" || arg == "--user" || arg == "--pass" || arg == "--timeout") {

@@ -30,6 +30,8 @@ struct CliOptions {
     bool active = false;
     // Transfer list lines on stderr twice a second while a transfer runs.
     bool progress = false;
+    // Every command and reply on stderr, as the window's message log has them.
+    bool verbose = false;
     // As the main window: 10 s for replies, 30 s for transfers and the active listener.
     // --timeout sets all three.
     int readTimeoutMs = 10000;

@@ -10,6 +10,7 @@
 
 #include "engine/DirListings.h"
 #include "engine/FtpTools.h"
+#include "engine/MessageLog.h"
 #include "engine/SessionSetup.h"
 #include "engine/TransferList.h"
 #include "ftp/IdFTPExceptions.h"
@@ -67,6 +68,9 @@ SessionSettings cliSessionSettings(const CliOptions& options, const Credentials&
 CliSession::CliSession(const CliOptions& options, const Credentials& credentials, std::ostream& out)
     : m_options(options), m_out(out), m_settings(cliSessionSettings(options, credentials)) {
     PrepareSessionClient(m_ftp, m_settings);
+    if (m_options.verbose) {
+        AttachLogSink(m_ftp, "main", [](const LogLine& line) { std::cerr << forTerminal(LogLineText(line)) << "\n"; });
+    }
     m_ftp.SetRequiredPeerFingerprints(m_options.pinnedFingerprints);
     m_ftp.OnVerifyPeer = [this](const TIdPeerCertificate&, bool& accept) { accept = m_options.insecure; };
     m_ftp.OnTLSNotAvailable = [this](bool& goOn) {
