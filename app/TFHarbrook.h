@@ -4,9 +4,11 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTimer>
+#include <QToolButton>
 #include <QWidget>
 
 #include <memory>
@@ -86,6 +88,9 @@ public:
     TLumo_statebmp* bitmap6;
     QHeaderView* HeaderControl2;
     TLumo_listbox* Lumo_listbox2;
+    // The message log pane below the transfer list (F9 or LogButton shows and hides it).
+    QListWidget* MessageLogList;
+    QToolButton* LogButton;
     QLabel* Label8;
     QTimer Timer1;
     QTimer Timer2;
@@ -172,6 +177,10 @@ public:
     // An ftp:// or ftps:// address (the program's argument, a browser's link): it fills
     // the connection bar, connects and enters its path; a bad one says why in a box.
     void OpenAddress(const std::string& address);
+    // Shows or hides the message log pane.
+    void ToggleMessageLog();
+    // Takes the log's new lines into the pane (the 500 ms timer does it too).
+    void ShowNewLogLines();
 
     // "Harbrook [r1.2.3b4; date]" for a program file.
     std::string CaptionFor(const std::string& programPath) const;
@@ -245,6 +254,8 @@ private:
     // What the last address brought: implicit TLS (ftps://, kept until the host or port
     // is edited), its folder, and its password (never written to the INI).
     bool m_implicitTls = false;
+    // The last log line the pane shows.
+    std::uint64_t m_logShown = 0;
     std::string m_addressFolder;
     std::optional<std::string> m_addressPassword;
     std::string m_savedPassword;

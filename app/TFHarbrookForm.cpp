@@ -5,11 +5,19 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QShortcut>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/ToolPictures.h"
+#include "engine/MessageLog.h"
+#include "engine/SessionSetup.h"
 #include "engine/WindowSettings.h"
 #include "platform/LocalFiles.h"
 #include "platform/qt/Guard.h"
@@ -221,11 +229,27 @@ void TFHarbrook::buildControls() {
     Lumo_listbox2 = remoteList(this, false);
     Lumo_listbox2->setFixedHeight(52);
     layout->addWidget(Lumo_listbox2);
+    MessageLogList = new QListWidget(this);
+    MessageLogList->setObjectName(QStringLiteral("MessageLog"));
+    MessageLogList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    MessageLogList->setUniformItemSizes(true);
+    MessageLogList->setContextMenuPolicy(Qt::CustomContextMenu);
+    MessageLogList->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    MessageLogList->hide();
+    layout->addWidget(MessageLogList);
+    auto* statusRow = new QHBoxLayout;
     Label8 = new QLabel(QStringLiteral("--"), this);
     QPalette status = Label8->palette();
     status.setColor(QPalette::WindowText, QColor(0xC0, 0xC0, 0xC0));
     Label8->setPalette(status);
-    layout->addWidget(Label8);
+    statusRow->addWidget(Label8, 1);
+    LogButton = new QToolButton(this);
+    LogButton->setText(QStringLiteral("Log"));
+    LogButton->setToolTip(QStringLiteral("Show or hide the message log (F9)"));
+    LogButton->setCheckable(true);
+    LogButton->setFocusPolicy(Qt::NoFocus);
+    statusRow->addWidget(LogButton);
+    layout->addLayout(statusRow);
 
     // Keyboard order: the connection bar, the lists, the tool buttons.
     QWidget::setTabOrder(host, Lumo_edit2);
@@ -286,6 +310,30 @@ void TFHarbrook::wireHandlers() {
     for (QLineEdit* field : {static_cast<QLineEdit*>(host), static_cast<QLineEdit*>(Lumo_edit2)}) {
         QObject::connect(field, &QLineEdit::textEdited, this, [this] { m_implicitTls = false; });
     }
+    QObject::connect(LogButton, &QToolButton::clicked, this, [this] { ToggleMessageLog(); });
+    auto* logKey = new QShortcut(QKeySequence(Qt::Key_F9), this);
+    logKey->setContext(Qt::WindowShortcut);
+    QObject::connect(logKey, &QShortcut::activated, this, [this] { ToggleMessageLog(); });
+    QObject::connect(MessageLogList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        QAction* copy = menu.addAction(QStringLiteral("Copy"));
+        QAction* clear = menu.addAction(QStringLiteral("Clear"));
+        QAction* chosen = menu.exec(MessageLogList->viewport()->mapToGlobal(at));
+        if (chosen == copy) {
+            // The selected lines, or all of them when none is selected.
+            QStringList lines;
+            const bool all = MessageLogList->selectedItems().isEmpty();
+            for (int row = 0; row < MessageLogList->count(); ++row) {
+                if (all || MessageLogList->item(row)->isSelected()) {
+                    lines << MessageLogList->item(row)->text();
+                }
+            }
+            QGuiApplication::clipboard()->setText(lines.join('\n') + '\n');
+        } else if (chosen == clear) {
+            MessageLogList->clear();
+            MessageLog().Clear();
+        }
+    });
     QObject::connect(&Timer1, &QTimer::timeout, this, guarded([this] { Timer1Timer(); }));
     QObject::connect(&Timer2, &QTimer::timeout, this, guarded([this] { Timer2Timer(); }));
     HeaderControl1->installEventFilter(this);
@@ -339,6 +387,11 @@ void TFHarbrook::readSettings() {
     user->setText(harbrook::DisplayText(settings.user));
     pass->setText(harbrook::DisplayText(settings.pass));
     m_savedPassword = settings.pass;
+    Lumo_edit2->setText(QString::number(settings.port));
+    CheckBox1->setChecked(settings.explicitTls);
+    MessageLogList->setFixedHeight(settings.logHeight);
+    MessageLogList->setVisible(settings.logShown);
+    LogButton->setChecked(settings.logShown);
     LastUploadFolder = settings.lastUpload;
     LastDownloadFolder = settings.lastDownload;
     for (int i = 0; i < 3; ++i) {
@@ -364,6 +417,12 @@ void TFHarbrook::writeSettings() {
     }
     settings.lastUpload = LastUploadFolder;
     settings.lastDownload = LastDownloadFolder;
+    if (const int port = Lumo_edit2->ValueAsInteger(); IsPortNumber(port)) {
+        settings.port = port;
+    }
+    settings.explicitTls = CheckBox1->isChecked();
+    settings.logShown = !MessageLogList->isHidden();
+    settings.logHeight = std::max(MessageLogList->maximumHeight(), WindowSettings::kSmallestLog);
     for (int i = 0; i < 3; ++i) {
         settings.remoteHeader[static_cast<std::size_t>(i)] = HeaderControl1->sectionSize(i);
     }

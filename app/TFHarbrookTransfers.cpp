@@ -54,6 +54,7 @@ void TFHarbrook::saveQueues() {
 
 void TFHarbrook::Timer2Timer() {
     saveQueues();
+    ShowNewLogLines();
     // The running transfers, then every other entry of both queues.
     TLines lines;
     std::vector<std::int32_t> running;

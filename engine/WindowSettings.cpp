@@ -34,6 +34,12 @@ WindowSettings ReadWindowSettings(const harbrook::ProfileFile& ini, const Window
         settings.transferHeader[i] = atLeast(ini.ReadInteger(section, headerKey('2', i), defaults.transferHeader[i]),
                                              0, defaults.transferHeader[i]);
     }
+    const int port = ini.ReadInteger(section, "port", defaults.port);
+    settings.port = port >= 1 && port <= 65535 ? port : defaults.port;
+    settings.explicitTls = ini.ReadInteger(section, "explicittls", defaults.explicitTls ? 1 : 0) != 0;
+    settings.logShown = ini.ReadInteger(section, "logshown", defaults.logShown ? 1 : 0) != 0;
+    settings.logHeight =
+        atLeast(ini.ReadInteger(section, "logheight", defaults.logHeight), WindowSettings::kSmallestLog, defaults.logHeight);
     return settings;
 }
 
@@ -54,4 +60,8 @@ void WriteWindowSettings(harbrook::ProfileFile& ini, const WindowSettings& setti
     for (std::size_t i = 0; i < settings.transferHeader.size(); ++i) {
         ini.WriteInteger(section, headerKey('2', i), settings.transferHeader[i]);
     }
+    ini.WriteInteger(section, "port", settings.port);
+    ini.WriteInteger(section, "explicittls", settings.explicitTls ? 1 : 0);
+    ini.WriteInteger(section, "logshown", settings.logShown ? 1 : 0);
+    ini.WriteInteger(section, "logheight", settings.logHeight);
 }

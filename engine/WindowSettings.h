@@ -9,7 +9,8 @@
 // and size ("left", "top", "width", " height" - with its blank, as it has always been
 // written), the connection bar ("host", "user", "pass"), the last folders of the upload
 // and download dialogs ("lastupload", "lastdownload") and the header sections' widths
-// ("h1s0".."h1s2", "h2s0".."h2s4").
+// ("h1s0".."h1s2", "h2s0".."h2s4"); and, newer, the bar's port and TLS choice ("port",
+// "explicittls") and the message log pane ("logshown", "logheight").
 struct WindowSettings {
     static constexpr const char* kSection = "main";
     // A width or height below this would make a window nobody can find; such a value
@@ -27,6 +28,12 @@ struct WindowSettings {
     std::string lastDownload;
     std::array<int, 3> remoteHeader = {200, 90, 100};
     std::array<int, 5> transferHeader = {200, 90, 90, 90, 90};
+    int port = 21;
+    bool explicitTls = false;
+    bool logShown = false;
+    // At least kSmallestLog.
+    int logHeight = 150;
+    static constexpr int kSmallestLog = 40;
 };
 
 // The settings in `ini`, each missing or unreadable key taken from `defaults`.

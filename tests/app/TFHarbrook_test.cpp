@@ -143,7 +143,8 @@ TEST_F(MainWindow, SettingsRoundTripAndStayPrivate) {
     EXPECT_EQ(again->width(), 700);
     EXPECT_EQ(again->host->text(), "ftp.example.org");
     EXPECT_EQ(again->pass->text(), QString::fromUtf8("s\xc3\xa9" "cret"));
-    EXPECT_EQ(again->Lumo_edit2->text(), "21") << "the port is not remembered";
+    EXPECT_EQ(again->Lumo_edit2->text(), "2121") << "the bar's port is kept, in a key of its own";
+    EXPECT_NE(text.find("\nport=2121\n"), std::string::npos) << text;
     EXPECT_EQ(again->LastDownloadFolder, "/home/me/in");
     EXPECT_EQ(again->HeaderControl1->sectionSize(0), 250);
     EXPECT_EQ(again->Lumo_listbox3->ColumnWidth(0), 250) << "into the lists' columns too";
@@ -497,6 +498,8 @@ TEST_F(MainWindow, TheWindowNeverWaitsOnAStalledServer) {
             window->Lumo_edit2->setText(QString::number(server.port()));
             window->user->setText("u");
             window->pass->setText("p");
+            // The window before kept the box's state in the INI; this one starts plain.
+            window->CheckBox1->setChecked(false);
             QTest::mouseClick(window->bitmap1, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
             ASSERT_TRUE(QTest::qWaitFor([&] { return window->Label8->text().startsWith(row.status); }, 5000))
                 << window->Label8->text().toStdString();

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <signal.h>
@@ -16,6 +17,7 @@
 #include <map>
 
 #include "engine/DirListings.h"
+#include "engine/MessageLog.h"
 #include "engine/QueueEntries.h"
 #include "engine/TransferList.h"
 #include "tests/support/BackgroundProgram.h"
@@ -605,6 +607,48 @@ TEST_F(WindowTransfers, AQueueKilledInTheMiddleFinishesAfterARestart) {
         << "only the rest of the big file: " << log;
     EXPECT_EQ(log.find("/f049.bin"), std::string::npos) << "a finished entry is not fetched again";
     EXPECT_EQ(rerun.err.find("error: "), std::string::npos) << rerun.err;
+}
+
+// The message log pane (F9): the main connection's login and listing and the download
+// worker's transfer, in order, the password masked on both; a flood of 50,000 lines
+// leaves the pane its last 10,000.
+TEST_F(WindowTransfers, TheMessageLogShowsEveryConnection) {
+    PyFtpdServer server;
+    writeFile(server.root() + "/a.txt", "a");
+    MessageLog().Clear();
+    auto window = openConnected(server);
+    ASSERT_TRUE(window->Session().Connected());
+    EXPECT_TRUE(window->MessageLogList->isHidden());
+    window->DownloadQueue->Add(DownloadQueueEntry("/", "a.txt", false, local.path()), window->Session().Site());
+    ASSERT_TRUE(runUntil([&] { return window->DownloadQueue->Count() == 0 && fs::exists(local.file("a.txt")); }));
+    QTest::keyClick(window.get(), Qt::Key_F9);
+    ASSERT_FALSE(window->MessageLogList->isHidden());
+    EXPECT_TRUE(window->LogButton->isChecked());
+    window->Timer2Timer();
+    QStringList lines;
+    for (int row = 0; row < window->MessageLogList->count(); ++row) {
+        lines << window->MessageLogList->item(row)->text().mid(9);
+    }
+    const std::string all = lines.join('\n').toStdString();
+    int at = -1;
+    for (const QString& part : {QString("[main] > USER harbrook"), QString("[main] > PASS ****"), QString("[main] > MLSD"),
+                                QString("[download] > USER harbrook"), QString("[download] > PASS ****"),
+                                QString("[download] > RETR ")}) {
+        const int found = lines.indexOf(QRegularExpression("^" + QRegularExpression::escape(part) + ".*"), at + 1);
+        ASSERT_GE(found, 0) << part.toStdString() << "\n" << all;
+        if (!part.startsWith("[download] > USER")) {
+            at = found;
+        }
+    }
+    EXPECT_EQ(all.find(server.password()), std::string::npos) << all;
+    for (int i = 0; i < 50000; ++i) {
+        MessageLog().Append("main", LogLine::Kind::Reply, "flood " + std::to_string(i));
+    }
+    window->Timer2Timer();
+    EXPECT_EQ(window->MessageLogList->count(), static_cast<int>(TMessageLog::kMaxLines));
+    EXPECT_TRUE(window->MessageLogList->item(window->MessageLogList->count() - 1)->text().endsWith("flood 49999"));
+    QTest::keyClick(window.get(), Qt::Key_F9);
+    EXPECT_TRUE(window->MessageLogList->isHidden());
 }
 
 // 100,000 queued entries: the transfer list shows the first of them and a line for the

@@ -175,6 +175,26 @@ TEST_F(HarbrookCli, ListsParsedAndRawEntries) {
     EXPECT_NE(raw.out.find("; five.txt\n"), std::string::npos) << raw.out;
 }
 
+// -v: the session's exchange on stderr as the window's log shows it, the password
+// masked, the output of the commands unchanged on stdout.
+TEST_F(HarbrookCli, VerboseShowsTheExchangeWithoutThePassword) {
+    PyFtpdServer server;
+    writeFile(server.root() + "/five.txt", "12345");
+    const CliRun run = runCli(login(server, {"-v", "127.0.0.1", "pwd", "size five.txt"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "/\n5\n");
+    std::vector<std::string> order = {"[main] < 220 ", "[main] > USER harbrook", "[main] > PASS ****",
+                                      "[main] < 230 ", "[main] > PWD", "[main] < 257 ", "[main] > SIZE five.txt",
+                                      "[main] < 213 5"};
+    std::size_t at = 0;
+    for (const std::string& part : order) {
+        const std::size_t found = run.err.find(part, at);
+        ASSERT_NE(found, std::string::npos) << part << " after " << at << ":\n" << run.err;
+        at = found;
+    }
+    EXPECT_EQ(run.err.find(server.password()), std::string::npos) << run.err;
+}
+
 TEST_F(HarbrookCli, RecursiveTransfersAndProgress) {
     PyFtpdServer server;
     TempDir local;
