@@ -64,3 +64,41 @@ std::vector<std::string> SplitAtTabs(const std::string& text) {
         start = tab + 1;
     }
 }
+
+std::string EscapedField(const std::string& field) {
+    std::string out;
+    for (const char c : field) {
+        switch (c) {
+            case '%': out += "%25"; break;
+            case '\t': out += "%09"; break;
+            case '\r': out += "%0D"; break;
+            case '\n': out += "%0A"; break;
+            default: out += c; break;
+        }
+    }
+    return out;
+}
+
+bool UnescapedField(const std::string& field, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '%') {
+            out += field[i];
+            continue;
+        }
+        const std::string code = field.substr(i + 1, 2);
+        if (code == "25") {
+            out += '%';
+        } else if (code == "09") {
+            out += '\t';
+        } else if (code == "0D") {
+            out += '\r';
+        } else if (code == "0A") {
+            out += '\n';
+        } else {
+            return false;
+        }
+        i += 2;
+    }
+    return true;
+}

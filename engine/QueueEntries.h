@@ -12,6 +12,10 @@ struct QueueEntry {
 };
 
 std::string MakeQueueEntry(const std::string& name, const std::string& value);
+// A field of a line-based file with "%", TAB, CR and LF written "%25", "%09", "%0D",
+// "%0A"; and back (false for any other escape).
+std::string EscapedField(const std::string& field);
+bool UnescapedField(const std::string& field, std::string& out);
 // The fields of a record line, split at every TAB ("a\t\tb" is "a", "", "b").
 std::vector<std::string> SplitAtTabs(const std::string& text);
 QueueEntry SplitQueueEntry(const std::string& entry);

@@ -18,53 +18,15 @@ constexpr const char* kHeader = "harbrook transfer queues 1";
 // A queue of a million entries is far beyond what anyone queues by hand.
 constexpr std::int64_t kMaxFileBytes = std::int64_t{512} << 20;
 
-std::string escaped(const std::string& field) {
-    std::string out;
-    for (const char c : field) {
-        switch (c) {
-            case '%': out += "%25"; break;
-            case '\t': out += "%09"; break;
-            case '\r': out += "%0D"; break;
-            case '\n': out += "%0A"; break;
-            default: out += c; break;
-        }
-    }
-    return out;
-}
-
-bool unescaped(const std::string& field, std::string& out) {
-    out.clear();
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '%') {
-            out += field[i];
-            continue;
-        }
-        const std::string code = field.substr(i + 1, 2);
-        if (code == "25") {
-            out += '%';
-        } else if (code == "09") {
-            out += '\t';
-        } else if (code == "0D") {
-            out += '\r';
-        } else if (code == "0A") {
-            out += '\n';
-        } else {
-            return false;
-        }
-        i += 2;
-    }
-    return true;
-}
-
 void writeItems(std::string& text, const char* direction, const std::vector<QueueItem>& items) {
     for (const QueueItem& item : items) {
         if (item.state == QueueState::Finished || item.state == QueueState::Skipped) {
             continue;
         }
         text += std::string(direction) + "\t" + (item.state == QueueState::Failed ? "failed" : "waiting") + "\t" +
-                escaped(item.site.host) + "\t" + std::to_string(item.site.port) + "\t" + escaped(item.site.user) +
-                "\t" + escaped(item.line) + "\t" + escaped(item.state == QueueState::Failed ? item.error : "") + "\t" +
-                escaped(item.resume) + "\t" + std::to_string(item.size) + "\n";
+                EscapedField(item.site.host) + "\t" + std::to_string(item.site.port) + "\t" + EscapedField(item.site.user) +
+                "\t" + EscapedField(item.line) + "\t" + EscapedField(item.state == QueueState::Failed ? item.error : "") + "\t" +
+                EscapedField(item.resume) + "\t" + std::to_string(item.size) + "\n";
     }
 }
 
@@ -104,9 +66,9 @@ bool ParseQueueFile(const std::string& text, SavedQueues& queues, std::string& p
         const long long size = sized ? std::strtoll(fields[8].c_str(), &sizeEnd, 10) : -1;
         const bool ok = port >= 0 && (!sized || (!fields[8].empty() && *sizeEnd == '\0' && size >= -1)) &&
                         (fields[0] == "up" || fields[0] == "down") && (fields[1] == "waiting" || fields[1] == "failed") && !fields[3].empty() && *end == '\0' &&
-                        port >= 0 && port <= 65535 && unescaped(fields[2], item.site.host) &&
-                        unescaped(fields[4], item.site.user) && unescaped(fields[5], item.line) &&
-                        unescaped(fields[6], item.error) && unescaped(fields[7], item.resume) && !item.line.empty();
+                        port >= 0 && port <= 65535 && UnescapedField(fields[2], item.site.host) &&
+                        UnescapedField(fields[4], item.site.user) && UnescapedField(fields[5], item.line) &&
+                        UnescapedField(fields[6], item.error) && UnescapedField(fields[7], item.resume) && !item.line.empty();
         if (!ok) {
             problem = "line " + std::to_string(number) + " is not an entry";
             return false;
