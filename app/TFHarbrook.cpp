@@ -74,6 +74,9 @@ void TFHarbrook::FormCreate() {
     UploadQueue = std::make_unique<TTransferQueue>();
     DownloadQueue = std::make_unique<TTransferQueue>();
     // What was queued when the program last ended runs after the next connect to its site.
+    m_sites = std::make_unique<TSiteList>(
+        (std::filesystem::path(m_setup.iniPath).parent_path() / "sites.ini").string());
+    m_sites->Load();
     m_queueFile = std::make_unique<TQueueFile>(
         (std::filesystem::path(m_setup.iniPath).parent_path() / "transfer-queues").string());
     const SavedQueues saved = m_queueFile->Load();
@@ -252,6 +255,41 @@ void TFHarbrook::OpenAddress(const std::string& address) {
     m_addressFolder.clear();
 }
 
+void TFHarbrook::OpenSiteManager() {
+    if (m_siteManager != nullptr) {
+        m_siteManager->raise();
+        return;
+    }
+    m_siteManager = new TSiteManager(*m_sites, this);
+    m_siteManager->setAttribute(Qt::WA_DeleteOnClose);
+    m_siteManager->OnConnect = [this](const Site& site) { ConnectToSite(site); };
+    QObject::connect(m_siteManager, &QObject::destroyed, this, [this] { m_siteManager = nullptr; });
+    m_siteManager->open();
+}
+
+void TFHarbrook::ConnectToSite(const Site& site) {
+    host->setText(harbrook::DisplayText(site.host));
+    Lumo_edit2->setText(QString::number(site.port));
+    user->setText(harbrook::DisplayText(site.user));
+    pass->setText(harbrook::DisplayText(site.password));
+    // The site keeps its own password; the INI keeps the bar's.
+    m_addressPassword = site.password;
+    CheckBox1->setChecked(site.encryption == SessionSettings::Tls::Explicit ||
+                          site.encryption == SessionSettings::Tls::Required);
+    m_implicitTls = site.encryption == SessionSettings::Tls::Implicit;
+    m_requireTls = site.encryption == SessionSettings::Tls::Required;
+    m_sitePassive = site.passive;
+    if (!site.localFolder.empty()) {
+        LastDownloadFolder = site.localFolder;
+    }
+    m_addressFolder = site.remoteFolder;
+    if (m_session->Usable() || m_session->Busy()) {
+        Disconnect();
+    }
+    Connect();
+    m_addressFolder.clear();
+}
+
 void TFHarbrook::Connect() {
     // An address typed into the host field is opened as one.
     if (const std::string typed = harbrook::LocalBytes(host->text().trimmed()); LooksLikeFtpUrl(typed)) {
@@ -269,9 +307,11 @@ void TFHarbrook::Connect() {
         return;
     }
     settings.port = static_cast<std::uint16_t>(port);
-    settings.tls = m_implicitTls          ? SessionSettings::Tls::Implicit
-                   : CheckBox1->isChecked() ? SessionSettings::Tls::Explicit
-                                            : SessionSettings::Tls::None;
+    settings.tls = m_implicitTls                           ? SessionSettings::Tls::Implicit
+                   : CheckBox1->isChecked() && m_requireTls ? SessionSettings::Tls::Required
+                   : CheckBox1->isChecked()                 ? SessionSettings::Tls::Explicit
+                                                            : SessionSettings::Tls::None;
+    settings.passive = m_sitePassive;
     settings.startFolder = m_addressFolder;
     if (ConnectTimeoutMs > 0) {
         settings.connectTimeoutMs = ConnectTimeoutMs;

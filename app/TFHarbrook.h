@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "app/SiteManager.h"
 #include "app/WindowTransferHost.h"
 #include "engine/CertificateTrust.h"
 #include "engine/DirListings.h"
@@ -179,6 +180,12 @@ public:
     void OpenAddress(const std::string& address);
     // Shows or hides the message log pane.
     void ToggleMessageLog();
+    // The site manager (Ctrl+S, SitesButton), window-modal; the one open now (or null).
+    void OpenSiteManager();
+    TSiteManager* SiteManagerDialog() const { return m_siteManager; }
+    // Fills the bar from a saved site and connects with its settings.
+    void ConnectToSite(const Site& site);
+    QToolButton* SitesButton;
     // Takes the log's new lines into the pane (the 500 ms timer does it too).
     void ShowNewLogLines();
 
@@ -254,6 +261,11 @@ private:
     // What the last address brought: implicit TLS (ftps://, kept until the host or port
     // is edited), its folder, and its password (never written to the INI).
     bool m_implicitTls = false;
+    // What a site chose beyond the bar (until the host or port is edited by hand).
+    bool m_requireTls = false;
+    bool m_sitePassive = true;
+    std::unique_ptr<TSiteList> m_sites;
+    TSiteManager* m_siteManager = nullptr;
     // The last log line the pane shows.
     std::uint64_t m_logShown = 0;
     std::string m_addressFolder;

@@ -139,6 +139,12 @@ void TFHarbrook::buildControls() {
     bar->addWidget(Label3, 1, 2);
     bar->addWidget(pass, 1, 3);
     bar->addWidget(CheckBox1, 2, 3);
+    // The saved sites, beside the bar they fill.
+    SitesButton = new QToolButton(Panel2);
+    SitesButton->setText(QStringLiteral("Sites…"));
+    SitesButton->setToolTip(QStringLiteral("Site Manager (Ctrl+S)"));
+    SitesButton->setFocusPolicy(Qt::NoFocus);
+    bar->addWidget(SitesButton, 2, 1, Qt::AlignLeft);
     bar->addWidget(bitmap1, 0, 4, 3, 1);
     bar->addWidget(Lumo_statebmp1, 0, 5, 3, 1);
     bar->setColumnStretch(1, 1);
@@ -308,9 +314,16 @@ void TFHarbrook::wireHandlers() {
     // A host or port typed by hand is a plain connection again (an ftps:// address chose
     // implicit TLS for its own host and port only).
     for (QLineEdit* field : {static_cast<QLineEdit*>(host), static_cast<QLineEdit*>(Lumo_edit2)}) {
-        QObject::connect(field, &QLineEdit::textEdited, this, [this] { m_implicitTls = false; });
+        QObject::connect(field, &QLineEdit::textEdited, this, [this] {
+            m_implicitTls = false;
+            m_requireTls = false;
+            m_sitePassive = true;
+        });
     }
     QObject::connect(LogButton, &QToolButton::clicked, this, [this] { ToggleMessageLog(); });
+    QObject::connect(SitesButton, &QToolButton::clicked, this, [this] { OpenSiteManager(); });
+    auto* sitesKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    QObject::connect(sitesKey, &QShortcut::activated, this, [this] { OpenSiteManager(); });
     auto* logKey = new QShortcut(QKeySequence(Qt::Key_F9), this);
     logKey->setContext(Qt::WindowShortcut);
     QObject::connect(logKey, &QShortcut::activated, this, [this] { ToggleMessageLog(); });
