@@ -33,7 +33,7 @@ HARBROOK_ID_EXCEPTION(EIdCanNotChangeConnectedIOHandler, EIdException,
                       "Cannot change a connected IOHandler.");
 // A server that never ends a reply must not be able to fill our memory.
 HARBROOK_ID_EXCEPTION(EIdReplyTooLong, EIdException,
-                      "The server's reply is too long (more than 10000 lines or 1 MB).");
+                      "The server's reply is too long (more than 100000 lines or 1 MB).");
 // A server that never ends a listing must not be able to fill our memory either.
 HARBROOK_ID_EXCEPTION(EIdListingTooLong, EIdException, "Listing too long");
 // A name holding a line break would smuggle a second command to the server.

@@ -18,7 +18,7 @@ using TIdReplyCodes = std::vector<int>;
 class TIdTCPConnection {
 public:
     // A reply cap: a server that never ends a reply gets an error, not our memory.
-    static constexpr std::size_t kMaxReplyLines = 10000;
+    static constexpr std::size_t kMaxReplyLines = 100000;
     static constexpr std::size_t kMaxReplyBytes = 1024 * 1024;
 
     TIdTCPConnection();

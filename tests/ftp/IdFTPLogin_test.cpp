@@ -195,6 +195,22 @@ TEST(IdFTPLogin, EndlessGreetingHitsTheCap) {
     EXPECT_FALSE(s.ftp.Connected());
 }
 
+// A FEAT of 10,000 features is a long reply, not a broken one: the login goes on and
+// every feature is known.
+TEST(IdFTPLogin, AFeatOfTenThousandLines) {
+    std::string features = "211-Features:\r\n";
+    for (int i = 0; i < 10000; ++i) {
+        features += " X-FEATURE-" + std::to_string(i) + "\r\n";
+    }
+    features += "211 End";
+    FtpScript script = greetAndLogin();
+    script.on("FEAT", features).on("SYST", "215 UNIX Type: L8").on("TYPE I", "200 Type set to I");
+    ScriptedFtp s(script);
+    s.ftp.Connect();
+    EXPECT_EQ(s.ftp.Capabilities().size(), 10000u);
+    EXPECT_TRUE(s.ftp.SupportsFeature("X-FEATURE-9999"));
+}
+
 TEST(IdFTPLogin, UserAnswered230NeedsNoPassword) {
     FtpScript script = FtpScript().reply("220 ready").on("USER u", "230 Welcome, no password needed");
     ScriptedFtp s(afterLogin(script));
