@@ -263,7 +263,6 @@ void TFHarbrook::OpenSiteManager() {
     m_siteManager = new TSiteManager(*m_sites, this);
     m_siteManager->setAttribute(Qt::WA_DeleteOnClose);
     m_siteManager->OnConnect = [this](const Site& site) { ConnectToSite(site); };
-    QObject::connect(m_siteManager, &QObject::destroyed, this, [this] { m_siteManager = nullptr; });
     m_siteManager->open();
 }
 

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTimer>
@@ -182,7 +183,7 @@ public:
     void ToggleMessageLog();
     // The site manager (Ctrl+S, SitesButton), window-modal; the one open now (or null).
     void OpenSiteManager();
-    TSiteManager* SiteManagerDialog() const { return m_siteManager; }
+    TSiteManager* SiteManagerDialog() const { return m_siteManager.data(); }
     // Fills the bar from a saved site and connects with its settings.
     void ConnectToSite(const Site& site);
     QToolButton* SitesButton;
@@ -265,7 +266,8 @@ private:
     bool m_requireTls = false;
     bool m_sitePassive = true;
     std::unique_ptr<TSiteList> m_sites;
-    TSiteManager* m_siteManager = nullptr;
+    // Empties itself when the dialog goes (also while the window itself is destroyed).
+    QPointer<TSiteManager> m_siteManager;
     // The last log line the pane shows.
     std::uint64_t m_logShown = 0;
     std::string m_addressFolder;

@@ -307,9 +307,10 @@ TEST_F(RemoteSessionTest, NoopKeepsAVsftpdSessionPastItsIdleTimeout) {
 
 // Hostile or broken answers to the session's own commands: a box, the window goes on.
 TEST_F(RemoteSessionTest, AHugePwdReplyEndsTheSessionWithABox) {
+    // Past the reply cap of 100,000 lines.
     std::string huge = "257-\"/\"\r\n";
-    for (int i = 0; i < 10000; ++i) {
-        huge += " line " + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 100000; ++i) {
+        huge += " x\r\n";
     }
     huge += "257 \"/\"";
     FtpScript script = loggedIn();
