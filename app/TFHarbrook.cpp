@@ -245,9 +245,20 @@ void TFHarbrook::OpenAddress(const std::string& address) {
         pass->setText(harbrook::DisplayText(url.password));
         m_addressPassword = url.password;
     }
-    // Set after the fields: editing them by hand ends what the address chose.
-    m_implicitTls = url.implicitTls;
-    m_addressFolder = url.path;
+    // ftp:// keeps the bar's TLS choice; ftps:// is implicit TLS.
+    reconnectWith(url.implicitTls        ? SessionSettings::Tls::Implicit
+                  : CheckBox1->isChecked() ? SessionSettings::Tls::Explicit
+                                           : SessionSettings::Tls::None,
+                  true, url.path);
+}
+
+void TFHarbrook::reconnectWith(SessionSettings::Tls tls, bool passive, const std::string& folder) {
+    // Set after the bar's fields: editing them by hand ends what was chosen here.
+    CheckBox1->setChecked(tls == SessionSettings::Tls::Explicit || tls == SessionSettings::Tls::Required);
+    m_implicitTls = tls == SessionSettings::Tls::Implicit;
+    m_requireTls = tls == SessionSettings::Tls::Required;
+    m_sitePassive = passive;
+    m_addressFolder = folder;
     if (m_session->Usable() || m_session->Busy()) {
         Disconnect();
     }
@@ -273,20 +284,10 @@ void TFHarbrook::ConnectToSite(const Site& site) {
     pass->setText(harbrook::DisplayText(site.password));
     // The site keeps its own password; the INI keeps the bar's.
     m_addressPassword = site.password;
-    CheckBox1->setChecked(site.encryption == SessionSettings::Tls::Explicit ||
-                          site.encryption == SessionSettings::Tls::Required);
-    m_implicitTls = site.encryption == SessionSettings::Tls::Implicit;
-    m_requireTls = site.encryption == SessionSettings::Tls::Required;
-    m_sitePassive = site.passive;
     if (!site.localFolder.empty()) {
         LastDownloadFolder = site.localFolder;
     }
-    m_addressFolder = site.remoteFolder;
-    if (m_session->Usable() || m_session->Busy()) {
-        Disconnect();
-    }
-    Connect();
-    m_addressFolder.clear();
+    reconnectWith(site.encryption, site.passive, site.remoteFolder);
 }
 
 void TFHarbrook::Connect() {

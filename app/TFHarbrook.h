@@ -186,6 +186,8 @@ public:
     TSiteManager* SiteManagerDialog() const { return m_siteManager.data(); }
     // Fills the bar from a saved site and connects with its settings.
     void ConnectToSite(const Site& site);
+    // Connects anew with what an address or a site chose beyond the bar's fields.
+    void reconnectWith(SessionSettings::Tls tls, bool passive, const std::string& folder);
     QToolButton* SitesButton;
     // Takes the log's new lines into the pane (the 500 ms timer does it too).
     void ShowNewLogLines();
