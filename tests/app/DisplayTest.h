@@ -85,11 +85,15 @@ public:
                 if (boxes.empty() || boxes.back().text != seen.text) {
                     boxes.push_back(seen);
                 }
+                this->seen = true;
             }
         });
         m_timer.start();
     }
     std::vector<SeenBox> boxes;
+    // Set once a box was seen: a BoxAnswerer given it answers only after that, so a busy
+    // machine cannot close a box before the watcher looked at it.
+    std::atomic<bool> seen{false};
 
 private:
     QTimer m_timer;

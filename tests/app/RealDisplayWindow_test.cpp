@@ -100,7 +100,7 @@ TEST_F(RealDisplayWindow, EnterOnTheDeleteQuestionForTwentyThousandFilesRemovesN
     ASSERT_TRUE(SpinUntil([&] { return window->Lumo_listbox3->selectedItems().size() == kFiles; }));
 
     BoxWatcher watcher;
-    BoxAnswerer answer("Confirm", "Return");
+    BoxAnswerer answer("Confirm", "Return", &watcher.seen);
     RunWhileSpinning("xdotool key --clearmodifiers Delete");
     ASSERT_TRUE(answer.finish()) << "no Confirm box took the focus";
     SpinUntil([&] { return QApplication::activeModalWidget() == nullptr; });
@@ -165,7 +165,7 @@ TEST_F(RealDisplayWindow, ClosingWithADownloadRunningAsksAndEnterKeepsIt) {
         << "the download started";
 
     BoxWatcher watcher;
-    BoxAnswerer answer("Confirm", "Return");
+    BoxAnswerer answer("Confirm", "Return", &watcher.seen);
     RunWhileSpinning("wmctrl -i -c " + WindowIdOf(*window));
     ASSERT_TRUE(answer.finish()) << "no Confirm box took the focus";
     SpinUntil([&] { return QApplication::activeModalWidget() == nullptr; });
@@ -191,7 +191,7 @@ TEST_F(RealDisplayWindow, TheOverwriteQuestionTakesTheFocusAndEnterSkips) {
     open(server);
     {
         BoxWatcher watcher;
-        BoxAnswerer answer("File exists", "Return");
+        BoxAnswerer answer("File exists", "Return", &watcher.seen);
         window->DownloadQueue->Add(DownloadQueueEntry("/", "a.txt", false, local.path()));
         ASSERT_TRUE(answer.finish()) << "the question never had the focus";
         ASSERT_TRUE(SpinUntil([&] { return window->DownloadQueue->Count() == 0; }));
@@ -234,7 +234,7 @@ TEST_F(RealDisplayWindow, ViewNeverFollowsALinkPlantedInTheTemporaryFolder) {
     window->Lumo_listbox3->setCurrentRow(0);
 
     BoxWatcher watcher;
-    BoxAnswerer answer("Harbrook", "Return");
+    BoxAnswerer answer("Harbrook", "Return", &watcher.seen);
     window->Lumo_statebmp2Click();
     settle(*window);
     ASSERT_TRUE(answer.finish());
@@ -342,7 +342,7 @@ TEST_F(RealDisplayWindow, TheNameFieldStaysOpenThroughARefusalAndAToolClick) {
     RunWhileSpinning("xdotool type --delay 10 taken");
     ASSERT_TRUE(SpinUntil([&] { return window->Lumo_edit1->text() == "taken"; }));
     BoxWatcher watcher;
-    BoxAnswerer answer("Error", "Return");
+    BoxAnswerer answer("Error", "Return", &watcher.seen);
     RunWhileSpinning("xdotool key --clearmodifiers Return");
     ASSERT_TRUE(answer.finish()) << "no error box took the focus";
     SpinUntil([&] { return QApplication::activeModalWidget() == nullptr; });

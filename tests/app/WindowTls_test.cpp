@@ -135,6 +135,26 @@ TEST_F(WindowTls, TheAnswersToAnUntrustedCertificate) {
 
 // A server whose certificate is not the one the user trusted always: a warning naming
 // both, and Cancel its default.
+// The program's argument as a browser hands it over, ftps:// to pyftpdlib's implicit
+// TLS: connected encrypted, without a question, and the workers too.
+TEST_F(WindowTls, AnFtpsAddressToPyftpdlib) {
+    PyFtpdOptions options = tlsWith(TestCertificate::Trusted);
+    options.implicitTls = true;
+    PyFtpdServer server(options);
+    writeRandomFile(server.root() + "/down.bin", 80000, 2);
+    auto window = start();
+    window->OpenAddress("ftps://" + server.user() + ":" + server.password() + "@127.0.0.1:" +
+                        std::to_string(server.port()) + "/");
+    settle(*window);
+    ASSERT_TRUE(window->Session().Connected()) << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown()[0]);
+    EXPECT_TRUE(window->Label8->text().startsWith("Passive Connection, Implicit TLS (TLSv1.")) << window->Label8->text().toStdString();
+    window->DownloadQueue->Add(DownloadQueueEntry("/", "down.bin", false, config.path()), window->Session().Site());
+    ASSERT_TRUE(runUntil([&] { return window->DownloadQueue->Count() == 0; }));
+    EXPECT_EQ(sha256OfFile(config.file("down.bin")), sha256OfFile(server.root() + "/down.bin"));
+    EXPECT_TRUE(scope.dialogs.Shown().empty()) << scope.dialogs.Shown().front();
+    window->CloseWithoutAsking();
+}
+
 TEST_F(WindowTls, AChangedCertificateWarnsWithBothFingerprints) {
     PyFtpdServer server(tlsWith(TestCertificate::UnknownAuthority));
     const std::string old = testCertificateFingerprint(TestCertificate::SelfSigned);

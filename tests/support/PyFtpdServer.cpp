@@ -103,6 +103,9 @@ void PyFtpdServer::start(std::uint16_t port) {
         if (m_options.tlsDataRequired) {
             args.push_back("--tls-data-required");
         }
+        if (m_options.implicitTls) {
+            args.push_back("--implicit");
+        }
     }
     m_pid = startPythonHelper(std::move(args), "pyftpd", m_port);
 }

@@ -21,6 +21,8 @@ struct PyFtpdOptions {
     TestCertificate certificate = TestCertificate::Trusted;
     bool tlsControlRequired = false;
     bool tlsDataRequired = false;
+    // With tls: TLS from the first byte (implicit), instead of AUTH TLS.
+    bool implicitTls = false;
     // "::1" serves IPv6 loopback.
     std::string host = "127.0.0.1";
     // Bytes per second on plain data connections, both ways; 0: as fast as it can.

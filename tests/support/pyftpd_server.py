@@ -34,7 +34,7 @@ def make_certificate(path):
         out.write(crypto.dump_certificate(crypto.FILETYPE_PEM, cert))
 
 
-def tls_handler_class(certfile, control_required, data_required):
+def tls_handler_class(certfile, control_required, data_required, implicit=False):
     from pyftpdlib.handlers import SSLConnection, TLS_DTPHandler, TLS_FTPHandler
 
     class DataHandler(TLS_DTPHandler):
@@ -51,6 +51,18 @@ def tls_handler_class(certfile, control_required, data_required):
             SSLConnection.close(self)
             FTPHandler.close(self)
 
+    class ImplicitControlHandler(ControlHandler):
+        # Implicit TLS: the handshake comes first; the greeting goes out once it is
+        # done, encrypted like everything after it.
+        def handle(self):
+            self.secure_connection(self.ssl_context)
+
+        def handle_ssl_established(self):
+            super().handle_ssl_established()
+            FTPHandler.handle(self)
+
+    if implicit:
+        ControlHandler = ImplicitControlHandler
     ControlHandler.dtp_handler = DataHandler
     ControlHandler.certfile = certfile
     ControlHandler.tls_control_required = control_required
@@ -67,6 +79,8 @@ def main():
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--certfile")
     parser.add_argument("--tls-control-required", action="store_true")
+    parser.add_argument("--implicit", action="store_true",
+                        help="TLS from the first byte (needs --certfile)")
     parser.add_argument("--tls-data-required", action="store_true")
     parser.add_argument("--banner", default="Harbrook test server ready.")
     parser.add_argument("--log", help="a file that gets the server's session log")
@@ -89,7 +103,7 @@ def main():
         if not os.path.exists(args.certfile):
             make_certificate(args.certfile)
         handler = tls_handler_class(args.certfile, args.tls_control_required,
-                                    args.tls_data_required)
+                                    args.tls_data_required, args.implicit)
     else:
         handler = FTPHandler
     handler.authorizer = authorizer

@@ -159,6 +159,27 @@ TEST(CliTlsVsftpd, VerifiedTransfersAndARefusedSelfSignedServer) {
     EXPECT_NE(refused.err.find("it is self-signed"), std::string::npos) << refused.err;
 }
 
+// Implicit TLS against pyftpdlib too: an ftps:// address, files both ways byte-exact
+// over private data connections.
+TEST(CliTlsPyftpd, ImplicitTlsThroughAnAddress) {
+    if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
+    PyFtpdOptions options = PyFtpdOptions::RequiringTls(TestCertificate::Trusted, true);
+    options.implicitTls = true;
+    PyFtpdServer server(options);
+    TempDir local;
+    writeRandomFile(local.file("up.bin"), 250000, 5);
+    const CliRun run = runCli({"--cacert", testAuthorityFile(), "--timeout", "5",
+                               "ftps://" + server.user() + ":" + server.password() + "@127.0.0.1:" +
+                                   std::to_string(server.port()) + "/",
+                               "put " + local.file("up.bin") + " up.bin", "get up.bin " + local.file("back.bin")},
+                              kSystemStoreOnly);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(sha256OfFile(local.file("back.bin")), sha256OfFile(local.file("up.bin")));
+    EXPECT_EQ(sha256OfFile(server.root() + "/up.bin"), sha256OfFile(local.file("up.bin")));
+}
+
 // Implicit TLS end to end: vsftpd with implicit_ssl on its port, reached through an
 // ftps:// address (account in the address, password from the environment) and through
 // --implicit-tls; files byte-exact; the address's path is where the commands run. An
