@@ -322,5 +322,5 @@ std::string QueueSummaryLine(const std::string& what, const std::vector<QueueIte
     if (shownRows < rows) {
         line += "; " + std::to_string(rows - shownRows) + " more not shown";
     }
-    return line + "||||||||||";
+    return line;
 }

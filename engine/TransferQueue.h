@@ -112,6 +112,7 @@ struct QueueProgress {
 // One line for a queue after its rows: "Downloads: 3 of 10 files, 1.20 GB of 5.00 GB,
 // 2.0 min left; 1 running, 1 failed, 5 waiting" (`what` names the queue; the bytes are
 // those of the entries whose size is known, the time left is at the running speed),
-// with "; 250 more not shown" when rows were left out; empty for an empty queue.
+// with "; 250 more not shown" when rows were left out; empty for an empty queue. It has
+// no column separators: the list draws it across the whole row, unclipped.
 std::string QueueSummaryLine(const std::string& what, const std::vector<QueueItem>& items, std::size_t shownRows,
                              const QueueProgress& running = {});

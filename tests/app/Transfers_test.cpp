@@ -189,7 +189,7 @@ TEST_F(WindowTransfers, TheFirstOfFiveFailingLeavesTheOthersToRun) {
     ASSERT_EQ(rows.size(), 6) << rows.join("\n").toStdString();
     EXPECT_TRUE(rows[0].startsWith("missing.txt||||||Failed||Cannot open")) << rows[0].toStdString();
     EXPECT_EQ(rows[1], "ok0||||||Done||||");
-    EXPECT_EQ(rows[5], "Uploads: 4 of 5 files, 4 Byte(s) of 4 Byte(s); 1 failed||||||||||");
+    EXPECT_EQ(rows[5], "Uploads: 4 of 5 files, 4 Byte(s) of 4 Byte(s); 1 failed");
 }
 
 // Deviation 2: a disconnect interrupts a transfer; the entry and the rest wait for the
@@ -355,7 +355,7 @@ TEST_F(WindowTransfers, EveryEntryShowsAndObeys) {
     const std::string summary = rowText(kFiles);
     EXPECT_EQ(summary.rfind("Downloads: 0 of 8 files, ", 0), 0u) << summary;
     EXPECT_NE(summary.find(" of 1.09 MB"), std::string::npos) << summary;
-    EXPECT_NE(summary.find("; 1 running, 7 waiting||"), std::string::npos) << summary;
+    EXPECT_EQ(summary.substr(summary.size() - 22), "; 1 running, 7 waiting") << summary;
 
     // Remove f7 while it waits, Cancel f0 while it runs.
     choose(7);
@@ -385,7 +385,7 @@ TEST_F(WindowTransfers, EveryEntryShowsAndObeys) {
                                       fs::file_size(local.file("f0.bin")) == 1000000; }, 30000));
     EXPECT_EQ(sha256OfFile(local.file("f0.bin")), sha256OfFile(server.root() + "/f0.bin"));
     window->Timer2Timer();
-    EXPECT_EQ(rowText(window->Lumo_listbox2->count() - 1), "Downloads: 7 of 7 files, 1.07 MB of 1.07 MB||||||||||")
+    EXPECT_EQ(rowText(window->Lumo_listbox2->count() - 1), "Downloads: 7 of 7 files, 1.07 MB of 1.07 MB")
         << "the server's sizes";
     window->TransferListCommand(TFHarbrook::TransferCommand::ClearFinished);
     EXPECT_EQ(window->Lumo_listbox2->count(), 0);
@@ -665,7 +665,7 @@ TEST_F(WindowTransfers, AHugeQueueShowsItsHeadAndASummary) {
     window.Timer2Timer();
     ASSERT_EQ(window.Lumo_listbox2->count(), 201);
     EXPECT_EQ(window.Lumo_listbox2->item(200)->text(),
-              "Downloads: 0 of 100000 files; 100000 waiting; 99800 more not shown||||||||||");
+              "Downloads: 0 of 100000 files; 100000 waiting; 99800 more not shown");
     window.CloseWithoutAsking();
 }
 
