@@ -31,14 +31,7 @@ namespace fs = std::filesystem;
 
 class SiteManagerWindow : public ::testing::Test {
 protected:
-    std::unique_ptr<TFHarbrook> open() {
-        TFHarbrookSetup setup;
-        setup.iniPath = config.file("Harbrook.ini");
-        setup.programPath = config.file("Harbrook.ini");
-        auto window = std::make_unique<TFHarbrook>(setup);
-        window->show();
-        return window;
-    }
+    std::unique_ptr<TFHarbrook> open() { return openWindowIn(config.path()); }
     // The dialog the window opened with Ctrl+S.
     TSiteManager* openSites(TFHarbrook& window) {
         // A shortcut needs its window active, as the user's window is.

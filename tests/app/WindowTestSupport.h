@@ -1,12 +1,25 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "app/TFHarbrook.h"
 #include "engine/DirListings.h"
 #include "tests/support/RunUntil.h"
 
 namespace harbrook::testing {
+
+// The window as the program starts it, shown, its settings (and every file kept beside
+// them) in `folder`.
+inline std::unique_ptr<TFHarbrook> openWindowIn(const std::string& folder) {
+    TFHarbrookSetup setup;
+    setup.iniPath = folder + "/Harbrook.ini";
+    setup.programPath = setup.iniPath;
+    auto window = std::make_unique<TFHarbrook>(setup);
+    window->show();
+    return window;
+}
 
 // Lets the window's event loop run until its remote session has ended every command it
 // was given (and told the window all of it), and no reload of the shown folder is due

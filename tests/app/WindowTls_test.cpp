@@ -39,14 +39,7 @@ protected:
     }
     static PyFtpdOptions tlsWith(TestCertificate certificate) { return PyFtpdOptions::RequiringTls(certificate, true); }
     // A window as the program starts it (its settings and trust file in `config`).
-    std::unique_ptr<TFHarbrook> start() {
-        TFHarbrookSetup setup;
-        setup.iniPath = config.file("Harbrook.ini");
-        setup.programPath = config.file("Harbrook.ini");
-        auto window = std::make_unique<TFHarbrook>(setup);
-        window->show();
-        return window;
-    }
+    std::unique_ptr<TFHarbrook> start() { return openWindowIn(config.path()); }
     void connect(TFHarbrook& window, std::uint16_t port, const PyFtpdServer& server) {
         window.host->setText("127.0.0.1");
         window.Lumo_edit2->setText(QString::number(port));
