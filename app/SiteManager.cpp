@@ -101,9 +101,12 @@ TSiteManager::TSiteManager(TSiteList& sites, QWidget* parent) : QDialog(parent),
     });
     QObject::connect(ConnectButton, &QPushButton::clicked, this, [this] { connectChosen(); });
     QObject::connect(Name, &QLineEdit::editingFinished, this, [this] { takeName(); });
-    for (QLineEdit* field : {Host, Account, Password, RemoteFolder, LocalFolder}) {
+    for (QLineEdit* field : {Host, Account, RemoteFolder, LocalFolder}) {
         QObject::connect(field, &QLineEdit::textChanged, this, [this] { takeFields(); });
     }
+    // The password is taken when the user leaves the field, not at each key: each change
+    // of it may go to the keyring.
+    QObject::connect(Password, &QLineEdit::editingFinished, this, [this] { takeFields(); });
     QObject::connect(Port, qOverload<int>(&QSpinBox::valueChanged), this, [this] { takeFields(); });
     QObject::connect(Encryption, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int index) {
         // Implicit TLS has a port of its own; the others the usual one.
@@ -146,7 +149,7 @@ void TSiteManager::showSite(int index) {
     Host->setText(harbrook::DisplayText(site.host));
     Port->setValue(site.port);
     Account->setText(harbrook::DisplayText(site.user));
-    Password->setText(harbrook::DisplayText(site.password));
+    Password->setText(harbrook::DisplayText(m_sites.Password(index)));
     for (int i = 0; i < 4; ++i) {
         if (kEncryptions[i] == site.encryption) {
             Encryption->setCurrentIndex(i);
@@ -199,6 +202,18 @@ void TSiteManager::save() {
     if (!m_sites.Save()) {
         harbrook::Dialogs().ShowError("The sites cannot be saved.");
     }
+    if (AfterSave) {
+        AfterSave();
+    }
+}
+
+void TSiteManager::done(int result) {
+    // A password typed and the dialog closed at once is kept too.
+    if (SiteNames->currentRow() >= 0 && harbrook::LocalBytes(Password->text()) !=
+                                            m_sites.Sites()[static_cast<std::size_t>(SiteNames->currentRow())].password) {
+        takeFields();
+    }
+    QDialog::done(result);
 }
 
 void TSiteManager::connectChosen() {
@@ -206,6 +221,9 @@ void TSiteManager::connectChosen() {
     const int row = SiteNames->currentRow();
     if (row < 0) {
         return;
+    }
+    if (harbrook::LocalBytes(Password->text()) != m_sites.Password(row)) {
+        takeFields();
     }
     const Site site = m_sites.Sites()[static_cast<std::size_t>(row)];
     if (site.host.empty()) {

@@ -22,6 +22,10 @@ public:
 
     // Called with the chosen site when the user connects; the dialog then closes.
     std::function<void(const Site& site)> OnConnect;
+    // Called after every save of the sites (the window tells of a keyring that failed).
+    std::function<void()> AfterSave;
+
+    void done(int result) override;
 
     // The widgets, for tests that drive the dialog.
     QListWidget* SiteNames;

@@ -74,8 +74,9 @@ void TFHarbrook::FormCreate() {
     UploadQueue = std::make_unique<TTransferQueue>();
     DownloadQueue = std::make_unique<TTransferQueue>();
     // What was queued when the program last ended runs after the next connect to its site.
+    m_passwords = std::make_unique<TPasswordKeeper>(m_setup.passwords);
     m_sites = std::make_unique<TSiteList>(
-        (std::filesystem::path(m_setup.iniPath).parent_path() / "sites.ini").string());
+        (std::filesystem::path(m_setup.iniPath).parent_path() / "sites.ini").string(), m_passwords.get());
     m_sites->Load();
     m_queueFile = std::make_unique<TQueueFile>(
         (std::filesystem::path(m_setup.iniPath).parent_path() / "transfer-queues").string());
@@ -274,6 +275,7 @@ void TFHarbrook::OpenSiteManager() {
     m_siteManager = new TSiteManager(*m_sites, this);
     m_siteManager->setAttribute(Qt::WA_DeleteOnClose);
     m_siteManager->OnConnect = [this](const Site& site) { ConnectToSite(site); };
+    m_siteManager->AfterSave = [this] { tellOfPasswordFallback(); };
     m_siteManager->open();
 }
 

@@ -26,6 +26,7 @@
 #include "engine/RemoteSession.h"
 #include "engine/TransferQueue.h"
 #include "engine/SessionSetup.h"
+#include "engine/StoredPasswords.h"
 #include "engine/ViewFolder.h"
 #include "platform/GuiCalls.h"
 #include "platform/Interrupt.h"
@@ -39,6 +40,9 @@
 struct TFHarbrookSetup {
     std::string iniPath;
     std::string programPath;
+    // The desktop's keyring for the bar's and the sites' passwords; null keeps them in
+    // the settings files (owner-only) without a word.
+    harbrook::IPasswordStore* passwords = nullptr;
 };
 
 // The main window: the connection bar, the remote pane (folders above, files below),
@@ -209,6 +213,11 @@ private:
     void wireHandlers();
     void readSettings();
     void writeSettings();
+    // The bar's password as the INI's "pass" is to hold (see TPasswordKeeper::Keep);
+    // never a password that came in an address or with a site.
+    std::string keepBarPassword();
+    // Tells once (ever, until a keyring answers again) that passwords stay in the files.
+    void tellOfPasswordFallback();
     // Runs a command handler: an error is shown in an error box and the window goes on.
     void command(const std::function<void()>& body);
     void fillList(TLumo_listbox& list, const TLines& lines);
@@ -267,6 +276,9 @@ private:
     // What a site chose beyond the bar (until the host or port is edited by hand).
     bool m_requireTls = false;
     bool m_sitePassive = true;
+    // Before the sites, which keep their passwords through it.
+    std::unique_ptr<TPasswordKeeper> m_passwords;
+    bool m_keyringNoticeGiven = false;
     std::unique_ptr<TSiteList> m_sites;
     // Empties itself when the dialog goes (also while the window itself is destroyed).
     QPointer<TSiteManager> m_siteManager;

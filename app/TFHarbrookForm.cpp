@@ -398,8 +398,9 @@ void TFHarbrook::readSettings() {
     resize(settings.width, settings.height);
     host->setText(harbrook::DisplayText(settings.host));
     user->setText(harbrook::DisplayText(settings.user));
-    pass->setText(harbrook::DisplayText(settings.pass));
-    m_savedPassword = settings.pass;
+    m_savedPassword = m_passwords->Recall(BarPasswordKey(), settings.pass);
+    pass->setText(harbrook::DisplayText(m_savedPassword));
+    m_keyringNoticeGiven = settings.keyringNoticeGiven;
     Lumo_edit2->setText(QString::number(settings.port));
     CheckBox1->setChecked(settings.explicitTls);
     MessageLogList->setFixedHeight(settings.logHeight);
@@ -423,11 +424,8 @@ void TFHarbrook::writeSettings() {
     settings.height = height();
     settings.host = harbrook::LocalBytes(host->text());
     settings.user = harbrook::LocalBytes(user->text());
-    settings.pass = harbrook::LocalBytes(pass->text());
-    // A password that came in an address stays out of the file.
-    if (m_addressPassword && settings.pass == *m_addressPassword) {
-        settings.pass = m_savedPassword;
-    }
+    settings.pass = keepBarPassword();
+    settings.keyringNoticeGiven = m_keyringNoticeGiven && !m_passwords->KeyringAnswered();
     settings.lastUpload = LastUploadFolder;
     settings.lastDownload = LastDownloadFolder;
     if (const int port = Lumo_edit2->ValueAsInteger(); IsPortNumber(port)) {
@@ -447,6 +445,28 @@ void TFHarbrook::writeSettings() {
     // A settings file that cannot be written is left as it was; there is nobody to tell
     // while the program ends.
     [[maybe_unused]] const bool saved = ini.Save();
+}
+
+std::string TFHarbrook::keepBarPassword() {
+    std::string password = harbrook::LocalBytes(pass->text());
+    // A password that came in an address (or with a site) stays out of the bar's keeping.
+    if (m_addressPassword && password == *m_addressPassword) {
+        password = m_savedPassword;
+    }
+    m_savedPassword = password;
+    return m_passwords->Keep(BarPasswordKey(), password);
+}
+
+void TFHarbrook::tellOfPasswordFallback() {
+    const std::optional<std::string> notice = m_passwords->TakeNotice();
+    if (!notice) {
+        return;
+    }
+    MessageLog().Append("main", LogLine::Kind::Error, *notice);
+    if (!m_keyringNoticeGiven) {
+        m_keyringNoticeGiven = true;
+        harbrook::Dialogs().ShowInformation("Passwords", *notice);
+    }
 }
 
 void TFHarbrook::HeaderControl1Resize() {

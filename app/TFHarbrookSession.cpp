@@ -26,6 +26,9 @@ void TFHarbrook::SessionStatus(const std::string& status) {
 
 void TFHarbrook::SessionUp() {
     m_sessionUp = true;
+    // A password that logged in is worth keeping now, not only when the window closes.
+    keepBarPassword();
+    tellOfPasswordFallback();
     SetTransfersDisabled(false);
     startWorkers();
 }

@@ -20,6 +20,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/qt/Fonts.h"
 #include "platform/qt/Guard.h"
+#include "platform/qt/KeychainPasswords.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/qt/QtShell.h"
@@ -64,6 +65,9 @@ int main(int argc, char** argv) {
     const std::string programFolder = std::filesystem::path(setup.programPath).parent_path().string();
     setup.iniPath = harbrook::SettingsFilePath(isInstalled(programFolder) ? std::string() : programFolder,
                                                "Harbrook.ini");
+    // Passwords rest in the desktop's keyring where one answers.
+    harbrook::TKeychainPasswords keyring;
+    setup.passwords = &keyring;
     int result = 0;
     {
         TFHarbrook FHarbrook(setup);

@@ -1,6 +1,8 @@
 #include "engine/SiteList.h"
 
+#include <cstdio>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <unordered_map>
 #include <unordered_set>
@@ -40,7 +42,9 @@ bool setField(Site& site, const std::string& key, const std::string& value) {
     if (!UnescapedField(value, text)) {
         return false;
     }
-    if (key == "name") {
+    if (key == "id") {
+        site.id = text;
+    } else if (key == "name") {
         site.name = text;
     } else if (key == "host") {
         site.host = text;
@@ -73,10 +77,17 @@ bool setField(Site& site, const std::string& key, const std::string& value) {
 
 }  // namespace
 
+std::string NewSiteId() {
+    static std::mt19937_64 numbers{std::random_device{}()};
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(numbers()));
+    return text;
+}
+
 std::string SiteListText(const std::vector<Site>& sites) {
     std::string text;
     for (const Site& site : sites) {
-        text += "[site]\nname=" + EscapedField(site.name) + "\nhost=" + EscapedField(site.host) +
+        text += "[site]\nid=" + EscapedField(site.id) + "\nname=" + EscapedField(site.name) + "\nhost=" + EscapedField(site.host) +
                 "\nport=" + std::to_string(site.port) + "\nuser=" + EscapedField(site.user) +
                 "\npass=" + EscapedField(site.password) + "\nencryption=" + encryptionName(site.encryption) +
                 "\npassive=" + (site.passive ? "1" : "0") + "\nremote=" + EscapedField(site.remoteFolder) +
@@ -127,6 +138,7 @@ std::vector<Site> ParseSiteList(const std::string& text, int& problems) {
 
 void TSiteList::Load() {
     m_sites.clear();
+    m_known.clear();
     m_problems = 0;
     std::ifstream in(m_path, std::ios::binary | std::ios::ate);
     if (!in) {
@@ -143,6 +155,7 @@ void TSiteList::Load() {
     // 10,000 searches of 10,000 names each.
     std::unordered_set<std::string> taken;
     std::unordered_map<std::string, int> nextNumber;
+    std::unordered_set<std::string> ids;
     for (Site& site : ParseSiteList(text.str(), m_problems)) {
         if (!taken.insert(site.name).second) {
             int& number = nextNumber.try_emplace(site.name, 2).first->second;
@@ -152,12 +165,37 @@ void TSiteList::Load() {
             } while (!taken.insert(candidate).second);
             site.name = candidate;
         }
+        // Files from before ids, and a copied section, get an id of their own.
+        if (site.id.empty() || ids.count(site.id) != 0) {
+            site.id = NewSiteId();
+        }
+        ids.insert(site.id);
+        if (!site.password.empty()) {
+            m_known.insert(site.id);
+        }
         m_sites.push_back(std::move(site));
     }
 }
 
-bool TSiteList::Save() const {
-    return harbrook::ReplaceFileWhole(m_path, SiteListText(m_sites));
+bool TSiteList::Save() {
+    if (m_passwords == nullptr) {
+        return harbrook::ReplaceFileWhole(m_path, SiteListText(m_sites));
+    }
+    std::vector<Site> filed = m_sites;
+    for (Site& site : filed) {
+        if (m_known.count(site.id) != 0) {
+            site.password = m_passwords->Keep(SitePasswordKey(site.id), site.password);
+        }
+    }
+    return harbrook::ReplaceFileWhole(m_path, SiteListText(filed));
+}
+
+std::string TSiteList::Password(int index) {
+    Site& site = m_sites.at(static_cast<std::size_t>(index));
+    if (m_passwords != nullptr && m_known.insert(site.id).second) {
+        site.password = m_passwords->Recall(SitePasswordKey(site.id), site.password);
+    }
+    return site.password;
 }
 
 int TSiteList::Find(const std::string& name) const {
@@ -183,19 +221,29 @@ std::string TSiteList::freeName(const std::string& name) const {
 
 int TSiteList::AddNew() {
     Site site;
+    site.id = NewSiteId();
     site.name = freeName("New site");
+    m_known.insert(site.id);
     m_sites.push_back(site);
     return static_cast<int>(m_sites.size()) - 1;
 }
 
 int TSiteList::Copy(int index) {
     Site site = m_sites.at(static_cast<std::size_t>(index));
+    site.password = Password(index);
+    site.id = NewSiteId();
     site.name = freeName(site.name + " (copy)");
+    m_known.insert(site.id);
     m_sites.insert(m_sites.begin() + index + 1, site);
     return index + 1;
 }
 
 void TSiteList::Remove(int index) {
+    const std::string id = m_sites.at(static_cast<std::size_t>(index)).id;
+    if (m_passwords != nullptr) {
+        m_passwords->Forget(SitePasswordKey(id));
+    }
+    m_known.erase(id);
     m_sites.erase(m_sites.begin() + index);
 }
 
@@ -211,6 +259,9 @@ bool TSiteList::Rename(int index, const std::string& name) {
 void TSiteList::Update(int index, const Site& site) {
     Site& kept = m_sites.at(static_cast<std::size_t>(index));
     const std::string name = kept.name;
+    const std::string id = kept.id;
     kept = site;
     kept.name = name;
+    kept.id = id;
+    m_known.insert(id);
 }

@@ -40,6 +40,7 @@ WindowSettings ReadWindowSettings(const harbrook::ProfileFile& ini, const Window
     settings.logShown = ini.ReadInteger(section, "logshown", defaults.logShown ? 1 : 0) != 0;
     settings.logHeight =
         atLeast(ini.ReadInteger(section, "logheight", defaults.logHeight), WindowSettings::kSmallestLog, defaults.logHeight);
+    settings.keyringNoticeGiven = ini.ReadInteger(section, "keyringnotice", defaults.keyringNoticeGiven ? 1 : 0) != 0;
     return settings;
 }
 
@@ -64,4 +65,5 @@ void WriteWindowSettings(harbrook::ProfileFile& ini, const WindowSettings& setti
     ini.WriteInteger(section, "explicittls", settings.explicitTls ? 1 : 0);
     ini.WriteInteger(section, "logshown", settings.logShown ? 1 : 0);
     ini.WriteInteger(section, "logheight", settings.logHeight);
+    ini.WriteInteger(section, "keyringnotice", settings.keyringNoticeGiven ? 1 : 0);
 }

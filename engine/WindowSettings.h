@@ -10,7 +10,9 @@
 // written), the connection bar ("host", "user", "pass"), the last folders of the upload
 // and download dialogs ("lastupload", "lastdownload") and the header sections' widths
 // ("h1s0".."h1s2", "h2s0".."h2s4"); and, newer, the bar's port and TLS choice ("port",
-// "explicittls") and the message log pane ("logshown", "logheight").
+// "explicittls"), the message log pane ("logshown", "logheight") and whether the user
+// was told that no keyring answered and passwords stay in the files ("keyringnotice").
+// With a keyring, "pass" is written empty and the password rests in the keyring.
 struct WindowSettings {
     static constexpr const char* kSection = "main";
     // A width or height below this would make a window nobody can find; such a value
@@ -34,6 +36,7 @@ struct WindowSettings {
     // At least kSmallestLog.
     int logHeight = 150;
     static constexpr int kSmallestLog = 40;
+    bool keyringNoticeGiven = false;
 };
 
 // The settings in `ini`, each missing or unreadable key taken from `defaults`.
