@@ -184,6 +184,16 @@ void TFHarbrook::CloseWithoutAsking() {
 }
 
 void TFHarbrook::closeEvent(QCloseEvent* event) {
+    // A close while a box is open (the system asking the program to end at logout) comes
+    // from inside the box's own event loop, which may stand on a call the session or a
+    // worker waits for: stopping them here would wait for ever. The box is closed (its
+    // default answer) and the close done once its loop has returned.
+    if (QWidget* modal = QApplication::activeModalWidget(); !m_destroyed && modal != nullptr && modal != this) {
+        event->ignore();
+        modal->close();
+        QTimer::singleShot(0, this, [this] { close(); });
+        return;
+    }
     // Closing stops the workers: queued and running transfers would end without a word.
     if (!m_destroyed && !m_closeWithoutAsking) {
         const std::string question = QuitQuestion(static_cast<std::size_t>(UploadQueue->Count() + DownloadQueue->Count()));

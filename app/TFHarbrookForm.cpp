@@ -465,7 +465,9 @@ void TFHarbrook::tellOfPasswordFallback() {
     MessageLog().Append("main", LogLine::Kind::Error, *notice);
     if (!m_keyringNoticeGiven) {
         m_keyringNoticeGiven = true;
-        harbrook::Dialogs().ShowInformation("Passwords", *notice);
+        // Shown once the call that kept the password has returned: the session waits for
+        // its own calls, not for the user to read a box.
+        QTimer::singleShot(0, this, [notice] { harbrook::Dialogs().ShowInformation("Passwords", *notice); });
     }
 }
 

@@ -4,16 +4,14 @@
 
 #include "platform/PasswordStore.h"
 
-namespace QKeychain {
-class Job;
-}
-
 namespace harbrook {
 
 // The desktop's Secret Service (GNOME Keyring, KWallet, KeePassXC...) through
-// QtKeychain. Each request waits at most `timeoutMs` for its answer, with the event loop
-// running but user input held back; a keyring that is that slow once is not asked again
-// in this run, so a hanging one costs the user one wait, not one per password.
+// QtKeychain. The keyring is asked from a thread of its own (one for the process) and the caller waits at most
+// `timeoutMs` for the answer, without running the event loop meanwhile: a nested loop
+// would let a close or a signal act in the middle of reading a setting. A keyring that is
+// that slow once is not asked again in this run, so a hanging one costs the user one
+// wait, not one per password.
 class TKeychainPasswords : public IPasswordStore {
 public:
     explicit TKeychainPasswords(std::string service = "Harbrook", int timeoutMs = 3000);
@@ -24,7 +22,8 @@ public:
     std::string Problem() const override { return m_problem; }
 
 private:
-    PasswordAnswer run(QKeychain::Job* job, const std::string& key);
+    enum class Request { Read, Write, Remove };
+    PasswordAnswer run(Request request, const std::string& key, std::string& data);
 
     std::string m_service;
     int m_timeoutMs;

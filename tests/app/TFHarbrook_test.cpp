@@ -18,6 +18,7 @@
 #include <filesystem>
 
 #include "engine/DirListings.h"
+#include "platform/qt/QtDialogs.h"
 #include "tests/ftp/FtpTestSupport.h"
 #include "tests/support/NetworkHelpers.h"
 #include "tests/support/PyFtpdServer.h"
@@ -149,6 +150,32 @@ TEST_F(MainWindow, SettingsRoundTripAndStayPrivate) {
     EXPECT_EQ(again->HeaderControl1->sectionSize(0), 250);
     EXPECT_EQ(again->Lumo_listbox3->ColumnWidth(0), 250) << "into the lists' columns too";
     EXPECT_EQ(again->Lumo_listbox2->ColumnWidth(3), 70);
+}
+
+// The system asks the program to end (SIGTERM at logout) while a real box is open that
+// the remote session waits on (its error from a refused connect): the box is closed and
+// the window ends, instead of waiting for ever for the session, which waits for the box.
+TEST_F(MainWindow, AnEndRequestedUnderAnOpenBoxClosesBoth) {
+    auto window = open();
+    QtDialogs real(window.get());
+    SetDialogs(&real);
+    const std::uint16_t nobody = unusedLoopbackPort();
+    window->host->setText("127.0.0.1");
+    window->Lumo_edit2->setText(QString::number(nobody));
+    bool boxSeen = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (QApplication::activeModalWidget() != nullptr && !boxSeen) {
+            boxSeen = true;
+            window->CloseWithoutAsking();
+        }
+    });
+    watch.start(20);
+    window->Connect();
+    EXPECT_TRUE(runUntil([&] { return window->isHidden(); }, 10000));
+    EXPECT_TRUE(boxSeen) << "the refused connect showed its box";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    SetDialogs(&scope.dialogs);
 }
 
 TEST_F(MainWindow, OddSettingsKeepTheDesignValues) {

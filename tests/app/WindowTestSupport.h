@@ -11,9 +11,10 @@
 namespace harbrook::testing {
 
 // The window as the program starts it, shown, its settings (and every file kept beside
-// them) in `folder`.
-inline std::unique_ptr<TFHarbrook> openWindowIn(const std::string& folder) {
+// them) in `folder`, its passwords in `passwords` (none: in the files).
+inline std::unique_ptr<TFHarbrook> openWindowIn(const std::string& folder, IPasswordStore* passwords = nullptr) {
     TFHarbrookSetup setup;
+    setup.passwords = passwords;
     setup.iniPath = folder + "/Harbrook.ini";
     setup.programPath = setup.iniPath;
     auto window = std::make_unique<TFHarbrook>(setup);
