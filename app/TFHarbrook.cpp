@@ -331,6 +331,10 @@ void TFHarbrook::Connect() {
     if (ReadTimeoutMs > 0) {
         settings.readTimeoutMs = ReadTimeoutMs;
     }
+    if (const std::string problem = SessionSettingsProblem(settings); !problem.empty()) {
+        harbrook::Dialogs().ShowError(problem);
+        return;
+    }
     m_session->Connect(settings);
 }
 

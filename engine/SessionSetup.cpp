@@ -111,3 +111,22 @@ std::string ConnectionStatusText(bool passive, bool tlsAskedFor, const std::stri
     }
     return text;
 }
+
+std::string SessionSettingsProblem(const SessionSettings& settings) {
+    if (settings.host.empty()) {
+        return "No host is given.";
+    }
+    for (const unsigned char c : settings.host) {
+        if (c <= ' ' || c == 0x7f) {
+            return "The host name contains a blank or a control character.";
+        }
+    }
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"account", &settings.user}, {"password", &settings.password}, {"folder", &settings.startFolder}};
+    for (const auto& [name, text] : fields) {
+        if (text->find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+            return std::string("The ") + name + " contains a line end or a NUL character.";
+        }
+    }
+    return {};
+}

@@ -45,6 +45,12 @@ constexpr bool IsPortNumber(long long value) {
 }
 inline constexpr const char* kPortRuleText = "a port is a number from 1 to 65535";
 
+// Why these settings cannot be used, before anything is sent; empty when they can. A
+// host with a blank or a control character is no host name, and a line end or NUL in
+// the account, the password or the folder would end its command early and smuggle the
+// rest in as a command of its own.
+std::string SessionSettingsProblem(const SessionSettings& settings);
+
 // The host's brackets go and the address family is chosen (platform's rule): both front
 // ends reach a host the same way. Looks the name up; call it where waiting is allowed.
 void ChooseAddressFamily(SessionSettings& settings);

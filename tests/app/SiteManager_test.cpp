@@ -129,5 +129,40 @@ TEST_F(SiteManagerWindow, AnImplicitTlsSite) {
     window->CloseWithoutAsking();
 }
 
+// A site whose fields would smuggle a command (pasted with a line end, or typed into a
+// hand-edited sites.ini) is refused with a box before any connection is made.
+TEST_F(SiteManagerWindow, ControlCharactersInASiteAreRefusedBeforeAnythingIsSent) {
+    if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
+    PyFtpdOptions options;
+    options.keepLog = true;
+    PyFtpdServer server(options);
+    auto window = open();
+    struct Case {
+        const char* field;
+        std::string user;
+        std::string folder;
+        const char* box;
+    };
+    for (const Case& c : {Case{"account", server.user() + "\r\nDELE x", "", "error: The account contains a line end"},
+                          Case{"folder", server.user(), "/pub\nRMD /", "error: The folder contains a line end"}}) {
+        SCOPED_TRACE(c.field);
+        Site site;
+        site.host = "127.0.0.1";
+        site.port = server.port();
+        site.user = c.user;
+        site.password = server.password();
+        site.remoteFolder = c.folder;
+        window->ConnectToSite(site);
+        settle(*window);
+        EXPECT_FALSE(window->Session().Connected());
+        ASSERT_FALSE(scope.dialogs.Shown().empty());
+        EXPECT_EQ(scope.dialogs.Shown().back().rfind(c.box, 0), 0u) << scope.dialogs.Shown().back();
+    }
+    EXPECT_EQ(server.sessionsOpened(), 0) << "nothing reached the server";
+    window->CloseWithoutAsking();
+}
+
 }  // namespace
 }  // namespace harbrook::testing

@@ -133,3 +133,40 @@ TEST_F(SessionSetup, RefusedCertificateIsNotTriedAgainInActiveMode) {
 
 }  // namespace
 }  // namespace harbrook::testing
+
+namespace harbrook::testing {
+namespace {
+
+TEST(SessionSettingsCheck, FieldsThatWouldBreakACommandAreRefusedBeforeAnythingIsSent) {
+    struct Case {
+        const char* what;
+        void (*change)(SessionSettings&);
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"usable", [](SessionSettings&) {}, ""},
+        {"a tab and a blank in the password are allowed", [](SessionSettings& s) { s.password = "a b\tc"; }, ""},
+        {"no host", [](SessionSettings& s) { s.host.clear(); }, "No host is given."},
+        {"blank in the host", [](SessionSettings& s) { s.host = "ftp example"; },
+         "The host name contains a blank or a control character."},
+        {"escape in the host", [](SessionSettings& s) { s.host = "ftp\x1b.example"; },
+         "The host name contains a blank or a control character."},
+        {"line end in the account", [](SessionSettings& s) { s.user = "me\r\nDELE x"; },
+         "The account contains a line end or a NUL character."},
+        {"NUL in the password", [](SessionSettings& s) { s.password = std::string("pw\0x", 4); },
+         "The password contains a line end or a NUL character."},
+        {"line feed in the folder", [](SessionSettings& s) { s.startFolder = "/pub\nRMD /"; },
+         "The folder contains a line end or a NUL character."},
+    };
+    for (const Case& c : cases) {
+        SessionSettings settings;
+        settings.host = "ftp.example";
+        settings.user = "me";
+        settings.password = "pw";
+        c.change(settings);
+        EXPECT_EQ(SessionSettingsProblem(settings), c.problem) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace harbrook::testing

@@ -90,6 +90,11 @@ void CliSession::connect() {
         std::cerr << "harbrook-cli: warning: --insecure: the server's certificate is not checked; anyone on the "
                      "path could read the session\n";
     }
+    SessionSettings checked = m_settings;
+    checked.startFolder = m_options.startFolder;
+    if (const std::string problem = SessionSettingsProblem(checked); !problem.empty()) {
+        throw EIdException(problem);
+    }
     try {
         ConnectSession(m_ftp, m_tlsHandler, m_settings);
     } catch (const EIdTLSClientCertificateRejected& rejected) {
