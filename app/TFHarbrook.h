@@ -96,6 +96,8 @@ public:
     TLumo_listbox* Lumo_listbox2;
     // The message log pane below the transfer list (F9 or LogButton shows and hides it).
     QListWidget* MessageLogList;
+    // The strip above the log the user drags to make the log taller or lower.
+    QWidget* LogGrip;
     QToolButton* LogButton;
     QLabel* Label8;
     QTimer Timer1;

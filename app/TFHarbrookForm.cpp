@@ -10,10 +10,12 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QShortcut>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 
 #include "app/ToolPictures.h"
 #include "engine/MessageLog.h"
@@ -24,6 +26,37 @@
 #include "platform/qt/QtDialogs.h"
 
 namespace {
+
+// A thin strip with the up-down cursor; a drag reports how far the mouse moved down.
+class TLogGrip : public QWidget {
+public:
+    TLogGrip(QWidget* parent, std::function<void(int change)> moved) : QWidget(parent), m_moved(std::move(moved)) {
+        setFixedHeight(5);
+        setCursor(Qt::SizeVerCursor);
+        setToolTip(QStringLiteral("Drag to change the height of the message log"));
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) {
+            m_lastY = event->globalPosition().toPoint().y();
+            m_dragging = true;
+        }
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (m_dragging) {
+            const int y = event->globalPosition().toPoint().y();
+            m_moved(y - m_lastY);
+            m_lastY = y;
+        }
+    }
+    void mouseReleaseEvent(QMouseEvent*) override { m_dragging = false; }
+
+private:
+    std::function<void(int change)> m_moved;
+    int m_lastY = 0;
+    bool m_dragging = false;
+};
 
 QFont tahoma(int pixels, bool bold = false) {
     QFont font(QStringLiteral("Tahoma"));
@@ -235,6 +268,15 @@ void TFHarbrook::buildControls() {
     Lumo_listbox2 = remoteList(this, false);
     Lumo_listbox2->setFixedHeight(52);
     layout->addWidget(Lumo_listbox2);
+    LogGrip = new TLogGrip(this, [this](int change) {
+        // Dragged up, the log grows; never below its smallest height, nor so tall that
+        // the panes above it vanish.
+        const int tallest = std::max(WindowSettings::kSmallestLog, height() / 2);
+        MessageLogList->setFixedHeight(
+            std::clamp(MessageLogList->height() - change, WindowSettings::kSmallestLog, tallest));
+    });
+    LogGrip->hide();
+    layout->addWidget(LogGrip);
     MessageLogList = new QListWidget(this);
     MessageLogList->setObjectName(QStringLiteral("MessageLog"));
     MessageLogList->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -405,6 +447,7 @@ void TFHarbrook::readSettings() {
     CheckBox1->setChecked(settings.explicitTls);
     MessageLogList->setFixedHeight(settings.logHeight);
     MessageLogList->setVisible(settings.logShown);
+    LogGrip->setVisible(settings.logShown);
     LogButton->setChecked(settings.logShown);
     LastUploadFolder = settings.lastUpload;
     LastDownloadFolder = settings.lastDownload;

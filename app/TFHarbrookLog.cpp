@@ -10,6 +10,7 @@
 
 void TFHarbrook::ToggleMessageLog() {
     MessageLogList->setVisible(MessageLogList->isHidden());
+    LogGrip->setVisible(!MessageLogList->isHidden());
     LogButton->setChecked(!MessageLogList->isHidden());
     if (!MessageLogList->isHidden()) {
         ShowNewLogLines();

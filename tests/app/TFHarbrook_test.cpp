@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -18,6 +19,7 @@
 #include <filesystem>
 
 #include "engine/DirListings.h"
+#include "engine/WindowSettings.h"
 #include "platform/qt/QtDialogs.h"
 #include "tests/ftp/FtpTestSupport.h"
 #include "tests/support/NetworkHelpers.h"
@@ -176,6 +178,47 @@ TEST_F(MainWindow, AnEndRequestedUnderAnOpenBoxClosesBoth) {
     EXPECT_TRUE(boxSeen) << "the refused connect showed its box";
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     SetDialogs(&scope.dialogs);
+}
+
+// The log pane's height follows the grip above it (dragged up: taller), within bounds,
+// and is kept for the next start with the pane shown.
+TEST_F(MainWindow, TheLogPaneIsDraggedTallerAndKeepsItsHeight) {
+    {
+        auto window = open();
+        window->resize(751, 722);
+        // A shortcut needs its window active, as the user's window is.
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_F9);
+        ASSERT_FALSE(window->LogGrip->isHidden());
+        const int before = window->MessageLogList->height();
+        QTest::mousePress(window->LogGrip, Qt::LeftButton, Qt::NoModifier, QPoint(50, 2));
+        for (int step = 1; step <= 8; ++step) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(50, 2 - 10 * step),
+                             QPointF(window->LogGrip->mapToGlobal(QPoint(50, 2 - 10 * step))), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window->LogGrip, &move);
+        }
+        QTest::mouseRelease(window->LogGrip, Qt::LeftButton, Qt::NoModifier, QPoint(50, -78));
+        EXPECT_EQ(window->MessageLogList->height(), before + 80);
+        // Far down: no lower than the smallest height; far up: no more than half the window.
+        QTest::mousePress(window->LogGrip, Qt::LeftButton, Qt::NoModifier, QPoint(50, 2));
+        QMouseEvent down(QEvent::MouseMove, QPointF(50, 2000), QPointF(window->LogGrip->mapToGlobal(QPoint(50, 2000))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window->LogGrip, &down);
+        EXPECT_EQ(window->MessageLogList->height(), WindowSettings::kSmallestLog);
+        QMouseEvent up(QEvent::MouseMove, QPointF(50, -3000), QPointF(window->LogGrip->mapToGlobal(QPoint(50, -3000))),
+                       Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window->LogGrip, &up);
+        EXPECT_EQ(window->MessageLogList->height(), window->height() / 2);
+        QTest::mouseRelease(window->LogGrip, Qt::LeftButton);
+        window->MessageLogList->setFixedHeight(before + 80);
+        window->close();
+    }
+    auto again = open();
+    EXPECT_FALSE(again->MessageLogList->isHidden());
+    EXPECT_FALSE(again->LogGrip->isHidden());
+    EXPECT_EQ(again->MessageLogList->maximumHeight(), 150 + 80) << "the design's 150, dragged 80 taller";
 }
 
 TEST_F(MainWindow, OddSettingsKeepTheDesignValues) {
