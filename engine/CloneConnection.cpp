@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "engine/SessionSetup.h"
+
 CloneSnapshot TakeCloneSnapshot(TIdFTP& main) {
     CloneSnapshot snapshot;
     snapshot.host = main.Host();
@@ -66,8 +68,9 @@ void ConnectClone(const CloneSnapshot& snapshot, TIdFTP& clone) {
     try {
         clone.Connect(snapshot.host);
         clone.IOHandler()->SetLargeStream(true);
-        clone.IOHandler()->SetRecvBufferSize(4096);
-        clone.IOHandler()->SetSendBufferSize(4096);
+        // The command line's blocks: the workers move data as fast as it does.
+        clone.IOHandler()->SetRecvBufferSize(kTransferReadBlockSize);
+        clone.IOHandler()->SetSendBufferSize(kTransferWriteBlockSize);
         clone.ChangeDirectory(snapshot.folder);
     } catch (const std::exception&) {
         // The caller looks at Connected() to learn whether the clone can be used.

@@ -42,7 +42,7 @@ struct CloneSnapshot {
 // main connection: call it on the thread that owns the main client). A failed PWD
 // leaves the folder unknown.
 CloneSnapshot TakeCloneSnapshot(TIdFTP& main);
-// Connects `clone` from the snapshot, gives it 4096-byte buffers and changes it into
+// Connects `clone` from the snapshot, gives it the transfer blocks of SessionSetup.h and changes it into
 // the snapshot's folder; safe on any thread, it touches only the clone. Errors are
 // swallowed: Connected() tells whether it worked.
 void ConnectClone(const CloneSnapshot& snapshot, TIdFTP& clone);

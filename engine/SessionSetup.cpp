@@ -117,8 +117,8 @@ std::string SessionSettingsProblem(const SessionSettings& settings) {
         return "No host is given.";
     }
     for (const unsigned char c : settings.host) {
-        if (c <= ' ' || c == 0x7f) {
-            return "The host name contains a blank or a control character.";
+        if (c < ' ' || c == 0x7f) {
+            return "The host name contains a control character.";
         }
     }
     const std::pair<const char*, const std::string*> fields[] = {

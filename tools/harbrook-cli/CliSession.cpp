@@ -34,13 +34,6 @@ namespace {
 
 }  // namespace
 
-// A command-line download reads large blocks: fewer system calls per byte. Uploads are
-// written in 64 KiB steps: servers that read in steps of that size (pyftpdlib) took a
-// 1 GiB upload in half the time so, and the others (vsftpd) took it as fast as in
-// larger ones. (The window's workers keep their own, smaller blocks.)
-constexpr int kCliReadBlockSize = 256 * 1024;
-constexpr int kCliWriteBlockSize = 64 * 1024;
-
 SessionSettings cliSessionSettings(const CliOptions& options, const Credentials& credentials) {
     SessionSettings settings;
     settings.host = options.host;
@@ -60,8 +53,8 @@ SessionSettings cliSessionSettings(const CliOptions& options, const Credentials&
     settings.transferTimeoutMs = options.transferTimeoutMs;
     settings.listenTimeoutMs = options.transferTimeoutMs;
     settings.caFile = options.caFile;
-    settings.readBlockSize = kCliReadBlockSize;
-    settings.writeBlockSize = kCliWriteBlockSize;
+    settings.readBlockSize = kTransferReadBlockSize;
+    settings.writeBlockSize = kTransferWriteBlockSize;
     return settings;
 }
 
