@@ -6,12 +6,14 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -99,6 +101,10 @@ public:
     // The strip above the log the user drags to make the log taller or lower.
     QWidget* LogGrip;
     QToolButton* LogButton;
+    // The transfers' speed limits (KiB/s, 0: none) and files at once, per direction.
+    QSpinBox* DownloadLimit;
+    QSpinBox* UploadLimit;
+    QSpinBox* ParallelFiles;
     QLabel* Label8;
     QTimer Timer1;
     QTimer Timer2;
@@ -281,6 +287,8 @@ private:
     // Before the sites, which keep their passwords through it.
     std::unique_ptr<TPasswordKeeper> m_passwords;
     bool m_keyringNoticeGiven = false;
+    // ParallelFiles' value, for the workers' threads.
+    std::atomic<int> m_parallelFiles{2};
     std::unique_ptr<TSiteList> m_sites;
     // Empties itself when the dialog goes (also while the window itself is destroyed).
     QPointer<TSiteManager> m_siteManager;

@@ -19,6 +19,8 @@
 
 #include "app/ToolPictures.h"
 #include "engine/MessageLog.h"
+#include "engine/RateLimit.h"
+#include "engine/TransferWorkers.h"
 #include "engine/SessionSetup.h"
 #include "engine/WindowSettings.h"
 #include "platform/LocalFiles.h"
@@ -291,6 +293,28 @@ void TFHarbrook::buildControls() {
     status.setColor(QPalette::WindowText, QColor(0xC0, 0xC0, 0xC0));
     Label8->setPalette(status);
     statusRow->addWidget(Label8, 1);
+    auto limitBox = [this](const QString& tip) {
+        auto* box = new QSpinBox(this);
+        box->setRange(0, WindowSettings::kLargestLimit);
+        box->setSingleStep(100);
+        box->setSuffix(QStringLiteral(" KiB/s"));
+        box->setSpecialValueText(QStringLiteral("no limit"));
+        box->setToolTip(tip);
+        box->setAccelerated(true);
+        return box;
+    };
+    statusRow->addWidget(new QLabel(QStringLiteral("Down:"), this));
+    DownloadLimit = limitBox(QStringLiteral("Speed limit of all downloads together"));
+    statusRow->addWidget(DownloadLimit);
+    statusRow->addWidget(new QLabel(QStringLiteral("Up:"), this));
+    UploadLimit = limitBox(QStringLiteral("Speed limit of all uploads together"));
+    statusRow->addWidget(UploadLimit);
+    statusRow->addWidget(new QLabel(QStringLiteral("At once:"), this));
+    ParallelFiles = new QSpinBox(this);
+    ParallelFiles->setRange(1, kMaxParallelFiles);
+    ParallelFiles->setValue(2);
+    ParallelFiles->setToolTip(QStringLiteral("Files moved at the same time in each direction, each on a connection of its own"));
+    statusRow->addWidget(ParallelFiles);
     LogButton = new QToolButton(this);
     LogButton->setText(QStringLiteral("Log"));
     LogButton->setToolTip(QStringLiteral("Show or hide the message log (F9)"));
@@ -363,6 +387,14 @@ void TFHarbrook::wireHandlers() {
         });
     }
     QObject::connect(LogButton, &QToolButton::clicked, this, [this] { ToggleMessageLog(); });
+    // A new limit holds from the next block of every running transfer.
+    QObject::connect(DownloadLimit, qOverload<int>(&QSpinBox::valueChanged), this,
+                     [](int kib) { DownloadRateLimit().SetRate(std::int64_t{kib} * 1024); });
+    QObject::connect(UploadLimit, qOverload<int>(&QSpinBox::valueChanged), this,
+                     [](int kib) { UploadRateLimit().SetRate(std::int64_t{kib} * 1024); });
+    // Counts from the next queue run of each direction.
+    QObject::connect(ParallelFiles, qOverload<int>(&QSpinBox::valueChanged), this,
+                     [this](int files) { m_parallelFiles = files; });
     QObject::connect(SitesButton, &QToolButton::clicked, this, [this] { OpenSiteManager(); });
     auto* sitesKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
     QObject::connect(sitesKey, &QShortcut::activated, this, [this] { OpenSiteManager(); });
@@ -443,6 +475,13 @@ void TFHarbrook::readSettings() {
     m_savedPassword = m_passwords->Recall(BarPasswordKey(), settings.pass);
     pass->setText(harbrook::DisplayText(m_savedPassword));
     m_keyringNoticeGiven = settings.keyringNoticeGiven;
+    DownloadLimit->setValue(settings.downloadLimit);
+    UploadLimit->setValue(settings.uploadLimit);
+    // Set even when unchanged: the limits are the program's, the box only shows them.
+    DownloadRateLimit().SetRate(std::int64_t{settings.downloadLimit} * 1024);
+    UploadRateLimit().SetRate(std::int64_t{settings.uploadLimit} * 1024);
+    ParallelFiles->setValue(settings.parallelFiles);
+    m_parallelFiles = settings.parallelFiles;
     Lumo_edit2->setText(QString::number(settings.port));
     CheckBox1->setChecked(settings.explicitTls);
     MessageLogList->setFixedHeight(settings.logHeight);
@@ -469,6 +508,9 @@ void TFHarbrook::writeSettings() {
     settings.user = harbrook::LocalBytes(user->text());
     settings.pass = keepBarPassword();
     settings.keyringNoticeGiven = m_keyringNoticeGiven && !m_passwords->KeyringAnswered();
+    settings.downloadLimit = DownloadLimit->value();
+    settings.uploadLimit = UploadLimit->value();
+    settings.parallelFiles = ParallelFiles->value();
     settings.lastUpload = LastUploadFolder;
     settings.lastDownload = LastDownloadFolder;
     if (const int port = Lumo_edit2->ValueAsInteger(); IsPortNumber(port)) {

@@ -105,12 +105,12 @@ void TFHarbrook::Timer2Timer() {
 
 void TFHarbrook::UploadThreadExecute(TLumo_thread&, TLumosimplethread&, void*&, int) {
     const harbrook::ScopedInterrupter closing(m_workerStop);
-    UploadThreadBody(*m_transferHost, *UploadQueue);
+    UploadThreadBody(*m_transferHost, *UploadQueue, m_parallelFiles.load());
 }
 
 void TFHarbrook::DownloadThreadExecute(TLumo_thread&, TLumosimplethread&, void*&, int) {
     const harbrook::ScopedInterrupter closing(m_workerStop);
-    DownloadThreadBody(*m_transferHost, *DownloadQueue);
+    DownloadThreadBody(*m_transferHost, *DownloadQueue, m_parallelFiles.load());
 }
 
 void TFHarbrook::queueUpload(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <random>
 #include <thread>
 
+#include "engine/RateLimit.h"
 #include "engine/TransferList.h"
 #include "platform/Ticks.h"
 
@@ -52,9 +53,15 @@ void tftp_filestream::endTransfer() {
 
 std::int64_t tftp_filestream::Read(void* buffer, std::int64_t count) {
     const std::uint32_t start = harbrook::CurrentTicks();
-    const std::int64_t got = harbrook::TFileStream::Read(buffer, count);
+    // Under a low limit an upload sends small blocks, so the data goes out evenly and a
+    // block's wait never outlasts a disconnect.
+    const std::int64_t got = harbrook::TFileStream::Read(buffer, UploadRateLimit().BlockFor(count));
     BytesRead += got;
     afterBlock(got, start);
+    // The shared limit waits after the block is shown, so a slow transfer is on the list
+    // from its first block, and a disconnect during the wait ends it at once.
+    UploadRateLimit().Pay(got, [this] { return stopWanted(); });
+    checkStop();
     return got;
 }
 
@@ -63,6 +70,12 @@ void tftp_filestream::Write(const void* buffer, std::int64_t count) {
     harbrook::TFileStream::Write(buffer, count);
     BytesWritten += count;
     afterBlock(count, start);
+    DownloadRateLimit().Pay(count, [this] { return stopWanted(); });
+    checkStop();
+}
+
+bool tftp_filestream::stopWanted() const {
+    return TransfersDisabled() || TransferCancelled(TransferId);
 }
 
 void tftp_filestream::afterBlock(std::int64_t moved, std::uint32_t startOfBlock) {
@@ -77,6 +90,10 @@ void tftp_filestream::afterBlock(std::int64_t moved, std::uint32_t startOfBlock)
     const std::int64_t size = ExpectedSize > 0 ? ExpectedSize : m_sizeSeen;
     UpdateTransfer(FileName, harbrook::TickDifference(StartTicks, harbrook::CurrentTicks()), TransferId,
                    size, Position(), BytesRead > BytesWritten);
+    checkStop();
+}
+
+void tftp_filestream::checkStop() {
     if (TransfersDisabled()) {
         endTransfer();
         throw harbrook::ETransfersDisabled();

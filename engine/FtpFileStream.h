@@ -23,7 +23,8 @@ public:
 }  // namespace harbrook
 
 // The file stream every FTP file transfer reads or writes: it counts the bytes, can hold
-// the rate under a limit, and after every block writes its progress into the transfer
+// the rate under its own limit and under the direction's shared one (RateLimit.h), and
+// after every block writes its progress into the transfer
 // list. Once transfers are disabled its next block fails with "Transfers are disabled".
 class tftp_filestream : public harbrook::TFileStream {
 public:
@@ -53,6 +54,11 @@ public:
 
 private:
     void afterBlock(std::int64_t moved, std::uint32_t startOfBlock);
+    // The user disconnected or cancelled this transfer: a limit's wait ends.
+    bool stopWanted() const;
+    // Ends the transfer (its record leaves the list) when the user disconnected or
+    // cancelled it.
+    void checkStop();
 
     // The file's size as this stream has seen it: read once at open, then grown by its
     // own writes. The progress shown after every block needs it, and asking the file

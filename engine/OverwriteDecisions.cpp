@@ -47,6 +47,9 @@ std::string OverwriteMessage(bool download, const std::string& target, std::int6
 
 harbrook::OverwriteChoice TOverwriteDecider::Decide(const harbrook::OverwriteQuestion& question) {
     using harbrook::OverwriteChoice;
+    // Several connections of one run ask in turn: the second waits for the first answer,
+    // which may be meant for the rest.
+    std::lock_guard hold(m_lock);
     if (m_forTheRest && (*m_forTheRest != OverwriteChoice::Resume || question.CanResume)) {
         return *m_forTheRest;
     }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,7 @@ public:
 
 private:
     Ask m_ask;
+    std::mutex m_lock;
     std::optional<harbrook::OverwriteChoice> m_forTheRest;
 };
 

@@ -98,6 +98,13 @@ bool TTransferQueue::HasWaitingFor(const TransferSite& site) const {
     });
 }
 
+int TTransferQueue::WaitingFor(const TransferSite& site) const {
+    std::lock_guard guard(m_lock);
+    return static_cast<int>(std::count_if(m_items.begin(), m_items.end(), [&](const QueueItem& item) {
+        return item.state == QueueState::Waiting && runsOn(item, site);
+    }));
+}
+
 std::optional<QueueItem> TTransferQueue::Take(const TransferSite& site) {
     std::lock_guard guard(m_lock);
     ++m_generation;

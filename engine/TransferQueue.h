@@ -59,6 +59,8 @@ public:
 
     // For the worker: whether an entry waits for `site`, and the first such, now running.
     bool HasWaitingFor(const TransferSite& site) const;
+    // How many entries wait for `site`.
+    int WaitingFor(const TransferSite& site) const;
     std::optional<QueueItem> Take(const TransferSite& site);
     void Finish(std::uint64_t id);
     // The user chose to leave the entry's existing target as it is.

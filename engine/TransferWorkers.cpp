@@ -1,7 +1,12 @@
 #include "engine/TransferWorkers.h"
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <thread>
+#include <vector>
 
 #include "engine/FtpFileStream.h"
 #include "engine/MessageLog.h"
@@ -53,9 +58,49 @@ struct Direction {
     std::function<Carried(TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run)> carry;
 };
 
-// One clone connection carries every waiting entry of the main session's site, those
-// added meanwhile included, in queue order, until none is left.
-void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direction) {
+// What the connections of one run share: the first to meet the user's disconnect tells
+// of it, the others put their entries back without a second box.
+struct RunStop {
+    std::atomic<bool> stopped{false};
+};
+
+// One connection's loop: takes the queue's next waiting entry of the site until none is
+// left (or the run stopped), carrying each over `client`.
+void carryEntries(TIdFTP& client, const TransferSite& site, QueueRun& run, const Direction& direction,
+                  RunStop& stop) {
+    while (!stop.stopped) {
+        const auto item = run.queue.Take(site);
+        if (!item) {
+            return;
+        }
+        try {
+            if (direction.carry(client, SplitQueueEntry(item->line), *item, run) == Carried::Moved) {
+                run.queue.Finish(item->id);
+            } else {
+                run.queue.Skip(item->id);
+            }
+        } catch (const std::exception& failure) {
+            if (keepsQueue(failure)) {
+                run.queue.Return(item->id);
+                if (!stop.stopped.exchange(true)) {
+                    run.host.ShowError(failure.what());
+                }
+                return;
+            }
+            run.queue.Fail(item->id, failure.what());
+            // The user's own Cancel needs no box; the entry waits for a Retry.
+            if (dynamic_cast<const harbrook::ETransferCancelled*>(&failure) == nullptr) {
+                run.host.ShowError(failure.what());
+            }
+        }
+    }
+}
+
+// Clone connections carry every waiting entry of the main session's site, those added
+// meanwhile included, starting them in queue order: the first connection always, up to
+// `connections` together while more entries wait than connections run. A connection the
+// server refuses beyond the first leaves the rest to fewer (said once in the log).
+void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direction, int connections) {
     if (queue.Count() == 0 || !host.MainConnected()) {
         return;
     }
@@ -63,9 +108,10 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
     if (!queue.HasWaitingFor(site)) {
         return;
     }
+    const CloneSnapshot snapshot = host.SnapshotMain();
     TIdFTP client;
     AttachMessageLog(client, direction.logName);
-    ConnectClone(host.SnapshotMain(), client);
+    ConnectClone(snapshot, client);
     if (!client.Connected()) {
         // Shown once, and kept in the entries for the user's Retry; not tried again and
         // again meanwhile.
@@ -76,25 +122,42 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
     QueueRun run{host, queue, TOverwriteDecider([&host](const harbrook::OverwriteQuestion& question) {
                      return host.AskOverwrite(question);
                  })};
-    while (const auto item = queue.Take(site)) {
-        try {
-            if (direction.carry(client, SplitQueueEntry(item->line), *item, run) == Carried::Moved) {
-                queue.Finish(item->id);
-            } else {
-                queue.Skip(item->id);
+    RunStop stop;
+    // The helpers' network waits end with the worker's (Disconnect, the window closing).
+    const harbrook::TInterrupter* interrupter = harbrook::ThreadInterrupter();
+    std::atomic<int> refused{0};
+    std::vector<std::thread> helpers;
+    const int wanted = std::min(std::clamp(connections, 1, kMaxParallelFiles), queue.WaitingFor(site));
+    for (int i = 1; i < wanted; ++i) {
+        helpers.emplace_back([&, i] {
+            std::optional<harbrook::ScopedInterrupter> scope;
+            if (interrupter != nullptr) {
+                scope.emplace(*interrupter);
             }
-        } catch (const std::exception& failure) {
-            if (keepsQueue(failure)) {
-                queue.Return(item->id);
-                host.ShowError(failure.what());
-                break;
+            TIdFTP helper;
+            AttachMessageLog(helper, std::string(direction.logName) + " " + std::to_string(i + 1));
+            ConnectClone(snapshot, helper);
+            if (!helper.Connected()) {
+                ++refused;
+                return;
             }
-            queue.Fail(item->id, failure.what());
-            // The user's own Cancel needs no box; the entry waits for a Retry.
-            if (dynamic_cast<const harbrook::ETransferCancelled*>(&failure) == nullptr) {
-                host.ShowError(failure.what());
+            carryEntries(helper, site, run, direction, stop);
+            try {
+                helper.Disconnect();
+            } catch (const std::exception&) {
+                // Done with this connection either way.
             }
-        }
+        });
+    }
+    carryEntries(client, site, run, direction, stop);
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    if (refused > 0) {
+        MessageLog().Append(direction.logName, LogLine::Kind::Error,
+                            "The server refused " + std::to_string(refused.load()) + " of " +
+                                std::to_string(helpers.size() + 1) +
+                                " connections; the queue went on over fewer.");
     }
 }
 
@@ -173,7 +236,7 @@ Carried downloadFile(TIdFTP& client, const QueueEntry& entry, const QueueItem& i
 
 }  // namespace
 
-void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue) {
+void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue, int connections) {
     const Direction up{"Failed to connect upload client.", "upload",
                        [](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
                            client.ChangeDirectory(entry.value);
@@ -189,10 +252,10 @@ void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue) {
                            }
                            return carried;
                        }};
-    runQueue(host, uploadQueue, up);
+    runQueue(host, uploadQueue, up, connections);
 }
 
-void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue) {
+void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue, int connections) {
     const Direction down{"Failed to create client for downloading.", "download",
                          [](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
                              if (!entry.name.empty() && entry.name.back() == '/') {
@@ -201,5 +264,5 @@ void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue) {
                              }
                              return downloadFile(client, entry, item, run);
                          }};
-    runQueue(host, downloadQueue, down);
+    runQueue(host, downloadQueue, down, connections);
 }

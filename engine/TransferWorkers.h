@@ -24,12 +24,16 @@ public:
     virtual void DropListing(const std::string& path) = 0;
 };
 
+// The most files one direction moves at once.
+inline constexpr int kMaxParallelFiles = 10;
+
 // The upload worker's body: when the main client is connected and entries of its site
-// wait in the queue, one clone connection carries them, those added meanwhile included,
-// in queue order. A failing entry stays in the queue as failed with its error, the
+// wait in the queue, clone connections carry them, those added meanwhile included,
+// started in queue order: up to `connections` (1 to kMaxParallelFiles) at once, each
+// file on one of them, while enough entries wait. A failing entry stays in the queue as failed with its error, the
 // error box is shown, and the next entry goes on; one that failed because the user
 // disconnected ("Transfers are disabled") or the window closed waits again, with the
 // rest, for the next connect. Entries of other sites wait for theirs.
-void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue);
+void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue, int connections = 1);
 // The download worker's body, by the same rules.
-void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue);
+void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue, int connections = 1);

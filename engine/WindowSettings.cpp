@@ -1,5 +1,7 @@
 #include "engine/WindowSettings.h"
 
+#include <algorithm>
+
 namespace {
 
 std::string headerKey(char header, std::size_t section) {
@@ -41,6 +43,12 @@ WindowSettings ReadWindowSettings(const harbrook::ProfileFile& ini, const Window
     settings.logHeight =
         atLeast(ini.ReadInteger(section, "logheight", defaults.logHeight), WindowSettings::kSmallestLog, defaults.logHeight);
     settings.keyringNoticeGiven = ini.ReadInteger(section, "keyringnotice", defaults.keyringNoticeGiven ? 1 : 0) != 0;
+    // A value out of range (a hand-edited file) is brought into it, not dropped.
+    settings.downloadLimit =
+        std::clamp(ini.ReadInteger(section, "downloadlimit", defaults.downloadLimit), 0, WindowSettings::kLargestLimit);
+    settings.uploadLimit =
+        std::clamp(ini.ReadInteger(section, "uploadlimit", defaults.uploadLimit), 0, WindowSettings::kLargestLimit);
+    settings.parallelFiles = std::clamp(ini.ReadInteger(section, "parallel", defaults.parallelFiles), 1, 10);
     return settings;
 }
 
@@ -66,4 +74,7 @@ void WriteWindowSettings(harbrook::ProfileFile& ini, const WindowSettings& setti
     ini.WriteInteger(section, "logshown", settings.logShown ? 1 : 0);
     ini.WriteInteger(section, "logheight", settings.logHeight);
     ini.WriteInteger(section, "keyringnotice", settings.keyringNoticeGiven ? 1 : 0);
+    ini.WriteInteger(section, "downloadlimit", settings.downloadLimit);
+    ini.WriteInteger(section, "uploadlimit", settings.uploadLimit);
+    ini.WriteInteger(section, "parallel", settings.parallelFiles);
 }

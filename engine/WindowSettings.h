@@ -11,7 +11,8 @@
 // and download dialogs ("lastupload", "lastdownload") and the header sections' widths
 // ("h1s0".."h1s2", "h2s0".."h2s4"); and, newer, the bar's port and TLS choice ("port",
 // "explicittls"), the message log pane ("logshown", "logheight") and whether the user
-// was told that no keyring answered and passwords stay in the files ("keyringnotice").
+// was told that no keyring answered and passwords stay in the files ("keyringnotice"),
+// and the transfers' speed limits and files at once.
 // With a keyring, "pass" is written empty and the password rests in the keyring.
 struct WindowSettings {
     static constexpr const char* kSection = "main";
@@ -37,6 +38,12 @@ struct WindowSettings {
     int logHeight = 150;
     static constexpr int kSmallestLog = 40;
     bool keyringNoticeGiven = false;
+    // The transfer limits in KiB per second for each direction (0: none) and the files
+    // moved at once per direction ("downloadlimit", "uploadlimit", "parallel").
+    int downloadLimit = 0;
+    int uploadLimit = 0;
+    int parallelFiles = 2;
+    static constexpr int kLargestLimit = 10000000;
 };
 
 // The settings in `ini`, each missing or unreadable key taken from `defaults`.

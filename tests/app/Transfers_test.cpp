@@ -87,6 +87,8 @@ TEST_F(WindowTransfers, UploadsAndDownloadsThroughOneConnectionPerRun) {
     }
     auto window = openConnected(server);
     ASSERT_TRUE(window->Session().Connected());
+    // One file at a time, as the user can choose (several at once are shown below).
+    window->ParallelFiles->setValue(1);
     const int sessionsBefore = server.sessionsOpened();
     window->ChangeFolder("/in");
     settle(*window);
@@ -204,6 +206,8 @@ TEST_F(WindowTransfers, DisconnectKeepsTheQueueForTheNextConnect) {
     writeFile(local.file("big.bin"), "the old local copy");
     auto window = openConnected(server);
     ASSERT_TRUE(window->Session().Connected());
+    // One file at a time: the second entry waits behind the first.
+    window->ParallelFiles->setValue(1);
     select(*window->Lumo_listbox3, "big.bin");
     select(*window->Lumo_listbox3, "small.txt");
     scope.dialogs.folderAnswers.push_back(local.path());

@@ -9,6 +9,7 @@
 #include "engine/DirListings.h"
 #include "engine/FtpTools.h"
 #include "engine/RemoteFolder.h"
+#include "engine/SessionSetup.h"
 #include "engine/TransferList.h"
 #include "ftp/client/IdFTP.h"
 #include "tests/ftp/FtpTestSupport.h"
@@ -405,7 +406,8 @@ TEST_F(FtpToolsRealServer, CloneFollowsPortTlsAndFolder) {
     EXPECT_EQ(clone.Port(), server.port());
     EXPECT_TRUE(clone.IsTLSInUse());
     EXPECT_EQ(clone.CurrentDirectory(), "/work");
-    EXPECT_EQ(clone.IOHandler()->RecvBufferSize(), 4096);
+    EXPECT_EQ(clone.IOHandler()->RecvBufferSize(), kTransferReadBlockSize) << "the command line's blocks";
+    EXPECT_EQ(clone.IOHandler()->SendBufferSize(), kTransferWriteBlockSize);
 
     TIdFTP broken;
     main.SetPassword("wrong");

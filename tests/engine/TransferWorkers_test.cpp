@@ -8,11 +8,15 @@
 #include <atomic>
 #include <deque>
 #include <filesystem>
+#include <mutex>
+#include <set>
 
 #include "engine/DirListings.h"
 #include "engine/FtpFileStream.h"
 #include "engine/LumoThread.h"
+#include "engine/MessageLog.h"
 #include "engine/QueueEntries.h"
+#include "engine/RateLimit.h"
 #include "engine/TransferList.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/TempDir.h"
@@ -56,11 +60,15 @@ public:
         }
         return snapshot;
     }
+    // Several connections of one run may call at once (the window serialises them on its
+    // GUI thread; so does this lock).
     void ShowError(const std::string& message) override {
+        std::lock_guard hold(calls);
         errors.push_back(message);
         queueSizeAtError.push_back(watchedQueue != nullptr ? watchedQueue->Count() : -1);
     }
     OverwriteAnswer AskOverwrite(const OverwriteQuestion& question) override {
+        std::lock_guard hold(calls);
         questions.push_back(question);
         if (overwriteAnswers.empty()) {
             return {OverwriteChoice::Overwrite, false};
@@ -70,6 +78,7 @@ public:
         return answer;
     }
     void DropListing(const std::string& path) override {
+        std::lock_guard hold(calls);
         dropped.push_back(path);
         if (afterDrop) {
             afterDrop();
@@ -88,6 +97,7 @@ public:
         }
     }
 
+    std::recursive_mutex calls;
     TestDispatcher gui;
     TransferSite site;
     TIdFTP main;
@@ -449,6 +459,123 @@ TEST_F(TransferWorkers, FolderWalksAskAndContinue) {
     EXPECT_EQ(readFile(server.root() + "/tree/" + skipped), "the server's own");
     EXPECT_EQ(sha256OfFile(server.root() + "/tree/" + replaced), sha256OfFile(local.file("tree/" + replaced)));
     EXPECT_EQ(sha256OfFile(server.root() + "/tree/missing.bin"), sha256OfFile(local.file("tree/missing.bin")));
+}
+
+// Several files at once: each on a connection of its own, started in queue order, all
+// byte-exact; a server that allows fewer connections gets fewer, and the queue goes on.
+TEST_F(TransferWorkers, ParallelFilesEachOnAConnectionOfTheirOwn) {
+    struct Case {
+        const char* what;
+        int maxLogins;
+        int connections;
+        int expectedClones;
+    };
+    for (const Case& c : {Case{"four at once", 0, 4, 4}, Case{"the server allows two logins", 2, 4, 1},
+                          Case{"more connections than entries", 0, 10, 6}}) {
+        SCOPED_TRACE(c.what);
+        PyFtpdOptions options;
+        options.keepLog = true;
+        options.maxLogins = c.maxLogins;
+        options.smoothRate = 4 << 20;
+        PyFtpdServer server(options);
+        TTransferQueue uploads;
+        std::vector<std::string> names;
+        for (int i = 0; i < 6; ++i) {
+            names.push_back("f" + std::to_string(i));
+            writeRandomFile(local.file(names.back()), 300000 + i, static_cast<unsigned>(i + 1));
+            uploads.Add(UploadQueueEntry(local.file(names.back()), "/"), TransferSite{server.host(), server.port(), server.user()});
+        }
+        MessageLog().Clear();
+        {
+            FakeHost host(server);
+            const int before = server.sessionsOpened();
+            UploadThreadBody(host, uploads, c.connections);
+            EXPECT_EQ(host.errors, std::vector<std::string>{});
+            EXPECT_EQ(host.dropped.size(), 6u) << "the folder's listing dropped after every file";
+            EXPECT_EQ(server.sessionsOpened() - before, c.maxLogins > 0 ? c.connections : c.expectedClones)
+                << "each extra connection was tried once";
+        }
+        EXPECT_EQ(uploads.Count(), 0);
+        for (const std::string& name : names) {
+            EXPECT_EQ(sha256OfFile(server.root() + "/" + name), sha256OfFile(local.file(name))) << name;
+        }
+        // Started in queue order: the first STORs the server saw are the first entries.
+        const std::string log = server.log();
+        std::set<std::string> firstStarted;
+        std::size_t at = 0;
+        for (int i = 0; i < std::min(c.expectedClones, 6); ++i) {
+            at = log.find("STOR ", at);
+            ASSERT_NE(at, std::string::npos);
+            const std::size_t end = log.find_first_of(" \n", at + 5);
+            firstStarted.insert(fs::path(log.substr(at + 5, end - at - 5)).filename().string());
+            ++at;
+        }
+        const std::set<std::string> expected(names.begin(), names.begin() + std::min(c.expectedClones, 6));
+        EXPECT_EQ(firstStarted, expected) << log;
+        bool toldOnce = false;
+        for (const LogLine& line : MessageLog().Since(0)) {
+            toldOnce |= line.text.find("The server refused") != std::string::npos;
+        }
+        EXPECT_EQ(toldOnce, c.maxLogins > 0) << "a refusal is said in the log";
+    }
+}
+
+// A disconnect in the middle of a parallel run: one box, every entry back in the queue
+// (the interrupted ones with what they had moved), as with one connection.
+TEST_F(TransferWorkers, ADisconnectStopsEveryConnectionOfTheRun) {
+    PyFtpdOptions options;
+    options.smoothRate = 1 << 20;
+    PyFtpdServer server(options);
+    TTransferQueue downloads;
+    for (int i = 0; i < 5; ++i) {
+        writeRandomFile(server.root() + "/d" + std::to_string(i), 3 << 20, static_cast<unsigned>(i + 7));
+        downloads.Add(DownloadQueueEntry("/", "d" + std::to_string(i), false, local.path()),
+                      TransferSite{server.host(), server.port(), server.user()});
+    }
+    FakeHost host(server);
+    std::thread stopper([&] {
+        // Once three are moving, the user disconnects.
+        while (static_cast<int>(TransferRecords().size()) < 3) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        SetTransfersDisabled(true);
+    });
+    DownloadThreadBody(host, downloads, 3);
+    stopper.join();
+    EXPECT_EQ(host.errors, std::vector<std::string>{"Transfers are disabled"}) << "said once for the run";
+    EXPECT_EQ(downloads.Count(), 5) << "every entry waits for the next connect";
+    int withRecord = 0;
+    for (const QueueItem& item : downloads.Items()) {
+        EXPECT_EQ(item.state, QueueState::Waiting);
+        withRecord += item.resume.empty() ? 0 : 1;
+    }
+    EXPECT_EQ(withRecord, 3) << "the three interrupted ones keep what they moved";
+}
+
+// A limit shared by every connection of the direction; however low, a disconnect still
+// ends its wait at once.
+TEST_F(TransferWorkers, ALimitOfOneBytePerSecondStillStopsAtOnce) {
+    PyFtpdServer server;
+    writeRandomFile(server.root() + "/slow", 100000, 3);
+    TTransferQueue downloads;
+    downloads.Add(DownloadQueueEntry("/", "slow", false, local.path()),
+                  TransferSite{server.host(), server.port(), server.user()});
+    DownloadRateLimit().SetRate(1);
+    FakeHost host(server);
+    std::thread stopper([&] {
+        while (static_cast<int>(TransferRecords().size()) < 1) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        SetTransfersDisabled(true);
+    });
+    const auto started = std::chrono::steady_clock::now();
+    DownloadThreadBody(host, downloads, 2);
+    stopper.join();
+    DownloadRateLimit().SetRate(0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(host.errors, std::vector<std::string>{"Transfers are disabled"});
+    EXPECT_EQ(downloads.Count(), 1);
 }
 
 }  // namespace

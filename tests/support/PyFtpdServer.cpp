@@ -87,7 +87,8 @@ void PyFtpdServer::start(std::uint16_t port) {
                                      "--host", m_options.host,
                                      "--port", std::to_string(port),
                                      "--throttle", std::to_string(m_options.throttle),
-                                     "--smooth-rate", std::to_string(m_options.smoothRate)};
+                                     "--smooth-rate", std::to_string(m_options.smoothRate),
+                                     "--max-logins", std::to_string(m_options.maxLogins)};
     if (m_options.keepLog) {
         args.push_back("--log");
         args.push_back(m_private.file("server.log"));

@@ -32,6 +32,8 @@ struct PyFtpdOptions {
     int smoothRate = 0;
     // Keep the server's session log (see sessionsOpened()).
     bool keepLog = false;
+    // Control connections one client address may hold at once (more get 421); 0: any.
+    int maxLogins = 0;
 
     // TLS required on the control connection (and, with `data`, on data connections),
     // presenting `certificate`, the session log kept.

@@ -89,6 +89,8 @@ def main():
                              "(a transfer can be caught at any point of it)")
     parser.add_argument("--throttle", type=int, default=0,
                         help="bytes per second on plain data connections, both ways")
+    parser.add_argument("--max-logins", type=int, default=0,
+                        help="control connections one client address may hold at once (0: any)")
     args = parser.parse_args()
 
     if args.log:
@@ -147,6 +149,9 @@ def main():
         handler.dtp_handler = SmoothDataHandler
 
     server = FTPServer((args.host, args.port), handler)
+    if args.max_logins:
+        # Answered with 421 at connect, as servers that allow one session per user do.
+        server.max_cons_per_ip = args.max_logins
     port = server.socket.getsockname()[1]
     print("PORT %d" % port, flush=True)
     try:

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/FtpUrl.h"
+#include "engine/RateLimit.h"
 #include "engine/SessionSetup.h"
 #include "ftp/transport/IdPeerCertificate.h"
 
@@ -46,6 +47,10 @@ std::string usageText() {
            "  --insecure        do not check the server's certificate (anyone on the path\n"
            "                    could read the session)\n"
            "  --active          active data connections (default passive)\n"
+           "  --limit-rate RATE  at most RATE bytes per second in each direction (500k,\n"
+           "                    10M: k, M, G are 1024-fold), all transfers together\n"
+           "  -P N, --parallel N  up to N files at once (1 to 10, default 1) where a\n"
+           "                    command moves many\n"
            "  --progress        show running transfers on stderr twice a second\n"
            "  -v, --verbose     every command and reply on stderr (the password as ****)\n"
            "  --timeout SECONDS time-out for connects, replies and stalled data connections\n"
@@ -135,6 +140,28 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
             options.verbose = true;
         } else if (arg == "--progress") {
             options.progress = true;
+        } else if (arg == "--limit-rate") {
+            const auto value = valueOf(arg);
+            if (!value) {
+                return std::nullopt;
+            }
+            const std::int64_t rate = ParseRate(*value);
+            if (rate < 0) {
+                error = "--limit-rate needs bytes per second, as 500k, 10M or 2048 (0: no limit)";
+                return std::nullopt;
+            }
+            options.limitRate = rate;
+        } else if (arg == "-P" || arg == "--parallel") {
+            const auto value = valueOf(arg);
+            if (!value) {
+                return std::nullopt;
+            }
+            long long number = 0;
+            if (!parseNumber(*value, 1, 10, number)) {
+                error = arg + " needs a number of files at once from 1 to 10";
+                return std::nullopt;
+            }
+            options.parallel = static_cast<int>(number);
         } else if (arg == "--port" || arg == "--user" || arg == "--pass" || arg == "--timeout") {
             const auto value = valueOf(arg);
             if (!value) {

@@ -32,6 +32,10 @@ struct CliOptions {
     bool progress = false;
     // Every command and reply on stderr, as the window's message log has them.
     bool verbose = false;
+    // Bytes per second in each direction, all connections together; 0: no limit.
+    std::int64_t limitRate = 0;
+    // Files at once where a command moves many (1 to 10).
+    int parallel = 1;
     // As the main window: 10 s for replies, 30 s for transfers and the active listener.
     // --timeout sets all three.
     int readTimeoutMs = 10000;

@@ -11,6 +11,7 @@
 #include "engine/DirListings.h"
 #include "engine/FtpTools.h"
 #include "engine/MessageLog.h"
+#include "engine/RateLimit.h"
 #include "engine/SessionSetup.h"
 #include "engine/TransferList.h"
 #include "ftp/IdFTPExceptions.h"
@@ -61,6 +62,8 @@ SessionSettings cliSessionSettings(const CliOptions& options, const Credentials&
 CliSession::CliSession(const CliOptions& options, const Credentials& credentials, std::ostream& out)
     : m_options(options), m_out(out), m_settings(cliSessionSettings(options, credentials)) {
     PrepareSessionClient(m_ftp, m_settings);
+    UploadRateLimit().SetRate(m_options.limitRate);
+    DownloadRateLimit().SetRate(m_options.limitRate);
     if (m_options.verbose) {
         AttachLogSink(m_ftp, "main", [](const LogLine& line) { std::cerr << forTerminal(LogLineText(line)) << "\n"; });
     }
