@@ -53,7 +53,7 @@ void removeEmptyFoldersUpTo(const std::string& target, const std::string& outerm
 }  // namespace
 
 void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remotePath,
-                          TOverwriteDecider* decider) {
+                          TOverwriteDecider* decider, TSpreadPool::Group* spread) {
     const std::string folder = StripTrailingSlash(remotePath);
     const std::string target = AddTrailingBackslash(localFolder) + ExtractRemoteName(folder);
     // The remote folder is entered before the local one is made: a folder the server
@@ -74,6 +74,8 @@ void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, co
         TLines folders;
         TLines files;
         ListRemoteNames(connection, folders, files, false);
+        // Where another connection finds the files of this folder.
+        const std::string here = spread != nullptr ? connection.CurrentDirectory() : std::string();
         // Names from the server never leave the target folder: ".", "..", "a/b" and the
         // like are skipped (also what would make the walk loop for ever).
         for (const std::string& file : files) {
@@ -86,11 +88,20 @@ void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, co
                     TargetPlan::Transfer) {
                 continue;
             }
+            if (spread != nullptr) {
+                spread->Defer(
+                    [here, file, local](TIdFTP& other) {
+                        other.ChangeDirectory(here);
+                        DownloadRemoteFileAs(other, file, local);
+                    },
+                    connection);
+                continue;
+            }
             DownloadRemoteFileAs(connection, file, local);
         }
         for (const std::string& sub : folders) {
             if (IsSafeRemoteName(sub)) {
-                DownloadRemoteFolder(connection, target, sub + "/", decider);
+                DownloadRemoteFolder(connection, target, sub + "/", decider, spread);
             }
         }
     } catch (...) {
@@ -103,7 +114,7 @@ void DownloadRemoteFolder(TIdFTP& connection, const std::string& localFolder, co
 }
 
 void UploadLocalFolder(TIdFTP& connection, const std::string& localFolder, const std::string& remoteName,
-                       TOverwriteDecider* decider) {
+                       TOverwriteDecider* decider, TSpreadPool::Group* spread) {
     // Read the local folder first: one that is missing or unreadable must not leave an
     // empty remote folder behind.
     std::error_code error;
@@ -126,6 +137,7 @@ void UploadLocalFolder(TIdFTP& connection, const std::string& localFolder, const
         connection.MakeDirectory(remoteName);
     }
     connection.ChangeDirectory(remoteName);
+    const std::string here = spread != nullptr ? connection.CurrentDirectory() : std::string();
     for (; entry != fs::directory_iterator(); entry.increment(error)) {
         const std::string name = entry->path().filename().string();
         // Hidden entries stay at home.
@@ -134,12 +146,22 @@ void UploadLocalFolder(TIdFTP& connection, const std::string& localFolder, const
         }
         const std::string path = AddTrailingBackslash(localFolder) + name;
         if (entry->is_directory(error)) {
-            UploadLocalFolder(connection, path, name, decider);
+            UploadLocalFolder(connection, path, name, decider, spread);
             continue;
         }
         // A folder made just now has nothing to ask about.
         std::string chosen = name;
         if (decider != nullptr && exists && PlanUploadTarget(connection, path, chosen, *decider) != TargetPlan::Transfer) {
+            continue;
+        }
+        if (spread != nullptr) {
+            spread->Defer(
+                [here, path, chosen](TIdFTP& other) {
+                    other.ChangeDirectory(here);
+                    UploadLocalFile(other, path, chosen);
+                    RemoveDirListing(here);
+                },
+                connection);
             continue;
         }
         UploadLocalFile(connection, path, chosen);

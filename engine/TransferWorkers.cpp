@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "engine/FileSpread.h"
+#include "engine/FolderWalks.h"
 #include "engine/FtpFileStream.h"
 #include "engine/MessageLog.h"
 #include "engine/OverwriteDecisions.h"
@@ -46,6 +48,8 @@ struct QueueRun {
     TTransferQueue& queue;
     // The answers about existing targets, "the same for the rest" included.
     TOverwriteDecider decider;
+    // The run's connections; a folder entry spreads its files over them.
+    TSpreadPool* pool;
 };
 
 // What differs between the two directions; the loop is the same.
@@ -58,48 +62,36 @@ struct Direction {
     std::function<Carried(TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run)> carry;
 };
 
-// What the connections of one run share: the first to meet the user's disconnect tells
-// of it, the others put their entries back without a second box.
-struct RunStop {
-    std::atomic<bool> stopped{false};
-};
-
-// One connection's loop: takes the queue's next waiting entry of the site until none is
-// left (or the run stopped), carrying each over `client`.
-void carryEntries(TIdFTP& client, const TransferSite& site, QueueRun& run, const Direction& direction,
-                  RunStop& stop) {
-    while (!stop.stopped) {
-        const auto item = run.queue.Take(site);
-        if (!item) {
-            return;
+// One entry carried over `client`: finished, skipped, failed (with its box) or, after
+// the user's disconnect, back to waiting (the run stops; one box for the whole run).
+void carryOne(TIdFTP& client, const QueueItem& item, QueueRun& run, const Direction& direction) {
+    try {
+        if (direction.carry(client, SplitQueueEntry(item.line), item, run) == Carried::Moved) {
+            run.queue.Finish(item.id);
+        } else {
+            run.queue.Skip(item.id);
         }
-        try {
-            if (direction.carry(client, SplitQueueEntry(item->line), *item, run) == Carried::Moved) {
-                run.queue.Finish(item->id);
-            } else {
-                run.queue.Skip(item->id);
-            }
-        } catch (const std::exception& failure) {
-            if (keepsQueue(failure)) {
-                run.queue.Return(item->id);
-                if (!stop.stopped.exchange(true)) {
-                    run.host.ShowError(failure.what());
-                }
-                return;
-            }
-            run.queue.Fail(item->id, failure.what());
-            // The user's own Cancel needs no box; the entry waits for a Retry.
-            if (dynamic_cast<const harbrook::ETransferCancelled*>(&failure) == nullptr) {
+    } catch (const std::exception& failure) {
+        if (keepsQueue(failure)) {
+            run.queue.Return(item.id);
+            if (run.pool->Stop(std::current_exception())) {
                 run.host.ShowError(failure.what());
             }
+            return;
+        }
+        run.queue.Fail(item.id, failure.what());
+        // The user's own Cancel needs no box; the entry waits for a Retry.
+        if (dynamic_cast<const harbrook::ETransferCancelled*>(&failure) == nullptr) {
+            run.host.ShowError(failure.what());
         }
     }
 }
 
 // Clone connections carry every waiting entry of the main session's site, those added
 // meanwhile included, starting them in queue order: the first connection always, up to
-// `connections` together while more entries wait than connections run. A connection the
-// server refuses beyond the first leaves the rest to fewer (said once in the log).
+// `connections` together while entries or the files of folder entries wait. A
+// connection the server refuses beyond the first leaves the rest to fewer (said once in
+// the log).
 void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direction, int connections) {
     if (queue.Count() == 0 || !host.MainConnected()) {
         return;
@@ -121,43 +113,36 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
     }
     QueueRun run{host, queue, TOverwriteDecider([&host](const harbrook::OverwriteQuestion& question) {
                      return host.AskOverwrite(question);
-                 })};
-    RunStop stop;
-    // The helpers' network waits end with the worker's (Disconnect, the window closing).
-    const harbrook::TInterrupter* interrupter = harbrook::ThreadInterrupter();
-    std::atomic<int> refused{0};
-    std::vector<std::thread> helpers;
-    const int wanted = std::min(std::clamp(connections, 1, kMaxParallelFiles), queue.WaitingFor(site));
-    for (int i = 1; i < wanted; ++i) {
-        helpers.emplace_back([&, i] {
-            std::optional<harbrook::ScopedInterrupter> scope;
-            if (interrupter != nullptr) {
-                scope.emplace(*interrupter);
+                 }),
+                 nullptr};
+    const int extra = std::clamp(connections, 1, kMaxParallelFiles) - 1;
+    TSpreadPool pool(
+        extra,
+        [&](int number) -> std::unique_ptr<TIdFTP> {
+            auto helper = std::make_unique<TIdFTP>();
+            AttachMessageLog(*helper, std::string(direction.logName) + " " + std::to_string(number));
+            ConnectClone(snapshot, *helper);
+            return helper->Connected() ? std::move(helper) : nullptr;
+        },
+        [&](TIdFTP& connection) {
+            if (run.pool->Stopped()) {
+                return false;
             }
-            TIdFTP helper;
-            AttachMessageLog(helper, std::string(direction.logName) + " " + std::to_string(i + 1));
-            ConnectClone(snapshot, helper);
-            if (!helper.Connected()) {
-                ++refused;
-                return;
+            const auto item = queue.Take(site);
+            if (!item) {
+                return false;
             }
-            carryEntries(helper, site, run, direction, stop);
-            try {
-                helper.Disconnect();
-            } catch (const std::exception&) {
-                // Done with this connection either way.
-            }
+            carryOne(connection, *item, run, direction);
+            return true;
         });
-    }
-    carryEntries(client, site, run, direction, stop);
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
-    if (refused > 0) {
+    run.pool = &pool;
+    pool.AddHelpers(std::min(extra, queue.WaitingFor(site) - 1));
+    pool.Serve(client);
+    pool.Join();
+    if (pool.Refused() > 0) {
         MessageLog().Append(direction.logName, LogLine::Kind::Error,
-                            "The server refused " + std::to_string(refused.load()) + " of " +
-                                std::to_string(helpers.size() + 1) +
-                                " connections; the queue went on over fewer.");
+                            "The server refused " + std::to_string(pool.Refused()) + " of " +
+                                std::to_string(pool.Tried() + 1) + " connections; the queue went on over fewer.");
     }
 }
 
@@ -243,7 +228,9 @@ void UploadThreadBody(ITransferHost& host, TTransferQueue& uploadQueue, int conn
                            std::error_code error;
                            Carried carried = Carried::Moved;
                            if (std::filesystem::is_directory(entry.name, error)) {
-                               UploadLocalFolder(client, entry.name, lastPart(entry.name), &run.decider);
+                               TSpreadPool::Group files(*run.pool);
+                               UploadLocalFolder(client, entry.name, lastPart(entry.name), &run.decider, &files);
+                               files.Finish(client);
                            } else {
                                carried = uploadFile(client, entry, item, run);
                            }
@@ -259,7 +246,9 @@ void DownloadThreadBody(ITransferHost& host, TTransferQueue& downloadQueue, int 
     const Direction down{"Failed to create client for downloading.", "download",
                          [](TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run) {
                              if (!entry.name.empty() && entry.name.back() == '/') {
-                                 DownloadRemoteFolder(client, entry.value, entry.name, &run.decider);
+                                 TSpreadPool::Group files(*run.pool);
+                                 DownloadRemoteFolder(client, entry.value, entry.name, &run.decider, &files);
+                                 files.Finish(client);
                                  return Carried::Moved;
                              }
                              return downloadFile(client, entry, item, run);

@@ -330,6 +330,8 @@ TEST_F(WindowTransfers, EveryEntryShowsAndObeys) {
     }
     auto window = openConnected(server);
     ASSERT_TRUE(window->Session().Connected());
+    // One file at a time: one runs, the others wait behind it.
+    window->ParallelFiles->setValue(1);
     for (int i = 0; i < kFiles; ++i) {
         select(*window->Lumo_listbox3, "f" + std::to_string(i) + ".bin");
     }

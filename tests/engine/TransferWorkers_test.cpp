@@ -578,5 +578,90 @@ TEST_F(TransferWorkers, ALimitOfOneBytePerSecondStillStopsAtOnce) {
     EXPECT_EQ(downloads.Count(), 1);
 }
 
+// A folder tree is walked once on one connection and its files spread over the run's
+// connections: several move at once, every one byte-exact, both ways.
+TEST_F(TransferWorkers, AFolderTreeSpreadsItsFilesOverTheConnections) {
+    PyFtpdOptions options;
+    options.keepLog = true;
+    options.smoothRate = 8 << 20;
+    PyFtpdServer server(options);
+    const TransferSite site{server.host(), server.port(), server.user()};
+    std::vector<std::string> files;
+    for (const char* folder : {"tree", "tree/a", "tree/a/deep", "tree/b"}) {
+        fs::create_directories(server.root() + "/" + folder);
+        for (int i = 0; i < 6; ++i) {
+            files.push_back(std::string(folder) + "/f" + std::to_string(i));
+            writeRandomFile(server.root() + "/" + files.back(), 40000 + 1000 * i, static_cast<unsigned>(files.size()));
+        }
+    }
+    std::atomic<bool> watching{true};
+    std::atomic<std::size_t> most{0};
+    std::thread watch([&] {
+        while (watching) {
+            most = std::max(most.load(), TransferRecords().size());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    {
+        FakeHost host(server);
+        const int before = server.sessionsOpened();
+        TTransferQueue downloads;
+        downloads.Add(DownloadQueueEntry("/", "tree/", false, local.path()), site);
+        DownloadThreadBody(host, downloads, 4);
+        EXPECT_EQ(host.errors, std::vector<std::string>{});
+        EXPECT_EQ(downloads.Count(), 0);
+        EXPECT_EQ(server.sessionsOpened() - before, 4) << "one walks, three more help";
+    }
+    EXPECT_GE(most.load(), 2u) << "files moved at the same time";
+    for (const std::string& file : files) {
+        EXPECT_EQ(sha256OfFile(local.file(file)), sha256OfFile(server.root() + "/" + file)) << file;
+    }
+    // And back up, under another name.
+    fs::rename(local.file("tree"), local.file("again"));
+    most = 0;
+    {
+        FakeHost host(server);
+        TTransferQueue uploads;
+        uploads.Add(UploadQueueEntry(local.file("again"), "/"), site);
+        UploadThreadBody(host, uploads, 4);
+        EXPECT_EQ(host.errors, std::vector<std::string>{});
+        EXPECT_EQ(uploads.Count(), 0);
+    }
+    watching = false;
+    watch.join();
+    EXPECT_GE(most.load(), 2u);
+    for (const std::string& file : files) {
+        const std::string again = "again" + file.substr(4);
+        EXPECT_EQ(sha256OfFile(server.root() + "/" + again), sha256OfFile(server.root() + "/" + file)) << again;
+    }
+}
+
+// A file of a spread tree that fails fails its entry, as a walk on one connection does;
+// the other entries go on.
+TEST_F(TransferWorkers, AFailingFileOfASpreadTreeFailsItsEntry) {
+    PyFtpdServer server;
+    const TransferSite site{server.host(), server.port(), server.user()};
+    fs::create_directories(local.file("up/inner"));
+    for (int i = 0; i < 8; ++i) {
+        writeRandomFile(local.file("up/inner/f" + std::to_string(i)), 30000, static_cast<unsigned>(i + 1));
+    }
+    // Not readable: its upload fails (as root the mode alone would not stop it, so the
+    // name is a folder's link to nowhere, which cannot be opened either way).
+    fs::create_symlink(local.file("missing"), local.file("up/inner/broken"));
+    writeRandomFile(local.file("single"), 1000, 9);
+    FakeHost host(server);
+    TTransferQueue uploads;
+    uploads.Add(UploadQueueEntry(local.file("up"), "/"), site);
+    uploads.Add(UploadQueueEntry(local.file("single"), "/"), site);
+    UploadThreadBody(host, uploads, 3);
+    ASSERT_EQ(host.errors.size(), 1u);
+    const std::vector<QueueItem> items = uploads.Items();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].state, QueueState::Failed);
+    EXPECT_EQ(items[0].error, host.errors[0]);
+    EXPECT_EQ(items[1].state, QueueState::Finished);
+    EXPECT_TRUE(fs::exists(server.root() + "/single"));
+}
+
 }  // namespace
 }  // namespace harbrook::testing
