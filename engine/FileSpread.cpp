@@ -175,12 +175,23 @@ void TSpreadPool::Serve(TIdFTP& connection) {
 }
 
 void TSpreadPool::helperLoop(int number) {
-    std::unique_ptr<TIdFTP> connection = m_connect(number);
+    // A helper's thread must not end in an exception (a connect cut by an interrupt
+    // throws from its very first look at the socket): the jobs stay for the others.
+    std::unique_ptr<TIdFTP> connection;
+    try {
+        connection = m_connect(number);
+    } catch (const std::exception&) {
+        connection.reset();
+    }
     if (connection == nullptr) {
         ++m_refused;
         return;
     }
-    Serve(*connection);
+    try {
+        Serve(*connection);
+    } catch (const std::exception&) {
+        // Only other work can throw here; what it held is its own to report.
+    }
     try {
         connection->Disconnect();
     } catch (const std::exception&) {

@@ -102,6 +102,11 @@ TEST(CliOptions, Mistakes) {
         {{"h", "mkdir \"open"}, "unclosed quote in 'mkdir \"open'"},
         {{"h", "mkdir x\\"}, "a backslash ends the command 'mkdir x\\'"},
         {{"h", "  "}, "empty command"},
+        {{"-P", "0", "h", "pwd"}, "-P needs a number of files at once from 1 to 10"},
+        {{"--parallel", "11", "h", "pwd"}, "--parallel needs a number of files at once from 1 to 10"},
+        {{"-P", "abc", "h", "pwd"}, "-P needs a number of files at once from 1 to 10"},
+        {{"--limit-rate", "10x", "h", "pwd"}, "--limit-rate needs bytes per second, as 500k, 10M or 2048 (0: no limit)"},
+        {{"--limit-rate", "-5", "h", "pwd"}, "--limit-rate needs bytes per second, as 500k, 10M or 2048 (0: no limit)"},
     };
     for (const auto& [args, message] : rows) {
         SCOPED_TRACE(message);

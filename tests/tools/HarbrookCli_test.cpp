@@ -213,6 +213,60 @@ TEST_F(HarbrookCli, RecursiveTransfersAndProgress) {
     EXPECT_FALSE(std::filesystem::exists(server.root() + "/src"));
 }
 
+// -P N: a tree's files over N connections, both ways, byte-exact; a server that takes
+// fewer logins gets fewer, with a warning, and the tree still arrives; Ctrl-C in the
+// middle ends every connection's transfer.
+TEST_F(HarbrookCli, ParallelTreesOverSeveralConnections) {
+    for (const int maxLogins : {0, 2}) {
+        SCOPED_TRACE(maxLogins == 0 ? "any logins" : "two logins");
+        PyFtpdOptions options;
+        options.keepLog = true;
+        options.maxLogins = maxLogins;
+        PyFtpdServer server(options);
+        TempDir local;
+        std::vector<std::string> files;
+        for (const char* folder : {"src", "src/a", "src/a/b"}) {
+            std::filesystem::create_directories(local.file(folder));
+            for (int i = 0; i < 5; ++i) {
+                files.push_back(std::string(folder) + "/f" + std::to_string(i) + " x");
+                writeRandomFile(local.file(files.back()), 20000 + i, static_cast<unsigned>(files.size()));
+            }
+        }
+        const CliRun put = runCli(login(server, {"-P", "4", "127.0.0.1", "put -r " + local.file("src")}));
+        EXPECT_EQ(put.exitCode, 0) << put.err;
+        const CliRun get = runCli(login(server, {"--parallel", "4", "127.0.0.1", "get -r /src " + local.file("copy")}));
+        EXPECT_EQ(get.exitCode, 0) << get.err;
+        for (const std::string& file : files) {
+            EXPECT_EQ(sha256OfFile(server.root() + "/" + file), sha256OfFile(local.file(file))) << file;
+            EXPECT_EQ(sha256OfFile(local.file("copy/" + file)), sha256OfFile(local.file(file))) << file;
+        }
+        EXPECT_EQ(server.sessionsOpened(), 8) << "4 connections each time, refused ones included";
+        const bool warned = get.err.find("harbrook-cli: warning: the server refused 2 of 4 connections") != std::string::npos;
+        EXPECT_EQ(warned, maxLogins == 2) << get.err;
+    }
+    PyFtpdOptions slow;
+    slow.smoothRate = 256 << 10;
+    PyFtpdServer server(slow);
+    TempDir local;
+    std::filesystem::create_directories(server.root() + "/big");
+    for (int i = 0; i < 4; ++i) {
+        writeRandomFile(server.root() + "/big/f" + std::to_string(i), 4 << 20, static_cast<unsigned>(i + 20));
+    }
+    BackgroundCli cli(login(server, {"-P", "3", "127.0.0.1", "get -r /big " + local.path(), "mkdir after"}));
+    // Until the walk has made the folder and files are arriving.
+    for (int waited = 0; waited < 10000 && !std::filesystem::exists(local.path() + "/big"); waited += 10) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_FALSE(waitForGrowingFile(local.path() + "/big", "").empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto signalled = std::chrono::steady_clock::now();
+    cli.signal(SIGINT);
+    const CliRun run = cli.finish();
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(5));
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(server.root() + "/after")) << "nothing runs after Ctrl-C";
+}
+
 TEST_F(HarbrookCli, GetNeverDamagesALocalFileAndLeavesNoStrays) {
     PyFtpdServer server;
     TempDir local;

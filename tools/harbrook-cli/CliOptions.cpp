@@ -110,7 +110,7 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
     };
     for (; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0 && arg != "-v") {
+        if (arg.rfind("--", 0) != 0 && arg != "-v" && arg != "-P") {
             break;
         }
         if (arg == "--tls") {

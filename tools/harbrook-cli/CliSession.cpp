@@ -8,7 +8,9 @@
 #include <ostream>
 #include <thread>
 
+#include "engine/CloneConnection.h"
 #include "engine/DirListings.h"
+#include "engine/FolderWalks.h"
 #include "engine/FtpTools.h"
 #include "engine/MessageLog.h"
 #include "engine/RateLimit.h"
@@ -128,7 +130,44 @@ std::string CliSession::activity() const {
 
 bool CliSession::interrupt() {
     m_interrupted = true;
+    if (m_spreading) {
+        m_spreadStop.Raise();
+        return true;
+    }
     return m_ftp.InterruptTransfer();
+}
+
+void CliSession::spread(const std::function<void(TSpreadPool::Group* files)>& walk) {
+    if (m_options.parallel <= 1) {
+        walk(nullptr);
+        return;
+    }
+    const CloneSnapshot snapshot = TakeCloneSnapshot(m_ftp);
+    const harbrook::ScopedInterrupter stop(m_spreadStop);
+    m_spreading = true;
+    struct Spreading {
+        std::atomic<bool>& flag;
+        ~Spreading() { flag = false; }
+    } spreading{m_spreading};
+    TSpreadPool pool(m_options.parallel - 1, [&](int number) -> std::unique_ptr<TIdFTP> {
+        auto helper = std::make_unique<TIdFTP>();
+        if (m_options.verbose) {
+            AttachLogSink(*helper, "helper " + std::to_string(number),
+                          [](const LogLine& line) { std::cerr << forTerminal(LogLineText(line)) << "\n"; });
+        }
+        ConnectClone(snapshot, *helper);
+        return helper->Connected() ? std::move(helper) : nullptr;
+    });
+    {
+        TSpreadPool::Group files(pool);
+        walk(&files);
+        files.Finish(m_ftp);
+    }
+    pool.Join();
+    if (pool.Refused() > 0) {
+        std::cerr << "harbrook-cli: warning: the server refused " << pool.Refused() << " of " << pool.Tried() + 1
+                  << " connections; the files went over fewer\n";
+    }
 }
 
 void CliSession::run(const CliCommand& command) {
@@ -197,14 +236,18 @@ void CliSession::runCommand(const CliCommand& command) {
         list(command);
     } else if (verb == "get") {
         if (command.recursive) {
-            DownloadRemoteFolder(m_ftp, names[1], AddTrailingSlash(names[0]));
+            spread([&](TSpreadPool::Group* files) {
+                DownloadRemoteFolder(m_ftp, names[1], AddTrailingSlash(names[0]), nullptr, files);
+            });
         } else {
             get(names[0], names[1], command);
         }
     } else if (verb == "put") {
         if (command.recursive) {
             const std::string folder = StripTrailingSlash(names[0]);
-            UploadLocalFolder(m_ftp, folder, ExtractRemoteName(folder));
+            spread([&](TSpreadPool::Group* files) {
+                UploadLocalFolder(m_ftp, folder, ExtractRemoteName(folder), nullptr, files);
+            });
         } else {
             put(names[0], names[1], false, command);
         }

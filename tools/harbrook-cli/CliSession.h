@@ -1,16 +1,19 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <iosfwd>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 
+#include "engine/FileSpread.h"
 #include "engine/SessionSetup.h"
 #include "ftp/client/IdFTP.h"
 #include "tools/harbrook-cli/CliCommand.h"
 #include "tools/harbrook-cli/CliCredentials.h"
 #include "tools/harbrook-cli/CliOptions.h"
+#include "platform/Interrupt.h"
 
 namespace harbrook::cli {
 
@@ -54,11 +57,16 @@ private:
     void list(const CliCommand& command);
     void get(const std::string& remote, const std::string& local, const CliCommand& command);
     void put(const std::string& local, const std::string& remote, bool append, const CliCommand& command);
+    // Runs a folder walk with its files spread over up to --parallel connections.
+    void spread(const std::function<void(TSpreadPool::Group* files)>& walk);
 
     const CliOptions& m_options;
     std::ostream& m_out;
     const SessionSettings m_settings;
     std::atomic<bool> m_interrupted{false};
+    // Raised by interrupt() while files are spread: the helpers' waits end too.
+    harbrook::TInterrupter m_spreadStop;
+    std::atomic<bool> m_spreading{false};
     mutable std::mutex m_activityLock;
     std::string m_activity;
     TIdSSLIOHandlerSocketOpenSSL m_tlsHandler;
