@@ -1,5 +1,5 @@
 // The window's transfer workers against harbrook-cli and curl: a 1 GiB download and
-// upload through the real main window (offscreen), its workers' 4096-byte blocks and
+// upload through the real main window (offscreen), its workers' blocks (the command line's) and
 // TLS-protected data, against vsftpd on loopback (run as root). Alternating rounds,
 // medians; also the longest gap between two ticks of a 10 ms GUI timer while the
 // window transfers, and the process's peak memory. Usage: window_transfer_bench [ROUNDS]
@@ -51,6 +51,20 @@ double runCommand(const std::string& command) {
         std::exit(1);
     }
     return seconds(start);
+}
+
+// Runs the event loop until `done` (the window's session works on a thread of its own
+// and reports back through the loop); false after `ms`.
+template <typename Done>
+bool runUntil(Done done, int ms) {
+    const auto until = Clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (Clock::now() > until) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
 }
 
 // Runs the event loop until the transfer is over; returns the time taken and notes the
@@ -111,7 +125,7 @@ int listInWindow(harbrook::testing::VsftpdServer& server, harbrook::testing::Tem
     ::getrusage(RUSAGE_SELF, &before);
     const auto start = Clock::now();
     window.bitmap1Click();
-    QApplication::processEvents();
+    runUntil([&] { return window.Lumo_listbox3->count() == entries && !window.Session().Busy(); }, 120000);
     const double took = seconds(start);
     rusage after {};
     ::getrusage(RUSAGE_SELF, &after);
@@ -170,7 +184,8 @@ int main(int argc, char** argv) {
     TFHarbrook window(windowSetup(local));
     showLoginFor(window, server);
     window.bitmap1Click();
-    if (!window.IdFTP1.Connected()) {
+    if (!runUntil([&] { return window.Session().Connected() && !window.Session().Busy() &&
+                               window.Lumo_listbox3->count() > 0; }, 30000)) {
         std::fprintf(stderr, "the window did not connect\n");
         return 1;
     }
