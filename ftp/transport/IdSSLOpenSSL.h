@@ -74,6 +74,11 @@ public:
     std::unique_ptr<TIdSSLIOHandlerSocketBase> CloneForDataChannel() const override;
     // Whether the last handshake resumed an earlier session.
     bool SessionReused() const;
+    // Whether this handler works in the same TLS context as `other` (a data connection in
+    // its control connection's: one session cache, the authorities loaded once).
+    bool SharesContextWith(const TIdSSLIOHandlerSocketOpenSSL& other) const {
+        return m_context != nullptr && m_context == other.m_context;
+    }
     std::string ProtocolVersion() const override;
     // The SHA-256 fingerprint ("AB:CD:...") the server must present; a handshake with
     // any other certificate fails with EIdOSSLPeerCertificateChanged. Empty: any.
@@ -125,6 +130,9 @@ private:
     unsigned m_verifyProblems = 0;
     std::vector<std::string> m_otherReasons;
     bool m_readAhead = false;
+    // A data connection's handler uses the context of the control connection it was
+    // cloned from; a control connection makes its own at every connect.
+    bool m_sharesControlContext = false;
     // How a read that already had bytes to return ended, for the next read to report.
     struct DeferredRead {
         TransferResult result;

@@ -300,14 +300,18 @@ TEST(VsftpdDefaults, RefusesClearDataAndNeedsSessionReuse) {
     ftp.SetDataPortProtection(ftpdpsPrivate);
     ftp.Connect();
     bool reused = false;
+    bool sharedContext = false;
     ftp.OnDataChannelDestroy = [&](TIdTCPConnection& channel) {
         if (auto* handler = dynamic_cast<TIdSSLIOHandlerSocketOpenSSL*>(channel.IOHandler())) {
             reused = handler->SessionReused();
+            sharedContext = handler->SharesContextWith(tls);
         }
     };
     ftp.Download("a.txt", stream);
     EXPECT_EQ(stream.Bytes(), "abc");
     EXPECT_TRUE(reused) << "the data connection resumed the control connection's session";
+    // A context of its own would load the system's authorities again for every file.
+    EXPECT_TRUE(sharedContext) << "the data connection works in the control connection's context";
 }
 
 }  // namespace
