@@ -4,6 +4,7 @@
 // medians; also the longest gap between two ticks of a 10 ms GUI timer while the
 // window transfers, and the process's peak memory. Usage: window_transfer_bench [ROUNDS]
 // With --list N: the window connecting to a folder of N files, its time and memory.
+// With --tree N [ROUNDS]: the window downloading a tree of N files over 1 and 4 connections.
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "app/TFHarbrook.h"
+#include "engine/QueueEntries.h"
 #include "engine/TransferList.h"
 #include "platform/qt/Guard.h"
 #include "platform/qt/QtDispatcher.h"
@@ -151,11 +154,86 @@ int listInWindow(harbrook::testing::VsftpdServer& server, harbrook::testing::Tem
     return 0;
 }
 
+// The window downloading a tree of `files` files of 4 KiB to 1 MiB (log-even sizes, 20
+// folders) with one connection and with four: medians of `rounds`, every copy compared.
+int treeInWindow(harbrook::testing::VsftpdServer& server, harbrook::testing::TempDir& local, int files, int rounds,
+                 const harbrook::testing::ScriptedDialogs& dialogs) {
+    std::vector<std::pair<std::string, std::uintmax_t>> made;
+    std::string block(1 << 20, '\0');
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        block[i] = static_cast<char>((i * 2654435761u) >> 13);
+    }
+    std::uint64_t seed = 7;
+    std::uintmax_t total = 0;
+    for (int i = 0; i < files; ++i) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        const double unit = static_cast<double>(seed >> 11) / 9007199254740992.0;
+        const auto size = static_cast<std::size_t>(4096 * std::pow(256.0, unit));
+        char folder[16];
+        std::snprintf(folder, sizeof folder, "d%02d", i % 20);
+        const std::string relative = std::string("tree/") + folder + "/f" + std::to_string(i) + ".bin";
+        fs::create_directories(server.root() + "/tree/" + folder);
+        FILE* file = std::fopen((server.root() + "/" + relative).c_str(), "wb");
+        std::fwrite(block.data(), 1, size, file);
+        std::fclose(file);
+        made.emplace_back(relative, size);
+        total += size;
+    }
+    struct stat owner {};
+    ::stat(server.root().c_str(), &owner);
+    for (const auto& entry : fs::recursive_directory_iterator(server.root() + "/tree")) {
+        [[maybe_unused]] const int ignored = ::chown(entry.path().c_str(), owner.st_uid, owner.st_gid);
+    }
+    [[maybe_unused]] const int ignored = ::chown((server.root() + "/tree").c_str(), owner.st_uid, owner.st_gid);
+    TFHarbrook window(windowSetup(local));
+    showLoginFor(window, server);
+    window.bitmap1Click();
+    if (!runUntil([&] { return window.Session().Connected() && !window.Session().Busy(); }, 30000)) {
+        std::fprintf(stderr, "the window did not connect\n");
+        return 1;
+    }
+    std::vector<double> times[2];
+    qint64 longestGap = 0;
+    for (int round = 0; round < rounds; ++round) {
+        for (int choice = 0; choice < 2; ++choice) {
+            const int connections = (round + choice) % 2 == 0 ? 1 : 4;
+            fs::remove_all(local.file("down"));
+            fs::create_directories(local.file("down"));
+            window.ParallelFiles->setValue(connections);
+            window.DownloadQueue->Add(DownloadQueueEntry(window.CurrentFolder(), "tree", true, local.file("down")),
+                                      window.Session().Site());
+            times[connections == 1 ? 0 : 1].push_back(runWindowTransfer(
+                [&] { return window.DownloadQueue->Count() == 0 && TransferRecords().empty(); }, longestGap));
+            for (const auto& [relative, size] : made) {
+                std::error_code error;
+                if (fs::file_size(local.file("down/" + relative), error) != size) {
+                    std::fprintf(stderr, "the window's copy of %s is wrong\n", relative.c_str());
+                    for (const std::string& shown : dialogs.Shown()) {
+                        std::fprintf(stderr, "  it said: %s\n", shown.c_str());
+                    }
+                    return 1;
+                }
+            }
+        }
+    }
+    std::printf("window_transfer_bench: the window downloading a tree of %d files (%.0f MiB), vsftpd, TLS, "
+                "%d rounds, medians\n", files, static_cast<double>(total) / 1048576.0, rounds);
+    std::printf("  1 connection %.2f s, 4 connections %.2f s (%.2fx faster); longest GUI tick gap %lld ms\n",
+                median(times[0]), median(times[1]), median(times[0]) / median(times[1]),
+                static_cast<long long>(longestGap));
+    window.close();
+    return 0;
+}
+
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const bool listing = argc > 2 && std::string(argv[1]) == "--list";
     const int listEntries = listing ? std::max(1, std::atoi(argv[2])) : 0;
-    const int rounds = !listing && argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const bool tree = argc > 2 && std::string(argv[1]) == "--tree";
+    const int treeFiles = tree ? std::max(1, std::atoi(argv[2])) : 0;
+    const int rounds = tree && argc > 3 ? std::max(1, std::atoi(argv[3]))
+                       : !listing && !tree && argc > 1 ? std::max(1, std::atoi(argv[1]))
+                                                       : 3;
     if (const std::string reason = harbrook::testing::VsftpdServer::unavailableReason(); !reason.empty()) {
         std::printf("window_transfer_bench: skipped: %s\n", reason.c_str());
         return 0;
@@ -170,6 +248,9 @@ int main(int argc, char** argv) {
     harbrook::testing::TempDir local;
     if (listEntries > 0) {
         return listInWindow(server, local, listEntries, dialogs);
+    }
+    if (treeFiles > 0) {
+        return treeInWindow(server, local, treeFiles, rounds, dialogs);
     }
     const std::string remoteBig = server.root() + "/big.bin";
     {
