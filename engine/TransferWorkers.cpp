@@ -1,12 +1,8 @@
 #include "engine/TransferWorkers.h"
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <functional>
-#include <optional>
-#include <thread>
-#include <vector>
 
 #include "engine/FileSpread.h"
 #include "engine/FolderWalks.h"
