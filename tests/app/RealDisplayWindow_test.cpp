@@ -16,6 +16,7 @@
 #include "app/Tf_about.h"
 #include "engine/FtpTools.h"
 #include "engine/QueueEntries.h"
+#include "engine/RateLimit.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtShell.h"
 #include "tests/app/DisplayTest.h"
@@ -136,7 +137,7 @@ TEST_F(RealDisplayWindow, EnterOrEscapeOnTheCertificateQuestionCancels) {
     for (const char* key : {"Return", "Escape"}) {
         SCOPED_TRACE(key);
         BoxWatcher watcher;
-        BoxAnswerer answer("Untrusted certificate", key);
+        BoxAnswerer answer("Untrusted certificate", key, &watcher.seen);
         window->bitmap1Click();
         ASSERT_TRUE(answer.finish()) << "the question never had the focus";
         settle(*window);
@@ -352,6 +353,25 @@ TEST_F(RealDisplayWindow, TheNameFieldStaysOpenThroughARefusalAndAToolClick) {
     EXPECT_TRUE(window->Lumo_edit1->isVisible());
     EXPECT_EQ(window->Lumo_edit1->text(), "taken");
     EXPECT_TRUE(SpinUntil([&] { return window->Lumo_edit1->hasFocus(); }, 3000)) << "the field has the focus back";
+}
+
+// The speed limit boxes of the status row, as a user sets them: a click into the box,
+// the old text selected and replaced, Tab to the next box; the limit holds at once.
+TEST_F(RealDisplayWindow, ASpeedLimitIsTypedIntoItsBoxAndTabMovesOn) {
+    PyFtpdServer server;
+    open(server, false);
+    ClickThroughX(*window->DownloadLimit, window->DownloadLimit->rect().center());
+    ASSERT_TRUE(SpinUntil([&] { return window->DownloadLimit->hasFocus(); })) << "the click gave the box the focus";
+    RunWhileSpinning("xdotool key --clearmodifiers ctrl+a");
+    RunWhileSpinning("xdotool type --delay 10 500");
+    RunWhileSpinning("xdotool key --clearmodifiers Tab");
+    ASSERT_TRUE(SpinUntil([&] { return window->UploadLimit->hasFocus(); })) << "Tab goes to the upload limit";
+    EXPECT_EQ(window->DownloadLimit->value(), 500);
+    EXPECT_EQ(window->DownloadLimit->text(), "500 KiB/s");
+    EXPECT_EQ(DownloadRateLimit().Rate(), 500 * 1024);
+    EXPECT_EQ(window->UploadLimit->text(), "no limit");
+    window->DownloadLimit->setValue(0);
+    EXPECT_EQ(DownloadRateLimit().Rate(), 0);
 }
 
 // A real double click (press, release, press, release) on a folder without sub-folders:
