@@ -207,12 +207,17 @@ void TSiteManager::save() {
     }
 }
 
-void TSiteManager::done(int result) {
-    // A password typed and the dialog closed at once is kept too.
-    if (SiteNames->currentRow() >= 0 && harbrook::LocalBytes(Password->text()) !=
-                                            m_sites.Sites()[static_cast<std::size_t>(SiteNames->currentRow())].password) {
+void TSiteManager::takeTypedPassword() {
+    // The password field is taken when it is left; a password typed and then a connect or
+    // a close at once is taken here.
+    const int row = SiteNames->currentRow();
+    if (row >= 0 && harbrook::LocalBytes(Password->text()) != m_sites.Password(row)) {
         takeFields();
     }
+}
+
+void TSiteManager::done(int result) {
+    takeTypedPassword();
     QDialog::done(result);
 }
 
@@ -222,9 +227,7 @@ void TSiteManager::connectChosen() {
     if (row < 0) {
         return;
     }
-    if (harbrook::LocalBytes(Password->text()) != m_sites.Password(row)) {
-        takeFields();
-    }
+    takeTypedPassword();
     const Site site = m_sites.Sites()[static_cast<std::size_t>(row)];
     if (site.host.empty()) {
         harbrook::Dialogs().ShowError("The site \"" + site.name + "\" has no host.");

@@ -49,6 +49,7 @@ private:
     void showSite(int index);
     void takeFields();
     void takeName();
+    void takeTypedPassword();
     void save();
     void connectChosen();
 
