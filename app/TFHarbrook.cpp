@@ -20,7 +20,6 @@
 namespace {
 
 // Where a remote row keeps its name as the server sent it.
-constexpr int kNameRole = Qt::UserRole + 1;
 
 }  // namespace
 
@@ -347,19 +346,8 @@ std::string TFHarbrook::RowName(const TLumo_listbox& list, int index) {
     if (index < 0 || index >= list.count()) {
         return {};
     }
-    const QVariant name = list.item(index)->data(kNameRole);
-    return name.isValid() ? name.toByteArray().toStdString()
-                          : RowNameOf(harbrook::LocalBytes(list.item(index)->text()));
-}
-
-void TFHarbrook::fillList(TLumo_listbox& list, const TLines& lines) {
-    list.clear();
-    for (const std::string& line : lines) {
-        auto* item = new TLumo_listitem(harbrook::DisplayText(line));
-        // The name as the server sent it, so commands use exactly those bytes.
-        item->setData(kNameRole, QByteArray::fromStdString(RowNameOf(line)));
-        list.addItem(item);
-    }
+    // The rows keep the lines as the server sent them, so commands use exactly its bytes.
+    return RowNameOf(list.RowBytes(index));
 }
 
 void TFHarbrook::RefreshListing(bool forced) {
@@ -557,10 +545,8 @@ void TFHarbrook::bitmap6Click() {
     }
     auto selected = [](const TLumo_listbox& list) {
         std::vector<std::string> names;
-        for (int row = 0; row < list.count(); ++row) {
-            if (list.item(row)->isSelected()) {
-                names.push_back(RowName(list, row));
-            }
+        for (const int row : list.SelectedRows()) {
+            names.push_back(RowName(list, row));
         }
         return names;
     };

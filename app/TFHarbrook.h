@@ -228,7 +228,6 @@ private:
     void tellOfPasswordFallback();
     // Runs a command handler: an error is shown in an error box and the window goes on.
     void command(const std::function<void()>& body);
-    void fillList(TLumo_listbox& list, const TLines& lines);
     // The current item's name as the server sent it: the folder list's, else the file list's.
     std::string currentItemName() const;
     void setToolButtonsUp(bool up);

@@ -112,7 +112,9 @@ TLumo_listbox* remoteList(QWidget* parent, bool sorted) {
     list->SetProgressExists(false);
     list->SetColumnSeparator(QStringLiteral("||"));
     list->SetColumnDefaultWidth(92);
-    list->setSortingEnabled(sorted);
+    list->SetSorted(sorted);
+    // Rows are the servers' and the queues' bytes, shown as text.
+    list->SetDecoder(harbrook::DisplayText);
     return list;
 }
 

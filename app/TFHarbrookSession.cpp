@@ -53,8 +53,8 @@ void TFHarbrook::FolderEntered(const std::string& path) {
 }
 
 void TFHarbrook::FolderListed(const RemoteFolder& folder, const std::optional<std::string>& markPath) {
-    fillList(*Lumo_listbox1, folder.folders);
-    fillList(*Lumo_listbox3, folder.files);
+    Lumo_listbox1->SetLines(folder.folders);
+    Lumo_listbox3->SetLines(folder.files);
     if (m_keptRow.list != nullptr) {
         // F5 in a list keeps its row.
         m_keptRow.list->setFocus();

@@ -96,9 +96,7 @@ void TFHarbrook::Timer2Timer() {
     const int top = Lumo_listbox2->TopIndex();
     const int index = Lumo_listbox2->ItemIndex();
     Lumo_listbox2->clear();
-    for (const std::string& line : lines) {
-        Lumo_listbox2->AddRow(harbrook::DisplayText(line));
-    }
+    Lumo_listbox2->SetLines(std::make_shared<const TLines>(std::move(lines)));
     Lumo_listbox2->SetTopIndex(top);
     Lumo_listbox2->SetItemIndex(index);
 }
@@ -153,15 +151,12 @@ void TFHarbrook::bitmap8Click() {
     }
     LastDownloadFolder = chosen;
     for (auto [list, isFolder] : {std::pair{Lumo_listbox1, true}, std::pair{Lumo_listbox3, false}}) {
-        for (int row = 0; row < list->count(); ++row) {
-            if (list->item(row)->isSelected()) {
-                // The row's size is near enough for the queue's summary until the
-                // worker asks the server.
-                const std::int64_t size =
-                    isFolder ? -1 : RowSizeOf(harbrook::LocalBytes(list->item(row)->text()));
-                DownloadQueue->Add(DownloadQueueEntry(m_currentFolder, RowName(*list, row), isFolder, chosen),
-                                   m_session->Site(), size);
-            }
+        for (const int row : list->SelectedRows()) {
+            // The row's size is near enough for the queue's summary until the worker
+            // asks the server.
+            const std::int64_t size = isFolder ? -1 : RowSizeOf(list->RowBytes(row));
+            DownloadQueue->Add(DownloadQueueEntry(m_currentFolder, RowName(*list, row), isFolder, chosen),
+                               m_session->Site(), size);
         }
     }
 }
@@ -198,7 +193,7 @@ void TFHarbrook::TransferListCommand(TransferCommand command) {
         DownloadQueue->ClearFinished();
     } else {
         for (int row = 0; row < Lumo_listbox2->count() && row < static_cast<int>(m_transferRows.size()); ++row) {
-            if (!Lumo_listbox2->item(row)->isSelected()) {
+            if (!Lumo_listbox2->IsSelected(row)) {
                 continue;
             }
             const TransferRow& target = m_transferRows[static_cast<std::size_t>(row)];

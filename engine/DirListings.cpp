@@ -9,8 +9,8 @@ namespace {
 struct tdirectorylistingRecord {
     std::mutex lock;
     std::vector<std::string> keys;
-    std::vector<TLines> folderLists;
-    std::vector<TLines> fileLists;
+    std::vector<TSharedLines> folderLists;
+    std::vector<TSharedLines> fileLists;
 };
 
 tdirectorylistingRecord DirListings;
@@ -52,31 +52,47 @@ bool DirListingExists(const std::string& path) {
 }
 
 void StoreDirListing(const std::string& path, const TLines& folders, const TLines& files) {
+    StoreSharedDirListing(path, std::make_shared<const TLines>(folders), std::make_shared<const TLines>(files));
+}
+
+void StoreSharedDirListing(const std::string& path, TSharedLines folders, TSharedLines files) {
     const std::string key = StripTrailingSlash(path);
-    std::lock_guard guard(DirListings.lock);
+    std::unique_lock guard(DirListings.lock);
     const long index = indexOf(key);
     if (index >= 0) {
-        DirListings.folderLists[static_cast<std::size_t>(index)] = folders;
-        DirListings.fileLists[static_cast<std::size_t>(index)] = files;
+        // The lines replaced are let go of after the lock: a million of them take a while.
+        std::swap(DirListings.folderLists[static_cast<std::size_t>(index)], folders);
+        std::swap(DirListings.fileLists[static_cast<std::size_t>(index)], files);
+        guard.unlock();
         return;
     }
     DirListings.keys.push_back(key);
-    DirListings.folderLists.push_back(folders);
-    DirListings.fileLists.push_back(files);
+    DirListings.folderLists.push_back(std::move(folders));
+    DirListings.fileLists.push_back(std::move(files));
 }
 
-bool FetchDirListing(const std::string& path, TLines& folders, TLines& files) {
+bool FetchSharedDirListing(const std::string& path, TSharedLines& folders, TSharedLines& files) {
     const std::string key = StripTrailingSlash(path);
-    std::lock_guard guard(DirListings.lock);
+    std::unique_lock guard(DirListings.lock);
     const long index = indexOf(key);
     if (index < 0) {
-        folders.clear();
-        files.clear();
+        guard.unlock();
+        folders = std::make_shared<const TLines>();
+        files = std::make_shared<const TLines>();
         return false;
     }
     folders = DirListings.folderLists[static_cast<std::size_t>(index)];
     files = DirListings.fileLists[static_cast<std::size_t>(index)];
     return true;
+}
+
+bool FetchDirListing(const std::string& path, TLines& folders, TLines& files) {
+    TSharedLines sharedFolders;
+    TSharedLines sharedFiles;
+    const bool found = FetchSharedDirListing(path, sharedFolders, sharedFiles);
+    folders = *sharedFolders;
+    files = *sharedFiles;
+    return found;
 }
 
 void RemoveDirListing(const std::string& path) {

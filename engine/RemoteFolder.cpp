@@ -1,5 +1,7 @@
 #include "engine/RemoteFolder.h"
 
+#include <algorithm>
+
 #include "engine/RemoteRows.h"
 #include "ftp/client/IdFTP.h"
 
@@ -10,26 +12,33 @@ RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force,
     if (onPath) {
         onPath(folder.path);
     }
-    if (FetchDirListing(folder.path, folder.folders, folder.files) && !force) {
+    if (FetchSharedDirListing(folder.path, folder.folders, folder.files) && !force) {
         return folder;
     }
-    folder.folders.clear();
-    folder.files.clear();
     connection.ListDirectory();
     // Folders go to the upper list; files, links and anything else to the lower one.
+    TLines folders;
+    TLines files;
     for (const auto& item : connection.DirectoryItems()) {
-        (item->ItemType == ditDirectory ? folder.folders : folder.files).push_back(DirListingLine(*item));
+        (item->ItemType == ditDirectory ? folders : files).push_back(DirListingLine(*item));
     }
     // The folder's lines are all that is kept of the listing.
     connection.ClearListing();
-    StoreDirListing(folder.path, folder.folders, folder.files);
+    // Sorted here, off the window's thread: a sorted list given lines in its order only
+    // checks them (a million rows would hold the window for a second otherwise).
+    for (TLines* lines : {&folders, &files}) {
+        std::stable_sort(lines->begin(), lines->end(), RowLess);
+    }
+    folder.folders = std::make_shared<const TLines>(std::move(folders));
+    folder.files = std::make_shared<const TLines>(std::move(files));
+    StoreSharedDirListing(folder.path, folder.folders, folder.files);
     return folder;
 }
 
 void ListRemoteDir(TIdFTP& connection, TLines& folders, TLines& files, bool force) {
-    RemoteFolder folder = RefreshRemoteFolder(connection, force);
-    folders = std::move(folder.folders);
-    files = std::move(folder.files);
+    const RemoteFolder folder = RefreshRemoteFolder(connection, force);
+    folders = *folder.folders;
+    files = *folder.files;
 }
 
 void ListRemoteNames(TIdFTP& connection, TLines& folders, TLines& files, bool force) {

@@ -11,8 +11,9 @@ class TIdFTP;
 struct RemoteFolder {
     // What PWD answered.
     std::string path;
-    TLines folders;
-    TLines files;
+    // In the order the lists show them (RowLess); never null.
+    TSharedLines folders;
+    TSharedLines files;
 };
 
 // The connection's current folder (PWD), its lines from the cache or (when not cached or

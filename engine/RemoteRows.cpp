@@ -1,5 +1,7 @@
 #include "engine/RemoteRows.h"
 
+#include "platform/TextOrder.h"
+
 #include "engine/FileSizeText.h"
 #include "ftp/listing/IdFTPList.h"
 #include "platform/LocalFiles.h"
@@ -42,4 +44,8 @@ std::int64_t RowSizeOf(const std::string& row) {
     const std::size_t start = name.size() + 2;
     const std::size_t end = row.find("||", start);
     return end == std::string::npos ? -1 : harbrook::ApproximateFileSize(row.substr(start, end - start));
+}
+
+bool RowLess(const std::string& a, const std::string& b) {
+    return CompareFoldingAscii(a, b) < 0;
 }

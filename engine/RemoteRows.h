@@ -15,6 +15,10 @@ std::string DirListingLine(const TIdFTPListItem& item);
 // that is not a row is all name.
 std::string RowNameOf(const std::string& row);
 
+// The order the remote lists show rows in: by text without regard to the case of ASCII
+// letters, other bytes by value (for ASCII names the order of the window's sorted lists).
+bool RowLess(const std::string& a, const std::string& b);
+
 // The size a row shows, in bytes as near as its text tells; -1 for a folder's "-" or a
 // text that is not a row.
 std::int64_t RowSizeOf(const std::string& row);

@@ -1,16 +1,135 @@
 #include "widgets/LumoListbox.h"
 
-bool TLumo_listitem::operator<(const QListWidgetItem& other) const {
-    const int folded = text().compare(other.text(), Qt::CaseInsensitive);
-    return folded != 0 ? folded < 0 : text() < other.text();
-}
-
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
+
+#include "platform/TextOrder.h"
+
+bool LumoTextLess(const QString& a, const QString& b) {
+    const int folded = a.compare(b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+TLumo_listrows::TLumo_listrows(QObject* parent)
+    : QAbstractListModel(parent), m_decode([](const std::string& bytes) { return QString::fromStdString(bytes); }) {}
+
+int TLumo_listrows::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Count();
+}
+
+QVariant TLumo_listrows::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= Count() || (role != Qt::DisplayRole && role != Qt::EditRole)) {
+        return {};
+    }
+    return Text(index.row());
+}
+
+const std::string& TLumo_listrows::Bytes(int row) const {
+    static const std::string none;
+    return row >= 0 && row < Count() ? lines()[lineOf(row)] : none;
+}
+
+bool TLumo_listrows::less(const std::string& a, const std::string& b) const {
+    // Rows of ASCII are ordered on their bytes, which is the same order their texts have
+    // and a hundred times faster than decoding them; anything else by its decoded text.
+    bool otherBytes = false;
+    const int order = CompareFoldingAscii(a, b, &otherBytes);
+    return otherBytes ? LumoTextLess(m_decode(a), m_decode(b)) : order < 0;
+}
+
+void TLumo_listrows::sortRows() {
+    m_order.clear();
+    const Lines& all = lines();
+    const auto inOrder = [&](const std::string& a, const std::string& b) { return !less(b, a); };
+    if (std::adjacent_find(all.begin(), all.end(), [&](const std::string& a, const std::string& b) {
+            return !inOrder(a, b);
+        }) == all.end()) {
+        return;  // given in order already (the usual case: the lines were sorted before)
+    }
+    m_order.resize(all.size());
+    std::iota(m_order.begin(), m_order.end(), 0u);
+    std::stable_sort(m_order.begin(), m_order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return less(all[a], all[b]); });
+}
+
+void TLumo_listrows::SetSorted(bool sorted) {
+    if (sorted == m_sorted) {
+        return;
+    }
+    m_sorted = sorted;
+    if (m_sorted && Count() > 1) {
+        beginResetModel();
+        sortRows();
+        endResetModel();
+    }
+}
+
+void TLumo_listrows::SetLines(std::shared_ptr<const Lines> lines) {
+    beginResetModel();
+    m_own.clear();
+    m_order.clear();
+    m_shared = std::move(lines);
+    if (m_sorted) {
+        sortRows();
+    }
+    endResetModel();
+}
+
+void TLumo_listrows::ownRows() {
+    if (!m_shared && m_order.empty()) {
+        return;
+    }
+    Lines own;
+    own.reserve(static_cast<std::size_t>(Count()) + 1);
+    for (int row = 0; row < Count(); ++row) {
+        own.push_back(Bytes(row));
+    }
+    m_own = std::move(own);
+    m_shared.reset();
+    m_order.clear();
+}
+
+int TLumo_listrows::Insert(int row, std::string bytes) {
+    ownRows();
+    if (m_sorted) {
+        // After the rows it equals, as a sorted list box places a new row.
+        row = static_cast<int>(std::upper_bound(m_own.begin(), m_own.end(), bytes,
+                                                [&](const std::string& a, const std::string& b) { return less(a, b); }) -
+                               m_own.begin());
+    } else {
+        row = std::clamp(row, 0, Count());
+    }
+    beginInsertRows({}, row, row);
+    m_own.insert(m_own.begin() + row, std::move(bytes));
+    endInsertRows();
+    return row;
+}
+
+void TLumo_listrows::Clear() {
+    beginResetModel();
+    m_shared.reset();
+    m_own.clear();
+    m_order.clear();
+    endResetModel();
+}
+
+QString TLumo_listrow::text() const {
+    return m_list->RowText(m_row);
+}
+
+bool TLumo_listrow::isSelected() const {
+    return m_list->IsSelected(m_row);
+}
+
+void TLumo_listrow::setSelected(bool selected) const {
+    m_list->SetSelected(m_row, selected);
+}
 
 namespace {
 
@@ -44,11 +163,12 @@ private:
 
 }  // namespace
 
-TLumo_listbox::TLumo_listbox(QWidget* parent) : QListWidget(parent) {
+TLumo_listbox::TLumo_listbox(QWidget* parent) : QListView(parent), m_rows(new TLumo_listrows(this)) {
+    setModel(m_rows);
     setItemDelegate(new LumoListDelegate(*this));
     setUniformItemSizes(true);
     applyBaseColor();
-    m_font.Font = QListWidget::font();
+    m_font.Font = QListView::font();
     m_fontMouseOver = m_font;
     m_fontSelected = m_font;
     m_fontDisabled = m_font;
@@ -120,7 +240,7 @@ QString TLumo_listbox::GetColumnText(int index, int column) const {
     if (index < 0 || index >= count() || m_separator.isEmpty()) {
         return {};
     }
-    const QString text = item(index)->text();
+    const QString text = RowText(index);
     QString found;
     bool any = false;
     int start = 0;
@@ -172,7 +292,7 @@ int TLumo_listbox::TopIndex() const {
 
 void TLumo_listbox::SetTopIndex(int index) {
     if (index >= 0 && index < count()) {
-        scrollToItem(item(index), QAbstractItemView::PositionAtTop);
+        scrollTo(m_rows->index(index), QAbstractItemView::PositionAtTop);
     }
 }
 
@@ -180,7 +300,7 @@ void TLumo_listbox::DrawItem(ILumoCanvas& canvas, int index, const QRect& rect, 
     if (index < 0 || index >= count()) {
         return;
     }
-    QString text = item(index)->text();
+    QString text = RowText(index);
     const int left = rect.left();
     const int top = rect.top();
     const int right = rect.left() + rect.width();
@@ -248,8 +368,69 @@ void TLumo_listbox::DrawItem(ILumoCanvas& canvas, int index, const QRect& rect, 
     }
 }
 
+void TLumo_listbox::SetLines(std::shared_ptr<const std::vector<std::string>> lines) {
+    if (selectionModel()->hasSelection()) {
+        selectionModel()->clear();
+    }
+    m_rows->SetLines(std::move(lines));
+}
+
+void TLumo_listbox::SetDecoder(TLumo_listrows::Decoder decode) {
+    m_rows->SetDecoder(std::move(decode));
+    repaintAll();
+}
+
+void TLumo_listbox::clear() {
+    if (selectionModel()->hasSelection()) {
+        selectionModel()->clear();
+    }
+    m_rows->Clear();
+}
+
+void TLumo_listbox::setCurrentRow(int row) {
+    const QModelIndex index = m_rows->index(row);
+    switch (selectionMode()) {
+    case QAbstractItemView::SingleSelection:
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        break;
+    case QAbstractItemView::NoSelection:
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        break;
+    default:
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::SelectCurrent);
+        break;
+    }
+}
+
+void TLumo_listbox::setCurrentRow(int row, QItemSelectionModel::SelectionFlags command) {
+    selectionModel()->setCurrentIndex(m_rows->index(row), command);
+}
+
+bool TLumo_listbox::IsSelected(int row) const {
+    return selectionModel()->isSelected(m_rows->index(row));
+}
+
+void TLumo_listbox::SetSelected(int row, bool selected) {
+    const QModelIndex index = m_rows->index(row);
+    if (index.isValid()) {
+        selectionModel()->select(index, selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+    }
+}
+
+std::vector<int> TLumo_listbox::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            rows.push_back(row);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
 void TLumo_listbox::enterEvent(QEnterEvent* event) {
-    QListWidget::enterEvent(event);
+    QListView::enterEvent(event);
     MouseIsOver = true;
     if (OnMouseEnter) {
         OnMouseEnter(*this);
@@ -258,7 +439,7 @@ void TLumo_listbox::enterEvent(QEnterEvent* event) {
 }
 
 void TLumo_listbox::leaveEvent(QEvent* event) {
-    QListWidget::leaveEvent(event);
+    QListView::leaveEvent(event);
     MouseIsOver = false;
     if (OnMouseLeave) {
         OnMouseLeave(*this);
@@ -267,12 +448,12 @@ void TLumo_listbox::leaveEvent(QEvent* event) {
 }
 
 void TLumo_listbox::mousePressEvent(QMouseEvent* event) {
-    QListWidget::mousePressEvent(event);
+    QListView::mousePressEvent(event);
     repaintAll();
 }
 
 void TLumo_listbox::mouseReleaseEvent(QMouseEvent* event) {
-    QListWidget::mouseReleaseEvent(event);
+    QListView::mouseReleaseEvent(event);
     // The release that ends a double click is no click of its own (the platform's list
     // boxes send none): the double click's handler may have moved on (entered a folder,
     // marked a row of another list), and a click here would undo that.
@@ -284,7 +465,7 @@ void TLumo_listbox::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TLumo_listbox::mouseDoubleClickEvent(QMouseEvent* event) {
-    QListWidget::mouseDoubleClickEvent(event);
+    QListView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton) {
         m_releaseEndsDoubleClick = true;
         if (OnDblClick) {
@@ -316,7 +497,7 @@ void TLumo_listbox::keyPressEvent(QKeyEvent* event) {
     // move of the current row by the list's navigation counts as a choice.
     const int before = currentRow();
     const int countBefore = count();
-    QListWidget::keyPressEvent(event);
+    QListView::keyPressEvent(event);
     // A row chosen by keys is chosen as by a click, as the platform's list boxes report
     // every change of selection.
     if (currentRow() != before && count() == countBefore && currentRow() >= 0) {

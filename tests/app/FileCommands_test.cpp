@@ -412,7 +412,7 @@ TEST_F(FileCommands, TheMarkedRowIsTheCurrentRow) {
     ASSERT_GE(folders.currentRow(), 0);
     EXPECT_EQ(TFHarbrook::RowName(folders, folders.currentRow()), "pub") << "back marks where we came from";
     EXPECT_TRUE(folders.item(folders.currentRow())->isSelected());
-    EXPECT_EQ(folders.selectedItems().size(), 1);
+    EXPECT_EQ(folders.SelectedRows().size(), 1u);
     QTest::keyClick(&folders, Qt::Key_Return);
     settle(*window);
     EXPECT_EQ(window->CurrentFolder(), "/pub") << "Enter entered the marked folder";
@@ -437,7 +437,7 @@ TEST_F(FileCommands, ChoosingAFileByKeysClearsTheFolderList) {
     settle(*window);
     EXPECT_EQ(TFHarbrook::RowName(files, files.currentRow()), "two.txt");
     EXPECT_EQ(folders.currentRow(), -1);
-    EXPECT_TRUE(folders.selectedItems().isEmpty());
+    EXPECT_TRUE(folders.SelectedRows().empty());
     window->bitmap4Click();
     settle(*window);
     typeName(*window, "renamed.txt");

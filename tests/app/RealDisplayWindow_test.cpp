@@ -98,7 +98,7 @@ TEST_F(RealDisplayWindow, EnterOnTheDeleteQuestionForTwentyThousandFilesRemovesN
     clickFirstRow(*window->Lumo_listbox3);
     ASSERT_TRUE(SpinUntil([&] { return window->Lumo_listbox3->hasFocus(); })) << "the click took the focus";
     RunWhileSpinning("xdotool key --clearmodifiers ctrl+a");
-    ASSERT_TRUE(SpinUntil([&] { return window->Lumo_listbox3->selectedItems().size() == kFiles; }));
+    ASSERT_TRUE(SpinUntil([&] { return window->Lumo_listbox3->SelectedRows().size() == kFiles; }));
 
     BoxWatcher watcher;
     BoxAnswerer answer("Confirm", "Return", &watcher.seen);

@@ -44,7 +44,7 @@ std::vector<std::string> rowNames(const TLumo_listbox& list) {
 std::vector<std::string> selectedNames(const TLumo_listbox& list) {
     std::vector<std::string> names;
     for (int row = 0; row < list.count(); ++row) {
-        if (list.item(row)->isSelected()) {
+        if (list.IsSelected(row)) {
             names.push_back(TFHarbrook::RowName(list, row));
         }
     }

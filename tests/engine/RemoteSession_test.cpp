@@ -32,7 +32,7 @@ public:
     void FolderReloading() override {}
     void FolderEntered(const std::string& path) override { add("folder: " + path); }
     void FolderListed(const RemoteFolder& folder, const std::optional<std::string>& mark) override {
-        add("listed: " + std::to_string(folder.folders.size() + folder.files.size()) + " mark " +
+        add("listed: " + std::to_string(folder.folders->size() + folder.files->size()) + " mark " +
             mark.value_or("none"));
     }
     void ShowError(const std::string& message) override { add("error: " + message); }
