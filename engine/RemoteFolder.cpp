@@ -19,7 +19,15 @@ RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force,
     // Folders go to the upper list; files, links and anything else to the lower one.
     TLines folders;
     TLines files;
-    for (const auto& item : connection.DirectoryItems()) {
+    const TIdFTPListItems& items = connection.DirectoryItems();
+    std::size_t folderCount = 0;
+    for (const auto& item : items) {
+        folderCount += item->ItemType == ditDirectory ? 1 : 0;
+    }
+    // Exactly the room needed: a million rows must not be moved while they grow.
+    folders.reserve(folderCount);
+    files.reserve(items.Count() - folderCount);
+    for (const auto& item : items) {
         (item->ItemType == ditDirectory ? folders : files).push_back(DirListingLine(*item));
     }
     // The folder's lines are all that is kept of the listing.

@@ -358,19 +358,57 @@ void TIdFTP::Upload(TStream& source, const std::string& remoteName, bool append)
 namespace {
 
 // A listing is the one thing held whole in memory; a server that never ends it must
-// not take all of it.
-class CappedListingStream : public harbrook::TMemoryStream {
+// not take all of it. It is kept in the blocks it came in: a text that grew by doubling
+// would take up to twice its size and, while it moved, three times (a folder of a
+// million files lists 70 MB).
+class CappedListingStream : public harbrook::TStream {
 public:
     explicit CappedListingStream(std::int64_t limit) : m_limit(limit) {}
+
+    std::int64_t Read(void*, std::int64_t) override { return 0; }
     void Write(const void* buffer, std::int64_t count) override {
-        if (Size() + count > m_limit) {
+        if (count <= 0) {
+            return;
+        }
+        if (m_size + count > m_limit) {
             throw EIdListingTooLong("Listing too long: more than " + std::to_string(m_limit) + " bytes");
         }
-        harbrook::TMemoryStream::Write(buffer, count);
+        const char* bytes = static_cast<const char*>(buffer);
+        while (count > 0) {
+            if (m_blocks.empty() || m_blocks.back().size() == kBlock) {
+                m_blocks.emplace_back();
+                m_blocks.back().reserve(kBlock);
+            }
+            std::string& last = m_blocks.back();
+            const auto taken = static_cast<std::size_t>(std::min<std::int64_t>(count, static_cast<std::int64_t>(kBlock - last.size())));
+            last.append(bytes, taken);
+            bytes += taken;
+            count -= static_cast<std::int64_t>(taken);
+            m_size += static_cast<std::int64_t>(taken);
+        }
+        m_position = m_size;
+    }
+    std::int64_t Size() const override { return m_size; }
+    void SetSize(std::int64_t size) override {
+        if (size != 0) {
+            throw harbrook::EStreamError("A listing can only be emptied");
+        }
+        m_blocks.clear();
+        m_size = 0;
+        m_position = 0;
+    }
+    // The text as the blocks it came in.
+    std::vector<std::string> TakeBlocks() {
+        std::vector<std::string> blocks = std::move(m_blocks);
+        SetSize(0);
+        return blocks;
     }
 
 private:
+    static constexpr std::size_t kBlock = 1 << 20;
     std::int64_t m_limit;
+    std::int64_t m_size = 0;
+    std::vector<std::string> m_blocks;
 };
 
 }  // namespace
@@ -408,7 +446,7 @@ void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::str
     }
     m_directoryItems.reset();
     m_listParserIdentifier.clear();
-    m_listResult.Lines = TIdListingLines::FromText(text.TakeBytes());
+    m_listResult.Lines = TIdListingLines::FromBlocks(text.TakeBlocks());
     m_listResult.Detailed = details;
     m_listResult.MachineList = machineList;
     if (destination != nullptr) {
@@ -431,6 +469,8 @@ TIdFTPListItems& TIdFTP::DirectoryItems() {
         m_directoryItems = std::make_unique<TIdFTPListItems>();
         // The lines stay until the next listing, which drops these entries first.
         m_directoryItems->ReferTo(&m_listResult.Lines);
+        // At most one entry a line: room for all at once, not a list copied while it grows.
+        m_directoryItems->Reserve(m_listResult.Lines.size());
         if (OnDirParseStart) {
             OnDirParseStart();
         }

@@ -232,50 +232,97 @@ void TIdListingLines::assignLines(const std::string_view* first, std::size_t cou
         total += first[i].size();
     }
     // Sized before the first view is taken: the text must not move afterwards.
-    m_text = std::make_unique<std::string>();
-    m_text->reserve(total);
+    m_texts = std::make_unique<std::vector<std::string>>(1);
+    std::string& text = m_texts->front();
+    text.reserve(total);
     m_lines.clear();
     m_lines.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t at = m_text->size();
-        m_text->append(first[i]);
-        m_lines.emplace_back(m_text->data() + at, first[i].size());
+        const std::size_t at = text.size();
+        text.append(first[i]);
+        m_lines.emplace_back(text.data() + at, first[i].size());
     }
+    m_spans = {{text.data(), text.data() + text.size()}};
 }
 
 TIdListingLines TIdListingLines::FromText(std::string text) {
+    std::vector<std::string> blocks;
+    blocks.push_back(std::move(text));
+    return FromBlocks(std::move(blocks));
+}
+
+TIdListingLines TIdListingLines::FromBlocks(std::vector<std::string> blocks) {
+    blocks.erase(std::remove_if(blocks.begin(), blocks.end(), [](const std::string& block) { return block.empty(); }),
+                 blocks.end());
+    // A CR LF cut between two blocks stays one break: the LF joins its CR.
+    for (std::size_t i = 0; i + 1 < blocks.size(); ++i) {
+        if (blocks[i].back() == '\r' && !blocks[i + 1].empty() && blocks[i + 1].front() == '\n') {
+            blocks[i] += '\n';
+            blocks[i + 1].erase(0, 1);
+        }
+    }
+    // Each block but the last ends at a line's end: the start of a line that runs on
+    // goes to the front of the next block.
+    for (std::size_t i = 0; i + 1 < blocks.size(); ++i) {
+        std::string& block = blocks[i];
+        const std::size_t lastBreak = block.find_last_of("\r\n");
+        const std::size_t keep = lastBreak == std::string::npos ? 0 : lastBreak + 1;
+        if (keep < block.size()) {
+            std::string next;
+            next.reserve(block.size() - keep + blocks[i + 1].size());
+            next.append(block, keep, std::string::npos);
+            next += blocks[i + 1];
+            blocks[i + 1] = std::move(next);
+            block.resize(keep);
+        }
+    }
     TIdListingLines result;
-    result.m_text = std::make_unique<std::string>(std::move(text));
-    const char* const begin = result.m_text->data();
-    // A NUL does not end the text: a server that sends one in a name must not hide every
-    // line after it (and cut that name into another one a walk would fetch).
-    const char* const end = begin + result.m_text->size();
+    result.m_texts = std::make_unique<std::vector<std::string>>(std::move(blocks));
+    std::size_t breaks = 0;
+    for (const std::string& block : *result.m_texts) {
+        breaks += static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n'));
+    }
     // Room for every line at once: a listing of a million lines must not be copied
     // while it grows.
-    result.m_lines.reserve(static_cast<std::size_t>(std::count(begin, end, '\n')) + 1);
-    const char* at = begin;
-    while (at < end) {
-        const char* stop = at;
-        while (stop < end && *stop != '\r' && *stop != '\n') {
-            ++stop;
+    result.m_lines.reserve(breaks + 1);
+    for (const std::string& block : *result.m_texts) {
+        const char* const begin = block.data();
+        // A NUL does not end the text: a server that sends one in a name must not hide
+        // every line after it (and cut that name into another one a walk would fetch).
+        const char* const end = begin + block.size();
+        result.m_spans.emplace_back(begin, end);
+        const char* at = begin;
+        while (at < end) {
+            const char* stop = at;
+            while (stop < end && *stop != '\r' && *stop != '\n') {
+                ++stop;
+            }
+            result.m_lines.emplace_back(at, static_cast<std::size_t>(stop - at));
+            if (stop < end && *stop == '\r' && stop + 1 < end && stop[1] == '\n') {
+                ++stop;
+            }
+            at = stop + 1;
         }
-        result.m_lines.emplace_back(at, static_cast<std::size_t>(stop - at));
-        if (stop < end && *stop == '\r' && stop + 1 < end && stop[1] == '\n') {
-            ++stop;
-        }
-        at = stop + 1;
     }
+    std::sort(result.m_spans.begin(), result.m_spans.end(), [](const auto& a, const auto& b) {
+        return std::less<>()(a.first, b.first);
+    });
     return result;
 }
 
 bool TIdListingLines::Contains(std::string_view text) const {
-    if (!m_text || text.data() == nullptr) {
+    if (text.data() == nullptr || m_spans.empty()) {
         return false;
     }
-    const char* const begin = m_text->data();
-    const char* const end = begin + m_text->size();
     // Compared as addresses: std::less gives a total order even across objects.
-    return std::less_equal<>()(begin, text.data()) && std::less_equal<>()(text.data() + text.size(), end);
+    const char* const first = text.data();
+    auto after = std::upper_bound(m_spans.begin(), m_spans.end(), first,
+                                  [](const char* at, const auto& span) { return std::less<>()(at, span.first); });
+    if (after == m_spans.begin()) {
+        return false;
+    }
+    const auto& span = *(after - 1);
+    return std::less_equal<>()(span.first, first) && std::less_equal<>()(first + text.size(), span.second);
 }
 
 std::vector<std::string> TIdListingLines::ToStrings() const {

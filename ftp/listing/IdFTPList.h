@@ -174,6 +174,10 @@ public:
     // line (a name holding one is never used as a local name). The text is taken over,
     // not copied.
     static TIdListingLines FromText(std::string text);
+    // The same for a text received in blocks, taken over as they are (a line that runs
+    // across blocks is moved whole into the later one): a listing of 70 MB is never
+    // joined into one copy.
+    static TIdListingLines FromBlocks(std::vector<std::string> blocks);
 
     std::size_t size() const { return m_lines.size(); }
     bool empty() const { return m_lines.empty(); }
@@ -197,8 +201,11 @@ public:
 private:
     void assignLines(const std::string_view* first, std::size_t count);
 
-    // On the heap of its own, so the views stay valid when the listing moves.
-    std::unique_ptr<std::string> m_text;
+    // On the heap of their own, so the views stay valid when the listing moves; never
+    // changed once the views are taken.
+    std::unique_ptr<std::vector<std::string>> m_texts;
+    // Where each text lies, ordered by address (for Contains).
+    std::vector<std::pair<const char*, const char*>> m_spans;
     std::vector<std::string_view> m_lines;
 };
 

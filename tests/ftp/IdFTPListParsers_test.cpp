@@ -589,6 +589,32 @@ TEST(ListParsers, ListingLinesOutliveMovesAndCopies) {
     }
 }
 
+// A listing received in blocks reads as the same lines as its whole text, wherever the
+// blocks were cut (inside a line, between CR and LF, right after a break), and every line
+// lies inside the listing.
+TEST(ListParsers, ListingBlocksReadAsTheirWholeText) {
+    const std::string texts[] = {
+        "total 2\r\n-rw-r--r-- 1 u g 1 Jan  1  2000 a b\r\n\r\nlast\r\n",
+        "one\ntwo\rthree\n\nfour",
+        std::string("nul\0inside\r\nx", 15),
+        "no break at all",
+    };
+    for (const std::string& text : texts) {
+        const std::vector<std::string> whole = TIdListingLines::FromText(text).ToStrings();
+        for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+            for (std::size_t second = cut; second <= text.size(); second += 3) {
+                SCOPED_TRACE("cut at " + std::to_string(cut) + " and " + std::to_string(second));
+                const TIdListingLines lines = TIdListingLines::FromBlocks(
+                    {text.substr(0, cut), text.substr(cut, second - cut), text.substr(second)});
+                ASSERT_EQ(lines.ToStrings(), whole);
+                for (const std::string_view line : lines) {
+                    ASSERT_TRUE(line.empty() || lines.Contains(line));
+                }
+            }
+        }
+    }
+}
+
 // Entries point into the listing the client keeps instead of copying each line, and
 // copy a line that is not one of it.
 TEST(ListParsers, EntriesPointIntoTheListingTheyReferTo) {
