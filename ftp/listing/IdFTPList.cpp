@@ -278,12 +278,17 @@ TIdListingLines TIdListingLines::FromBlocks(std::vector<std::string> blocks) {
     }
     TIdListingLines result;
     result.m_texts = std::make_unique<std::vector<std::string>>(std::move(blocks));
-    std::size_t breaks = 0;
-    for (const std::string& block : *result.m_texts) {
-        breaks += static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n'));
-    }
     // Room for every line at once: a listing of a million lines must not be copied
     // while it grows.
+    std::size_t breaks = 0;
+    for (const std::string& block : *result.m_texts) {
+        const char* at = block.data();
+        const char* const end = at + block.size();
+        while ((at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)))) != nullptr) {
+            ++breaks;
+            ++at;
+        }
+    }
     result.m_lines.reserve(breaks + 1);
     for (const std::string& block : *result.m_texts) {
         const char* const begin = block.data();
@@ -292,11 +297,18 @@ TIdListingLines TIdListingLines::FromBlocks(std::vector<std::string> blocks) {
         const char* const end = begin + block.size();
         result.m_spans.emplace_back(begin, end);
         const char* at = begin;
+        // The next LF at or after `at` (or the end), found again only once passed: a
+        // listing broken by lone CRs must not search the rest of the text for each line.
+        const char* limit = nullptr;
         while (at < end) {
-            const char* stop = at;
-            while (stop < end && *stop != '\r' && *stop != '\n') {
-                ++stop;
+            // The line ends at its LF or at a CR before it (found with memchr: this is
+            // most of the time a large listing takes besides its parse).
+            if (limit == nullptr || limit < at) {
+                const auto* lf = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+                limit = lf != nullptr ? lf : end;
             }
+            const auto* cr = static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(limit - at)));
+            const char* stop = cr != nullptr ? cr : limit;
             result.m_lines.emplace_back(at, static_cast<std::size_t>(stop - at));
             if (stop < end && *stop == '\r' && stop + 1 < end && stop[1] == '\n') {
                 ++stop;
