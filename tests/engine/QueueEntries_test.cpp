@@ -15,6 +15,11 @@ TEST(QueueEntries, NamesWithSeparatorsTravelWhole) {
         {"/home/u/100%.txt", "/p=q", "/home/u/100%25.txt=/p=q"},
         {"/home/u/%3D.txt", "/", "/home/u/%253D.txt=/"},
         {"", "", "="},
+        // Escapes at the very end of the name, and a name that is nothing but one.
+        {"/home/u/ends with=", "/pub", "/home/u/ends with%3D=/pub"},
+        {"/home/u/ends with%", "/pub", "/home/u/ends with%25=/pub"},
+        {"=", "/", "%3D=/"},
+        {"%", "", "%25="},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.written);

@@ -669,6 +669,22 @@ TEST(ListParsers, EntryTextsKeptInTheLineOrAsTheirOwn) {
     EXPECT_EQ(entry.FileName(), "tail");
     EXPECT_EQ(entry.LinkedItemName(), "my group");
 
+    // Texts starting right at the edge of what a place in the line can say: the last
+    // offset a place holds, the marker of an own text, and past it.
+    std::string varied(70000, ' ');
+    for (std::size_t i = 0; i < varied.size(); ++i) {
+        varied[i] = static_cast<char>('a' + i * 7 % 26);
+    }
+    for (const std::size_t offset : {65533u, 65534u, 65535u, 65536u}) {
+        SCOPED_TRACE(offset);
+        TIdUnixFTPListItem edge;
+        edge.Data = items.KeepText(varied);
+        edge.SetFileName(edge.Data.substr(offset, 3));
+        edge.SetOwnerName(edge.Data.substr(offset + 1, 2));
+        EXPECT_EQ(edge.FileName(), varied.substr(offset, 3));
+        EXPECT_EQ(edge.OwnerName(), varied.substr(offset + 1, 2));
+    }
+
     // An entry made by hand has no line: every text is its own.
     TIdMLSTFTPListItem loose;
     loose.SetUnixMode("0644");

@@ -59,6 +59,26 @@ TEST(ProfileFile, SavesWholeAndPrivately) {
     EXPECT_FALSE(ProfileFile(dir.file("b.ini/below.ini")).Save()) << "no folder to write in";
 }
 
+// A save replaces the file rather than rewriting it: an older file readable by others
+// becomes private, and a hard link to it (another name for the old file) keeps the old
+// text.
+TEST(ProfileFile, ASaveReplacesTheFileItDoesNotRewriteIt) {
+    TempDir dir;
+    const std::string path = dir.file("old.ini");
+    writeFile(path, "[main]\npass=old secret\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    ASSERT_EQ(::link(path.c_str(), dir.file("linked.ini").c_str()), 0);
+    ProfileFile ini(path);
+    ini.WriteString("main", "pass", "");
+    ASSERT_TRUE(ini.Save());
+    EXPECT_EQ(readFile(path), "[main]\npass=\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(info.st_nlink, 1u) << "a new file, not the linked one";
+    EXPECT_EQ(readFile(dir.file("linked.ini")), "[main]\npass=old secret\n");
+}
+
 TEST(ProfileFile, SettingsLiveBesideTheProgramOrInTheUsersConfig) {
     TempDir dir;
     EXPECT_EQ(SettingsFilePath(dir.path(), "Harbrook.ini"), dir.path() + "/Harbrook.ini");

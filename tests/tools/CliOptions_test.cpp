@@ -203,6 +203,18 @@ TEST(CliCredentials, NetrcEntries) {
     }
     EXPECT_FALSE(findNetrcEntry("", "h", std::nullopt));
     EXPECT_FALSE(findNetrcEntry("machine", "h", std::nullopt));
+    // An entry that names no login serves whatever account is given.
+    const auto loginless = findNetrcEntry("machine h password p\n", "h", std::string("U"));
+    ASSERT_TRUE(loginless.has_value());
+    EXPECT_EQ(loginless->password, "p");
+    CliOptions given;
+    given.host = "h";
+    given.user = "U";
+    harbrook::testing::TempDir home;
+    harbrook::testing::writeFile(home.file("netrc"), "machine h password p\n");
+    const Credentials found = resolveCredentials(given, nullptr, home.file("netrc"));
+    EXPECT_EQ(found.user, "U");
+    EXPECT_EQ(found.password, "p");
 }
 
 TEST(CliCredentials, FirstSourceWins) {

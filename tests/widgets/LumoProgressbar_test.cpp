@@ -254,3 +254,25 @@ TEST(LumoGradient, AutoHideUsesAStrictInsideTest) {
 }
 
 }  // namespace
+
+// Boundaries of the band count and of a minimum raised over the position.
+TEST(LumoProgressbar, BandCountLimitAndARaisedMinimum) {
+    const std::pair<int, int> rows[] = {{1, 1}, {254, 254}, {255, 255}, {256, 255}, {0, 255}, {100000, 255}};
+    for (const auto& [steps, bands] : rows) {
+        SCOPED_TRACE("steps " + std::to_string(steps));
+        TLumo_progressbar bar;
+        bar.resize(600, 10);
+        bar.SetSteps(steps);
+        bar.SetPosition(50);
+        LumoRecordingCanvas canvas;
+        bar.PaintTo(canvas);
+        // Bands 0..n, then the unreached part.
+        EXPECT_EQ(canvas.fills.size(), static_cast<std::size_t>(bands + 2));
+    }
+    TLumo_progressbar bar;
+    bar.SetPosition(5);
+    bar.SetMin(20);
+    EXPECT_EQ(bar.Position(), 20) << "a minimum above the position pulls it up";
+    bar.SetMin(10);
+    EXPECT_EQ(bar.Position(), 20) << "a lower one leaves it";
+}
