@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <filesystem>
 #include <thread>
@@ -306,6 +308,53 @@ TEST_F(CliLocalTargets, APipeIsWrittenInto) {
     struct stat info {};
     ASSERT_EQ(::lstat(pipe.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+
+// A listing of another folder that the server refuses still goes back to where the
+// session was, so the commands after it act where the user thinks.
+TEST(CliScripted, AFailedListingOfAPathComesBack) {
+    FtpScript script = loggedIn();
+    script.on("PWD", "257 \"/home\"")
+        .on("CWD sub", "250 ok")
+        .on("TYPE A", "200 ok")
+        .passive("PASV", kPasv)
+        .acceptData()
+        .on("LIST", "550 Permission denied")
+        .on("TYPE I", "200 ok")
+        .on("CWD /home", "250 back");
+    ScriptedFtpServer server(script);
+    const CliRun run = runCli(against(server, {"ls sub"}));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Permission denied"), std::string::npos) << run.err;
+    const std::vector<std::string> sent = server.received();
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "CWD /home"), sent.end()) << "the CWD back was sent";
+    EXPECT_TRUE(server.failures().empty()) << server.failures().front();
+}
+
+// Ctrl-C while a command (not a transfer) waits for a server that never answers ends
+// the program at once, with the interrupted status.
+TEST(CliScripted, CtrlCDuringAHangingCommandExits130) {
+    FtpScript script = loggedIn();
+    script.expect("MKD stuck").hang();
+    ScriptedFtpServer server(script);
+    std::vector<std::string> args = against(server, {"mkdir stuck"});
+    // Far longer than the test waits: only Ctrl-C can end it in time.
+    args[std::find(args.begin(), args.end(), "--timeout") - args.begin() + 1] = "30";
+    BackgroundCli cli(args);
+    for (int waited = 0; waited < 5000; waited += 10) {
+        const std::vector<std::string> sent = server.received();
+        if (std::find(sent.begin(), sent.end(), "MKD stuck") != sent.end()) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto signalled = std::chrono::steady_clock::now();
+    cli.signal(SIGINT);
+    const CliRun run = cli.finish();
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(2));
+    EXPECT_EQ(run.exitCode, 130) << run.err;
 }
 
 }  // namespace

@@ -267,6 +267,59 @@ TEST(UpdateCheck, AnEndlessMessageIsCut) {
               harbrook::update::kMaxMessageLines);
 }
 
+// Few lines but long ones: the message stops at the byte cap, on a whole line.
+TEST(UpdateCheck, ALongMessageIsCutAtItsByteCapOnAWholeLine) {
+    FtpScript script = exchange("GETMESSAGE", "harbrook").reply("YES");
+    std::string lines;
+    for (int i = 0; i < 200; ++i) {
+        std::string line = std::to_string(i) + ":";
+        line.resize(1000, static_cast<char>('a' + i % 26));
+        lines += line + "\r\n";
+    }
+    script.send(lines).reply("");
+    Check check({script, build("1")});
+    check.run();
+    ASSERT_EQ(check.view.messages.size(), 1u);
+    const std::string& shown = check.view.messages[0];
+    EXPECT_LE(shown.size(), harbrook::update::kMaxMessageBytes);
+    EXPECT_GT(shown.size(), harbrook::update::kMaxMessageBytes - 1002) << "as much as fits";
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), '\r') << "ends on a whole line";
+    const std::size_t lastStart = shown.rfind('\r', shown.size() - 2) + 1;
+    EXPECT_EQ(shown.size() - lastStart, 1001u) << "the last line is whole";
+}
+
+// The reference server hands out the installer and its signature and nothing else: no
+// name a client sends reaches its disk.
+TEST(UpdateServer, GetFileServesOnlyTheInstallerAndItsSignature) {
+    TempDir served;
+    writeFile(served.file("build.txt"), "42\n");
+    writeFile(served.file("message.txt"), "secret plans\n");
+    ReferenceServer server(served.path());
+    ASSERT_NE(server.port(), 0);
+    for (const std::string name : {"build.txt", "message.txt", "../x", "/etc/passwd", "HarbrookInstall.exe/../build.txt",
+                                   "./HarbrookInstall.exe"}) {
+        SCOPED_TRACE(name);
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(server.port());
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const std::string request = "HarbrookUpdate\r\nGETFILE\r\n" + name + "\r\n";
+        ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+        std::string answer;
+        char chunk[4096];
+        timeval wait{3, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        for (ssize_t got; (got = ::recv(fd, chunk, sizeof chunk, 0)) > 0;) {
+            answer.append(chunk, static_cast<std::size_t>(got));
+        }
+        ::close(fd);
+        EXPECT_EQ(answer, "NO\r\n") << "refused, no bytes of any file";
+    }
+}
+
 // A server that sends message lines for ever: the exchange ends within its bound.
 TEST(UpdateCheck, AMessageWithoutEndIsBoundedInTime) {
     FtpScript script = exchange("GETMESSAGE", "harbrook").reply("YES");
