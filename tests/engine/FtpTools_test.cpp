@@ -293,6 +293,17 @@ TEST_F(FtpToolsRealServer, FailedOperationsLeaveNothingBehind) {
     EXPECT_FALSE(fs::exists(local.file("new.txt")));
     EXPECT_NE(errorOf([&] { DownloadRemoteFileAs(ftp, "missing.txt", local.file("kept.txt")); }), "");
     EXPECT_EQ(readFile(local.file("kept.txt")), "the old local copy");
+    // An empty local file is a file all the same: it stays, and nothing beside it.
+    writeFile(local.file("empty.txt"), "");
+    EXPECT_NE(errorOf([&] { DownloadRemoteFileAs(ftp, "missing.txt", local.file("empty.txt")); }), "");
+    EXPECT_TRUE(fs::is_regular_file(local.file("empty.txt")));
+    EXPECT_EQ(fs::file_size(local.file("empty.txt")), 0u);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(local.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"empty.txt", "folder", "kept.txt"})) << "no temporary file";
     // A local name that is a folder is refused without touching it.
     EXPECT_NE(errorOf([&] { DownloadRemoteFileAs(ftp, "there.txt", local.file("folder")); }), "");
     EXPECT_TRUE(fs::is_directory(local.file("folder")));

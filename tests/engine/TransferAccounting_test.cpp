@@ -122,6 +122,18 @@ TEST_F(TransferListTest, StreamRecordsFollowTheBlocks) {
         EXPECT_EQ(upload.BytesRead, 1000);
     }
     {
+        // Blocks larger than what is left: the bytes got count, not the bytes asked for.
+        tftp_filestream upload(dir.file("up.bin"), FileOpenMode::OpenRead, 0, 0);
+        char buffer[4096];
+        std::int64_t total = 0;
+        for (std::int64_t got; (got = upload.Read(buffer, sizeof buffer)) > 0;) {
+            total += got;
+        }
+        EXPECT_EQ(total, 3000);
+        EXPECT_EQ(upload.BytesRead, 3000);
+        EXPECT_EQ(TransferRecords()[0].Position, 3000);
+    }
+    {
         // No expected size while writing: the size shown grows with the file, and a file
         // that was larger to begin with shows its size until the writes pass it.
         tftp_filestream fresh(dir.file("fresh.bin"), FileOpenMode::Create, 0, 0);

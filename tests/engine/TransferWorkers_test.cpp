@@ -269,6 +269,31 @@ TEST_F(TransferWorkers, DisconnectingKeepsTheQueueForTheNextConnect) {
     EXPECT_EQ(sha256OfFile(local.file("other/big.bin")), sha256OfFile(server.root() + "/big.bin"));
 }
 
+// The same for uploads: the queue is kept whole for the next connect.
+TEST_F(TransferWorkers, DisconnectingKeepsTheUploadQueueForTheNextConnect) {
+    PyFtpdServer server;
+    FakeHost host(server);
+    writeRandomFile(local.file("up1.bin"), 4 << 20, 4);
+    writeRandomFile(local.file("up2.bin"), 1 << 20, 5);
+    queue.Add(UploadQueueEntry(local.file("up1.bin"), "/"));
+    queue.Add(UploadQueueEntry(local.file("up2.bin"), "/"));
+    SetTransfersDisabled(true);
+    UploadThreadBody(host, queue);
+    ASSERT_EQ(host.errors, std::vector<std::string>{"Transfers are disabled"});
+    EXPECT_EQ(queue.Count(), 2) << "the interrupted entry and the rest stay";
+    for (const QueueItem& item : queue.Items()) {
+        EXPECT_EQ(item.state, QueueState::Waiting);
+    }
+
+    SetTransfersDisabled(false);
+    UploadThreadBody(host, queue);
+    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(queue.Count(), 0);
+    for (const char* name : {"up1.bin", "up2.bin"}) {
+        EXPECT_EQ(sha256OfFile(server.root() + "/" + name), sha256OfFile(local.file(name))) << name;
+    }
+}
+
 TEST_F(TransferWorkers, CloneFailuresAndIdleRuns) {
     PyFtpdServer server;
     FakeHost host(server);
