@@ -111,6 +111,74 @@ TEST_F(FileCommands, CreateAndRenameThroughTheNameField) {
     EXPECT_TRUE(window->Lumo_edit1->isVisible());
 }
 
+// Escape in the name field cancels what it was opened for: nothing reaches the server,
+// the field closes and the first row is marked.
+TEST_F(FileCommands, EscapeInTheNameFieldCancels) {
+    fs::create_directories(server->root() + "/first");
+    writeFile(server->root() + "/file.txt", "f");
+    auto window = open();
+    for (const bool rename : {false, true}) {
+        SCOPED_TRACE(rename ? "rename" : "new folder");
+        if (rename) {
+            window->Lumo_listbox3->setCurrentRow(rowOf(*window->Lumo_listbox3, "file.txt"));
+            window->Lumo_listbox3Click();
+            window->bitmap4Click();
+        } else {
+            window->bitmap5Click();
+        }
+        settle(*window);
+        ASSERT_TRUE(window->Lumo_edit1->isVisible());
+        window->Lumo_edit1->setText("typed");
+        QTest::keyClick(window->Lumo_edit1, Qt::Key_Escape);
+        settle(*window);
+        EXPECT_FALSE(window->Lumo_edit1->isVisible());
+        EXPECT_FALSE(fs::exists(server->root() + "/typed")) << "no MKD, no RNFR";
+        EXPECT_TRUE(fs::exists(server->root() + "/file.txt"));
+        EXPECT_EQ(window->Lumo_listbox1->ItemIndex(), 0) << "the first row is marked";
+        EXPECT_TRUE(window->Lumo_listbox1->IsSelected(0));
+    }
+}
+
+// F5 in a list lists anew and then puts its row back, with the focus in the list.
+TEST_F(FileCommands, F5KeepsTheRowAndTheFocus) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) {
+        writeFile(server->root() + "/" + name, name);
+    }
+    auto window = open();
+    TLumo_listbox& files = *window->Lumo_listbox3;
+    files.setFocus();
+    files.setCurrentRow(2, QItemSelectionModel::ClearAndSelect);
+    writeFile(server->root() + "/e.txt", "new since");
+    QTest::keyClick(&files, Qt::Key_F5);
+    settle(*window);
+    EXPECT_EQ(rowOf(files, "e.txt"), 4) << "listed anew";
+    EXPECT_EQ(files.ItemIndex(), 2);
+    EXPECT_EQ(TFHarbrook::RowName(files, files.ItemIndex()), "c.txt");
+    EXPECT_EQ(QApplication::focusWidget(), &files);
+}
+
+// Names holding "|" and "||" (the rows' own separator) go to the server whole.
+TEST_F(FileCommands, NamesWithBarsTravelWhole) {
+    writeFile(server->root() + "/a|b.txt", "one bar");
+    writeFile(server->root() + "/p||q.txt", "two bars");
+    auto window = open();
+    ASSERT_GE(rowOf(*window->Lumo_listbox3, "a|b.txt"), 0);
+    ASSERT_GE(rowOf(*window->Lumo_listbox3, "p||q.txt"), 0);
+    window->Lumo_listbox3->setCurrentRow(rowOf(*window->Lumo_listbox3, "a|b.txt"));
+    window->Lumo_listbox3Click();
+    window->bitmap4Click();
+    settle(*window);
+    EXPECT_EQ(window->Lumo_edit1->text(), "a|b.txt");
+    typeName(*window, "renamed.txt");
+    EXPECT_EQ(readFile(server->root() + "/renamed.txt"), "one bar") << "RNFR took the whole name";
+    scope.dialogs.confirmAnswers.push_back(true);
+    window->Lumo_listbox3->item(rowOf(*window->Lumo_listbox3, "p||q.txt"))->setSelected(true);
+    window->bitmap6Click();
+    settle(*window);
+    EXPECT_EQ(scope.dialogs.Shown().back(), "confirm: Are you sure to remove files(s)\r\rp||q.txt\n");
+    EXPECT_FALSE(fs::exists(server->root() + "/p||q.txt")) << "DELE took the whole name";
+}
+
 // Every command from the keyboard: the buttons take the focus in the tab order and
 // Enter runs the focused one; every button has its tool tip.
 TEST_F(FileCommands, ToolButtonsWorkFromTheKeyboard) {
