@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <cstring>
 
 #include "ftp/IdException.h"
 #include "ftp/transport/ByteQueue.h"
+#include "ftp/transport/IdIOHandlerStack.h"
 #include "ftp/transport/IdTCPClient.h"
 #include "tests/support/NetworkHelpers.h"
 #include "tests/support/ScriptedFtpServer.h"
@@ -369,6 +374,49 @@ TEST(ByteQueue, KeepsOrderThroughCompactionAndGrowth) {
     EXPECT_EQ(queue.find("\r\n", queue.size() + 5), std::string::npos);
     queue.clear();
     EXPECT_TRUE(queue.empty());
+}
+
+// Another thread interrupting while the socket is closed (Disconnect during a transfer's
+// end): the interrupt must never reach a socket that took the closed one's number since.
+// Each round frees a number and at once makes a bystander socket that takes it; an
+// interrupt aimed at the old socket would shut the bystander down.
+// A handler given sockets made by the test.
+class SocketPairHandler : public TIdIOHandlerStack {
+public:
+    using TIdIOHandlerSocket::AttachSocket;
+};
+
+TEST(IdIOHandler, AnInterruptNeverReachesTheNextSocketOfTheSameNumber) {
+    SocketPairHandler handler;
+    std::atomic<bool> done{false};
+    std::thread interrupter([&] {
+        while (!done.load(std::memory_order_relaxed)) {
+            handler.Interrupt();
+        }
+    });
+    int struck = 0;
+    for (int round = 0; round < 50000; ++round) {
+        int pair[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+        handler.AttachSocket(harbrook::SocketHandle(pair[0]));
+        handler.Close();
+        int bystander[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, bystander), 0);
+        for (int look = 0; look < 3; ++look) {
+            const char byte = 'x';
+            if (::send(bystander[0], &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT) != 1) {
+                ++struck;
+                break;
+            }
+            std::this_thread::yield();
+        }
+        ::close(bystander[0]);
+        ::close(bystander[1]);
+        ::close(pair[1]);
+    }
+    done = true;
+    interrupter.join();
+    EXPECT_EQ(struck, 0) << "interrupts that shut an unrelated socket down";
 }
 
 }  // namespace
