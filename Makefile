@@ -5,7 +5,7 @@ BUILD_TYPE ?= RelWithDebInfo
 ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build test run demo install uninstall release sanitize tsan bench clean
+.PHONY: all deps build test run demo install uninstall release sanitize tsan bench clean fuzz
 
 all: build
 
@@ -66,3 +66,15 @@ bench: build
 
 clean:
 	@rm -rf $(BUILD_DIR) $(ASAN_DIR) $(TSAN_DIR) $(RELEASE_DIR)
+
+# The fuzz targets (clang, libFuzzer, ASan and UBSan) in a tree of their own, each run for
+# FUZZ_SECONDS over its seeds (fuzz/corpus) and what earlier runs found (kept in the
+# tree); fails on a crash, a leak, an input slower than 1 s or above 512 MiB. CI runs a
+# short slice (FUZZ_SECONDS=8).
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@[ -f $(FUZZ_DIR)/build.ninja ] || cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_COMPILER=clang++-14 -DHARBROOK_FUZZ=ON
+	@cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@scripts/run-fuzz $(FUZZ_DIR) $(FUZZ_SECONDS)

@@ -1,6 +1,7 @@
 #include "engine/FileSizeText.h"
 
 #include <cstdio>
+#include <limits>
 
 namespace harbrook {
 
@@ -56,7 +57,11 @@ std::int64_t ApproximateFileSize(const std::string& text) {
             return -1;
         }
     }
-    return static_cast<std::int64_t>((whole + fraction) * scale + 0.5);
+    // A size text no file can have (a listing may claim any number) reads as the
+    // largest size there is, not as whatever an overflowing conversion makes of it.
+    const double bytes = (whole + fraction) * scale + 0.5;
+    constexpr double kLargest = 9223372036854775807.0;
+    return bytes >= kLargest ? std::numeric_limits<std::int64_t>::max() : static_cast<std::int64_t>(bytes);
 }
 
 }  // namespace harbrook

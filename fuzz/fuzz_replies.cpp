@@ -10,11 +10,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text = harbrook::fuzz::textOf(data, size);
     const std::vector<std::string> lines = harbrook::fuzz::linesOf(text);
     TIdReplyFTP reply;
-    reply.ParseLines(lines);
-    (void)reply.NumericCode();
-    (void)reply.FormattedText();
-    TIdReplyFTP copy;
-    copy.Assign(reply);
+    try {
+        reply.ParseLines(lines);
+        (void)reply.NumericCode();
+        (void)reply.FormattedText();
+        TIdReplyFTP copy;
+        copy.Assign(reply);
+    } catch (const EIdException&) {
+        // "Reply Code is not valid": how a reply of no protocol ends.
+    }
     for (const std::string& line : lines) {
         (void)TIdReply::IsEndMarker(line);
         (void)harbrook::quotedPathOf(line);

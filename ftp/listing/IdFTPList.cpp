@@ -256,7 +256,7 @@ TIdListingLines TIdListingLines::FromBlocks(std::vector<std::string> blocks) {
                  blocks.end());
     // A CR LF cut between two blocks stays one break: the LF joins its CR.
     for (std::size_t i = 0; i + 1 < blocks.size(); ++i) {
-        if (blocks[i].back() == '\r' && !blocks[i + 1].empty() && blocks[i + 1].front() == '\n') {
+        if (!blocks[i].empty() && blocks[i].back() == '\r' && !blocks[i + 1].empty() && blocks[i + 1].front() == '\n') {
             blocks[i] += '\n';
             blocks[i + 1].erase(0, 1);
         }

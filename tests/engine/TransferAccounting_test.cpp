@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -59,6 +61,11 @@ TEST(FileSizeText, ReadBackNearEnough) {
     }
     EXPECT_EQ(RowSizeOf("a||b||1.00 KB||01.01.2026 10:00:00||"), 1024) << "a name with || in it";
     EXPECT_EQ(RowSizeOf("folder||-||01.01.2026 10:00:00||"), -1);
+    // A listing may claim any size: the largest shows as what it is and reads back as
+    // the largest size there is (the conversion overflowed before).
+    const std::int64_t largest = std::numeric_limits<std::int64_t>::max();
+    EXPECT_EQ(ApproximateFileSize(FormatFileSize(largest)), largest);
+    EXPECT_EQ(ApproximateFileSize("99999999999999999999 GB"), largest);
 }
 
 TEST(TransferText, TicksAndDurations) {

@@ -598,11 +598,12 @@ TEST(ListParsers, ListingBlocksReadAsTheirWholeText) {
         "one\ntwo\rthree\n\nfour",
         std::string("nul\0inside\r\nx", 15),
         "no break at all",
+        "3..\r\n\nu\n",
     };
     for (const std::string& text : texts) {
         const std::vector<std::string> whole = TIdListingLines::FromText(text).ToStrings();
         for (std::size_t cut = 0; cut <= text.size(); ++cut) {
-            for (std::size_t second = cut; second <= text.size(); second += 3) {
+            for (std::size_t second = cut; second <= text.size(); ++second) {
                 SCOPED_TRACE("cut at " + std::to_string(cut) + " and " + std::to_string(second));
                 const TIdListingLines lines = TIdListingLines::FromBlocks(
                     {text.substr(0, cut), text.substr(cut, second - cut), text.substr(second)});
