@@ -4,11 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+
 #include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
 
+#include "ftp/client/IdFTP.h"
+#include "ftp/listing/IdFTPList.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TlsCertificate.h"
@@ -161,6 +168,69 @@ std::vector<Case> cases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, FourServers, ::testing::ValuesIn(cases()), caseName);
+
+// Where a server offers MLSD, its entries say what its LIST says: the same names, kinds
+// and sizes (dates differ in zone and precision and are left out).
+class MachineListings : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(MachineListings, AgreeWithTheServersList) {
+    Served server;
+    if (const std::string reason = start({GetParam(), false, false}, server); !reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
+    writeFile(server.root + "/a.txt", "abc");
+    writeRandomFile(server.root + "/b b.bin", 1000, 5);
+    writeFile(server.root + "/caf\xc3\xa9.txt", "");
+    fs::create_directories(server.root + "/sub folder");
+    if (::geteuid() == 0) {
+        // Files the fixture made as root, handed to the account that serves them.
+        for (const auto& entry : fs::directory_iterator(server.root)) {
+            struct stat owner {};
+            ::stat(server.root.c_str(), &owner);
+            [[maybe_unused]] const int changed = ::chown(entry.path().c_str(), owner.st_uid, owner.st_gid);
+        }
+    }
+    auto entries = [&](bool machine, std::string& layout) {
+        TIdFTP ftp;
+        ftp.SetHost("127.0.0.1");
+        ftp.SetPort(server.port);
+        ftp.SetUsername(server.user);
+        ftp.SetPassword(server.password);
+        ftp.SetReadTimeout(10000);
+        ftp.SetPassive(true);
+        ftp.SetUseMLIS(machine);
+        ftp.Connect();
+        ftp.ListDirectory();
+        std::set<std::string> seen;
+        for (const auto& item : ftp.DirectoryItems()) {
+            const std::string name(item->FileName());
+            if (name == "." || name == "..") {
+                continue;
+            }
+            seen.insert(name + (item->ItemType == ditDirectory ? "/" : " " + std::to_string(item->Size)));
+        }
+        layout = ftp.ListParserIdentifier() + (ftp.UsingMLIS() ? " (MLSD)" : "");
+        ftp.Disconnect();
+        return seen;
+    };
+    std::string machineLayout;
+    std::string listLayout;
+    const std::set<std::string> byMachine = entries(true, machineLayout);
+    const std::set<std::string> byList = entries(false, listLayout);
+    EXPECT_EQ(byList, (std::set<std::string>{"a.txt 3", "b b.bin 1000", "caf\xc3\xa9.txt 0", "sub folder/"})) << listLayout;
+    if (machineLayout.find("(MLSD)") == std::string::npos) {
+        std::printf("[ figures  ] %s offers no MLSD (%s)\n", GetParam().c_str(), machineLayout.c_str());
+        return;
+    }
+    EXPECT_EQ(byMachine, byList) << machineLayout << " against " << listLayout;
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, MachineListings, ::testing::Values("pyftpdlib", "vsftpd", "pure-ftpd", "proftpd"),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name = info.param;
+                             name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace harbrook::testing
