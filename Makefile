@@ -5,7 +5,7 @@ BUILD_TYPE ?= RelWithDebInfo
 ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build test run demo install uninstall release sanitize tsan bench clean fuzz
+.PHONY: all deps build test run demo install uninstall release sanitize tsan bench clean fuzz faults
 
 all: build
 
@@ -78,3 +78,8 @@ fuzz: deps
 		-DCMAKE_CXX_COMPILER=clang++-14 -DHARBROOK_FUZZ=ON
 	@cmake --build $(FUZZ_DIR) -j $(JOBS)
 	@scripts/run-fuzz $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# The faults on purpose alone: servers killed, frozen and full, the client interrupted,
+# connects and data ports that never answer (root for vsftpd, tmpfs and namespaces).
+faults: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -R "Faults/|Cuts/|CliTimeouts|BlackHole|Interrupt"

@@ -74,6 +74,18 @@ void PyFtpdServer::kill() {
     }
 }
 
+void PyFtpdServer::freeze() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGSTOP);
+    }
+}
+
+void PyFtpdServer::thaw() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGCONT);
+    }
+}
+
 void PyFtpdServer::restart() {
     stop();
     start(m_port);
@@ -116,6 +128,8 @@ PyFtpdServer::~PyFtpdServer() {
 }
 
 void PyFtpdServer::stop() {
+    // A frozen server would not hear SIGTERM.
+    thaw();
     stopPythonHelper(m_pid);
 }
 

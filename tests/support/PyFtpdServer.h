@@ -80,6 +80,9 @@ public:
     // does; restart() starts it again on the same port, folder and log.
     void kill();
     void restart();
+    // Stops the server where it stands (SIGSTOP), as a hung host does, and lets it go on.
+    void freeze();
+    void thaw();
 
 private:
     void start(std::uint16_t port);

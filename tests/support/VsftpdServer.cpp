@@ -80,7 +80,9 @@ bool accepting(std::uint16_t port) {
 
 // vsftpd runs each session in a new session of its own (setsid), out of reach of the
 // listener's process group: they are found by the configuration file they were given.
-void killSessionsOf(const std::string& config) {
+// The processes started with the configuration (0 signals none); how many live.
+int signalSessionsOf(const std::string& config, int signal) {
+    int found = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos) {
@@ -93,9 +95,13 @@ void killSessionsOf(const std::string& config) {
             continue;
         }
         if (commandLine.find(config) != std::string::npos) {
-            ::kill(std::stoi(name), SIGKILL);
+            ++found;
+            if (signal != 0) {
+                ::kill(std::stoi(name), signal);
+            }
         }
     }
+    return found;
 }
 
 }  // namespace
@@ -187,11 +193,32 @@ VsftpdServer::~VsftpdServer() {
     }
 }
 
+void VsftpdServer::freeze() {
+    signalSessionsOf(m_private.file("vsftpd.conf"), SIGSTOP);
+}
+
+void VsftpdServer::thaw() {
+    signalSessionsOf(m_private.file("vsftpd.conf"), SIGCONT);
+}
+
+bool VsftpdServer::waitForNoSessions(int ms) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        // The listener is the one process left.
+        if (signalSessionsOf(m_private.file("vsftpd.conf"), 0) <= 1) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
 void VsftpdServer::stop() {
     if (m_pid <= 0) {
         return;
     }
-    killSessionsOf(m_private.file("vsftpd.conf"));
+    // Stopped processes hear SIGKILL, but a frozen listener would not hear SIGTERM.
+    thaw();
+    signalSessionsOf(m_private.file("vsftpd.conf"), SIGKILL);
     // Each session runs in a child of the listener: end the whole group.
     ::kill(-m_pid, SIGTERM);
     int status = 0;

@@ -35,6 +35,12 @@ public:
     const std::string& root() const { return m_root.path(); }
 
     void stop();
+    // Stops the server and every session where they stand (SIGSTOP), as a hung host
+    // does, and lets them go on.
+    void freeze();
+    void thaw();
+    // Waits (at most `ms`) until no session of the server is left; whether none is.
+    bool waitForNoSessions(int ms);
 
 private:
     void start();

@@ -77,7 +77,9 @@ TEST(CliTimeouts, ADataPortThatNeverAnswersEndsWithinTheTimeout) {
         const TimedRun result = timed({"--timeout", "3", "--port", std::to_string(server.port()), "--user", "u",
                                        "--pass", "p", server.host(), command});
         EXPECT_EQ(result.run.exitCode, 1);
-        EXPECT_EQ(result.run.err, "Connect timed out.\n");
+        EXPECT_EQ(result.run.err, (upload ? "upload of " + local.file("f") + " to f" : std::string("download of f")) +
+                                      " failed: Connect timed out.\n")
+            << "names the file";
         EXPECT_LT(result.seconds, 3.0 + 1.5 + 0.5) << "the connect, then a brief wait for the server's answer";
     }
 }
@@ -97,7 +99,7 @@ TEST(CliTimeouts, AStalledDataConnectionWaitsTheTimeoutOnce) {
     const TimedRun result = timed({"--timeout", "3", "--port", std::to_string(server.port()), "--user", "u",
                                    "--pass", "p", server.host(), "get f " + local.file("f")});
     EXPECT_EQ(result.run.exitCode, 1);
-    EXPECT_EQ(result.run.err, "Read timed out.\n");
+    EXPECT_EQ(result.run.err, "download of f failed: Read timed out.\n") << "names the file";
     EXPECT_LT(result.seconds, 3.0 + 1.5 + 0.5) << "was twice the time-out";
     EXPECT_EQ(readFile(local.file("f")), "the good old copy");
 }

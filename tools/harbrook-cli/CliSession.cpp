@@ -35,6 +35,16 @@ namespace {
     throw std::runtime_error(what + " interrupted " + progress + " bytes: " + reason);
 }
 
+// A transfer refused before a byte moved ("Could not create file."): said with the file
+// it was about, unless the reason names it already.
+[[noreturn]] void rethrowNamingTheFile(const std::string& what, const std::string& local, const std::string& remote,
+                                       const std::string& reason) {
+    if (reason.find(local) != std::string::npos || reason.find(remote) != std::string::npos) {
+        throw std::runtime_error(reason);
+    }
+    throw std::runtime_error(what + " failed: " + reason);
+}
+
 }  // namespace
 
 SessionSettings cliSessionSettings(const CliOptions& options, const Credentials& credentials) {
@@ -312,7 +322,7 @@ void CliSession::get(const std::string& remote, const std::string& local, const 
             rethrowWithProgress("download of " + remote, count,
                                 m_interrupted ? "interrupted" : messageOf(failure));
         }
-        throw;
+        rethrowNamingTheFile("download of " + remote, local, remote, messageOf(failure));
     }
 }
 
@@ -337,7 +347,8 @@ void CliSession::put(const std::string& local, const std::string& remote, bool a
             rethrowWithProgress((append ? "append of " : "upload of ") + local, count,
                                 m_interrupted ? "interrupted" : messageOf(failure));
         }
-        throw;
+        rethrowNamingTheFile((append ? "append of " : "upload of ") + local + " to " + remote, local, remote,
+                             messageOf(failure));
     }
 }
 
