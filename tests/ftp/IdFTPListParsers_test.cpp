@@ -596,7 +596,7 @@ TEST(ListParsers, ListingBlocksReadAsTheirWholeText) {
     const std::string texts[] = {
         "total 2\r\n-rw-r--r-- 1 u g 1 Jan  1  2000 a b\r\n\r\nlast\r\n",
         "one\ntwo\rthree\n\nfour",
-        std::string("nul\0inside\r\nx", 15),
+        std::string("nul\0inside\r\nx", 13),
         "no break at all",
         "3..\r\n\nu\n",
     };
