@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tests/support/NetworkHelpers.h"
+#include "tests/support/ServerProcess.h"
 #include "tests/support/TlsCertificate.h"
 
 namespace harbrook::testing {
@@ -53,35 +54,6 @@ std::string randomPassword() {
         password += "abcdefghijkmnpqrstuvwxyz23456789"[generator() % 32];
     }
     return password;
-}
-
-bool accepting(std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
-}
-
-// Session processes that left the listener's group are found by the private folder
-// named on their command line (proftpd rewrites its sessions' titles, so the group kill
-// is the one that reaches those).
-void killProcessesNaming(const std::string& text) {
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        try {
-            if (readFile(entry.path().string() + "/cmdline").find(text) != std::string::npos) {
-                ::kill(std::stoi(name), SIGKILL);
-            }
-        } catch (const std::exception&) {
-        }
-    }
 }
 
 }  // namespace
@@ -177,64 +149,17 @@ void UnpackedFtpServer::start() {
         } else {
             args = {program(m_kind), "-n", "-q", "-c", config};
         }
-        const pid_t parent = ::getpid();
-        m_pid = ::fork();
-        if (m_pid < 0) {
-            throw std::runtime_error("server fixture: cannot fork");
+        m_pid = startServerProcess(args, m_port, {"LD_LIBRARY_PATH=" + unpackedRoot() + "/usr/lib/x86_64-linux-gnu"});
+        if (m_pid > 0) {
+            return;
         }
-        if (m_pid == 0) {
-            ::setpgid(0, 0);
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (::getppid() != parent) {
-                ::_exit(127);
-            }
-            ::setenv("LD_LIBRARY_PATH", (unpackedRoot() + "/usr/lib/x86_64-linux-gnu").c_str(), 1);
-            std::vector<char*> argv;
-            for (std::string& arg : args) {
-                argv.push_back(arg.data());
-            }
-            argv.push_back(nullptr);
-            const int quiet = ::open("/dev/null", O_WRONLY);
-            ::dup2(quiet, 1);
-            ::dup2(quiet, 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::setpgid(m_pid, m_pid);
-        for (int waited = 0; waited < 5000; waited += 20) {
-            if (accepting(m_port)) {
-                return;
-            }
-            int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        stop();
     }
     throw std::runtime_error(std::string("server fixture: ") + name(m_kind) + " did not start");
 }
 
 void UnpackedFtpServer::stop() {
-    if (m_pid <= 0) {
-        return;
-    }
-    ::kill(-m_pid, SIGTERM);
-    killProcessesNaming(m_private.path());
-    int status = 0;
-    for (int waited = 0; waited < 3000; waited += 10) {
-        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            ::kill(-m_pid, SIGKILL);
-            m_pid = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::kill(-m_pid, SIGKILL);
-    ::waitpid(m_pid, &status, 0);
-    m_pid = -1;
+    // proftpd rewrites its sessions' titles, so the group is what reaches those.
+    stopServerProcess(m_pid, m_private.path());
 }
 
 }  // namespace harbrook::testing

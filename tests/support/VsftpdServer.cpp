@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "tests/support/NetworkHelpers.h"
+#include "tests/support/ServerProcess.h"
 #include "tests/support/TlsCertificate.h"
 
 namespace harbrook::testing {
@@ -65,43 +66,6 @@ std::string randomPassword() {
         password += static_cast<char>(value < 10 ? '0' + value : 'a' + value - 10);
     }
     return password;
-}
-
-bool accepting(std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
-}
-
-// vsftpd runs each session in a new session of its own (setsid), out of reach of the
-// listener's process group: they are found by the configuration file they were given.
-// The processes started with the configuration (0 signals none); how many live.
-int signalSessionsOf(const std::string& config, int signal) {
-    int found = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::string commandLine;
-        try {
-            commandLine = readFile(entry.path().string() + "/cmdline");
-        } catch (const std::exception&) {
-            continue;
-        }
-        if (commandLine.find(config) != std::string::npos) {
-            ++found;
-            if (signal != 0) {
-                ::kill(std::stoi(name), signal);
-            }
-        }
-    }
-    return found;
 }
 
 }  // namespace
@@ -155,33 +119,10 @@ void VsftpdServer::start() {
                   "ssl_enable=YES\nssl_ciphers=HIGH\n"
                   "rsa_cert_file=" + m_private.file("cert.pem") + "\n"
                   "rsa_private_key_file=" + m_private.file("key.pem") + "\n" + m_extraConfig);
-        const pid_t parent = ::getpid();
-        m_pid = ::fork();
-        if (m_pid < 0) {
-            throw std::runtime_error("vsftpd fixture: cannot fork");
+        m_pid = startServerProcess({kVsftpd, config}, m_port);
+        if (m_pid > 0) {
+            return;
         }
-        if (m_pid == 0) {
-            ::setpgid(0, 0);
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (::getppid() != parent) {
-                ::_exit(127);
-            }
-            ::execl(kVsftpd, kVsftpd, config.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::setpgid(m_pid, m_pid);
-        for (int waited = 0; waited < 5000; waited += 20) {
-            if (accepting(m_port)) {
-                return;
-            }
-            int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        stop();
     }
     throw std::runtime_error("vsftpd fixture: the server did not start");
 }
@@ -194,17 +135,17 @@ VsftpdServer::~VsftpdServer() {
 }
 
 void VsftpdServer::freeze() {
-    signalSessionsOf(m_private.file("vsftpd.conf"), SIGSTOP);
+    signalProcessesNaming(m_private.file("vsftpd.conf"), SIGSTOP);
 }
 
 void VsftpdServer::thaw() {
-    signalSessionsOf(m_private.file("vsftpd.conf"), SIGCONT);
+    signalProcessesNaming(m_private.file("vsftpd.conf"), SIGCONT);
 }
 
 bool VsftpdServer::waitForNoSessions(int ms) {
     for (int waited = 0; waited < ms; waited += 20) {
         // The listener is the one process left.
-        if (signalSessionsOf(m_private.file("vsftpd.conf"), 0) <= 1) {
+        if (signalProcessesNaming(m_private.file("vsftpd.conf"), 0) <= 1) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -213,26 +154,7 @@ bool VsftpdServer::waitForNoSessions(int ms) {
 }
 
 void VsftpdServer::stop() {
-    if (m_pid <= 0) {
-        return;
-    }
-    // Stopped processes hear SIGKILL, but a frozen listener would not hear SIGTERM.
-    thaw();
-    signalSessionsOf(m_private.file("vsftpd.conf"), SIGKILL);
-    // Each session runs in a child of the listener: end the whole group.
-    ::kill(-m_pid, SIGTERM);
-    int status = 0;
-    for (int waited = 0; waited < 3000; waited += 10) {
-        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            ::kill(-m_pid, SIGKILL);
-            m_pid = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::kill(-m_pid, SIGKILL);
-    ::waitpid(m_pid, &status, 0);
-    m_pid = -1;
+    stopServerProcess(m_pid, m_private.file("vsftpd.conf"));
 }
 
 }  // namespace harbrook::testing

@@ -33,6 +33,20 @@ using harbrook::update::IUpdateView;
 using harbrook::update::RunUpdateCheck;
 using harbrook::update::UpdateSettings;
 
+// A socket connected to 127.0.0.1:`port`, or -1.
+int connectedToLoopback(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 class RecordingView : public IUpdateView {
 public:
     void Log(const std::string& text) override { logs.push_back(text); }
@@ -300,12 +314,8 @@ TEST(UpdateServer, GetFileServesOnlyTheInstallerAndItsSignature) {
     for (const std::string name : {"build.txt", "message.txt", "../x", "/etc/passwd", "HarbrookInstall.exe/../build.txt",
                                    "./HarbrookInstall.exe"}) {
         SCOPED_TRACE(name);
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(server.port());
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const int fd = connectedToLoopback(server.port());
+        ASSERT_GE(fd, 0);
         const std::string request = "HarbrookUpdate\r\nGETFILE\r\n" + name + "\r\n";
         ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
         std::string answer;
@@ -349,12 +359,8 @@ TEST(UpdateServer, RoundTripAndHostileClients) {
     // Clients that misbehave: an endless line, an early close, an unknown command.
     for (const std::string& request : {std::string(100000, 'x'), std::string("Harbrook"),
                                        std::string("HarbrookUpdate\r\nGETSECRET\r\n/etc/passwd\r\n")}) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(server.port());
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const int fd = connectedToLoopback(server.port());
+        ASSERT_GE(fd, 0);
         [[maybe_unused]] const ssize_t sent = ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
         ::close(fd);
     }
