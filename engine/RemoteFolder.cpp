@@ -17,21 +17,27 @@ RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force,
     }
     connection.ListDirectory();
     // Folders go to the upper list; files, links and anything else to the lower one.
+    // Rows are made as the entries are parsed, a batch at a time: the parsed entries of
+    // a million files are never all alive beside the listing and the rows.
     TLines folders;
     TLines files;
-    const TIdFTPListItems& items = connection.DirectoryItems();
-    std::size_t folderCount = 0;
-    for (const auto& item : items) {
-        folderCount += item->ItemType == ditDirectory ? 1 : 0;
-    }
-    // Exactly the room needed: a million rows must not be moved while they grow.
-    folders.reserve(folderCount);
-    files.reserve(items.Count() - folderCount);
-    for (const auto& item : items) {
-        (item->ItemType == ditDirectory ? folders : files).push_back(DirListingLine(*item));
-    }
+    connection.HandOnDirectoryItems(4096, [&](const TIdFTPListItems& items) {
+        for (const auto& item : items) {
+            TLines& rows = item->ItemType == ditDirectory ? folders : files;
+            if (rows.capacity() == 0) {
+                // Most of a large folder is files: room for every line at once, so a
+                // million rows are not moved while they grow.
+                rows.reserve(&rows == &files ? connection.ListResult().Lines.size() : 64);
+            }
+            rows.push_back(DirListingLine(*item));
+        }
+    });
     // The folder's lines are all that is kept of the listing.
     connection.ClearListing();
+    if (files.capacity() > files.size() + files.size() / 4 + 64) {
+        // A folder of folders: the room set aside for files goes.
+        files.shrink_to_fit();
+    }
     // Sorted here, off the window's thread: a sorted list given lines in its order only
     // checks them (a million rows would hold the window for a second otherwise).
     for (TLines* lines : {&folders, &files}) {

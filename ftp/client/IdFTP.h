@@ -211,6 +211,10 @@ public:
     // The entries of the last listing, parsed on first use (a machine listing with the
     // layout "MLST", any other by detection against the system description).
     TIdFTPListItems& DirectoryItems();
+    // Parses the last listing as DirectoryItems does but keeps none of it: the entries
+    // are given to `take` `batch` at a time and let go of (a million entries need never
+    // be alive at once). DirectoryItems parses again when asked afterwards.
+    void HandOnDirectoryItems(std::size_t batch, const std::function<void(const TIdFTPListItems&)>& take);
     // The layout that parsed the entries; empty when none recognised the listing.
     const std::string& ListParserIdentifier() const { return m_listParserIdentifier; }
     // Lets go of the last listing, its lines and entries (a folder of a million files
@@ -303,6 +307,8 @@ private:
     bool enterDataPhase();
     void startDataTLS();
     void beginTransfer();
+    // Parses the last listing into `items` (detected layout, or MLST for a machine one).
+    void parseListing(TIdFTPListItems& items);
     void receive(const std::string& command, harbrook::TStream& destination, bool resume,
                  bool emptyOn450);
     void send(const std::string& command, harbrook::TStream& source, bool fromStart);

@@ -467,26 +467,37 @@ void TIdFTP::ClearListing() {
 TIdFTPListItems& TIdFTP::DirectoryItems() {
     if (!m_directoryItems) {
         m_directoryItems = std::make_unique<TIdFTPListItems>();
-        // The lines stay until the next listing, which drops these entries first.
-        m_directoryItems->ReferTo(&m_listResult.Lines);
-        // At most one entry a line: room for all at once, not a list copied while it grows.
-        m_directoryItems->Reserve(m_listResult.Lines.size());
-        if (OnDirParseStart) {
-            OnDirParseStart();
-        }
-        if (m_listResult.MachineList) {
-            DefaultListParsers().ParseListing(m_listResult.Lines, *m_directoryItems, "MLST");
-            m_listParserIdentifier = "MLST";
-        } else {
-            DefaultListParsers().CheckAndParseListing(m_listResult.Lines, *m_directoryItems,
-                                                      m_listResult.Detailed, SystemDesc(),
-                                                      m_listParserIdentifier);
-        }
-        if (OnDirParseEnd) {
-            OnDirParseEnd();
-        }
+        parseListing(*m_directoryItems);
     }
     return *m_directoryItems;
+}
+
+void TIdFTP::HandOnDirectoryItems(std::size_t batch,
+                                  const std::function<void(const TIdFTPListItems&)>& take) {
+    m_directoryItems.reset();
+    TIdFTPListItems items;
+    items.HandOnEvery(batch, take);
+    parseListing(items);
+}
+
+void TIdFTP::parseListing(TIdFTPListItems& items) {
+    // The lines stay until the next listing, which drops these entries first.
+    items.ReferTo(&m_listResult.Lines);
+    // At most one entry a line: room for all at once, not a list copied while it grows.
+    items.Reserve(m_listResult.Lines.size());
+    if (OnDirParseStart) {
+        OnDirParseStart();
+    }
+    if (m_listResult.MachineList) {
+        DefaultListParsers().ParseListing(m_listResult.Lines, items, "MLST");
+        m_listParserIdentifier = "MLST";
+    } else {
+        DefaultListParsers().CheckAndParseListing(m_listResult.Lines, items, m_listResult.Detailed,
+                                                  SystemDesc(), m_listParserIdentifier);
+    }
+    if (OnDirParseEnd) {
+        OnDirParseEnd();
+    }
 }
 
 bool TIdFTP::LastTransferAborted() {

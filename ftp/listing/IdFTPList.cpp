@@ -169,6 +169,31 @@ void TIdFTPListItems::Clear() {
     m_blockLeft = 0;
 }
 
+void TIdFTPListItems::HandOnEvery(std::size_t batch, std::function<void(const TIdFTPListItems&)> take) {
+    m_batch = std::max<std::size_t>(batch, 1);
+    m_take = std::move(take);
+}
+
+void TIdFTPListItems::handOn() {
+    m_take(*this);
+    destroyEntries();
+    // The block being filled is used again (the next batch is about as large); the rest
+    // go, a long line's block of its own among them.
+    std::byte* const current = m_blockAt == nullptr ? nullptr : m_blockAt - (kBlockBytes - m_blockLeft);
+    const auto kept = std::find_if(m_blocks.begin(), m_blocks.end(),
+                                   [&](const auto& block) { return block.get() == current; });
+    if (kept == m_blocks.end()) {
+        m_blocks.clear();
+        m_blockAt = nullptr;
+        m_blockLeft = 0;
+        return;
+    }
+    std::swap(*kept, m_blocks.front());
+    m_blocks.resize(1);
+    m_blockAt = current;
+    m_blockLeft = kBlockBytes;
+}
+
 void* TIdFTPListItems::allocate(std::size_t size, std::size_t alignment) {
     const std::size_t padding = (alignment - reinterpret_cast<std::uintptr_t>(m_blockAt) % alignment) % alignment;
     if (m_blockAt == nullptr || m_blockLeft < padding + size) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <new>
@@ -237,8 +238,29 @@ public:
     TIdFTPListItem& operator[](std::size_t index) const { return *m_items[index]; }
     void Delete(std::size_t index);
     void Clear();
-    // Room for `count` entries in all, so a large listing is not copied while it grows.
-    void Reserve(std::size_t count) { m_items.reserve(count); }
+    // Room for `count` entries in all, so a large listing is not copied while it grows
+    // (while entries are handed on, room for one batch).
+    void Reserve(std::size_t count) { m_items.reserve(m_take ? std::min(count, m_batch) : count); }
+
+    // Entries handed on instead of kept: once `batch` whole entries have piled up they
+    // are given to `take` and let go of, so a folder of a million files never has a
+    // million entries alive at once. The parsers say when the entries so far are whole
+    // (Settled); HandOnRest gives what is left. An empty `take` ends handing on.
+    void HandOnEvery(std::size_t batch, std::function<void(const TIdFTPListItems&)> take);
+    void Settled() {
+        if (m_take && m_holds == 0 && m_items.size() >= m_batch) {
+            handOn();
+        }
+    }
+    // Entries kept until as many Release as Hold: for a layout that goes over its entries
+    // again once all are made.
+    void Hold() { ++m_holds; }
+    void Release() { --m_holds; }
+    void HandOnRest() {
+        if (m_take && !m_items.empty()) {
+            handOn();
+        }
+    }
 
     // A copy of `text` that lives as long as the entries (until Clear): the raw lines
     // the entries' Data point into.
@@ -264,6 +286,8 @@ private:
     void* allocate(std::size_t size, std::size_t alignment);
     // Ends the entries' lives: those made in the blocks in place, the others deleted.
     void destroyEntries();
+    // Gives the entries to the taker and lets go of them, keeping one block for the next.
+    void handOn();
 
     std::vector<std::unique_ptr<std::byte[]>> m_blocks;
     std::byte* m_blockAt = nullptr;
@@ -272,4 +296,7 @@ private:
     std::vector<TIdFTPListItem*> m_items;
     // The entries of m_items that Add took over (rare: most are made by Emplace).
     std::vector<std::unique_ptr<TIdFTPListItem>> m_addedItems;
+    std::function<void(const TIdFTPListItems&)> m_take;
+    std::size_t m_batch = 0;
+    int m_holds = 0;
 };

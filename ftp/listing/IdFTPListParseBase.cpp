@@ -303,6 +303,7 @@ bool TIdFTPListBase::parseEntries(const TIdListingLines& listing, TIdFTPListItem
     for (std::string_view line : listing) {
         if (!isBlank(line) && isEntry(line)) {
             ParseLine(addItem(dir, line), {});
+            dir.Settled();
         }
     }
     return true;
@@ -319,6 +320,7 @@ bool TIdFTPListBase::ParseListing(const TIdListingLines& listing, TIdFTPListItem
         if (!line.empty()) {
             TIdFTPListItem& item = addItem(dir, line);
             ParseLine(item, {});
+            dir.Settled();
         }
     }
     return true;
@@ -348,6 +350,7 @@ bool TIdFTPListBaseHeaderFooter::ParseListing(const TIdListingLines& listing,
         }
         TIdFTPListItem& item = addItem(dir, line);
         ParseLine(item, {});
+        dir.Settled();
     }
     return true;
 }
@@ -397,6 +400,7 @@ void TIdFTPListParserRegistry::ParseListing(const TIdListingLines& listing, TIdF
         dir.Reserve(listing.size());
         parser->ParseListing(listing, dir);
     }
+    dir.HandOnRest();
 }
 
 bool TIdFTPListParserRegistry::CheckAndParseListing(const TIdListingLines& listing,
@@ -426,6 +430,7 @@ bool TIdFTPListParserRegistry::CheckAndParseListing(const TIdListingLines& listi
             }
             dir.Reserve(listing.size());
             candidate->ParseListing(listing, dir);
+            dir.HandOnRest();
             return true;
         }
     }

@@ -91,7 +91,10 @@ bool TIdFTPLPMVSPartitionedDataSet::ParseListing(const TIdListingLines& listing,
     });
 // ---- TIdFTPListBaseHeaderFooter ----
 
+    // The sizes are set once every entry is made: none may be handed on before.
+    dir.Hold();
     TIdFTPListBaseHeaderFooter::ParseListing(listing, dir);
+    dir.Release();
     for (const auto& item : dir) {
         const std::vector<std::string> w = words(item->Data, 2);
         if (loadLibrary && w.size() > 1) {

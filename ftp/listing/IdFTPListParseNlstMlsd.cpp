@@ -63,6 +63,7 @@ bool TIdFTPLPMList::ParseListing(const TIdListingLines& listing, TIdFTPListItems
         if (!ParseLine(item, {})) {
             dir.Delete(dir.Count() - 1);
         }
+        dir.Settled();
     }
     return true;
 }

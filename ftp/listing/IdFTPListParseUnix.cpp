@@ -128,6 +128,7 @@ bool TIdFTPLPUnix::ParseListing(const TIdListingLines& listing, TIdFTPListItems&
         }
         TIdFTPListItem& item = addItem(dir, line);
         ParseLine(item, path);
+        dir.Settled();
     }
     return true;
 }

@@ -218,6 +218,7 @@ bool TIdFTPLPWindowsNT::ParseListing(const TIdListingLines& listing, TIdFTPListI
         }
         TIdFTPListItem& item = addItem(dir, line);
         ParseLine(item, path);
+        dir.Settled();
     }
     return true;
 }

@@ -62,6 +62,68 @@ std::vector<SampleCase> allCases() {
     return cases;
 }
 
+std::string systemOf(const SampleCase& sample) {
+    const std::string path = sample.base.string() + ".syst";
+    return fs::exists(path) ? harbrook::trimControl(readFile(path)) : std::string();
+}
+
+// Parses a sample the way the client does for its layout; returns the layout that took it.
+std::string parseAs(const TIdFTPListBase& layout, const std::vector<std::string>& lines,
+                    const std::string& syst, TIdFTPListItems& items) {
+    std::string identifier;
+    if (layout.Identifier() == "MLST") {
+        DefaultListParsers().ParseListing(lines, items, "MLST");
+        identifier = "MLST";
+    } else {
+        DefaultListParsers().CheckAndParseListing(lines, items, layout.Identifier() != "NLST", syst,
+                                                  identifier);
+    }
+    return identifier;
+}
+
+std::string entryText(const TIdFTPListItem& item) {
+    return typeName(item.ItemType) + "\t" + (item.SizeAvail ? std::to_string(item.Size) : "-") + "\t" +
+           std::to_string(item.ModifiedDate) + "\t" + std::string(item.FileName()) + "\t" +
+           std::string(item.LocalFileName()) + "\t" + std::string(item.PermissionDisplay());
+}
+
+// Entries handed on in batches (to make rows while parsing) are the entries a whole parse
+// keeps, in the same order, whatever the batch: no layout's entry is handed on before its
+// last line is read, none is lost or given twice.
+TEST(ListingSamples, EntriesHandedOnInBatchesAreTheKeptOnes) {
+    int checked = 0;
+    for (const SampleCase& sample : allCases()) {
+        const TIdFTPListBase* layout =
+            DefaultListParsers().AtPosition(std::stoi(sample.folder.substr(0, sample.folder.find('-'))));
+        if (layout == nullptr) {
+            continue;
+        }
+        SCOPED_TRACE(sample.folder + "/" + sample.name);
+        const auto lines = fileLines(sample.base.string() + ".txt");
+        const std::string syst = systemOf(sample);
+        TIdFTPListItems kept;
+        parseAs(*layout, lines, syst, kept);
+        std::vector<std::string> whole;
+        for (const auto& item : kept) {
+            whole.push_back(entryText(*item));
+        }
+        for (const std::size_t batch : {1, 2, 3, 4096}) {
+            std::vector<std::string> handed;
+            TIdFTPListItems items;
+            items.HandOnEvery(batch, [&](const TIdFTPListItems& some) {
+                for (const auto& item : some) {
+                    handed.push_back(entryText(*item));
+                }
+            });
+            parseAs(*layout, lines, syst, items);
+            EXPECT_EQ(handed, whole) << "batch " << batch;
+            EXPECT_EQ(items.Count(), 0u) << "batch " << batch;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 4 * 52);
+}
+
 TEST(ListingSamples, EveryCaseOfEveryRegisteredLayout) {
     int checked = 0;
     for (const SampleCase& sample : allCases()) {
@@ -69,10 +131,7 @@ TEST(ListingSamples, EveryCaseOfEveryRegisteredLayout) {
         const TIdFTPListBase* layout = DefaultListParsers().AtPosition(position);
         SCOPED_TRACE(sample.folder + "/" + sample.name);
         const auto lines = fileLines(sample.base.string() + ".txt");
-        std::string syst;
-        if (fs::exists(sample.base.string() + ".syst")) {
-            syst = harbrook::trimControl(readFile(sample.base.string() + ".syst"));
-        }
+        const std::string syst = systemOf(sample);
         if (layout == nullptr) {
             // A layout still to be built: no other layout may take its listing.
             TIdFTPListItems items;
@@ -82,14 +141,7 @@ TEST(ListingSamples, EveryCaseOfEveryRegisteredLayout) {
             continue;
         }
         TIdFTPListItems items;
-        std::string identifier;
-        if (layout->Identifier() == "MLST") {
-            DefaultListParsers().ParseListing(lines, items, "MLST");
-            identifier = "MLST";
-        } else {
-            DefaultListParsers().CheckAndParseListing(lines, items, layout->Identifier() != "NLST",
-                                                      syst, identifier);
-        }
+        const std::string identifier = parseAs(*layout, lines, syst, items);
         EXPECT_EQ(identifier, layout->Identifier()) << "recognised as another layout";
 
         const auto expected = fileLines(sample.base.string() + ".expected");
