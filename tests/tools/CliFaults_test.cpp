@@ -1,6 +1,7 @@
 // Faults on purpose while harbrook-cli moves a file, downloads and uploads, plain
 // (pyftpdlib) and over TLS (vsftpd where the server must be slow, pyftpdlib otherwise):
-// the server frozen in the middle (SIGSTOP, as a hung host), the
+// the server frozen in the middle (SIGSTOP, as a hung host), the link to it
+// pulled (a network namespace whose veth pair drops every packet both ways), the
 // local disk full (a small tmpfs) and the server's disk full. Each must end within its
 // time-out with a message naming the file, keep the old file, leave no stray file, and
 // come out byte-exact when tried again once the fault is gone.
@@ -16,6 +17,7 @@
 #include <memory>
 #include <thread>
 
+#include "tests/support/BlackHoleNetwork.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TlsCertificate.h"
@@ -28,7 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-enum class Fault { ServerFrozen, LocalDiskFull, ServerDiskFull };
+enum class Fault { ServerFrozen, LinkDropped, LocalDiskFull, ServerDiskFull };
 
 struct Case {
     Fault fault;
@@ -37,7 +39,7 @@ struct Case {
 };
 
 std::string caseName(const ::testing::TestParamInfo<Case>& info) {
-    const char* faults[] = {"ServerFrozen", "LocalDiskFull", "ServerDiskFull"};
+    const char* faults[] = {"ServerFrozen", "LinkDropped", "LocalDiskFull", "ServerDiskFull"};
     return std::string(faults[static_cast<int>(info.param.fault)]) + (info.param.upload ? "Upload" : "Download") +
            (info.param.tls ? "Tls" : "Plain");
 }
@@ -84,7 +86,7 @@ TEST_P(CliFaults, EndInTimeSayWhichFileKeepTheOldOneAndRetryByteExact) {
     if (const std::string reason = PyFtpdServer::unavailableReason(); !reason.empty()) {
         GTEST_SKIP() << reason;
     }
-    if (c.fault != Fault::ServerFrozen && ::geteuid() != 0) {
+    if ((c.fault == Fault::LocalDiskFull || c.fault == Fault::ServerDiskFull) && ::geteuid() != 0) {
         GTEST_SKIP() << "a small disk (tmpfs) needs root";
     }
     constexpr std::int64_t kSize = 2 << 20;
@@ -96,6 +98,15 @@ TEST_P(CliFaults, EndInTimeSayWhichFileKeepTheOldOneAndRetryByteExact) {
             GTEST_SKIP() << reason;
         }
     }
+    // A pulled link: the client in a namespace of its own behind a slow link (2 MiB take
+    // a second, plain or TLS), the server on this side of it.
+    std::unique_ptr<DroppableLink> link;
+    if (c.fault == Fault::LinkDropped) {
+        link = std::make_unique<DroppableLink>(16000);
+        if (!link->unavailableReason().empty()) {
+            GTEST_SKIP() << link->unavailableReason();
+        }
+    }
     std::unique_ptr<PyFtpdServer> pyftpd;
     std::unique_ptr<VsftpdServer> vsftpd;
     if (onVsftpd) {
@@ -105,14 +116,17 @@ TEST_P(CliFaults, EndInTimeSayWhichFileKeepTheOldOneAndRetryByteExact) {
     } else {
         PyFtpdOptions options = c.tls ? PyFtpdOptions::RequiringTls(TestCertificate::Trusted, true) : PyFtpdOptions{};
         options.smoothRate = c.fault == Fault::ServerFrozen ? 1 << 20 : 0;
+        if (link) {
+            options.host = link->nearAddress();
+        }
         pyftpd = std::make_unique<PyFtpdServer>(options);
     }
     const std::string serverRoot = onVsftpd ? vsftpd->root() : pyftpd->root();
     const std::uint16_t port = onVsftpd ? vsftpd->port() : pyftpd->port();
     const std::string user = onVsftpd ? vsftpd->user() : pyftpd->user();
     const std::string password = onVsftpd ? vsftpd->password() : pyftpd->password();
-    auto freeze = [&] { onVsftpd ? vsftpd->freeze() : pyftpd->freeze(); };
-    auto thaw = [&] { onVsftpd ? vsftpd->thaw() : pyftpd->thaw(); };
+    auto freeze = [&] { link ? link->drop() : onVsftpd ? vsftpd->freeze() : pyftpd->freeze(); };
+    auto thaw = [&] { link ? link->restore() : onVsftpd ? vsftpd->thaw() : pyftpd->thaw(); };
     TempDir local;
     // Where the copy goes: a folder of its own, on the small disk where that is the fault.
     const std::string remoteFolder = serverRoot + "/in";
@@ -149,19 +163,31 @@ TEST_P(CliFaults, EndInTimeSayWhichFileKeepTheOldOneAndRetryByteExact) {
     std::vector<std::string> args = {"--port", std::to_string(port), "--user", user, "--pass", password,
                                      "--timeout", "2"};
     if (c.tls) {
-        args.insert(args.end(), {"--require-tls", "--cacert", testAuthorityFile()});
+        // (Across the link the server's address is not the one its certificate names;
+        // the trust of certificates is not what is tried here.)
+        const std::vector<std::string> trust =
+            link ? std::vector<std::string>{"--insecure"} : std::vector<std::string>{"--cacert", testAuthorityFile()};
+        args.push_back("--require-tls");
+        args.insert(args.end(), trust.begin(), trust.end());
     }
-    args.push_back("127.0.0.1");
+    args.push_back(link ? link->nearAddress() : "127.0.0.1");
     auto with = [&](const std::string& command) {
         std::vector<std::string> all = args;
         all.push_back(command);
         return all;
     };
     const std::string move = c.upload ? "put " + local.file("big.bin") + " in/big.bin" : "get big.bin " + target;
-    BackgroundCli cli(with(move));
-    if (c.fault == Fault::ServerFrozen) {
-        // Under way (half a second at 1 MiB/s), then the host hangs.
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // harbrook-cli as such, or inside the link's namespace.
+    auto start = [&](const std::vector<std::string>& all) {
+        return link ? std::make_unique<BackgroundProgram>("/usr/sbin/ip", link->inside(HARBROOK_CLI_PATH, all))
+                    : std::make_unique<BackgroundProgram>(HARBROOK_CLI_PATH, all);
+    };
+    std::unique_ptr<BackgroundProgram> running = start(with(move));
+    BackgroundProgram& cli = *running;
+    if (c.fault == Fault::ServerFrozen || c.fault == Fault::LinkDropped) {
+        // Under way (half of the 2 MiB, less over the link), then the host hangs or the
+        // cable is pulled.
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.fault == Fault::LinkDropped ? 400 : 500));
         freeze();
     }
     const auto faultAt = Clock::now();
@@ -201,7 +227,7 @@ TEST_P(CliFaults, EndInTimeSayWhichFileKeepTheOldOneAndRetryByteExact) {
     // (vsftpd keeps the file locked until then).
     std::vector<std::string> patient = with(retry);
     patient[std::find(patient.begin(), patient.end(), "--timeout") - patient.begin() + 1] = "10";
-    const CliRun again = runCli(patient);
+    const CliRun again = start(patient)->finish();
     ASSERT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(sha256OfFile(target), whole);
     if (!c.upload) {
@@ -211,7 +237,7 @@ TEST_P(CliFaults, EndInTimeSayWhichFileKeepTheOldOneAndRetryByteExact) {
 
 std::vector<Case> cases() {
     std::vector<Case> all;
-    for (const Fault fault : {Fault::ServerFrozen, Fault::LocalDiskFull, Fault::ServerDiskFull}) {
+    for (const Fault fault : {Fault::ServerFrozen, Fault::LinkDropped, Fault::LocalDiskFull, Fault::ServerDiskFull}) {
         for (const bool upload : {false, true}) {
             // A full local disk stops downloads; a full server disk stops uploads.
             if ((fault == Fault::LocalDiskFull && upload) || (fault == Fault::ServerDiskFull && !upload)) {
