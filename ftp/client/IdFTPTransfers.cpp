@@ -489,8 +489,9 @@ void TIdFTP::parseListing(TIdFTPListItems& items) {
         OnDirParseStart();
     }
     if (m_listResult.MachineList) {
-        DefaultListParsers().ParseListing(m_listResult.Lines, items, "MLST");
+        // Named first: entries handed on while they are parsed may ask for it.
         m_listParserIdentifier = "MLST";
+        DefaultListParsers().ParseListing(m_listResult.Lines, items, "MLST");
     } else {
         DefaultListParsers().CheckAndParseListing(m_listResult.Lines, items, m_listResult.Detailed,
                                                   SystemDesc(), m_listParserIdentifier);

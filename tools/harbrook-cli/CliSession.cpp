@@ -297,7 +297,12 @@ void CliSession::list(const CliCommand& command) {
             m_out << forTerminal(std::string(line)) << "\n";
         }
     } else {
-        printEntries(m_out, m_ftp.ListParserIdentifier(), m_ftp.DirectoryItems(), forTerminal);
+        // Printed as they are parsed: the entries of a large folder are never all kept.
+        TEntryPrinter printer(m_out, forTerminal);
+        m_ftp.HandOnDirectoryItems(4096, [&](const TIdFTPListItems& items) {
+            printer.Add(m_ftp.ListParserIdentifier(), items);
+        });
+        printer.Finish(m_ftp.ListParserIdentifier());
         m_out << "\n";
     }
 }

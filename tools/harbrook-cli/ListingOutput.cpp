@@ -70,24 +70,42 @@ std::string entryLine(const TIdFTPListItem& item) {
     return line;
 }
 
-void printEntries(std::ostream& out, const std::string& layout, const TIdFTPListItems& items,
-                  std::string (*shown)(std::string)) {
+void TEntryPrinter::add(std::string line) {
+    m_block += m_shown != nullptr ? m_shown(std::move(line)) : line;
+    m_block += '\n';
+}
+
+void TEntryPrinter::start(const std::string& layout) {
+    if (!m_started) {
+        m_started = true;
+        add("layout: " + layout);
+    }
+}
+
+void TEntryPrinter::Add(const std::string& layout, const TIdFTPListItems& items) {
     // Written in blocks: a folder of a million entries must not be held a second time
     // as one text, nor written a line at a time.
-    auto add = [&](std::string& block, std::string line) {
-        block += shown != nullptr ? shown(std::move(line)) : line;
-        block += '\n';
-    };
-    std::string block;
-    add(block, "layout: " + layout);
+    start(layout);
     for (const auto& item : items) {
-        add(block, entryLine(*item));
-        if (block.size() >= 64 * 1024) {
-            out.write(block.data(), static_cast<std::streamsize>(block.size()));
-            block.clear();
+        add(entryLine(*item));
+        if (m_block.size() >= 64 * 1024) {
+            m_out.write(m_block.data(), static_cast<std::streamsize>(m_block.size()));
+            m_block.clear();
         }
     }
-    out.write(block.data(), static_cast<std::streamsize>(block.size()));
+}
+
+void TEntryPrinter::Finish(const std::string& layout) {
+    start(layout);
+    m_out.write(m_block.data(), static_cast<std::streamsize>(m_block.size()));
+    m_block.clear();
+}
+
+void printEntries(std::ostream& out, const std::string& layout, const TIdFTPListItems& items,
+                  std::string (*shown)(std::string)) {
+    TEntryPrinter printer(out, shown);
+    printer.Add(layout, items);
+    printer.Finish(layout);
 }
 
 int runParseListing(const std::vector<std::string>& args, std::istream& in, std::ostream& out,

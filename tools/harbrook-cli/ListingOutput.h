@@ -17,6 +17,26 @@ std::string entryLine(const TIdFTPListItem& item);
 void printEntries(std::ostream& out, const std::string& layout, const TIdFTPListItems& items,
                   std::string (*shown)(std::string) = nullptr);
 
+// The same for entries that come in batches (as they are parsed): the layout line before
+// the first, the lines in blocks of 64 KiB.
+class TEntryPrinter {
+public:
+    explicit TEntryPrinter(std::ostream& out, std::string (*shown)(std::string) = nullptr)
+        : m_out(out), m_shown(shown) {}
+    void Add(const std::string& layout, const TIdFTPListItems& items);
+    // Writes what is left (the layout line alone for a listing without entries).
+    void Finish(const std::string& layout);
+
+private:
+    void add(std::string line);
+    void start(const std::string& layout);
+
+    std::ostream& m_out;
+    std::string (*m_shown)(std::string);
+    std::string m_block;
+    bool m_started = false;
+};
+
 // harbrook-cli parse-listing [--syst TEXT] [--nlst | --mlsd] [FILE]: parses a raw listing
 // from the file or standard input as a session would. Returns the exit code.
 int runParseListing(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
