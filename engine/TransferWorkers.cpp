@@ -58,11 +58,27 @@ struct Direction {
     std::function<Carried(TIdFTP& client, const QueueEntry& entry, const QueueItem& item, QueueRun& run)> carry;
 };
 
+// The box for a failed entry: the server's or the system's words alone ("None; transfer
+// aborted.") do not say which file of a queue failed, so they are put after its name
+// unless they name it already.
+std::string namingTheFile(const std::string& reason, const QueueEntry& entry, const char* logName) {
+    const std::string leaf = std::filesystem::path(entry.name).filename().string();
+    if (!leaf.empty() && reason.find(leaf) != std::string::npos) {
+        return reason;
+    }
+    std::string what = logName;
+    if (!what.empty()) {
+        what[0] = static_cast<char>(what[0] - 'a' + 'A');
+    }
+    return what + " of " + entry.name + " failed: " + reason;
+}
+
 // One entry carried over `client`: finished, skipped, failed (with its box) or, after
 // the user's disconnect, back to waiting (the run stops; one box for the whole run).
 void carryOne(TIdFTP& client, const QueueItem& item, QueueRun& run, const Direction& direction) {
+    const QueueEntry entry = SplitQueueEntry(item.line);
     try {
-        if (direction.carry(client, SplitQueueEntry(item.line), item, run) == Carried::Moved) {
+        if (direction.carry(client, entry, item, run) == Carried::Moved) {
             run.queue.Finish(item.id);
         } else {
             run.queue.Skip(item.id);
@@ -78,7 +94,7 @@ void carryOne(TIdFTP& client, const QueueItem& item, QueueRun& run, const Direct
         run.queue.Fail(item.id, failure.what());
         // The user's own Cancel needs no box; the entry waits for a Retry.
         if (dynamic_cast<const harbrook::ETransferCancelled*>(&failure) == nullptr) {
-            run.host.ShowError(failure.what());
+            run.host.ShowError(namingTheFile(failure.what(), entry, direction.logName));
         }
     }
 }

@@ -12,7 +12,9 @@
 #include <QTest>
 
 #include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -24,6 +26,7 @@
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/RunUntil.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TlsCertificate.h"
 #include "tests/support/VsftpdServer.h"
@@ -567,6 +570,111 @@ INSTANTIATE_TEST_SUITE_P(Cuts, WindowCuts,
                              return std::string(info.param.cut == WindowCut::Disconnect ? "Disconnect"
                                                                                         : "ServerKilled") +
                                     (info.param.upload ? "Upload" : "Download") + (info.param.vsftpd ? "Vsftpd" : "");
+                         });
+
+// The disk filling under a worker's transfer: the local disk under a download, the
+// server's under an upload (a 1 MiB tmpfs, a 2 MiB file). An error box names the file,
+// the queue goes on, a download's old copy is kept with nothing beside it (an upload's
+// server writes in place); once there is room the user's Retry is byte-exact.
+class WindowFullDisks : public WindowTransfers, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(WindowFullDisks, TheFileNamedTheOldCopyKeptThenByteExact) {
+    const bool upload = GetParam();
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "a small disk (tmpfs) needs root";
+    }
+    PyFtpdServer server;
+    // (Only the folder that fills: a download would take another folder with the file.)
+    const std::string remoteFolder = server.root() + "/in";
+    const std::string localFolder = local.file("in");
+    fs::create_directories(upload ? remoteFolder : localFolder);
+    SmallDisk disk(upload ? remoteFolder : localFolder, 1024);
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "no tmpfs could be mounted here";
+    }
+    writeRandomFile(server.root() + "/big.bin", 2 << 20, 7);
+    writeRandomFile(local.file("big.bin"), 2 << 20, 7);
+    const std::string target = (upload ? remoteFolder : localFolder) + "/big.bin";
+    writeFile(target, "the old copy");
+    auto window = openConnected(server);
+    ASSERT_TRUE(window->Session().Connected());
+    window->ParallelFiles->setValue(1);
+    auto endedRows = [&] {
+        window->Timer2Timer();
+        int ended = 0;
+        for (int row = 0; row < window->Lumo_listbox2->count(); ++row) {
+            const QString text = window->Lumo_listbox2->item(row)->text();
+            ended += text.contains("||Done||") || text.contains("||Failed||") ? 1 : 0;
+        }
+        return ended;
+    };
+    auto transfer = [&] {
+        window->ChangeFolder(upload ? "/in" : "/");
+        settle(*window);
+        if (upload) {
+            scope.dialogs.openFilesAnswers.push_back({local.file("big.bin")});
+            window->bitmap7Click();
+        } else {
+            select(*window->Lumo_listbox3, "big.bin");
+            scope.dialogs.folderAnswers.push_back(localFolder);
+            window->bitmap8Click();
+        }
+        settle(*window);
+        // Until the transfer list says how the file ended (the queue empties at its start).
+        const int ended = endedRows();
+        return runUntil([&] { return queuesEmpty(*window) && endedRows() > ended; });
+    };
+    ASSERT_TRUE(transfer());
+    // The box follows the failed row through the window's thread.
+    auto hasBox = [&] {
+        const auto all = scope.dialogs.Shown();
+        return std::any_of(all.begin(), all.end(), [](const std::string& box) { return box.rfind("error", 0) == 0; });
+    };
+    runUntil(hasBox, 3000);
+    const auto shown = scope.dialogs.Shown();
+    const bool named = std::any_of(shown.begin(), shown.end(), [](const std::string& box) {
+        return box.rfind("error", 0) == 0 && box.find("big.bin") != std::string::npos;
+    });
+    std::string boxes;
+    for (const std::string& box : shown) {
+        boxes += box + "\n";
+    }
+    EXPECT_TRUE(named) << boxes;
+    // Beside the target at most its own part file, which a later try continues.
+    auto namesBeside = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(upload ? remoteFolder : localFolder)) {
+            const std::string name = entry.path().filename().string();
+            if (name != "big.bin") {
+                names.push_back(name);
+            }
+        }
+        return names;
+    };
+    const std::vector<std::string> beside = namesBeside();
+    EXPECT_TRUE(beside.empty() || (beside.size() == 1 && beside[0].rfind(".big.bin.harbrook-", 0) == 0 &&
+                                   beside[0].size() > 5 && beside[0].substr(beside[0].size() - 5) == ".part"))
+        << beside.size() << " beside, first: " << (beside.empty() ? "" : beside[0]);
+    if (!upload) {
+        EXPECT_EQ(readFile(target), "the old copy");
+    }
+    // Room again, and the user's Retry of the failed row.
+    disk.grow(8192);
+    window->Timer2Timer();
+    window->Lumo_listbox2->clearSelection();
+    window->Lumo_listbox2->item(0)->setSelected(true);
+    window->TransferListCommand(TFHarbrook::TransferCommand::Retry);
+    ASSERT_TRUE(runUntil([&] {
+        window->Timer2Timer();
+        return queuesEmpty(*window) && window->Lumo_listbox2->item(0)->text().contains("||Done||");
+    }));
+    EXPECT_EQ(sha256OfFile(target), sha256OfFile(local.file("big.bin")));
+    EXPECT_TRUE(namesBeside().empty()) << "the part file goes with the finished copy";
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, WindowFullDisks, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "ServerDiskUnderAnUpload" : "LocalDiskUnderADownload");
                          });
 
 // A queue of 100 downloads, the window killed (SIGKILL) while the 51st, a large file,

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +18,7 @@
 
 #include "tests/support/BlackHoleNetwork.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/SmallDisk.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TlsCertificate.h"
 #include "tests/support/VsftpdServer.h"
@@ -43,32 +43,6 @@ std::string caseName(const ::testing::TestParamInfo<Case>& info) {
     return std::string(faults[static_cast<int>(info.param.fault)]) + (info.param.upload ? "Upload" : "Download") +
            (info.param.tls ? "Tls" : "Plain");
 }
-
-// A tmpfs of `kib` KiB over `folder` for the test's life; grown again by grow().
-class SmallDisk {
-public:
-    SmallDisk(std::string folder, int kib) : m_folder(std::move(folder)) {
-        fs::create_directories(m_folder);
-        const std::string size = "size=" + std::to_string(kib) + "k,mode=0777";
-        m_mounted = ::mount("tmpfs", m_folder.c_str(), "tmpfs", 0, size.c_str()) == 0;
-    }
-    ~SmallDisk() {
-        if (m_mounted) {
-            ::umount2(m_folder.c_str(), MNT_DETACH);
-        }
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool mounted() const { return m_mounted; }
-    void grow(int kib) {
-        const std::string size = "size=" + std::to_string(kib) + "k";
-        ::mount("tmpfs", m_folder.c_str(), "tmpfs", MS_REMOUNT, size.c_str());
-    }
-
-private:
-    std::string m_folder;
-    bool m_mounted = false;
-};
 
 std::vector<std::string> namesIn(const std::string& folder) {
     std::vector<std::string> names;
