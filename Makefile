@@ -79,7 +79,8 @@ fuzz: deps
 	@cmake --build $(FUZZ_DIR) -j $(JOBS)
 	@scripts/run-fuzz $(FUZZ_DIR) $(FUZZ_SECONDS)
 
-# The faults on purpose alone: servers killed, frozen and full, the client interrupted,
-# connects and data ports that never answer (root for vsftpd, tmpfs and namespaces).
+# The faults on purpose alone: servers killed, frozen and full, links pulled, local
+# disks full, the client interrupted, connects and data ports that never answer (root
+# for vsftpd, tmpfs and namespaces).
 faults: build
-	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -R "Faults/|Cuts/|CliTimeouts|BlackHole|Interrupt"
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -R "Faults/|Cuts/|Disks/|CliTimeouts|BlackHole|Interrupt"
