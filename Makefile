@@ -83,4 +83,4 @@ fuzz: deps
 # disks full, the client interrupted, connects and data ports that never answer (root
 # for vsftpd, tmpfs and namespaces).
 faults: build
-	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -R "Faults/|Cuts/|Disks/|CliTimeouts|BlackHole|Interrupt"
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -R "Faults/|Cuts/|CliTimeouts|BlackHole|Interrupt"

@@ -330,6 +330,9 @@ void TFHarbrook::Connect() {
     if (ReadTimeoutMs > 0) {
         settings.readTimeoutMs = ReadTimeoutMs;
     }
+    if (TransferTimeoutMs > 0) {
+        settings.transferTimeoutMs = TransferTimeoutMs;
+    }
     if (const std::string problem = SessionSettingsProblem(settings); !problem.empty()) {
         harbrook::Dialogs().ShowError(problem);
         return;

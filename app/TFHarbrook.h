@@ -144,6 +144,8 @@ public:
     // Time-outs of the next connect in ms (0: the standing ones).
     int ConnectTimeoutMs = 0;
     int ReadTimeoutMs = 0;
+    // A data connection's (a stalled transfer's).
+    int TransferTimeoutMs = 0;
     void SelectPathItem(const std::string& path);
     void Timer1Timer();
     void Timer2Timer();

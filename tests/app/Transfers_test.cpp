@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "engine/DirListings.h"
 #include "engine/MessageLog.h"
@@ -53,6 +54,8 @@ protected:
         setup.iniPath = local.file("Harbrook.ini");
         setup.programPath = local.file("Harbrook.ini");
         auto window = std::make_unique<TFHarbrook>(setup);
+        window->ReadTimeoutMs = readTimeoutMs;
+        window->TransferTimeoutMs = readTimeoutMs;
         window->show();
         window->host->setText(QString::fromStdString(host));
         window->Lumo_edit2->setText(QString::number(port));
@@ -76,6 +79,8 @@ protected:
 
     TempDir local;
     DialogsScope scope;
+    // The next connect's read time-outs, control and data (0: the standing ones).
+    int readTimeoutMs = 0;
 };
 
 TEST_F(WindowTransfers, UploadsAndDownloadsThroughOneConnectionPerRun) {
@@ -572,30 +577,45 @@ INSTANTIATE_TEST_SUITE_P(Cuts, WindowCuts,
                                     (info.param.upload ? "Upload" : "Download") + (info.param.vsftpd ? "Vsftpd" : "");
                          });
 
-// The disk filling under a worker's transfer: the local disk under a download, the
-// server's under an upload (a 1 MiB tmpfs, a 2 MiB file). An error box names the file,
-// the queue goes on, a download's old copy is kept with nothing beside it (an upload's
-// server writes in place); once there is room the user's Retry is byte-exact.
-class WindowFullDisks : public WindowTransfers, public ::testing::WithParamInterface<bool> {};
+// Faults under a worker's transfer of a 2 MiB file: the disk filling (a 1 MiB tmpfs: the
+// local disk under a download, the server's under an upload) and the server freezing in
+// the middle (SIGSTOP; 2 s time-outs). An error box names the file, a download's
+// old copy is kept with at most its part file beside it (an upload's server writes in
+// place); once the fault is gone the user's Retry is byte-exact.
+enum class WorkerFault { DiskFull, ServerFrozen };
+struct WorkerFaultCase {
+    WorkerFault fault;
+    bool upload;
+};
 
-TEST_P(WindowFullDisks, TheFileNamedTheOldCopyKeptThenByteExact) {
-    const bool upload = GetParam();
-    if (::geteuid() != 0) {
+class WindowFaults : public WindowTransfers, public ::testing::WithParamInterface<WorkerFaultCase> {};
+
+TEST_P(WindowFaults, TheFileNamedTheOldCopyKeptThenByteExact) {
+    const bool upload = GetParam().upload;
+    const bool frozen = GetParam().fault == WorkerFault::ServerFrozen;
+    if (!frozen && ::geteuid() != 0) {
         GTEST_SKIP() << "a small disk (tmpfs) needs root";
     }
-    PyFtpdServer server;
+    PyFtpdOptions options;
+    // Slow and even, so that the freeze comes in the middle.
+    options.smoothRate = frozen ? 1 << 20 : 0;
+    PyFtpdServer server(options);
     // (Only the folder that fills: a download would take another folder with the file.)
     const std::string remoteFolder = server.root() + "/in";
     const std::string localFolder = local.file("in");
     fs::create_directories(upload ? remoteFolder : localFolder);
-    SmallDisk disk(upload ? remoteFolder : localFolder, 1024);
-    if (!disk.mounted()) {
+    std::optional<SmallDisk> disk;
+    if (!frozen) {
+        disk.emplace(upload ? remoteFolder : localFolder, 1024);
+    }
+    if (disk && !disk->mounted()) {
         GTEST_SKIP() << "no tmpfs could be mounted here";
     }
     writeRandomFile(server.root() + "/big.bin", 2 << 20, 7);
     writeRandomFile(local.file("big.bin"), 2 << 20, 7);
     const std::string target = (upload ? remoteFolder : localFolder) + "/big.bin";
     writeFile(target, "the old copy");
+    readTimeoutMs = 2000;
     auto window = openConnected(server);
     ASSERT_TRUE(window->Session().Connected());
     window->ParallelFiles->setValue(1);
@@ -620,11 +640,20 @@ TEST_P(WindowFullDisks, TheFileNamedTheOldCopyKeptThenByteExact) {
             window->bitmap8Click();
         }
         settle(*window);
+        if (frozen) {
+            // Under way (half a second at 1 MiB/s), then the host hangs.
+            QTest::qWait(500);
+            server.freeze();
+        }
         // Until the transfer list says how the file ended (the queue empties at its start).
         const int ended = endedRows();
-        return runUntil([&] { return queuesEmpty(*window) && endedRows() > ended; });
+        return runUntil([&] { return queuesEmpty(*window) && endedRows() > ended; }, 10000);
     };
+    QElapsedTimer took;
+    took.start();
     ASSERT_TRUE(transfer());
+    std::printf("[ figures  ] ended after %.2f s\n", took.elapsed() / 1000.0);
+    EXPECT_LT(took.elapsed(), 8000) << "bounded by the 2 s time-outs";
     // The box follows the failed row through the window's thread.
     auto hasBox = [&] {
         const auto all = scope.dialogs.Shown();
@@ -658,8 +687,11 @@ TEST_P(WindowFullDisks, TheFileNamedTheOldCopyKeptThenByteExact) {
     if (!upload) {
         EXPECT_EQ(readFile(target), "the old copy");
     }
-    // Room again, and the user's Retry of the failed row.
-    disk.grow(8192);
+    // The fault gone, and the user's Retry of the failed row.
+    if (disk) {
+        disk->grow(8192);
+    }
+    server.thaw();
     window->Timer2Timer();
     window->Lumo_listbox2->clearSelection();
     window->Lumo_listbox2->item(0)->setSelected(true);
@@ -672,9 +704,14 @@ TEST_P(WindowFullDisks, TheFileNamedTheOldCopyKeptThenByteExact) {
     EXPECT_TRUE(namesBeside().empty()) << "the part file goes with the finished copy";
 }
 
-INSTANTIATE_TEST_SUITE_P(Disks, WindowFullDisks, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "ServerDiskUnderAnUpload" : "LocalDiskUnderADownload");
+INSTANTIATE_TEST_SUITE_P(Faults, WindowFaults,
+                         ::testing::Values(WorkerFaultCase{WorkerFault::DiskFull, false},
+                                           WorkerFaultCase{WorkerFault::DiskFull, true},
+                                           WorkerFaultCase{WorkerFault::ServerFrozen, false},
+                                           WorkerFaultCase{WorkerFault::ServerFrozen, true}),
+                         [](const ::testing::TestParamInfo<WorkerFaultCase>& info) {
+                             return std::string(info.param.fault == WorkerFault::DiskFull ? "DiskFull" : "ServerFrozen") +
+                                    (info.param.upload ? "Upload" : "Download");
                          });
 
 // A queue of 100 downloads, the window killed (SIGKILL) while the 51st, a large file,
