@@ -1,6 +1,7 @@
 #include "engine/TransferWorkers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 
@@ -68,7 +69,7 @@ std::string namingTheFile(const std::string& reason, const QueueEntry& entry, co
     }
     std::string what = logName;
     if (!what.empty()) {
-        what[0] = static_cast<char>(what[0] - 'a' + 'A');
+        what[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(what[0])));
     }
     return what + " of " + entry.name + " failed: " + reason;
 }
