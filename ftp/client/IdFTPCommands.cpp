@@ -3,6 +3,8 @@
 
 #include "ftp/client/IdFTP.h"
 
+#include <algorithm>
+
 #include "ftp/client/IdFTPCommandText.h"
 
 void TIdFTP::ChangeDirectory(const std::string& path) {
@@ -51,7 +53,13 @@ std::string TIdFTP::FileStamp(const std::string& name) {
     while (!stamp.empty() && static_cast<unsigned char>(stamp.back()) <= ' ') {
         stamp.pop_back();
     }
-    return stamp;
+    // The stamp is kept in the transfer queue's tab-separated lines to tell later
+    // whether the file changed; a control character there (a tab, a lone CR) would
+    // break the line, and no real time holds one: no stamp then.
+    const bool control = std::any_of(stamp.begin(), stamp.end(), [](char c) {
+        return static_cast<unsigned char>(c) < ' ' || c == '\x7f';
+    });
+    return control ? std::string() : stamp;
 }
 
 bool TIdFTP::ResumeSupported() {

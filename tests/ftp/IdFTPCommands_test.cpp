@@ -82,6 +82,31 @@ TEST(IdFTPCommands, AcceptedReplies) {
     EXPECT_TRUE(s.server.failures().empty());
 }
 
+// The stamp tells later whether a remote file changed under a kept part; it is kept in
+// tab-separated queue lines, so a stamp with a control character in it is none.
+TEST(IdFTPCommands, ModificationStamps) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"213 20260101120000", "20260101120000"},
+        {"213 20260101120000.123  ", "20260101120000.123"},
+        {"213 2026\t0101", ""},
+        {"213 2026\r0101", ""},
+        {"213 2026\x7f", ""},
+        {"213 ", ""},
+        {"550 No such file", ""},
+    };
+    FtpScript script = loggedIn();
+    for (const auto& [reply, stamp] : rows) {
+        script.expect("MDTM f").send(reply + "\r\n");
+    }
+    ScriptedFtp s(script);
+    s.ftp.Connect();
+    for (const auto& [reply, stamp] : rows) {
+        SCOPED_TRACE(reply);
+        EXPECT_EQ(s.ftp.FileStamp("f"), stamp);
+    }
+    EXPECT_TRUE(s.server.failures().empty());
+}
+
 TEST(IdFTPCommands, RefusedReplies) {
     struct Row {
         const char* label;

@@ -85,7 +85,7 @@ def main():
     parser.add_argument("--banner", default="Harbrook test server ready.")
     parser.add_argument("--log", help="a file that gets the server's session log")
     parser.add_argument("--smooth-rate", type=int, default=0,
-                        help="bytes per second on plain data connections, in 16 KiB steps "
+                        help="bytes per second on data connections (plain or TLS), in 16 KiB steps "
                              "(a transfer can be caught at any point of it)")
     parser.add_argument("--throttle", type=int, default=0,
                         help="bytes per second on plain data connections, both ways")
@@ -121,15 +121,16 @@ def main():
 
         handler.dtp_handler = SlowDataHandler
 
-    if args.smooth_rate and not args.certfile:
+    if args.smooth_rate:
         import time
-        from pyftpdlib.handlers import DTPHandler
 
         rate = args.smooth_rate
+        # Plain or TLS: the steps are measured on what the data connection carries.
+        base = handler.dtp_handler
 
         # Every 16 KiB step waits its share of a second. The server serves one test
         # client, so a blocking wait holds back nothing else that matters.
-        class SmoothDataHandler(DTPHandler):
+        class SmoothDataHandler(base):
             ac_in_buffer_size = 16384
             ac_out_buffer_size = 16384
 
@@ -137,12 +138,12 @@ def main():
                 return False
 
             def send(self, data):
-                sent = DTPHandler.send(self, data[:16384])
+                sent = base.send(self, data[:16384])
                 time.sleep(sent / rate)
                 return sent
 
             def recv(self, size):
-                data = DTPHandler.recv(self, min(size, 16384))
+                data = base.recv(self, min(size, 16384))
                 time.sleep(len(data) / rate)
                 return data
 
