@@ -9,6 +9,7 @@
 // it is closed. One listener serves the whole run; each input gets its own thread.
 
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -86,6 +87,8 @@ private:
     }
 
     void play(int fd, const Pieces& pieces) const {
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         for (std::size_t i = 0; i < pieces.size() && !m_stop; ++i) {
             if (i > 0 || !m_greetFirst) {
                 awaitLine(fd);
@@ -112,7 +115,7 @@ private:
         for (const Pieces& pieces : m_connections) {
             int fd = -1;
             while (!m_stop && fd < 0) {
-                if (readable(server, 5)) {
+                if (readable(server, 1)) {
                     fd = ::accept4(server, nullptr, nullptr, SOCK_CLOEXEC);
                 }
             }
@@ -123,7 +126,7 @@ private:
         }
         // Whoever connects beyond the script is refused at once.
         while (!m_stop) {
-            if (readable(server, 5)) {
+            if (readable(server, 1)) {
                 const int fd = ::accept4(server, nullptr, nullptr, SOCK_CLOEXEC);
                 if (fd >= 0) {
                     ::close(fd);
