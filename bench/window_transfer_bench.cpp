@@ -4,7 +4,8 @@
 // medians; also the longest gap between two ticks of a 10 ms GUI timer while the
 // window transfers, and the process's peak memory. Usage: window_transfer_bench [ROUNDS]
 // With --list N: the window connecting to a folder of N files, its time and memory.
-// With --tree N [ROUNDS]: the window downloading a tree of N files over 1 and 4 connections.
+// With --tree N [ROUNDS]: the window downloading and uploading a tree of N files over 1 and
+// 4 connections.
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -194,8 +195,9 @@ int listInWindow(harbrook::testing::VsftpdServer& server, harbrook::testing::Tem
     return 0;
 }
 
-// The window downloading a tree of `files` files of 4 KiB to 1 MiB (log-even sizes, 20
-// folders) with one connection and with four: medians of `rounds`, every copy compared.
+// The window downloading and uploading a tree of `files` files of 4 KiB to 1 MiB (log-even
+// sizes, 20 folders) with one connection and with four: medians of `rounds`, every copy
+// compared byte for byte (each file is the start of one block).
 int treeInWindow(harbrook::testing::VsftpdServer& server, harbrook::testing::TempDir& local, int files, int rounds,
                  const harbrook::testing::ScriptedDialogs& dialogs) {
     std::vector<std::pair<std::string, std::uintmax_t>> made;
@@ -232,35 +234,63 @@ int treeInWindow(harbrook::testing::VsftpdServer& server, harbrook::testing::Tem
         std::fprintf(stderr, "the window did not connect\n");
         return 1;
     }
-    std::vector<double> times[2];
+    // Download then upload, 1 and 4 connections taking turns at going first. The upload
+    // sends the tree the download made, under a new name each time.
+    std::vector<double> down[2];
+    std::vector<double> up[2];
     qint64 longestGap = 0;
+    auto copyIsWhole = [&](const std::string& base) {
+        std::string copy;
+        for (const auto& [relative, size] : made) {
+            copy.assign(size + 1, '\0');
+            FILE* file = std::fopen((base + "/" + relative.substr(5)).c_str(), "rb");
+            const std::size_t got = file ? std::fread(copy.data(), 1, copy.size(), file) : 0;
+            if (file) {
+                std::fclose(file);
+            }
+            if (got != size || copy.compare(0, size, block, 0, size) != 0) {
+                std::fprintf(stderr, "the window's copy of %s in %s is wrong\n", relative.c_str(), base.c_str());
+                for (const std::string& shown : dialogs.Shown()) {
+                    std::fprintf(stderr, "  it said: %s\n", shown.c_str());
+                }
+                return false;
+            }
+        }
+        return true;
+    };
     for (int round = 0; round < rounds; ++round) {
         for (int choice = 0; choice < 2; ++choice) {
             const int connections = (round + choice) % 2 == 0 ? 1 : 4;
+            const int slot = connections == 1 ? 0 : 1;
             fs::remove_all(local.file("down"));
             fs::create_directories(local.file("down"));
             window.ParallelFiles->setValue(connections);
             window.DownloadQueue->Add(DownloadQueueEntry(window.CurrentFolder(), "tree", true, local.file("down")),
                                       window.Session().Site());
-            times[connections == 1 ? 0 : 1].push_back(runWindowTransfer(
+            down[slot].push_back(runWindowTransfer(
                 [&] { return window.DownloadQueue->Count() == 0 && TransferRecords().empty(); }, longestGap));
-            for (const auto& [relative, size] : made) {
-                std::error_code error;
-                if (fs::file_size(local.file("down/" + relative), error) != size) {
-                    std::fprintf(stderr, "the window's copy of %s is wrong\n", relative.c_str());
-                    for (const std::string& shown : dialogs.Shown()) {
-                        std::fprintf(stderr, "  it said: %s\n", shown.c_str());
-                    }
-                    return 1;
-                }
+            if (!copyIsWhole(local.file("down/tree"))) {
+                return 1;
             }
+            const std::string sent = "up-" + std::to_string(round) + "-" + std::to_string(choice);
+            fs::rename(local.file("down/tree"), local.file("down/" + sent));
+            window.UploadQueue->Add(UploadQueueEntry(local.file("down/" + sent), window.CurrentFolder()),
+                                    window.Session().Site());
+            up[slot].push_back(runWindowTransfer(
+                [&] { return window.UploadQueue->Count() == 0 && TransferRecords().empty(); }, longestGap));
+            if (!copyIsWhole(server.root() + "/" + sent)) {
+                return 1;
+            }
+            fs::remove_all(server.root() + "/" + sent);
         }
     }
-    std::printf("window_transfer_bench: the window downloading a tree of %d files (%.0f MiB), vsftpd, TLS, "
+    std::printf("window_transfer_bench: the window copying a tree of %d files (%.0f MiB), vsftpd, TLS, "
                 "%d rounds, medians\n", files, static_cast<double>(total) / 1048576.0, rounds);
-    std::printf("  1 connection %.2f s, 4 connections %.2f s (%.2fx faster); longest GUI tick gap %lld ms\n",
-                median(times[0]), median(times[1]), median(times[0]) / median(times[1]),
-                static_cast<long long>(longestGap));
+    std::printf("  download: 1 connection %.2f s, 4 connections %.2f s (%.2fx faster)\n", median(down[0]),
+                median(down[1]), median(down[0]) / median(down[1]));
+    std::printf("  upload:   1 connection %.2f s, 4 connections %.2f s (%.2fx faster)\n", median(up[0]),
+                median(up[1]), median(up[0]) / median(up[1]));
+    std::printf("  longest GUI tick gap %lld ms\n", static_cast<long long>(longestGap));
     window.close();
     return 0;
 }

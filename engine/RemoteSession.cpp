@@ -627,7 +627,11 @@ void TRemoteSession::reload(bool forced, const std::optional<std::string>& markP
         if (m_cancelled || dynamic_cast<const harbrook::EInterrupted*>(&error) != nullptr) {
             throw;
         }
-        // A folder that cannot be listed ends the connection.
+        // A folder that cannot be listed ends the connection. Where the server refused
+        // it, that is the end; where the connection itself broke (the server went away
+        // in the middle of the reload), the session is lost as when it breaks while
+        // idle, and the next folder command logs in again.
+        const bool refused = dynamic_cast<const EIdReplyRFCError*>(&error) != nullptr;
         try {
             if (m_client.Connected()) {
                 m_client.Disconnect();
@@ -636,7 +640,7 @@ void TRemoteSession::reload(bool forced, const std::optional<std::string>& markP
             // The listing's error is the one to show.
         }
         m_connected = false;
-        m_resumable = false;
+        m_resumable = !refused && !m_closing;
         deliver([&] { m_view.ShowError(error.what()); });
         deliver([this] { m_view.SessionLost(); });
         deliver([&] { m_view.SessionStatus("Disconnected: " + firstLine(error.what())); });

@@ -443,12 +443,15 @@ TEST_F(WindowTransfers, AnExistingTargetIsAskedAbout) {
 // A worker's transfer cut at five points, by the user's Disconnect or by the server
 // dying (and coming back): after the next connect (and, for an entry the lost server
 // failed, the user's Retry) the file is byte-exact and only the rest moved again. On
-// pyftpdlib, and on vsftpd over TLS (Disconnect: it is not restarted on its port).
+// pyftpdlib, plain and over TLS, and on vsftpd over TLS (Disconnect: it is not restarted on
+// its port).
 enum class WindowCut { Disconnect, ServerKilled };
 struct WindowCutCase {
     WindowCut cut;
     bool upload;
     bool vsftpd = false;
+    // pyftpdlib requiring TLS (it is restarted on its port after a kill).
+    bool tls = false;
 };
 
 class WindowCuts : public WindowTransfers, public ::testing::WithParamInterface<WindowCutCase> {};
@@ -476,12 +479,12 @@ TEST_P(WindowCuts, FiveCutsThenTheRestByteExact) {
         root = vsftpd->root();
         window = openConnected("localhost", vsftpd->port(), vsftpd->user(), vsftpd->password(), true);
     } else {
-        PyFtpdOptions options;
+        PyFtpdOptions options = c.tls ? PyFtpdOptions::RequiringTls(TestCertificate::Trusted, true) : PyFtpdOptions{};
         options.smoothRate = kRate;
         options.keepLog = true;
         pyftpd = std::make_unique<PyFtpdServer>(options);
         root = pyftpd->root();
-        window = openConnected(*pyftpd);
+        window = openConnected(*pyftpd, c.tls);
     }
     ASSERT_TRUE(window->Session().Connected()) << (scope.dialogs.Shown().empty() ? "" : scope.dialogs.Shown().back());
     TTransferQueue& queue = c.upload ? *window->UploadQueue : *window->DownloadQueue;
@@ -542,7 +545,13 @@ TEST_P(WindowCuts, FiveCutsThenTheRestByteExact) {
             window->RefreshListing(true);
         }
         settle(*window);
-        ASSERT_TRUE(window->Session().Connected()) << scope.dialogs.Shown().back();
+        ASSERT_TRUE(window->Session().Connected()) << [&] {
+            std::string all;
+            for (const std::string& box : scope.dialogs.Shown()) {
+                all += box + "\n";
+            }
+            return all;
+        }();
         for (const QueueItem& item : queue.Items()) {
             queue.Retry(item.id);
         }
@@ -574,11 +583,14 @@ INSTANTIATE_TEST_SUITE_P(Cuts, WindowCuts,
                                            WindowCutCase{WindowCut::ServerKilled, false},
                                            WindowCutCase{WindowCut::ServerKilled, true},
                                            WindowCutCase{WindowCut::Disconnect, false, true},
-                                           WindowCutCase{WindowCut::Disconnect, true, true}),
+                                           WindowCutCase{WindowCut::Disconnect, true, true},
+                                           WindowCutCase{WindowCut::ServerKilled, false, false, true},
+                                           WindowCutCase{WindowCut::ServerKilled, true, false, true}),
                          [](const ::testing::TestParamInfo<WindowCutCase>& info) {
                              return std::string(info.param.cut == WindowCut::Disconnect ? "Disconnect"
                                                                                         : "ServerKilled") +
-                                    (info.param.upload ? "Upload" : "Download") + (info.param.vsftpd ? "Vsftpd" : "");
+                                    (info.param.upload ? "Upload" : "Download") + (info.param.vsftpd ? "Vsftpd" : "") +
+                                    (info.param.tls ? "Tls" : "");
                          });
 
 // Faults under a worker's transfer of a 2 MiB file: the disk filling (a 1 MiB tmpfs: the

@@ -250,6 +250,57 @@ TEST_F(RemoteSessionTest, ALostSessionIsShownAndTheNextCommandReconnects) {
     EXPECT_EQ(view.events()[view.events().size() - 2], "listed: 1 mark none");
 }
 
+// A reload that fails ends the connection with a box. Where the server refused the
+// listing, that is the end; where the connection broke under it (the server gone), the
+// session is lost as when idle and the next Refresh logs in again.
+TEST_F(RemoteSessionTest, AReloadBrokenByTheServerReconnectsARefusedOneDoesNot) {
+    struct Case {
+        const char* what;
+        std::function<void(FtpScript&)> end;
+        bool resumable;
+    };
+    const std::vector<Case> cases = {
+        {"550 at LIST", [](FtpScript& script) { script.closeData().reply("550 Permission denied").on("TYPE I", "200 ok"); }, false},
+        {"closed at LIST", [](FtpScript& script) { script.closeData().close(); }, true},
+        {"reset at LIST", [](FtpScript& script) { script.resetData().reset(); }, true},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.what);
+        RecordingView rowView{gui};
+        TIdFTP rowClient;
+        TRemoteSession rowSession{rowClient, tls, rowView, gui};
+        FtpScript first = loggedIn();
+        listRoot(first)
+            .on("PWD", "257 \"/\"")
+            .on("TYPE A", "200 ok")
+            .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+            .acceptData()
+            .expect("LIST");
+        row.end(first);
+        FtpScript second = loggedIn();
+        second.on("CWD /", "250 ok");
+        listRoot(second);
+        ScriptedFtpServer server(std::vector<FtpScript>{first, second});
+        ASSERT_TRUE(give([&] { return rowSession.Connect(settingsFor(server.port())); }));
+        ASSERT_TRUE(waitFor([&] { return !rowSession.Busy(); }));
+        ASSERT_TRUE(rowSession.Connected());
+        ASSERT_TRUE(give([&] { return rowSession.Refresh(true); }));
+        ASSERT_TRUE(waitFor([&] { return !rowSession.Busy(); }));
+        EXPECT_FALSE(rowSession.Connected());
+        const std::vector<std::string> events = rowView.events();
+        EXPECT_TRUE(std::any_of(events.begin(), events.end(),
+                                [](const std::string& event) { return event.rfind("error: ", 0) == 0; }));
+        EXPECT_EQ(rowSession.Usable(), row.resumable);
+        if (row.resumable) {
+            ASSERT_TRUE(give([&] { return rowSession.Refresh(true); }));
+            ASSERT_TRUE(waitFor([&] { return !rowSession.Busy(); }));
+            EXPECT_TRUE(rowSession.Connected());
+            EXPECT_EQ(server.connectionCount(), 2u);
+        }
+        rowSession.Close();
+    }
+}
+
 // An idle session says NOOP every KeepAliveMs, and nothing else.
 TEST_F(RemoteSessionTest, AnIdleSessionKeepsItselfAlive) {
     FtpScript script = loggedIn();

@@ -1,7 +1,8 @@
 // A transfer cut at five points (the server killed, harbrook-cli killed, Ctrl-C), then
 // continued with get -c / put -c: the result is byte-exact and, where the server logs
 // its transfers, only the rest (and the 4 KiB overlap of a download) moved again. On
-// pyftpdlib, and on vsftpd over TLS.
+// pyftpdlib plain and over TLS (restarted on its port after a kill), and on vsftpd over
+// TLS.
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 enum class Cut { ServerKilled, ClientKilled, CtrlC };
-enum class Server { Pyftpd, Vsftpd };
+enum class Server { Pyftpd, PyftpdTls, Vsftpd };
 
 struct Case {
     Server server;
@@ -33,7 +34,8 @@ struct Case {
 
 std::string caseName(const ::testing::TestParamInfo<Case>& info) {
     const char* cuts[] = {"ServerKilled", "ClientKilled", "CtrlC"};
-    return std::string(info.param.server == Server::Pyftpd ? "Pyftpd" : "Vsftpd") + cuts[static_cast<int>(info.param.cut)] +
+    const char* servers[] = {"Pyftpd", "PyftpdTls", "Vsftpd"};
+    return std::string(servers[static_cast<int>(info.param.server)]) + cuts[static_cast<int>(info.param.cut)] +
            (info.param.upload ? "Upload" : "Download");
 }
 
@@ -64,19 +66,24 @@ protected:
     static constexpr int kRate = 2 << 20;
 
     void SetUp() override {
-        const std::string reason = GetParam().server == Server::Pyftpd ? PyFtpdServer::unavailableReason()
-                                                                       : VsftpdServer::unavailableReason();
+        const bool onPyftpd = GetParam().server != Server::Vsftpd;
+        const std::string reason = onPyftpd ? PyFtpdServer::unavailableReason() : VsftpdServer::unavailableReason();
         if (!reason.empty()) {
             GTEST_SKIP() << reason;
         }
-        if (GetParam().server == Server::Pyftpd) {
-            PyFtpdOptions options;
+        if (onPyftpd) {
+            const bool tls = GetParam().server == Server::PyftpdTls;
+            PyFtpdOptions options = tls ? PyFtpdOptions::RequiringTls(TestCertificate::Trusted, true) : PyFtpdOptions{};
             options.smoothRate = kRate;
             options.keepLog = true;
             pyftpd = std::make_unique<PyFtpdServer>(options);
             root = pyftpd->root();
             login = {"--port", std::to_string(pyftpd->port()), "--user", pyftpd->user(), "--pass", pyftpd->password(),
-                     "--timeout", "3", "127.0.0.1"};
+                     "--timeout", "3"};
+            if (tls) {
+                login.insert(login.end(), {"--require-tls", "--cacert", testAuthorityFile()});
+            }
+            login.push_back("127.0.0.1");
         } else {
             vsftpd = std::make_unique<VsftpdServer>(TestCertificate::Trusted,
                                                     "local_max_rate=" + std::to_string(kRate) + "\n");
@@ -174,6 +181,8 @@ INSTANTIATE_TEST_SUITE_P(Cuts, CliInterrupts,
                                            Case{Server::Pyftpd, Cut::ClientKilled, true},
                                            Case{Server::Pyftpd, Cut::CtrlC, false},
                                            Case{Server::Pyftpd, Cut::CtrlC, true},
+                                           Case{Server::PyftpdTls, Cut::ServerKilled, false},
+                                           Case{Server::PyftpdTls, Cut::ServerKilled, true},
                                            Case{Server::Vsftpd, Cut::ClientKilled, false},
                                            Case{Server::Vsftpd, Cut::ClientKilled, true},
                                            Case{Server::Vsftpd, Cut::CtrlC, false},
