@@ -24,6 +24,7 @@
 #include "engine/QueueEntries.h"
 #include "engine/TransferList.h"
 #include "tests/support/BackgroundProgram.h"
+#include "tests/support/BlackHoleNetwork.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/RunUntil.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -594,11 +595,12 @@ INSTANTIATE_TEST_SUITE_P(Cuts, WindowCuts,
                          });
 
 // Faults under a worker's transfer of a 2 MiB file: the disk filling (a 1 MiB tmpfs: the
-// local disk under a download, the server's under an upload) and the server freezing in
-// the middle (SIGSTOP; 2 s time-outs). An error box names the file, a download's
+// local disk under a download, the server's under an upload), the server freezing in
+// the middle (SIGSTOP; 2 s time-outs) and the link to it pulled (the server in a network
+// namespace of the test's own behind a 2 MB/s link that starts dropping every packet). An error box names the file, a download's
 // old copy is kept with at most its part file beside it (an upload's server writes in
 // place); once the fault is gone the user's Retry is byte-exact.
-enum class WorkerFault { DiskFull, ServerFrozen };
+enum class WorkerFault { DiskFull, ServerFrozen, LinkDropped };
 struct WorkerFaultCase {
     WorkerFault fault;
     bool upload;
@@ -609,15 +611,30 @@ class WindowFaults : public WindowTransfers, public ::testing::WithParamInterfac
 
 TEST_P(WindowFaults, TheFileNamedTheOldCopyKeptThenByteExact) {
     const bool upload = GetParam().upload;
-    const bool frozen = GetParam().fault == WorkerFault::ServerFrozen;
+    const WorkerFault fault = GetParam().fault;
+    // Frozen server or pulled link: the transfer stops in the middle without a word.
+    const bool frozen = fault != WorkerFault::DiskFull;
     const bool tls = GetParam().tls;
-    if (!frozen && ::geteuid() != 0) {
+    if (fault == WorkerFault::DiskFull && ::geteuid() != 0) {
         GTEST_SKIP() << "a small disk (tmpfs) needs root";
     }
+    std::unique_ptr<DroppableLink> link;
+    if (fault == WorkerFault::LinkDropped) {
+        link = std::make_unique<DroppableLink>(16000);
+        if (!link->unavailableReason().empty()) {
+            GTEST_SKIP() << link->unavailableReason();
+        }
+    }
     PyFtpdOptions options = tls ? PyFtpdOptions::RequiringTls(TestCertificate::Trusted, true) : PyFtpdOptions{};
-    // Slow and even, so that the freeze comes in the middle.
-    options.smoothRate = frozen ? 1 << 20 : 0;
+    // Slow and even, so that the freeze comes in the middle (the link is slow itself).
+    options.smoothRate = fault == WorkerFault::ServerFrozen ? 1 << 20 : 0;
+    if (link) {
+        options.host = link->address();
+        options.launcher = link->launcher();
+    }
     PyFtpdServer server(options);
+    auto stall = [&] { link ? link->drop() : server.freeze(); };
+    auto recover = [&] { link ? link->restore() : server.thaw(); };
     // (Only the folder that fills: a download would take another folder with the file.)
     const std::string remoteFolder = server.root() + "/in";
     const std::string localFolder = local.file("in");
@@ -634,7 +651,13 @@ TEST_P(WindowFaults, TheFileNamedTheOldCopyKeptThenByteExact) {
     const std::string target = (upload ? remoteFolder : localFolder) + "/big.bin";
     writeFile(target, "the old copy");
     readTimeoutMs = 2000;
-    auto window = openConnected(server, tls);
+    if (link && tls) {
+        // The test certificate names the loopback, not the namespace's address: the
+        // user trusts it for the session when asked, as for any name it does not match.
+        scope.dialogs.trustAnswers.push_back(IDialogs::TrustAnswer::ThisTime);
+    }
+    auto window = link ? openConnected(link->address(), server.port(), server.user(), server.password(), tls)
+                       : openConnected(server, tls);
     ASSERT_TRUE(window->Session().Connected());
     window->ParallelFiles->setValue(1);
     auto endedRows = [&] {
@@ -659,9 +682,10 @@ TEST_P(WindowFaults, TheFileNamedTheOldCopyKeptThenByteExact) {
         }
         settle(*window);
         if (frozen) {
-            // Under way (half a second at 1 MiB/s), then the host hangs.
+            // Under way (half a second at 1 or 2 MiB/s), then the host hangs or the link
+            // goes.
             QTest::qWait(500);
-            server.freeze();
+            stall();
         }
         // Until the transfer list says how the file ended (the queue empties at its start).
         const int ended = endedRows();
@@ -711,7 +735,7 @@ TEST_P(WindowFaults, TheFileNamedTheOldCopyKeptThenByteExact) {
     if (disk) {
         disk->grow(8192);
     }
-    server.thaw();
+    recover();
     window->Timer2Timer();
     window->Lumo_listbox2->clearSelection();
     window->Lumo_listbox2->item(0)->setSelected(true);
@@ -732,9 +756,15 @@ INSTANTIATE_TEST_SUITE_P(Faults, WindowFaults,
                                            WorkerFaultCase{WorkerFault::DiskFull, false, true},
                                            WorkerFaultCase{WorkerFault::DiskFull, true, true},
                                            WorkerFaultCase{WorkerFault::ServerFrozen, false, true},
-                                           WorkerFaultCase{WorkerFault::ServerFrozen, true, true}),
+                                           WorkerFaultCase{WorkerFault::ServerFrozen, true, true},
+                                           WorkerFaultCase{WorkerFault::LinkDropped, false},
+                                           WorkerFaultCase{WorkerFault::LinkDropped, true},
+                                           WorkerFaultCase{WorkerFault::LinkDropped, false, true},
+                                           WorkerFaultCase{WorkerFault::LinkDropped, true, true}),
                          [](const ::testing::TestParamInfo<WorkerFaultCase>& info) {
-                             return std::string(info.param.fault == WorkerFault::DiskFull ? "DiskFull" : "ServerFrozen") +
+                             return std::string(info.param.fault == WorkerFault::DiskFull       ? "DiskFull"
+                                                : info.param.fault == WorkerFault::ServerFrozen ? "ServerFrozen"
+                                                                                                : "LinkDropped") +
                                     (info.param.upload ? "Upload" : "Download") + (info.param.tls ? "Tls" : "");
                          });
 

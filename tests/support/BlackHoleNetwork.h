@@ -22,6 +22,8 @@ public:
     const std::string& address() const { return m_far; }
     // `program` and its arguments run inside the namespace.
     std::vector<std::string> inside(const std::string& program, std::vector<std::string> args) const;
+    // The command (with its arguments) that runs what follows it inside the namespace.
+    std::vector<std::string> launcher() const { return {"/usr/sbin/ip", "netns", "exec", m_namespace}; }
 
 protected:
     // Runs the steps (ip, tc) in order; on the first that fails, says so and stops.

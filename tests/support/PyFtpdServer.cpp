@@ -120,7 +120,7 @@ void PyFtpdServer::start(std::uint16_t port) {
             args.push_back("--implicit");
         }
     }
-    m_pid = startPythonHelper(std::move(args), "pyftpd", m_port);
+    m_pid = startPythonHelper(std::move(args), "pyftpd", m_port, m_options.launcher);
 }
 
 PyFtpdServer::~PyFtpdServer() {
@@ -133,8 +133,12 @@ void PyFtpdServer::stop() {
     stopPythonHelper(m_pid);
 }
 
-pid_t startPythonHelper(std::vector<std::string> args, const std::string& what, std::uint16_t& port) {
+pid_t startPythonHelper(std::vector<std::string> args, const std::string& what, std::uint16_t& port,
+                        std::vector<std::string> launcher) {
     args.insert(args.begin(), kPython);
+    // The launcher execs the helper in its own place: the PID stays the helper's, so
+    // freeze, thaw and kill still reach it.
+    args.insert(args.begin(), launcher.begin(), launcher.end());
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -159,7 +163,7 @@ pid_t startPythonHelper(std::vector<std::string> args, const std::string& what, 
             ::_exit(127);
         }
         ::dup2(pipeFds[1], STDOUT_FILENO);
-        ::execv(kPython, argv.data());
+        ::execv(argv[0], argv.data());
         ::_exit(127);
     }
     ::close(pipeFds[1]);

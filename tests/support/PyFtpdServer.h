@@ -34,6 +34,9 @@ struct PyFtpdOptions {
     bool keepLog = false;
     // Control connections one client address may hold at once (more get 421); 0: any.
     int maxLogins = 0;
+    // A command the server is started through (its program and first arguments), such
+    // as `ip netns exec NAME` to serve from inside a network namespace; empty: directly.
+    std::vector<std::string> launcher;
 
     // TLS required on the control connection (and, with `data`, on data connections),
     // presenting `certificate`, the session log kept.
@@ -97,7 +100,8 @@ private:
 // Starts /usr/bin/python3 with `args` (a script and its arguments); the script prints
 // "PORT n" once it listens. Returns the child's PID and sets `port`; throws when it does
 // not start. The child dies with the test process.
-pid_t startPythonHelper(std::vector<std::string> args, const std::string& what, std::uint16_t& port);
+pid_t startPythonHelper(std::vector<std::string> args, const std::string& what, std::uint16_t& port,
+                        std::vector<std::string> launcher = {});
 // SIGTERM, then SIGKILL after 3 s; sets `pid` to -1.
 void stopPythonHelper(pid_t& pid);
 
