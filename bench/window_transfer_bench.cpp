@@ -1,8 +1,9 @@
 // The window's transfer workers against harbrook-cli and curl: a 1 GiB download and
-// upload through the real main window (offscreen), its workers' blocks (the command line's) and
-// TLS-protected data, against vsftpd on loopback (run as root). Alternating rounds,
+// upload through the real main window (offscreen), its workers' blocks (the command line's),
+// plain and with TLS-protected data, against vsftpd on loopback (run as root); every copy
+// of ours compared by SHA-256. Alternating rounds,
 // medians; also the longest gap between two ticks of a 10 ms GUI timer while the
-// window transfers, and the process's peak memory. Usage: window_transfer_bench [ROUNDS]
+// window transfers, and the process's peak memory. Usage: window_transfer_bench [ROUNDS [plain|tls]]
 // With --list N: the window connecting to a folder of N files, its time and memory.
 // With --tree N [ROUNDS]: the window downloading and uploading a tree of N files over 1 and
 // 4 connections.
@@ -295,6 +296,97 @@ int treeInWindow(harbrook::testing::VsftpdServer& server, harbrook::testing::Tem
     return 0;
 }
 
+// 1 GiB down and up through the window's workers, harbrook-cli and curl, plain or over
+// explicit TLS with PROT P: alternating rounds, medians, every copy's SHA-256 compared.
+int transfersBeside(harbrook::testing::VsftpdServer& server, harbrook::testing::TempDir& local, bool tls,
+                    int rounds, const std::string& whole, harbrook::testing::ScriptedDialogs& dialogs) {
+    const std::string localUp = local.file("up.bin");
+    TFHarbrook window(windowSetup(local));
+    showLoginFor(window, server);
+    window.CheckBox1->setChecked(tls);
+    window.bitmap1Click();
+    if (!runUntil([&] { return window.Session().Connected() && !window.Session().Busy() &&
+                               window.Lumo_listbox3->count() > 0; }, 30000)) {
+        std::fprintf(stderr, "the window did not connect\n");
+        return 1;
+    }
+    const std::string cli = HARBROOK_CLI_PATH;
+    const std::string login = std::string(tls ? " --tls" : "") + " --port " + std::to_string(server.port()) +
+                              " --user " + server.user() + " --pass '" + server.password() + "' 127.0.0.1 ";
+    const std::string curlTls = tls ? " --ssl-reqd" : "";
+    const std::string url = "ftp://" + server.user() + ":" + server.password() + "@127.0.0.1:" +
+                            std::to_string(server.port()) + "/";
+    int wrong = 0;
+    auto check = [&](const std::string& copy) {
+        if (harbrook::testing::sha256OfFile(copy) != whole) {
+            std::fprintf(stderr, "the copy %s is not the file\n", copy.c_str());
+            wrong = 1;
+        }
+    };
+
+    std::vector<double> windowDown, windowUp, cliDown, cliUp, curlDown, curlUp;
+    qint64 longestGap = 0;
+    for (int round = 0; round < rounds; ++round) {
+        // The tools take turns at going first: none always meets a warm or a cold cache.
+        auto windowRuns = [&] {
+            fs::remove(local.file("down/big.bin"));
+            for (int row = 0; row < window.Lumo_listbox3->count(); ++row) {
+                window.Lumo_listbox3->item(row)->setSelected(TFHarbrook::RowName(*window.Lumo_listbox3, row) == "big.bin");
+            }
+            dialogs.folderAnswers.push_back(local.file("down"));
+            window.bitmap8Click();
+            windowDown.push_back(runWindowTransfer(
+                [&] { return window.DownloadQueue->Count() == 0 && TransferRecords().empty(); }, longestGap));
+            check(local.file("down/big.bin"));
+
+            fs::remove(server.root() + "/up.bin");
+            dialogs.openFilesAnswers.push_back({localUp});
+            window.bitmap7Click();
+            windowUp.push_back(runWindowTransfer(
+                [&] { return window.UploadQueue->Count() == 0 && TransferRecords().empty(); }, longestGap));
+            check(server.root() + "/up.bin");
+        };
+        auto othersRun = [&] {
+            fs::remove(local.file("cli.bin"));
+            cliDown.push_back(runCommand(cli + login + "'get big.bin " + local.file("cli.bin") + "'"));
+            check(local.file("cli.bin"));
+            // Each upload makes a new file, as the window's does: replacing one would
+            // charge the server's truncation of the last gigabyte to it.
+            fs::remove(server.root() + "/cli-up.bin");
+            cliUp.push_back(runCommand(cli + login + "'put " + localUp + " cli-up.bin'"));
+            check(server.root() + "/cli-up.bin");
+            fs::remove(local.file("curl.bin"));
+            curlDown.push_back(
+                runCommand("curl -s -k" + curlTls + " -o " + local.file("curl.bin") + " '" + url + "big.bin'"));
+            fs::remove(server.root() + "/curl-up.bin");
+            curlUp.push_back(runCommand("curl -s -k" + curlTls + " -T " + localUp + " '" + url + "curl-up.bin'"));
+        };
+        if (round % 2 == 0) {
+            windowRuns();
+            othersRun();
+        } else {
+            othersRun();
+            windowRuns();
+        }
+    }
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto rate = [](double secs) { return 1024.0 / secs; };
+    std::printf("window_transfer_bench: vsftpd, %s, 1 GiB, %d rounds, medians (MiB/s), every copy's SHA-256 %s\n",
+                tls ? "explicit TLS with PROT P" : "plain", rounds, wrong ? "WRONG" : "right");
+    std::printf("  download  window %7.1f  harbrook-cli %7.1f  curl %7.1f  (window / cli %.2f, window / curl %.2f)\n",
+                rate(median(windowDown)), rate(median(cliDown)), rate(median(curlDown)),
+                median(cliDown) / median(windowDown), median(curlDown) / median(windowDown));
+    std::printf("  upload    window %7.1f  harbrook-cli %7.1f  curl %7.1f  (window / cli %.2f, window / curl %.2f)\n",
+                rate(median(windowUp)), rate(median(cliUp)), rate(median(curlUp)), median(cliUp) / median(windowUp),
+                median(curlUp) / median(windowUp));
+    std::printf("  longest gap between 10 ms GUI timer ticks during the window's transfers: %lld ms\n",
+                static_cast<long long>(longestGap));
+    std::printf("  peak RSS of the window process: %.1f MiB\n", usage.ru_maxrss / 1024.0);
+    window.close();
+    return wrong;
+}
+
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const bool listing = argc > 2 && std::string(argv[1]) == "--list";
@@ -314,7 +406,9 @@ int main(int argc, char** argv) {
     harbrook::testing::ScriptedDialogs dialogs;
     harbrook::SetDialogs(&dialogs);
 
-    harbrook::testing::VsftpdServer server;
+    // Plain logins and data allowed beside TLS: the plain rows are measured on it too.
+    harbrook::testing::VsftpdServer server(harbrook::testing::TestCertificate::Trusted,
+                                           "force_local_logins_ssl=NO\nforce_local_data_ssl=NO\n");
     harbrook::testing::TempDir local;
     if (listEntries > 0) {
         return listInWindow(server, local, listEntries, dialogs);
@@ -323,93 +417,29 @@ int main(int argc, char** argv) {
         return treeInWindow(server, local, treeFiles, rounds, dialogs);
     }
     const std::string remoteBig = server.root() + "/big.bin";
-    {
-        FILE* file = std::fopen(remoteBig.c_str(), "w");
-        std::fclose(file);
+    const std::string localUp = local.file("up.bin");
+    // Random bytes, so that every copy's SHA-256 says it is the file (a copy of zeros
+    // would hide a block written twice or left out).
+    if (std::system(("head -c " + std::to_string(kSize) + " /dev/urandom > " + remoteBig).c_str()) != 0 ||
+        std::system(("cp " + remoteBig + " " + localUp).c_str()) != 0) {
+        std::fprintf(stderr, "cannot make the 1 GiB file\n");
+        return 1;
     }
-    fs::resize_file(remoteBig, static_cast<std::uintmax_t>(kSize));
     struct stat owner {};
     ::stat(server.root().c_str(), &owner);
     [[maybe_unused]] const int ignored = ::chown(remoteBig.c_str(), owner.st_uid, owner.st_gid);
-    const std::string localUp = local.file("up.bin");
-    {
-        FILE* file = std::fopen(localUp.c_str(), "w");
-        std::fclose(file);
-    }
-    fs::resize_file(localUp, static_cast<std::uintmax_t>(kSize));
     fs::create_directories(local.file("down"));
-
-    TFHarbrook window(windowSetup(local));
-    showLoginFor(window, server);
-    window.bitmap1Click();
-    if (!runUntil([&] { return window.Session().Connected() && !window.Session().Busy() &&
-                               window.Lumo_listbox3->count() > 0; }, 30000)) {
-        std::fprintf(stderr, "the window did not connect\n");
-        return 1;
-    }
-    const std::string cli = HARBROOK_CLI_PATH;
-    const std::string login = " --tls --port " + std::to_string(server.port()) + " --user " + server.user() +
-                              " --pass '" + server.password() + "' 127.0.0.1 ";
-    const std::string url = "ftp://" + server.user() + ":" + server.password() + "@127.0.0.1:" +
-                            std::to_string(server.port()) + "/";
-
-    std::vector<double> windowDown, windowUp, cliDown, cliUp, curlDown, curlUp;
-    qint64 longestGap = 0;
-    for (int round = 0; round < rounds; ++round) {
-        // The tools take turns at going first: none always meets a warm or a cold cache.
-        auto windowRuns = [&] {
-            fs::remove(local.file("down/big.bin"));
-            for (int row = 0; row < window.Lumo_listbox3->count(); ++row) {
-                window.Lumo_listbox3->item(row)->setSelected(TFHarbrook::RowName(*window.Lumo_listbox3, row) == "big.bin");
-            }
-            dialogs.folderAnswers.push_back(local.file("down"));
-            window.bitmap8Click();
-            windowDown.push_back(runWindowTransfer(
-                [&] { return window.DownloadQueue->Count() == 0 && TransferRecords().empty(); }, longestGap));
-
-            fs::remove(server.root() + "/up.bin");
-            dialogs.openFilesAnswers.push_back({localUp});
-            window.bitmap7Click();
-            windowUp.push_back(runWindowTransfer(
-                [&] { return window.UploadQueue->Count() == 0 && TransferRecords().empty(); }, longestGap));
-        };
-        auto othersRun = [&] {
-            fs::remove(local.file("cli.bin"));
-            cliDown.push_back(runCommand(cli + login + "'get big.bin " + local.file("cli.bin") + "'"));
-            cliUp.push_back(runCommand(cli + login + "'put " + localUp + " cli-up.bin'"));
-            fs::remove(local.file("curl.bin"));
-            curlDown.push_back(runCommand("curl -s -k --ssl-reqd -o " + local.file("curl.bin") + " '" + url + "big.bin'"));
-            curlUp.push_back(runCommand("curl -s -k --ssl-reqd -T " + localUp + " '" + url + "curl-up.bin'"));
-        };
-        if (round % 2 == 0) {
-            windowRuns();
-            othersRun();
-        } else {
-            othersRun();
-            windowRuns();
+    const std::string whole = harbrook::testing::sha256OfFile(localUp);
+    int failed = 0;
+    // A second argument, "plain" or "tls", measures that one only.
+    const std::string only = !listing && !tree && argc > 2 ? argv[2] : "";
+    for (const bool tls : {false, true}) {
+        if (!only.empty() && only != (tls ? "tls" : "plain")) {
+            continue;
         }
+        failed |= transfersBeside(server, local, tls, rounds, whole, dialogs);
     }
-    if (fs::file_size(local.file("down/big.bin")) != static_cast<std::uintmax_t>(kSize) ||
-        fs::file_size(server.root() + "/up.bin") != static_cast<std::uintmax_t>(kSize)) {
-        std::fprintf(stderr, "a window transfer is incomplete\n");
-        return 1;
-    }
-    rusage usage {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    auto rate = [](double secs) { return 1024.0 / secs; };
-    std::printf("window_transfer_bench: vsftpd, explicit TLS with PROT P, 1 GiB, %d rounds, medians (MiB/s)\n",
-                rounds);
-    std::printf("  download  window %7.1f  harbrook-cli %7.1f  curl %7.1f  (window / cli %.2f, window / curl %.2f)\n",
-                rate(median(windowDown)), rate(median(cliDown)), rate(median(curlDown)),
-                median(cliDown) / median(windowDown), median(curlDown) / median(windowDown));
-    std::printf("  upload    window %7.1f  harbrook-cli %7.1f  curl %7.1f  (window / cli %.2f, window / curl %.2f)\n",
-                rate(median(windowUp)), rate(median(cliUp)), rate(median(curlUp)), median(cliUp) / median(windowUp),
-                median(curlUp) / median(windowUp));
-    std::printf("  longest gap between 10 ms GUI timer ticks during the window's transfers: %lld ms\n",
-                static_cast<long long>(longestGap));
-    std::printf("  peak RSS of the window process: %.1f MiB\n", usage.ru_maxrss / 1024.0);
-    window.close();
     harbrook::SetDialogs(nullptr);
     harbrook::SetGuiDispatcher(nullptr);
-    return 0;
+    return failed;
 }
