@@ -15,23 +15,24 @@ RemoteFolder RefreshRemoteFolder(TIdFTP& connection, bool force,
     if (FetchSharedDirListing(folder.path, folder.folders, folder.files) && !force) {
         return folder;
     }
-    connection.ListDirectory();
     // Folders go to the upper list; files, links and anything else to the lower one.
-    // Rows are made as the entries are parsed, a batch at a time: the parsed entries of
-    // a million files are never all alive beside the listing and the rows.
+    // Rows are made as the entries are parsed, a batch at a time, while the listing
+    // arrives: the parsed entries of a million files are never all alive beside the
+    // listing and the rows, and little is left to do after its last byte.
     TLines folders;
     TLines files;
-    connection.HandOnDirectoryItems(4096, [&](const TIdFTPListItems& items) {
-        for (const auto& item : items) {
-            TLines& rows = item->ItemType == ditDirectory ? folders : files;
-            if (rows.capacity() == 0) {
-                // Most of a large folder is files: room for every line at once, so a
-                // million rows are not moved while they grow.
-                rows.reserve(&rows == &files ? connection.ListResult().Lines.size() : 64);
+    connection.ListDirectoryHandingOn(
+        4096,
+        [&](const TIdFTPListItems& items) {
+            for (const auto& item : items) {
+                TLines& rows = item->ItemType == ditDirectory ? folders : files;
+                rows.push_back(DirListingLine(*item));
             }
-            rows.push_back(DirListingLine(*item));
-        }
-    });
+        },
+        [&] {
+            folders.clear();
+            files.clear();
+        });
     // The folder's lines are all that is kept of the listing.
     connection.ClearListing();
     if (files.capacity() > files.size() + files.size() / 4 + 64) {

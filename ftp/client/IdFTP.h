@@ -83,6 +83,8 @@ using TIdVerifyPeerEvent = std::function<void(const TIdPeerCertificate& certific
 
 // The FTP client: session set-up and login, and the single commands on the control
 // connection.
+class TIdListingParseAhead;
+
 class TIdFTP : public TIdExplicitTLSClient {
 public:
     TIdFTP();
@@ -215,6 +217,13 @@ public:
     // are given to `take` `batch` at a time and let go of (a million entries need never
     // be alive at once). DirectoryItems parses again when asked afterwards.
     void HandOnDirectoryItems(std::size_t batch, const std::function<void(const TIdFTPListItems&)>& take);
+    // ListDirectory of the current folder with details and HandOnDirectoryItems in one,
+    // the entries parsed while the listing arrives (a large folder's parse is done about
+    // when its last byte is in). Should detection over the whole listing settle on
+    // another layout than its first lines suggested, `restart` is called (the entries
+    // given so far are void) and every entry is handed on anew.
+    void ListDirectoryHandingOn(std::size_t batch, const std::function<void(const TIdFTPListItems&)>& take,
+                                const std::function<void()>& restart);
     // The layout that parsed the entries; empty when none recognised the listing.
     const std::string& ListParserIdentifier() const { return m_listParserIdentifier; }
     // Lets go of the last listing, its lines and entries (a folder of a million files
@@ -309,6 +318,8 @@ private:
     void beginTransfer();
     // Parses the last listing into `items` (detected layout, or MLST for a machine one).
     void parseListing(TIdFTPListItems& items);
+    void listDirectory(std::vector<std::string>* destination, const std::string& specifier, bool details,
+                       TIdListingParseAhead* ahead);
     void receive(const std::string& command, harbrook::TStream& destination, bool resume,
                  bool emptyOn450);
     void send(const std::string& command, harbrook::TStream& source, bool fromStart);

@@ -8,6 +8,7 @@
 #include "ftp/client/IdFTP.h"
 #include "ftp/IdFTPExceptions.h"
 #include "ftp/listing/IdFTPListParseBase.h"
+#include "ftp/listing/IdListingParseAhead.h"
 #include "ftp/transport/IdIOHandlerStack.h"
 #include "ftp/transport/IdSimpleServer.h"
 
@@ -360,10 +361,13 @@ namespace {
 // A listing is the one thing held whole in memory; a server that never ends it must
 // not take all of it. It is kept in the blocks it came in: a text that grew by doubling
 // would take up to twice its size and, while it moved, three times (a folder of a
-// million files lists 70 MB).
+// million files lists 70 MB). Each full block is cut after its last whole line and
+// joins the lines at once (the rest starts the next block), so a parse can follow the
+// listing while it arrives.
 class CappedListingStream : public harbrook::TStream {
 public:
-    explicit CappedListingStream(std::int64_t limit) : m_limit(limit) {}
+    CappedListingStream(std::int64_t limit, std::function<void(const TIdListingLines&)> arrived)
+        : m_limit(limit), m_arrived(std::move(arrived)) {}
 
     std::int64_t Read(void*, std::int64_t) override { return 0; }
     void Write(const void* buffer, std::int64_t count) override {
@@ -374,50 +378,124 @@ public:
             throw EIdListingTooLong("Listing too long: more than " + std::to_string(m_limit) + " bytes");
         }
         const char* bytes = static_cast<const char*>(buffer);
+        m_size += count;
+        m_position = m_size;
         while (count > 0) {
-            if (m_blocks.empty() || m_blocks.back().size() == kBlock) {
-                m_blocks.emplace_back();
-                m_blocks.back().reserve(kBlock);
+            if (m_block.capacity() < kBlock) {
+                m_block.reserve(kBlock);
             }
-            std::string& last = m_blocks.back();
-            const auto taken = static_cast<std::size_t>(std::min<std::int64_t>(count, static_cast<std::int64_t>(kBlock - last.size())));
-            last.append(bytes, taken);
+            // A line longer than a block grows its block until it ends.
+            const std::size_t room = m_block.size() < kBlock ? kBlock - m_block.size() : kBlock;
+            const auto taken = static_cast<std::size_t>(std::min<std::int64_t>(count, static_cast<std::int64_t>(room)));
+            m_block.append(bytes, taken);
             bytes += taken;
             count -= static_cast<std::int64_t>(taken);
-            m_size += static_cast<std::int64_t>(taken);
+            if (m_block.size() >= kBlock) {
+                seal();
+            }
         }
-        m_position = m_size;
     }
     std::int64_t Size() const override { return m_size; }
     void SetSize(std::int64_t size) override {
         if (size != 0) {
             throw harbrook::EStreamError("A listing can only be emptied");
         }
-        m_blocks.clear();
+        m_lines = {};
+        m_block.clear();
+        m_searchFrom = 0;
         m_size = 0;
         m_position = 0;
     }
-    // The text as the blocks it came in.
-    std::vector<std::string> TakeBlocks() {
-        std::vector<std::string> blocks = std::move(m_blocks);
+    // The lines of the whole listing; the stream is empty afterwards.
+    TIdListingLines TakeLines() {
+        m_lines.Append(std::move(m_block));
+        m_block = {};
+        TIdListingLines lines = std::move(m_lines);
         SetSize(0);
-        return blocks;
+        return lines;
     }
 
 private:
-    static constexpr std::size_t kBlock = 1 << 20;
+    void seal() {
+        // Only what came since the last look can end a line (or the CR before it): a
+        // line of many megabytes is not searched again at each piece.
+        const std::size_t from = m_searchFrom;
+        const std::size_t found = TIdListingLines::WholeLinesLength(std::string_view(m_block).substr(from));
+        if (found == 0) {
+            m_searchFrom = m_block.size() - 1;
+            return;
+        }
+        const std::size_t whole = from + found;
+        std::string rest;
+        rest.reserve(std::max(kBlock, m_block.size() - whole));
+        rest.append(m_block, whole, std::string::npos);
+        m_block.resize(whole);
+        m_lines.Append(std::move(m_block));
+        m_block = std::move(rest);
+        m_searchFrom = m_block.empty() ? 0 : m_block.size() - 1;
+        if (m_arrived) {
+            m_arrived(m_lines);
+        }
+    }
+
+    // Small enough that the part of a listing still to parse after its last byte is
+    // small; large enough that the blocks are few.
+    static constexpr std::size_t kBlock = 256 << 10;
     std::int64_t m_limit;
+    std::function<void(const TIdListingLines&)> m_arrived;
     std::int64_t m_size = 0;
-    std::vector<std::string> m_blocks;
+    TIdListingLines m_lines;
+    std::string m_block;
+    std::size_t m_searchFrom = 0;
 };
 
 }  // namespace
 
 void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::string& specifier,
                            bool details) {
-    CappedListingStream text(m_maxListingSize);
+    listDirectory(destination, specifier, details, nullptr);
+}
+
+void TIdFTP::ListDirectoryHandingOn(std::size_t batch, const std::function<void(const TIdFTPListItems&)>& take,
+                                    const std::function<void()>& restart) {
+    m_directoryItems.reset();
+    TIdListingParseAhead ahead(DefaultListParsers(), true, SystemDesc(), batch, take);
+    listDirectory(nullptr, "", true, &ahead);
+    if (std::optional<std::string> layout = ahead.Finish(m_listResult.Lines)) {
+        m_listParserIdentifier = std::move(*layout);
+        if (OnDirParseEnd) {
+            OnDirParseEnd();
+        }
+        return;
+    }
+    if (ahead.HandedOn() && restart) {
+        restart();
+    }
+    HandOnDirectoryItems(batch, take);
+}
+
+void TIdFTP::listDirectory(std::vector<std::string>* destination, const std::string& specifier, bool details,
+                           TIdListingParseAhead* ahead) {
+    bool started = false;
+    CappedListingStream text(m_maxListingSize, [&](const TIdListingLines& lines) {
+        if (ahead == nullptr) {
+            return;
+        }
+        ahead->Arrived(lines);
+        // Entries handed on while the listing arrives are asked for their layout.
+        m_listParserIdentifier = ahead->Identifier();
+        if (!started && !m_listParserIdentifier.empty()) {
+            started = true;
+            if (OnDirParseStart) {
+                OnDirParseStart();
+            }
+        }
+    });
     bool machineList = false;
     if (m_usingMLIS && details) {
+        if (ahead != nullptr) {
+            ahead->Expect("MLST");
+        }
         receive(harbrook::trimControl("MLSD " + harbrook::trimControl(specifier)), text, false, true);
         machineList = true;
     } else {
@@ -445,8 +523,8 @@ void TIdFTP::ListDirectory(std::vector<std::string>* destination, const std::str
         }
     }
     m_directoryItems.reset();
-    m_listParserIdentifier.clear();
-    m_listResult.Lines = TIdListingLines::FromBlocks(text.TakeBlocks());
+    m_listParserIdentifier = ahead != nullptr ? ahead->Identifier() : std::string();
+    m_listResult.Lines = text.TakeLines();
     m_listResult.Detailed = details;
     m_listResult.MachineList = machineList;
     if (destination != nullptr) {

@@ -257,7 +257,7 @@ void TIdListingLines::assignLines(const std::string_view* first, std::size_t cou
         total += first[i].size();
     }
     // Sized before the first view is taken: the text must not move afterwards.
-    m_texts = std::make_unique<std::vector<std::string>>(1);
+    m_texts = std::make_unique<std::deque<std::string>>(1);
     std::string& text = m_texts->front();
     text.reserve(total);
     m_lines.clear();
@@ -302,11 +302,10 @@ TIdListingLines TIdListingLines::FromBlocks(std::vector<std::string> blocks) {
         }
     }
     TIdListingLines result;
-    result.m_texts = std::make_unique<std::vector<std::string>>(std::move(blocks));
     // Room for every line at once: a listing of a million lines must not be copied
     // while it grows.
     std::size_t breaks = 0;
-    for (const std::string& block : *result.m_texts) {
+    for (const std::string& block : blocks) {
         const char* at = block.data();
         const char* const end = at + block.size();
         while ((at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)))) != nullptr) {
@@ -315,36 +314,60 @@ TIdListingLines TIdListingLines::FromBlocks(std::vector<std::string> blocks) {
         }
     }
     result.m_lines.reserve(breaks + 1);
-    for (const std::string& block : *result.m_texts) {
-        const char* const begin = block.data();
-        // A NUL does not end the text: a server that sends one in a name must not hide
-        // every line after it (and cut that name into another one a walk would fetch).
-        const char* const end = begin + block.size();
-        result.m_spans.emplace_back(begin, end);
-        const char* at = begin;
-        // The next LF at or after `at` (or the end), found again only once passed: a
-        // listing broken by lone CRs must not search the rest of the text for each line.
-        const char* limit = nullptr;
-        while (at < end) {
-            // The line ends at its LF or at a CR before it (found with memchr: this is
-            // most of the time a large listing takes besides its parse).
-            if (limit == nullptr || limit < at) {
-                const auto* lf = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
-                limit = lf != nullptr ? lf : end;
-            }
-            const auto* cr = static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(limit - at)));
-            const char* stop = cr != nullptr ? cr : limit;
-            result.m_lines.emplace_back(at, static_cast<std::size_t>(stop - at));
-            if (stop < end && *stop == '\r' && stop + 1 < end && stop[1] == '\n') {
-                ++stop;
-            }
-            at = stop + 1;
+    for (std::string& block : blocks) {
+        result.Append(std::move(block));
+    }
+    return result;
+}
+
+std::size_t TIdListingLines::WholeLinesLength(std::string_view text) {
+    const std::size_t lf = text.rfind('\n');
+    std::size_t whole = lf == std::string_view::npos ? 0 : lf + 1;
+    // A CR at the very end may be the first half of a CR LF still to come.
+    if (text.size() >= 2) {
+        const std::size_t cr = text.rfind('\r', text.size() - 2);
+        if (cr != std::string_view::npos && cr + 1 > whole) {
+            whole = cr + 1;
         }
     }
-    std::sort(result.m_spans.begin(), result.m_spans.end(), [](const auto& a, const auto& b) {
-        return std::less<>()(a.first, b.first);
-    });
-    return result;
+    return whole;
+}
+
+void TIdListingLines::Append(std::string text) {
+    if (text.empty()) {
+        return;
+    }
+    if (!m_texts) {
+        m_texts = std::make_unique<std::deque<std::string>>();
+    }
+    const std::string& block = m_texts->emplace_back(std::move(text));
+    const char* const begin = block.data();
+    // A NUL does not end the text: a server that sends one in a name must not hide
+    // every line after it (and cut that name into another one a walk would fetch).
+    const char* const end = begin + block.size();
+    const std::pair<const char*, const char*> span(begin, end);
+    m_spans.insert(std::upper_bound(m_spans.begin(), m_spans.end(), span,
+                                    [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); }),
+                   span);
+    const char* at = begin;
+    // The next LF at or after `at` (or the end), found again only once passed: a
+    // listing broken by lone CRs must not search the rest of the text for each line.
+    const char* limit = nullptr;
+    while (at < end) {
+        // The line ends at its LF or at a CR before it (found with memchr: this is
+        // most of the time a large listing takes besides its parse).
+        if (limit == nullptr || limit < at) {
+            const auto* lf = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+            limit = lf != nullptr ? lf : end;
+        }
+        const auto* cr = static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(limit - at)));
+        const char* stop = cr != nullptr ? cr : limit;
+        m_lines.emplace_back(at, static_cast<std::size_t>(stop - at));
+        if (stop < end && *stop == '\r' && stop + 1 < end && stop[1] == '\n') {
+            ++stop;
+        }
+        at = stop + 1;
+    }
 }
 
 bool TIdListingLines::Contains(std::string_view text) const {

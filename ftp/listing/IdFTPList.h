@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -180,6 +181,14 @@ public:
     // joined into one copy.
     static TIdListingLines FromBlocks(std::vector<std::string> blocks);
 
+    // A listing read as it arrives. `text` is the next piece of it, ending at a line's
+    // end unless it is the last piece: its lines join the end; the earlier lines, and
+    // the texts they view, stay where they are (entries made from them stay valid).
+    void Append(std::string text);
+    // How much of `text` ends at a line break that the next byte cannot change: up to
+    // the last LF, or to a CR followed by something else than LF. 0 when none.
+    static std::size_t WholeLinesLength(std::string_view text);
+
     std::size_t size() const { return m_lines.size(); }
     bool empty() const { return m_lines.empty(); }
     std::string_view operator[](std::size_t index) const { return m_lines[index]; }
@@ -202,9 +211,10 @@ public:
 private:
     void assignLines(const std::string_view* first, std::size_t count);
 
-    // On the heap of their own, so the views stay valid when the listing moves; never
-    // changed once the views are taken.
-    std::unique_ptr<std::vector<std::string>> m_texts;
+    // On the heap of their own, so the views stay valid when the listing moves; a text
+    // is never changed once views into it are taken (a deque: texts added later do not
+    // move the earlier ones, not even those short enough to live inside the string).
+    std::unique_ptr<std::deque<std::string>> m_texts;
     // Where each text lies, ordered by address (for Contains).
     std::vector<std::pair<const char*, const char*>> m_spans;
     std::vector<std::string_view> m_lines;

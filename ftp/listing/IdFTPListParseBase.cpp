@@ -298,6 +298,10 @@ TIdFTPListItem& TIdFTPListBase::MakeNewItem(TIdFTPListItems& dir) const {
     return dir.Emplace<TIdFTPListItem>();
 }
 
+std::unique_ptr<TIdListingCursor> TIdFTPListBase::StartParse(TIdFTPListItems&) const {
+    return nullptr;
+}
+
 bool TIdFTPListBase::parseEntries(const TIdListingLines& listing, TIdFTPListItems& dir,
                                   bool (*isEntry)(std::string_view line)) const {
     for (std::string_view line : listing) {
@@ -422,22 +426,52 @@ bool TIdFTPListParserRegistry::CheckAndParseListing(const TIdListingLines& listi
         })) {
         throw EIdFTPListParseError();
     }
-    for (const TIdFTPListBase* candidate : parsers) {
+    const TIdFTPListBase* const candidate = Detect(listing, detailed, systemDescription);
+    if (candidate == nullptr) {
+        return false;
+    }
+    identifier = candidate->Identifier();
+    if (parser != nullptr) {
+        *parser = candidate;
+    }
+    dir.Reserve(listing.size());
+    candidate->ParseListing(listing, dir);
+    dir.HandOnRest();
+    return true;
+}
+
+const TIdFTPListBase* TIdFTPListParserRegistry::Detect(const TIdListingLines& listing, bool detailed,
+                                                       const std::string& systemDescription) const {
+    for (const TIdFTPListBase* candidate : Parsers()) {
         if (candidate->CheckListing(listing, systemDescription, detailed)) {
-            identifier = candidate->Identifier();
-            if (parser != nullptr) {
-                *parser = candidate;
-            }
-            dir.Reserve(listing.size());
-            candidate->ParseListing(listing, dir);
-            dir.HandOnRest();
-            return true;
+            return candidate;
         }
     }
-    return false;
+    return nullptr;
 }
 
 namespace harbrook::listing {
+
+namespace {
+
+class LineByLine : public TIdListingCursor {
+public:
+    explicit LineByLine(std::function<void(std::string_view)> parseLine) : m_parseLine(std::move(parseLine)) {}
+    void Parse(const TIdListingLines& listing, std::size_t from, std::size_t to) override {
+        for (std::size_t index = from; index < to; ++index) {
+            m_parseLine(listing[index]);
+        }
+    }
+
+private:
+    std::function<void(std::string_view)> m_parseLine;
+};
+
+}  // namespace
+
+std::unique_ptr<TIdListingCursor> lineByLine(std::function<void(std::string_view line)> parseLine) {
+    return std::make_unique<LineByLine>(std::move(parseLine));
+}
 
 bool hasAllWords(std::string_view line, std::initializer_list<const char*> wanted) {
     const std::vector<std::string> present = words(upper(line), 64);

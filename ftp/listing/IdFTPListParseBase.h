@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
@@ -10,6 +11,14 @@
 #include <vector>
 
 #include "ftp/listing/IdFTPList.h"
+
+// A parse under way that goes on where it stopped, for a listing still arriving.
+class TIdListingCursor {
+public:
+    virtual ~TIdListingCursor() = default;
+    // Parses lines [from, to) of `listing`; the next call goes on from there.
+    virtual void Parse(const TIdListingLines& listing, std::size_t from, std::size_t to) = 0;
+};
 
 // One listing layout: says whether lines look like its own, and parses them. Parsers
 // hold no state; one instance of each serves every listing.
@@ -28,10 +37,15 @@ public:
     virtual bool ParseLine(TIdFTPListItem& item, const std::string& path) const = 0;
     // A new entry of the layout's class at the end of `dir`.
     virtual TIdFTPListItem& MakeNewItem(TIdFTPListItems& dir) const;
+    // A parse into `dir` taking the lines in pieces: the pieces, in order, make exactly
+    // the entries ParseListing makes of all the lines. Null for a layout that reads
+    // later lines to understand earlier ones.
+    virtual std::unique_ptr<TIdListingCursor> StartParse(TIdFTPListItems& dir) const;
 
-protected:
     // A new entry of the layout's class holding `line` as its raw line.
     TIdFTPListItem& addItem(TIdFTPListItems& dir, std::string_view line) const;
+
+protected:
     // Parses the lines that are not blank and that `isEntry` accepts; the rest (headers,
     // footers, totals) are left out.
     bool parseEntries(const TIdListingLines& listing, TIdFTPListItems& dir,
@@ -108,6 +122,9 @@ public:
                               const std::string& systemDescription, std::string& identifier,
                               const TIdFTPListBase** parser = nullptr,
                               const std::optional<harbrook::ListingClock>& now = std::nullopt) const;
+    // The layout detection settles on for the lines (null when none), parsing nothing.
+    const TIdFTPListBase* Detect(const TIdListingLines& listing, bool detailed,
+                                 const std::string& systemDescription) const;
 
 private:
     mutable std::mutex m_mutex;
@@ -122,6 +139,10 @@ namespace harbrook {
 
 // Helpers shared by the layouts.
 namespace listing {
+
+// A parse that gives each line in turn to `parseLine` (which keeps whatever it carries
+// from line to line): for layouts read one line at a time.
+std::unique_ptr<TIdListingCursor> lineByLine(std::function<void(std::string_view line)> parseLine);
 
 std::string upper(std::string_view text);
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);

@@ -55,17 +55,21 @@ bool parseMachineTime(std::string_view text, harbrook::TDateTime& value) {
 }  // namespace
 
 bool TIdFTPLPMList::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    for (std::string_view line : listing) {
+    StartParse(dir)->Parse(listing, 0, listing.size());
+    return true;
+}
+
+std::unique_ptr<TIdListingCursor> TIdFTPLPMList::StartParse(TIdFTPListItems& dir) const {
+    return lineByLine([this, &dir](std::string_view line) {
         if (line.empty()) {
-            continue;
+            return;
         }
         TIdFTPListItem& item = addItem(dir, line);
         if (!ParseLine(item, {})) {
             dir.Delete(dir.Count() - 1);
         }
         dir.Settled();
-    }
-    return true;
+    });
 }
 
 bool TIdFTPLPMList::ParseLine(TIdFTPListItem& item, const std::string&) const {

@@ -116,21 +116,24 @@ bool TIdFTPLPUnix::CheckListing(const TIdListingLines& listing, const std::strin
 }
 
 bool TIdFTPLPUnix::ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const {
-    std::string path;
-    for (std::string_view line : listing) {
-        if (line.empty() || isTotalLine(line) || line.rfind("/bin/ls:", 0) == 0 ||
-            isUnitreeBanner(line)) {
-            continue;
+    StartParse(dir)->Parse(listing, 0, listing.size());
+    return true;
+}
+
+std::unique_ptr<TIdListingCursor> TIdFTPLPUnix::StartParse(TIdFTPListItems& dir) const {
+    // All a line carries to the next is the folder of a recursive listing's last header.
+    return lineByLine([this, &dir, path = std::string()](std::string_view line) mutable {
+        if (line.empty() || isTotalLine(line) || line.rfind("/bin/ls:", 0) == 0 || isUnitreeBanner(line)) {
+            return;
         }
         if (isDirectoryHeader(line) && !isUnixLine(line)) {
             path = line.substr(0, line.size() - 1);
-            continue;
+            return;
         }
         TIdFTPListItem& item = addItem(dir, line);
         ParseLine(item, path);
         dir.Settled();
-    }
-    return true;
+    });
 }
 
 TIdFTPListItem& TIdFTPLPUnix::MakeNewItem(TIdFTPListItems& dir) const {

@@ -23,6 +23,7 @@ public:
     bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
     TIdFTPListItem& MakeNewItem(TIdFTPListItems& dir) const override;
+    std::unique_ptr<TIdListingCursor> StartParse(TIdFTPListItems& dir) const override;
 };
 
 // IIS and other DOS-style servers: date, time, <DIR> or size, name.
@@ -44,6 +45,7 @@ public:
     bool ParseListing(const TIdListingLines& listing, TIdFTPListItems& dir) const override;
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
     TIdFTPListItem& MakeNewItem(TIdFTPListItems& dir) const override;
+    std::unique_ptr<TIdListingCursor> StartParse(TIdFTPListItems& dir) const override;
 
 protected:
     // Unitree's ls shares this parse; its lines carry "AR" or "DK" and a file family.

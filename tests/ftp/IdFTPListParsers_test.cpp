@@ -589,18 +589,20 @@ TEST(ListParsers, ListingLinesOutliveMovesAndCopies) {
     }
 }
 
+const std::string kBrokenTexts[] = {
+    "total 2\r\n-rw-r--r-- 1 u g 1 Jan  1  2000 a b\r\n\r\nlast\r\n",
+    "one\ntwo\rthree\n\nfour",
+    std::string("nul\0inside\r\nx", 13),
+    "no break at all",
+    "3..\r\n\nu\n",
+    "cr\r\rcr\r",
+};
+
 // A listing received in blocks reads as the same lines as its whole text, wherever the
 // blocks were cut (inside a line, between CR and LF, right after a break), and every line
 // lies inside the listing.
 TEST(ListParsers, ListingBlocksReadAsTheirWholeText) {
-    const std::string texts[] = {
-        "total 2\r\n-rw-r--r-- 1 u g 1 Jan  1  2000 a b\r\n\r\nlast\r\n",
-        "one\ntwo\rthree\n\nfour",
-        std::string("nul\0inside\r\nx", 13),
-        "no break at all",
-        "3..\r\n\nu\n",
-    };
-    for (const std::string& text : texts) {
+    for (const std::string& text : kBrokenTexts) {
         const std::vector<std::string> whole = TIdListingLines::FromText(text).ToStrings();
         for (std::size_t cut = 0; cut <= text.size(); ++cut) {
             for (std::size_t second = cut; second <= text.size(); ++second) {
@@ -614,6 +616,45 @@ TEST(ListParsers, ListingBlocksReadAsTheirWholeText) {
             }
         }
     }
+}
+
+// A listing that grows while it arrives: whatever pieces the data comes in, only what
+// ends at a sure line break joins the lines (a CR at the end may be half a CR LF), and
+// the lines read at every point are those of the text so far, the last at the end.
+TEST(ListParsers, AListingGrowingPieceByPieceReadsAsItsWholeText) {
+    for (const std::string& text : kBrokenTexts) {
+        const std::vector<std::string> whole = TIdListingLines::FromText(text).ToStrings();
+        for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+            for (std::size_t second = cut; second <= text.size(); ++second) {
+                SCOPED_TRACE("pieces cut at " + std::to_string(cut) + " and " + std::to_string(second));
+                TIdListingLines lines;
+                std::string pending;
+                std::vector<std::string_view> seen;
+                for (const std::string& piece : {text.substr(0, cut), text.substr(cut, second - cut), text.substr(second)}) {
+                    pending += piece;
+                    const std::size_t ready = TIdListingLines::WholeLinesLength(pending);
+                    if (ready > 0) {
+                        lines.Append(pending.substr(0, ready));
+                        pending.erase(0, ready);
+                    }
+                    // Lines once read stay where they are while more arrive.
+                    for (std::size_t i = 0; i < seen.size(); ++i) {
+                        ASSERT_EQ(lines[i].data(), seen[i].data());
+                    }
+                    seen.assign(lines.begin(), lines.end());
+                }
+                lines.Append(pending);
+                ASSERT_EQ(lines.ToStrings(), whole);
+                for (const std::string_view line : lines) {
+                    ASSERT_TRUE(line.empty() || lines.Contains(line));
+                }
+            }
+        }
+    }
+    EXPECT_EQ(TIdListingLines::WholeLinesLength("a\r"), 0u) << "a CR at the end may be half a CR LF";
+    EXPECT_EQ(TIdListingLines::WholeLinesLength("a\rb"), 2u);
+    EXPECT_EQ(TIdListingLines::WholeLinesLength("a\nb\r"), 2u);
+    EXPECT_EQ(TIdListingLines::WholeLinesLength("a\r\n"), 3u);
 }
 
 // Entries point into the listing the client keeps instead of copying each line, and

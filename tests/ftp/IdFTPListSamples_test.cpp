@@ -10,6 +10,8 @@
 
 #include "ftp/client/IdFTPCommandText.h"
 #include "ftp/listing/IdFTPListParseBase.h"
+#include "ftp/listing/IdFTPListParsers.h"
+#include "ftp/listing/IdListingParseAhead.h"
 #include "ftp/transport/IdReply.h"
 #include "tests/support/TempDir.h"
 
@@ -122,6 +124,98 @@ TEST(ListingSamples, EntriesHandedOnInBatchesAreTheKeptOnes) {
         }
     }
     EXPECT_GE(checked, 4 * 52);
+}
+
+// Parsed while it arrives, a few lines at a time: either every entry handed on is the
+// whole parse's (when the layout the first lines suggest is the one all lines settle on
+// and it parses in pieces), or the parse ahead says so and what it gave is void.
+TEST(ListingSamples, EntriesParsedWhileTheListingArrivesAreTheKeptOnes) {
+    int confirmed = 0;
+    for (const SampleCase& sample : allCases()) {
+        const TIdFTPListBase* layout =
+            DefaultListParsers().AtPosition(std::stoi(sample.folder.substr(0, sample.folder.find('-'))));
+        if (layout == nullptr) {
+            continue;
+        }
+        SCOPED_TRACE(sample.folder + "/" + sample.name);
+        const auto lines = fileLines(sample.base.string() + ".txt");
+        const std::string syst = systemOf(sample);
+        TIdFTPListItems kept;
+        const std::string identifier = parseAs(*layout, lines, syst, kept);
+        std::vector<std::string> whole;
+        for (const auto& item : kept) {
+            whole.push_back(entryText(*item));
+        }
+        for (const std::size_t piece : {1, 2, 5}) {
+            std::vector<std::string> handed;
+            TIdListingParseAhead ahead(DefaultListParsers(), layout->Identifier() != "NLST", syst, 2,
+                                       [&](const TIdFTPListItems& some) {
+                                           for (const auto& item : some) {
+                                               handed.push_back(entryText(*item));
+                                           }
+                                       });
+            if (layout->Identifier() == "MLST") {
+                ahead.Expect("MLST");
+            }
+            TIdListingLines arriving;
+            for (std::size_t at = 0; at < lines.size(); at += piece) {
+                std::string text;
+                for (std::size_t i = at; i < std::min(lines.size(), at + piece); ++i) {
+                    text += lines[i] + "\r\n";
+                }
+                arriving.Append(std::move(text));
+                // The last piece is in only when the listing ends, as a stream's last block.
+                if (at + piece < lines.size()) {
+                    ahead.Arrived(arriving);
+                }
+            }
+            const TIdListingLines moved = std::move(arriving);
+            if (const std::optional<std::string> settled = ahead.Finish(moved)) {
+                EXPECT_EQ(*settled, identifier) << "pieces of " << piece;
+                EXPECT_EQ(handed, whole) << "pieces of " << piece;
+                ++confirmed;
+            }
+        }
+    }
+    // Unix, Unitree and MLST samples, in each size of piece.
+    EXPECT_GE(confirmed, 3 * 6);
+}
+
+// A layout earlier in the order that only the later lines show: the entries handed on as
+// Unix are void, and the parse ahead says so.
+TEST(ListingSamples, AParseAheadThatTheWholeListingOverrulesIsVoid) {
+    class MarkedLater : public TIdFTPLPNList {
+    public:
+        std::string Identifier() const override { return "Marked"; }
+        bool CheckListing(const TIdListingLines& listing, const std::string&, bool) const override {
+            return std::find(listing.begin(), listing.end(), "MARK") != listing.end();
+        }
+    };
+    TIdFTPListParserRegistry registry;
+    registry.RegisterParser(1, std::make_unique<MarkedLater>());
+    registry.RegisterParser(18, std::make_unique<TIdFTPLPUnix>());
+    for (const bool marked : {false, true}) {
+        SCOPED_TRACE(marked ? "marked" : "plain Unix");
+        int handed = 0;
+        TIdListingParseAhead ahead(registry, true, "", 1, [&](const TIdFTPListItems& some) {
+            handed += static_cast<int>(some.Count());
+        });
+        TIdListingLines arriving;
+        arriving.Append("-rw-r--r-- 1 u g 1 Jan  1  2000 a\r\n-rw-r--r-- 1 u g 2 Jan  1  2000 b\r\n");
+        ahead.Arrived(arriving);
+        EXPECT_EQ(ahead.Identifier(), "Unix");
+        EXPECT_EQ(handed, 2) << "handed on while arriving";
+        arriving.Append(std::string(marked ? "MARK\r\n" : "") + "-rw-r--r-- 1 u g 3 Jan  1  2000 c\r\n");
+        const std::optional<std::string> settled = ahead.Finish(arriving);
+        if (marked) {
+            EXPECT_FALSE(settled.has_value());
+            EXPECT_TRUE(ahead.HandedOn());
+            EXPECT_EQ(handed, 2) << "nothing more handed on once overruled";
+        } else {
+            EXPECT_EQ(settled.value_or("none"), "Unix");
+            EXPECT_EQ(handed, 3);
+        }
+    }
 }
 
 TEST(ListingSamples, EveryCaseOfEveryRegisteredLayout) {

@@ -152,6 +152,68 @@ TEST(IdFTPTransfers, ListingTextIsSplitIntoLines) {
     }
 }
 
+// Entries parsed while a listing of several blocks arrives are the entries of its whole
+// parse, a CR LF cut by a block's end included; a layout that cannot parse in pieces
+// (Windows NT) is parsed once it is in, and neither asks to start again.
+TEST(IdFTPTransfers, EntriesParsedWhileTheListingArrivesAreThoseOfItsWholeParse) {
+    std::string unix;
+    // 65 bytes first, then 64 a line: the CR of line 4,097 is the last byte of the
+    // first 256 KiB, its LF the first of the next.
+    unix += "-rw-r--r-- 1 u g 10 Jan  1  2020 " + std::string(30, 'f') + "\r\n";
+    for (int i = 1; unix.size() < 900000; ++i) {
+        std::string line = "-rw-r--r-- 1 u g " + std::to_string(i % 1000) + " Mar  5 12:00 n" + std::to_string(i);
+        unix += line + std::string(62 - line.size(), 'x') + "\r\n";
+    }
+    ASSERT_EQ(unix.substr(262143, 2), "\r\n");
+    std::string windows;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string size = std::to_string(1000 + i);
+        windows += "05-26-95  10:57AM" + std::string(21 - size.size(), ' ') + size + " w" + std::to_string(i) + ".txt\r\n";
+    }
+    for (const std::string* listing : {&unix, &windows}) {
+        const std::string& text = *listing;
+        FtpScript script = loggedIn();
+        for (int round = 0; round < 2; ++round) {
+            script.on("TYPE A", "200 ok")
+                .passive("PASV", kPasv)
+                .acceptData()
+                .on("LIST", "150 Here it comes")
+                .sendData(text)
+                .closeData()
+                .reply("226 Done")
+                .on("TYPE I", "200 ok");
+        }
+        ScriptedFtp s(script);
+        s.ftp.SetPassive(true);
+        s.ftp.Connect();
+        s.ftp.ListDirectory();
+        Lines whole;
+        for (const auto& item : s.ftp.DirectoryItems()) {
+            whole.push_back(std::string(item->FileName()) + " " + std::to_string(item->Size));
+        }
+        const std::string layout = s.ftp.ListParserIdentifier();
+        Lines handed;
+        int restarts = 0;
+        s.ftp.ListDirectoryHandingOn(
+            100,
+            [&](const TIdFTPListItems& items) {
+                for (const auto& item : items) {
+                    handed.push_back(std::string(item->FileName()) + " " + std::to_string(item->Size));
+                }
+            },
+            [&] { ++restarts; });
+        SCOPED_TRACE(layout);
+        EXPECT_EQ(layout, &text == &unix ? "Unix" : "Windows NT");
+        EXPECT_EQ(s.ftp.ListParserIdentifier(), layout);
+        EXPECT_EQ(handed.size(), whole.size());
+        EXPECT_TRUE(handed == whole);
+        EXPECT_EQ(restarts, 0);
+        EXPECT_EQ(s.ftp.ListResult().Lines.size(), whole.size());
+        EXPECT_TRUE(s.ftp.ListResult().Lines.ToStrings() == TIdListingLines::FromText(text).ToStrings())
+            << "the blocks read as the text";
+    }
+}
+
 TEST(IdFTPTransfers, PassiveDownloadGoesToTheControlPeer) {
     for (const std::string reply : {"227 Entering Passive Mode (10,0,0,5,{p1},{p2})",
                                     "227 Entering Passive Mode 10,0,0,5,{p1},{p2}"}) {

@@ -281,8 +281,19 @@ void CliSession::list(const CliCommand& command) {
         home = m_ftp.CurrentDirectory();
         m_ftp.ChangeDirectory(command.names[0]);
     }
+    // Parsed while the listing arrives, printed once it is whole: the layout its first
+    // lines suggest may not be the one all its lines settle on, and what was printed
+    // cannot be taken back.
+    TEntryPrinter printer(m_out, forTerminal);
+    printer.Hold();
     try {
-        m_ftp.ListDirectory(nullptr);
+        if (command.raw) {
+            m_ftp.ListDirectory(nullptr);
+        } else {
+            m_ftp.ListDirectoryHandingOn(
+                4096, [&](const TIdFTPListItems& items) { printer.Add(m_ftp.ListParserIdentifier(), items); },
+                [&] { printer.Discard(); });
+        }
     } catch (...) {
         if (!home.empty()) {
             m_ftp.ChangeDirectory(home);
@@ -297,11 +308,6 @@ void CliSession::list(const CliCommand& command) {
             m_out << forTerminal(std::string(line)) << "\n";
         }
     } else {
-        // Printed as they are parsed: the entries of a large folder are never all kept.
-        TEntryPrinter printer(m_out, forTerminal);
-        m_ftp.HandOnDirectoryItems(4096, [&](const TIdFTPListItems& items) {
-            printer.Add(m_ftp.ListParserIdentifier(), items);
-        });
         printer.Finish(m_ftp.ListParserIdentifier());
         m_out << "\n";
     }

@@ -89,14 +89,34 @@ void TEntryPrinter::Add(const std::string& layout, const TIdFTPListItems& items)
     for (const auto& item : items) {
         add(entryLine(*item));
         if (m_block.size() >= 64 * 1024) {
-            m_out.write(m_block.data(), static_cast<std::streamsize>(m_block.size()));
-            m_block.clear();
+            if (m_holding) {
+                // Kept as the blocks they are: one text grown by doubling would copy
+                // a large listing's output over and over.
+                m_held.push_back(std::move(m_block));
+                m_block = {};
+                m_block.reserve(65 * 1024);
+            } else {
+                m_out.write(m_block.data(), static_cast<std::streamsize>(m_block.size()));
+                m_block.clear();
+            }
         }
     }
 }
 
+void TEntryPrinter::Discard() {
+    m_block.clear();
+    m_held.clear();
+    m_started = false;
+    m_holding = false;
+}
+
 void TEntryPrinter::Finish(const std::string& layout) {
     start(layout);
+    for (const std::string& held : m_held) {
+        m_out.write(held.data(), static_cast<std::streamsize>(held.size()));
+    }
+    m_held.clear();
+    m_holding = false;
     m_out.write(m_block.data(), static_cast<std::streamsize>(m_block.size()));
     m_block.clear();
 }

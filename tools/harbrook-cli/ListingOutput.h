@@ -24,6 +24,10 @@ public:
     explicit TEntryPrinter(std::ostream& out, std::string (*shown)(std::string) = nullptr)
         : m_out(out), m_shown(shown) {}
     void Add(const std::string& layout, const TIdFTPListItems& items);
+    // Nothing is written before Finish: for entries that may yet be taken back.
+    void Hold() { m_holding = true; }
+    // Forgets what was added (and holds no more).
+    void Discard();
     // Writes what is left (the layout line alone for a listing without entries).
     void Finish(const std::string& layout);
 
@@ -34,7 +38,9 @@ private:
     std::ostream& m_out;
     std::string (*m_shown)(std::string);
     std::string m_block;
+    std::vector<std::string> m_held;
     bool m_started = false;
+    bool m_holding = false;
 };
 
 // harbrook-cli parse-listing [--syst TEXT] [--nlst | --mlsd] [FILE]: parses a raw listing
