@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "ftp/client/IdFTPCommandText.h"
@@ -89,26 +90,44 @@ std::string entryText(const TIdFTPListItem& item) {
            std::string(item.LocalFileName()) + "\t" + std::string(item.PermissionDisplay());
 }
 
+// A sample of a built layout parsed whole, as the client parses it: what the other ways
+// of parsing it are held against.
+struct KeptParse {
+    const TIdFTPListBase* layout = nullptr;
+    std::vector<std::string> lines;
+    std::string syst;
+    std::string identifier;
+    std::vector<std::string> entries;
+};
+
+std::optional<KeptParse> keptParseOf(const SampleCase& sample) {
+    KeptParse kept;
+    kept.layout = DefaultListParsers().AtPosition(std::stoi(sample.folder.substr(0, sample.folder.find('-'))));
+    if (kept.layout == nullptr) {
+        return std::nullopt;
+    }
+    kept.lines = fileLines(sample.base.string() + ".txt");
+    kept.syst = systemOf(sample);
+    TIdFTPListItems items;
+    kept.identifier = parseAs(*kept.layout, kept.lines, kept.syst, items);
+    for (const auto& item : items) {
+        kept.entries.push_back(entryText(*item));
+    }
+    return kept;
+}
+
 // Entries handed on in batches (to make rows while parsing) are the entries a whole parse
 // keeps, in the same order, whatever the batch: no layout's entry is handed on before its
 // last line is read, none is lost or given twice.
 TEST(ListingSamples, EntriesHandedOnInBatchesAreTheKeptOnes) {
     int checked = 0;
     for (const SampleCase& sample : allCases()) {
-        const TIdFTPListBase* layout =
-            DefaultListParsers().AtPosition(std::stoi(sample.folder.substr(0, sample.folder.find('-'))));
-        if (layout == nullptr) {
+        const std::optional<KeptParse> kept = keptParseOf(sample);
+        if (!kept) {
             continue;
         }
         SCOPED_TRACE(sample.folder + "/" + sample.name);
-        const auto lines = fileLines(sample.base.string() + ".txt");
-        const std::string syst = systemOf(sample);
-        TIdFTPListItems kept;
-        parseAs(*layout, lines, syst, kept);
-        std::vector<std::string> whole;
-        for (const auto& item : kept) {
-            whole.push_back(entryText(*item));
-        }
+        const auto& [layout, lines, syst, identifier, whole] = *kept;
         for (const std::size_t batch : {1, 2, 3, 4096}) {
             std::vector<std::string> handed;
             TIdFTPListItems items;
@@ -132,20 +151,12 @@ TEST(ListingSamples, EntriesHandedOnInBatchesAreTheKeptOnes) {
 TEST(ListingSamples, EntriesParsedWhileTheListingArrivesAreTheKeptOnes) {
     int confirmed = 0;
     for (const SampleCase& sample : allCases()) {
-        const TIdFTPListBase* layout =
-            DefaultListParsers().AtPosition(std::stoi(sample.folder.substr(0, sample.folder.find('-'))));
-        if (layout == nullptr) {
+        const std::optional<KeptParse> kept = keptParseOf(sample);
+        if (!kept) {
             continue;
         }
         SCOPED_TRACE(sample.folder + "/" + sample.name);
-        const auto lines = fileLines(sample.base.string() + ".txt");
-        const std::string syst = systemOf(sample);
-        TIdFTPListItems kept;
-        const std::string identifier = parseAs(*layout, lines, syst, kept);
-        std::vector<std::string> whole;
-        for (const auto& item : kept) {
-            whole.push_back(entryText(*item));
-        }
+        const auto& [layout, lines, syst, identifier, whole] = *kept;
         for (const std::size_t piece : {1, 2, 5}) {
             std::vector<std::string> handed;
             TIdListingParseAhead ahead(DefaultListParsers(), layout->Identifier() != "NLST", syst, 2,
