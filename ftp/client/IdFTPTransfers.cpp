@@ -477,6 +477,17 @@ void TIdFTP::ListDirectoryHandingOn(std::size_t batch, const std::function<void(
 void TIdFTP::listDirectory(std::vector<std::string>* destination, const std::string& specifier, bool details,
                            TIdListingParseAhead* ahead) {
     bool started = false;
+    // A listing that fails leaves the last one as it was, its layout's name with it.
+    struct KeepLayoutUnlessDone {
+        std::string& layout;
+        const std::string previous;
+        bool done = false;
+        ~KeepLayoutUnlessDone() {
+            if (!done) {
+                layout = previous;
+            }
+        }
+    } keepLayout{m_listParserIdentifier, m_listParserIdentifier};
     CappedListingStream text(m_maxListingSize, [&](const TIdListingLines& lines) {
         if (ahead == nullptr) {
             return;
@@ -522,6 +533,7 @@ void TIdFTP::listDirectory(std::vector<std::string>* destination, const std::str
             sendTransferTypeCommand(saved);
         }
     }
+    keepLayout.done = true;
     m_directoryItems.reset();
     m_listParserIdentifier = ahead != nullptr ? ahead->Identifier() : std::string();
     m_listResult.Lines = text.TakeLines();

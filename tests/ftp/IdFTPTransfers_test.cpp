@@ -214,6 +214,38 @@ TEST(IdFTPTransfers, EntriesParsedWhileTheListingArrivesAreThoseOfItsWholeParse)
     }
 }
 
+// A listing that fails after entries were handed on while it arrived raises, and the
+// last listing stays with its layout's name.
+TEST(IdFTPTransfers, AListingThatFailsWhileParsedAheadLeavesTheLastOne) {
+    std::string unix;
+    while (unix.size() < 600000) {
+        unix += "-rw-r--r-- 1 u g 1 Jan  1  2020 file" + std::to_string(unix.size()) + "\r\n";
+    }
+    FtpScript script = loggedIn();
+    listing(script, "05-26-95  10:57AM               143712 one.txt\r\n");
+    script.on("TYPE A", "200 ok")
+        .passive("PASV", kPasv)
+        .acceptData()
+        .on("LIST", "150 Here it comes")
+        .sendData(unix)
+        .closeData()
+        .reply("451 Local error in processing")
+        .on("TYPE I", "200 ok");
+    ScriptedFtp s(script);
+    s.ftp.SetPassive(true);
+    s.ftp.Connect();
+    s.ftp.ListDirectoryHandingOn(10, [](const TIdFTPListItems&) {}, {});
+    ASSERT_EQ(s.ftp.ListParserIdentifier(), "Windows NT");
+    std::size_t handed = 0;
+    EXPECT_EQ(errorOf([&] {
+                  s.ftp.ListDirectoryHandingOn(10, [&](const TIdFTPListItems& items) { handed += items.Count(); }, {});
+              }),
+              "Local error in processing\r\n");
+    EXPECT_GT(handed, 0u) << "entries were handed on while it arrived";
+    EXPECT_EQ(s.ftp.ListParserIdentifier(), "Windows NT");
+    EXPECT_EQ(s.ftp.ListResult().Lines.ToStrings(), (Lines{"05-26-95  10:57AM               143712 one.txt"}));
+}
+
 TEST(IdFTPTransfers, PassiveDownloadGoesToTheControlPeer) {
     for (const std::string reply : {"227 Entering Passive Mode (10,0,0,5,{p1},{p2})",
                                     "227 Entering Passive Mode 10,0,0,5,{p1},{p2}"}) {
