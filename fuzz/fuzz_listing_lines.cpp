@@ -1,6 +1,9 @@
 // A listing received in blocks must read as the same lines as its whole text, wherever
-// the blocks were cut; every line lies inside the listing.
+// the blocks were cut; every line lies inside the listing. Read as it arrives, in the
+// same pieces and blocks of a few bytes, only whole lines of the text join it, and the
+// whole is the same.
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "ftp/listing/IdFTPList.h"
@@ -27,6 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const TIdListingLines copy = blocks;
     if (!(copy == whole)) {
+        std::abort();
+    }
+    TIdArrivingListing arriving(1 + data[0] % 7);
+    for (const std::string& piece : {text.substr(0, first), text.substr(first, second - first), text.substr(second)}) {
+        arriving.Add(piece.data(), piece.size());
+        const TIdListingLines& so = arriving.Lines();
+        if (so.size() > whole.size() || !std::equal(so.begin(), so.end(), whole.begin())) {
+            std::abort();
+        }
+    }
+    if (!(arriving.Finish() == whole)) {
         std::abort();
     }
     return 0;

@@ -361,9 +361,8 @@ namespace {
 // A listing is the one thing held whole in memory; a server that never ends it must
 // not take all of it. It is kept in the blocks it came in: a text that grew by doubling
 // would take up to twice its size and, while it moved, three times (a folder of a
-// million files lists 70 MB). Each full block is cut after its last whole line and
-// joins the lines at once (the rest starts the next block), so a parse can follow the
-// listing while it arrives.
+// million files lists 70 MB). The blocks join its lines as they fill, so a parse can
+// follow the listing while it arrives.
 class CappedListingStream : public harbrook::TStream {
 public:
     CappedListingStream(std::int64_t limit, std::function<void(const TIdListingLines&)> arrived)
@@ -377,22 +376,10 @@ public:
         if (m_size + count > m_limit) {
             throw EIdListingTooLong("Listing too long: more than " + std::to_string(m_limit) + " bytes");
         }
-        const char* bytes = static_cast<const char*>(buffer);
         m_size += count;
         m_position = m_size;
-        while (count > 0) {
-            if (m_block.capacity() < kBlock) {
-                m_block.reserve(kBlock);
-            }
-            // A line longer than a block grows its block until it ends.
-            const std::size_t room = m_block.size() < kBlock ? kBlock - m_block.size() : kBlock;
-            const auto taken = static_cast<std::size_t>(std::min<std::int64_t>(count, static_cast<std::int64_t>(room)));
-            m_block.append(bytes, taken);
-            bytes += taken;
-            count -= static_cast<std::int64_t>(taken);
-            if (m_block.size() >= kBlock) {
-                seal();
-            }
+        if (m_listing.Add(static_cast<const char*>(buffer), static_cast<std::size_t>(count)) && m_arrived) {
+            m_arrived(m_listing.Lines());
         }
     }
     std::int64_t Size() const override { return m_size; }
@@ -400,53 +387,22 @@ public:
         if (size != 0) {
             throw harbrook::EStreamError("A listing can only be emptied");
         }
-        m_lines = {};
-        m_block.clear();
-        m_searchFrom = 0;
+        m_listing.Clear();
         m_size = 0;
         m_position = 0;
     }
     // The lines of the whole listing; the stream is empty afterwards.
     TIdListingLines TakeLines() {
-        m_lines.Append(std::move(m_block));
-        m_block = {};
-        TIdListingLines lines = std::move(m_lines);
+        TIdListingLines lines = m_listing.Finish();
         SetSize(0);
         return lines;
     }
 
 private:
-    void seal() {
-        // Only what came since the last look can end a line (or the CR before it): a
-        // line of many megabytes is not searched again at each piece.
-        const std::size_t from = m_searchFrom;
-        const std::size_t found = TIdListingLines::WholeLinesLength(std::string_view(m_block).substr(from));
-        if (found == 0) {
-            m_searchFrom = m_block.size() - 1;
-            return;
-        }
-        const std::size_t whole = from + found;
-        std::string rest;
-        rest.reserve(std::max(kBlock, m_block.size() - whole));
-        rest.append(m_block, whole, std::string::npos);
-        m_block.resize(whole);
-        m_lines.Append(std::move(m_block));
-        m_block = std::move(rest);
-        m_searchFrom = m_block.empty() ? 0 : m_block.size() - 1;
-        if (m_arrived) {
-            m_arrived(m_lines);
-        }
-    }
-
-    // Small enough that the part of a listing still to parse after its last byte is
-    // small; large enough that the blocks are few.
-    static constexpr std::size_t kBlock = 256 << 10;
     std::int64_t m_limit;
     std::function<void(const TIdListingLines&)> m_arrived;
     std::int64_t m_size = 0;
-    TIdListingLines m_lines;
-    std::string m_block;
-    std::size_t m_searchFrom = 0;
+    TIdArrivingListing m_listing;
 };
 
 }  // namespace

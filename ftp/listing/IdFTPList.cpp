@@ -333,6 +333,56 @@ std::size_t TIdListingLines::WholeLinesLength(std::string_view text) {
     return whole;
 }
 
+bool TIdArrivingListing::Add(const char* bytes, std::size_t count) {
+    bool joined = false;
+    while (count > 0) {
+        if (m_block.capacity() < m_blockSize) {
+            m_block.reserve(m_blockSize);
+        }
+        const std::size_t room = m_block.size() < m_blockSize ? m_blockSize - m_block.size() : m_blockSize;
+        const std::size_t taken = std::min(count, room);
+        m_block.append(bytes, taken);
+        bytes += taken;
+        count -= taken;
+        if (m_block.size() >= m_blockSize) {
+            joined = seal() || joined;
+        }
+    }
+    return joined;
+}
+
+bool TIdArrivingListing::seal() {
+    // Only what came since the last look can end a line (or follow the CR before it).
+    const std::size_t from = m_searchFrom;
+    const std::size_t found = TIdListingLines::WholeLinesLength(std::string_view(m_block).substr(from));
+    if (found == 0) {
+        m_searchFrom = m_block.size() - 1;
+        return false;
+    }
+    const std::size_t whole = from + found;
+    std::string rest;
+    rest.reserve(std::max(m_blockSize, m_block.size() - whole));
+    rest.append(m_block, whole, std::string::npos);
+    m_block.resize(whole);
+    m_lines.Append(std::move(m_block));
+    m_block = std::move(rest);
+    m_searchFrom = m_block.empty() ? 0 : m_block.size() - 1;
+    return true;
+}
+
+TIdListingLines TIdArrivingListing::Finish() {
+    m_lines.Append(std::move(m_block));
+    TIdListingLines lines = std::move(m_lines);
+    Clear();
+    return lines;
+}
+
+void TIdArrivingListing::Clear() {
+    m_lines = TIdListingLines();
+    m_block = std::string();
+    m_searchFrom = 0;
+}
+
 void TIdListingLines::Append(std::string text) {
     if (text.empty()) {
         return;

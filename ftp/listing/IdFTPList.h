@@ -220,6 +220,34 @@ private:
     std::vector<std::string_view> m_lines;
 };
 
+// A listing read as it arrives, in pieces of any size. Each time a block of `block`
+// bytes has filled, what of it ends at a sure line break joins the lines (the rest starts
+// the next block), so the lines so far can be parsed while more arrive; a line longer
+// than a block grows its block until it ends.
+class TIdArrivingListing {
+public:
+    // 256 KiB by default: what is left to parse after a listing's last byte is little,
+    // and the blocks are few.
+    explicit TIdArrivingListing(std::size_t block = 256 << 10) : m_blockSize(std::max<std::size_t>(block, 1)) {}
+    // True when lines joined Lines().
+    bool Add(const char* bytes, std::size_t count);
+    // The lines so far: whole ones only, each where it stays.
+    const TIdListingLines& Lines() const { return m_lines; }
+    // The whole listing, the last block's lines with it; empty afterwards.
+    TIdListingLines Finish();
+    void Clear();
+
+private:
+    bool seal();
+
+    std::size_t m_blockSize;
+    TIdListingLines m_lines;
+    std::string m_block;
+    // Where a break may still be found: a line of many megabytes is not searched again
+    // at each piece.
+    std::size_t m_searchFrom = 0;
+};
+
 // The entries of one listing, in listing order.
 class TIdFTPListItems {
 public:

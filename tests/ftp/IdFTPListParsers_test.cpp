@@ -618,35 +618,42 @@ TEST(ListParsers, ListingBlocksReadAsTheirWholeText) {
     }
 }
 
-// A listing that grows while it arrives: whatever pieces the data comes in, only what
-// ends at a sure line break joins the lines (a CR at the end may be half a CR LF), and
-// the lines read at every point are those of the text so far, the last at the end.
+// A listing that grows while it arrives: whatever pieces the data comes in and however
+// small the blocks, only what ends at a sure line break joins the lines (a CR at a
+// block's end may be half a CR LF), lines once read stay where they are, and the whole
+// reads as its text.
 TEST(ListParsers, AListingGrowingPieceByPieceReadsAsItsWholeText) {
     for (const std::string& text : kBrokenTexts) {
         const std::vector<std::string> whole = TIdListingLines::FromText(text).ToStrings();
-        for (std::size_t cut = 0; cut <= text.size(); ++cut) {
-            for (std::size_t second = cut; second <= text.size(); ++second) {
-                SCOPED_TRACE("pieces cut at " + std::to_string(cut) + " and " + std::to_string(second));
-                TIdListingLines lines;
-                std::string pending;
-                std::vector<std::string_view> seen;
-                for (const std::string& piece : {text.substr(0, cut), text.substr(cut, second - cut), text.substr(second)}) {
-                    pending += piece;
-                    const std::size_t ready = TIdListingLines::WholeLinesLength(pending);
-                    if (ready > 0) {
-                        lines.Append(pending.substr(0, ready));
-                        pending.erase(0, ready);
+        for (const std::size_t block : {1, 2, 3, 5, 1 << 10}) {
+            for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+                for (std::size_t second = cut; second <= text.size(); ++second) {
+                    SCOPED_TRACE("blocks of " + std::to_string(block) + ", pieces cut at " + std::to_string(cut) +
+                                 " and " + std::to_string(second));
+                    TIdArrivingListing arriving(block);
+                    std::vector<std::string_view> seen;
+                    for (const std::string& piece :
+                         {text.substr(0, cut), text.substr(cut, second - cut), text.substr(second)}) {
+                        const std::size_t before = arriving.Lines().size();
+                        const bool joined = arriving.Add(piece.data(), piece.size());
+                        ASSERT_EQ(joined, arriving.Lines().size() > before);
+                        const TIdListingLines& lines = arriving.Lines();
+                        for (std::size_t i = 0; i < seen.size(); ++i) {
+                            ASSERT_EQ(lines[i].data(), seen[i].data());
+                        }
+                        seen.assign(lines.begin(), lines.end());
+                        // Only whole lines so far: each is one of the text's.
+                        ASSERT_LE(seen.size(), whole.size());
+                        for (std::size_t i = 0; i < seen.size(); ++i) {
+                            ASSERT_EQ(seen[i], whole[i]);
+                        }
                     }
-                    // Lines once read stay where they are while more arrive.
-                    for (std::size_t i = 0; i < seen.size(); ++i) {
-                        ASSERT_EQ(lines[i].data(), seen[i].data());
+                    const TIdListingLines lines = arriving.Finish();
+                    ASSERT_EQ(lines.ToStrings(), whole);
+                    for (const std::string_view line : lines) {
+                        ASSERT_TRUE(line.empty() || lines.Contains(line));
                     }
-                    seen.assign(lines.begin(), lines.end());
-                }
-                lines.Append(pending);
-                ASSERT_EQ(lines.ToStrings(), whole);
-                for (const std::string_view line : lines) {
-                    ASSERT_TRUE(line.empty() || lines.Contains(line));
+                    ASSERT_TRUE(arriving.Lines().empty()) << "empty once finished";
                 }
             }
         }
