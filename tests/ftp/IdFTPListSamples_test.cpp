@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -116,32 +117,42 @@ std::optional<KeptParse> keptParseOf(const SampleCase& sample) {
     return kept;
 }
 
+// Runs `check` on the kept parse of every sample of a built layout.
+template <typename Check>
+void forEachKeptParse(Check check) {
+    for (const SampleCase& sample : allCases()) {
+        if (const std::optional<KeptParse> kept = keptParseOf(sample)) {
+            SCOPED_TRACE(sample.folder + "/" + sample.name);
+            check(*kept);
+        }
+    }
+}
+
+// A taker of handed-on entries that writes them down as `entryText`s.
+std::function<void(const TIdFTPListItems&)> writingDown(std::vector<std::string>& texts) {
+    return [&texts](const TIdFTPListItems& some) {
+        for (const auto& item : some) {
+            texts.push_back(entryText(*item));
+        }
+    };
+}
+
 // Entries handed on in batches (to make rows while parsing) are the entries a whole parse
 // keeps, in the same order, whatever the batch: no layout's entry is handed on before its
 // last line is read, none is lost or given twice.
 TEST(ListingSamples, EntriesHandedOnInBatchesAreTheKeptOnes) {
     int checked = 0;
-    for (const SampleCase& sample : allCases()) {
-        const std::optional<KeptParse> kept = keptParseOf(sample);
-        if (!kept) {
-            continue;
-        }
-        SCOPED_TRACE(sample.folder + "/" + sample.name);
-        const auto& [layout, lines, syst, identifier, whole] = *kept;
+    forEachKeptParse([&](const KeptParse& kept) {
         for (const std::size_t batch : {1, 2, 3, 4096}) {
             std::vector<std::string> handed;
             TIdFTPListItems items;
-            items.HandOnEvery(batch, [&](const TIdFTPListItems& some) {
-                for (const auto& item : some) {
-                    handed.push_back(entryText(*item));
-                }
-            });
-            parseAs(*layout, lines, syst, items);
-            EXPECT_EQ(handed, whole) << "batch " << batch;
+            items.HandOnEvery(batch, writingDown(handed));
+            parseAs(*kept.layout, kept.lines, kept.syst, items);
+            EXPECT_EQ(handed, kept.entries) << "batch " << batch;
             EXPECT_EQ(items.Count(), 0u) << "batch " << batch;
             ++checked;
         }
-    }
+    });
     EXPECT_GE(checked, 4 * 52);
 }
 
@@ -150,22 +161,13 @@ TEST(ListingSamples, EntriesHandedOnInBatchesAreTheKeptOnes) {
 // and it parses in pieces), or the parse ahead says so and what it gave is void.
 TEST(ListingSamples, EntriesParsedWhileTheListingArrivesAreTheKeptOnes) {
     int confirmed = 0;
-    for (const SampleCase& sample : allCases()) {
-        const std::optional<KeptParse> kept = keptParseOf(sample);
-        if (!kept) {
-            continue;
-        }
-        SCOPED_TRACE(sample.folder + "/" + sample.name);
-        const auto& [layout, lines, syst, identifier, whole] = *kept;
+    forEachKeptParse([&](const KeptParse& kept) {
+        const std::vector<std::string>& lines = kept.lines;
         for (const std::size_t piece : {1, 2, 5}) {
             std::vector<std::string> handed;
-            TIdListingParseAhead ahead(DefaultListParsers(), layout->Identifier() != "NLST", syst, 2,
-                                       [&](const TIdFTPListItems& some) {
-                                           for (const auto& item : some) {
-                                               handed.push_back(entryText(*item));
-                                           }
-                                       });
-            if (layout->Identifier() == "MLST") {
+            TIdListingParseAhead ahead(DefaultListParsers(), kept.layout->Identifier() != "NLST", kept.syst, 2,
+                                       writingDown(handed));
+            if (kept.layout->Identifier() == "MLST") {
                 ahead.Expect("MLST");
             }
             TIdListingLines arriving;
@@ -182,12 +184,12 @@ TEST(ListingSamples, EntriesParsedWhileTheListingArrivesAreTheKeptOnes) {
             }
             const TIdListingLines moved = std::move(arriving);
             if (const std::optional<std::string> settled = ahead.Finish(moved)) {
-                EXPECT_EQ(*settled, identifier) << "pieces of " << piece;
-                EXPECT_EQ(handed, whole) << "pieces of " << piece;
+                EXPECT_EQ(*settled, kept.identifier) << "pieces of " << piece;
+                EXPECT_EQ(handed, kept.entries) << "pieces of " << piece;
                 ++confirmed;
             }
         }
-    }
+    });
     // Unix, Unitree and MLST samples, in each size of piece.
     EXPECT_GE(confirmed, 3 * 6);
 }
