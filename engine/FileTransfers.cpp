@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <random>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -368,18 +370,46 @@ void ContinueDownload(TIdFTP& connection, const std::string& remotePath, const s
     continueInto(connection, remotePath, localFile, local.size, remoteSize, progress, what);
 }
 
+namespace {
+
+// What the server holds of `remoteName` once it has stopped growing (-1: nothing, or no
+// SIZE). An upload of ours that broke off may still be landing there: a server that hung
+// and woke up drains the old data connection into the file, and appending while it does
+// would put that part in twice (APPE writes at the end, wherever that has got to).
+std::int64_t settledRemoteSize(TIdFTP& connection, const std::string& remoteName, const std::string& what) {
+    constexpr auto pause = std::chrono::milliseconds(150);
+    constexpr auto patience = std::chrono::seconds(2);
+    const auto until = std::chrono::steady_clock::now() + patience;
+    std::int64_t size = connection.FileSize(remoteName);
+    while (size >= 0) {
+        std::this_thread::sleep_for(pause);
+        const std::int64_t again = connection.FileSize(remoteName);
+        if (again == size) {
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            throw harbrook::EToolError("Cannot continue " + what + ": the remote file is still growing (" +
+                                       std::to_string(again) + " bytes); another transfer is writing it");
+        }
+        size = again;
+    }
+    return size;
+}
+
+}  // namespace
+
 void ContinueUpload(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
                     harbrook::TransferCount* count) {
     harbrook::TransferCount unused;
     harbrook::TransferCount& progress = count != nullptr ? *count : unused;
     progress = {};
-    const std::int64_t remoteSize = connection.FileSize(remoteName);
+    const std::string what = "upload of " + harbrook::ShortenedForMessage(localFile);
+    const std::int64_t remoteSize = settledRemoteSize(connection, remoteName, what);
     if (remoteSize < 0) {
         // Nothing there (or no SIZE): the upload starts from the beginning.
         UploadLocalFile(connection, localFile, remoteName, count);
         return;
     }
-    const std::string what = "upload of " + harbrook::ShortenedForMessage(localFile);
     std::error_code error;
     if (fs::is_directory(localFile, error)) {
         throw harbrook::EToolError("Cannot open file \"" + localFile + "\". Is a directory");

@@ -75,8 +75,10 @@ void ContinueDownload(TIdFTP& connection, const std::string& remotePath, const s
                       harbrook::TransferCount* count = nullptr);
 // Continues a partial remote file at its size: the rest of the local file is appended
 // (APPE). Without a remote file (or its size) the file is uploaded whole. A remote file
-// larger than the local one is an error; an equal one needs nothing. Where the server
-// answers SIZE, the stored size must then equal the local size.
+// larger than the local one is an error; an equal one needs nothing. The size is read
+// until it stops changing (a remote file still growing for 2 s is an error: something
+// else is writing it). Where the server answers SIZE, the stored size must then equal
+// the local size.
 void ContinueUpload(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,
                     harbrook::TransferCount* count = nullptr);
 

@@ -78,6 +78,25 @@ protected:
         }
     }
 
+    // What a failed wait leaves to go on: the transfer list, the end of the message log
+    // and the boxes shown.
+    std::string story(const TFHarbrook& window) {
+        std::string text = "transfer list:\n";
+        for (int row = 0; row < window.Lumo_listbox2->count(); ++row) {
+            text += "  " + window.Lumo_listbox2->item(row)->text().toStdString() + "\n";
+        }
+        text += "message log (end):\n";
+        const int lines = window.MessageLogList->count();
+        for (int row = std::max(0, lines - 80); row < lines; ++row) {
+            text += "  " + window.MessageLogList->item(row)->text().toStdString() + "\n";
+        }
+        text += "boxes:\n";
+        for (const std::string& box : scope.dialogs.Shown()) {
+            text += "  " + box + "\n";
+        }
+        return text;
+    }
+
     TempDir local;
     DialogsScope scope;
     // The next connect's read time-outs, control and data (0: the standing ones).
@@ -693,7 +712,7 @@ TEST_P(WindowFaults, TheFileNamedTheOldCopyKeptThenByteExact) {
     };
     QElapsedTimer took;
     took.start();
-    ASSERT_TRUE(transfer());
+    ASSERT_TRUE(transfer()) << story(*window);
     std::printf("[ figures  ] ended after %.2f s\n", took.elapsed() / 1000.0);
     // (Over TLS a frozen server costs up to three time-outs: the read, the close_notify
     // and ABOR's reply.)
@@ -743,7 +762,7 @@ TEST_P(WindowFaults, TheFileNamedTheOldCopyKeptThenByteExact) {
     ASSERT_TRUE(runUntil([&] {
         window->Timer2Timer();
         return queuesEmpty(*window) && window->Lumo_listbox2->item(0)->text().contains("||Done||");
-    }, 20000));
+    }, 20000)) << story(*window);
     EXPECT_EQ(sha256OfFile(target), sha256OfFile(local.file("big.bin")));
     EXPECT_TRUE(namesBeside().empty()) << "the part file goes with the finished copy";
 }

@@ -285,5 +285,69 @@ TEST(ResumeDownloadScripted, AnInterruptedDownloadLeavesARecordAndTheOldFile) {
     }
 }
 
+// A server that hung in an upload of ours and woke up drains the old data connection
+// into the file while the retry asks for its size. The rest is appended only once the
+// size has stopped changing; a file that keeps growing is refused with nothing sent.
+TEST(ResumeUploadScripted, TheRestGoesOnlyOnAFileThatStoppedGrowing) {
+    std::string content;
+    for (int i = 0; content.size() < 1000; ++i) {
+        content += "row " + std::to_string(i) + "\n";
+    }
+    content.resize(1000);
+    for (const bool settles : {true, false}) {
+        SCOPED_TRACE(settles ? "settles at 300" : "keeps growing");
+        TempDir local;
+        writeFile(local.file("up.bin"), content);
+        struct stat info {};
+        ASSERT_EQ(::stat(local.file("up.bin").c_str(), &info), 0);
+        FtpScript script = loggedIn();
+        script.on("SIZE up.bin", "213 100");
+        if (settles) {
+            script.on("SIZE up.bin", "213 200")
+                .on("SIZE up.bin", "213 300")
+                .on("SIZE up.bin", "213 300")
+                .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
+                .acceptData()
+                .on("APPE up.bin", "150 go on")
+                .receiveData()
+                .reply("226 done")
+                .on("SIZE up.bin", "213 1000");
+        } else {
+            for (int size = 200; size < 1000; size += 20) {
+                script.on("SIZE up.bin", "213 " + std::to_string(size));
+            }
+        }
+        ScriptedFtpServer server(script);
+        InitTransferList();
+        TIdFTP client;
+        client.SetHost(server.host());
+        client.SetPort(server.port());
+        client.SetUsername("u");
+        client.SetPassword("p");
+        client.SetReadTimeout(3000);
+        client.SetPassive(true);
+        client.Connect();
+        PartialUpload partial{local.file("up.bin"), 1000, static_cast<std::int64_t>(info.st_mtime), "up.bin"};
+        if (settles) {
+            UploadResumable(client, local.file("up.bin"), "up.bin", partial);
+            EXPECT_TRUE(server.failures().empty()) << server.failures().front();
+            EXPECT_EQ(server.receivedData(), content.substr(300)) << "appended behind the settled size";
+        } else {
+            try {
+                UploadResumable(client, local.file("up.bin"), "up.bin", partial);
+                ADD_FAILURE() << "appended to a file that kept growing";
+            } catch (const EToolError& error) {
+                EXPECT_NE(std::string(error.what()).find("up.bin"), std::string::npos) << error.what();
+                EXPECT_NE(std::string(error.what()).find("still growing"), std::string::npos) << error.what();
+            }
+            for (const std::string& line : server.received()) {
+                EXPECT_NE(line.rfind("APPE", 0), 0u) << "nothing sent";
+                EXPECT_NE(line.rfind("STOR", 0), 0u) << "nothing sent";
+            }
+        }
+        DoneTransferList();
+    }
+}
+
 }  // namespace
 }  // namespace harbrook::testing
