@@ -100,6 +100,23 @@ void carryOne(TIdFTP& client, const QueueItem& item, QueueRun& run, const Direct
     }
 }
 
+// A connection the last entry left owing a reply is brought back in step before the
+// next entry; one whose server never sent it was closed for it and logs in anew (the
+// server is alive, it answered that far), so that the entry is not failed for it.
+void readyForNext(TIdFTP& connection, const CloneSnapshot& snapshot, const Direction& direction) {
+    if (connection.OwedReplies() == 0 || !connection.Connected()) {
+        return;
+    }
+    try {
+        connection.SettleOwedReplies();
+        return;
+    } catch (const std::exception& failure) {
+        MessageLog().Append(direction.logName, LogLine::Kind::Error,
+                            std::string(failure.what()) + " Connecting anew.");
+    }
+    ConnectClone(snapshot, connection);
+}
+
 // Clone connections carry every waiting entry of the main session's site, those added
 // meanwhile included, starting them in queue order: the first connection always, up to
 // `connections` together while entries or the files of folder entries wait. A
@@ -145,6 +162,7 @@ void runQueue(ITransferHost& host, TTransferQueue& queue, const Direction& direc
             if (!item) {
                 return false;
             }
+            readyForNext(connection, snapshot, direction);
             carryOne(connection, *item, run, direction);
             return true;
         });

@@ -39,6 +39,11 @@ HARBROOK_ID_EXCEPTION(EIdListingTooLong, EIdException, "Listing too long");
 // A name holding a line break would smuggle a second command to the server.
 HARBROOK_ID_EXCEPTION(EIdCommandLineInvalid, EIdException,
                       "The command was not sent: it contains a CR, LF or NUL character.");
+// A reply the server owed (its reading had timed out) did not come before the next
+// command: the replies would no longer belong to their commands.
+HARBROOK_ID_EXCEPTION(EIdRepliesOutOfStep, EIdException,
+                      "The server has not answered an earlier command; the connection was closed to keep "
+                      "its replies in step.");
 HARBROOK_ID_EXCEPTION(EIdFTPException, EIdException, "");
 
 // A socket call failed; the message is "Socket Error # n" CR LF and the error's text.

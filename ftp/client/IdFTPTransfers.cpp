@@ -211,7 +211,16 @@ void TIdFTP::finishTransfer(bool failing) {
             DoStatus(ftpReady, "Transfer complete");
             if (aborted) {
                 WriteCommand("ABOR");
-                const int first = ReadReply({225, 226, 250, 426, 450, 451, 425, 550, 552});
+                int first = 0;
+                try {
+                    first = ReadReply({225, 226, 250, 426, 450, 451, 425, 550, 552});
+                } catch (const EIdReplyRFCError&) {
+                    throw;
+                } catch (const EIdException&) {
+                    // Neither the transfer's reply nor ABOR's came: both are owed.
+                    OweReplies(1);
+                    throw;
+                }
                 const int answered[] = {226, 426, 450, 451, 425, 550};
                 if (std::find(std::begin(answered), std::end(answered), first) !=
                     std::end(answered)) {

@@ -48,6 +48,7 @@ void TIdTCPClient::ConnectTransport() {
         if (IOHandler()->Opened()) {
             IOHandler()->Close();
         }
+        ForgetOwedReplies();
         copySettingsToHandler();
         IOHandler()->Open();
         if (OnConnected) {

@@ -91,6 +91,8 @@ bool TIdTCPConnection::Connected() {
 }
 
 void TIdTCPConnection::closeHandler() {
+    // A new connection owes nothing.
+    m_owedReplies = 0;
     if (m_ioHandler != nullptr && m_ioHandler->Opened()) {
         DoStatus(hsDisconnecting, "Disconnecting.");
         m_ioHandler->Close();
@@ -124,7 +126,15 @@ int TIdTCPConnection::ReadReply(const TIdReplyCodes& accepted) {
     std::vector<std::string> lines;
     std::size_t budget = kMaxReplyBytes;
     for (;;) {
-        lines.push_back(m_ioHandler->ReadLineWait(INT_MAX, &budget));
+        try {
+            lines.push_back(m_ioHandler->ReadLineWait(INT_MAX, &budget));
+        } catch (const EIdReplyTooLong&) {
+            throw;
+        } catch (...) {
+            // Not read to its end: the server still owes it (or the rest of it).
+            ++m_owedReplies;
+            throw;
+        }
         if (OnProtocolLine) {
             OnProtocolLine(false, lines.back());
         }
@@ -154,12 +164,36 @@ void TIdTCPConnection::CheckResponse(const TIdReplyCodes& accepted) {
     }
 }
 
+void TIdTCPConnection::SettleOwedReplies() {
+    // A late reply would be taken for the next command's (a size for a date, a 426 for
+    // a SIZE): read and dropped first. A few preliminary ones may come before each.
+    constexpr int kMostReplies = 8;
+    try {
+        for (int read = 0; m_owedReplies > 0; ++read) {
+            if (read == kMostReplies) {
+                throw EIdRepliesOutOfStep();
+            }
+            --m_owedReplies;
+            if (ReadReply() < 200) {
+                ++m_owedReplies;
+            }
+        }
+    } catch (const EIdException&) {
+        m_owedReplies = 0;
+        closeHandler();
+        throw EIdRepliesOutOfStep();
+    }
+}
+
 void TIdTCPConnection::WriteCommand(const std::string& command) {
     if (m_ioHandler == nullptr) {
         throw EIdNotConnected();
     }
     if (command.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
         throw EIdCommandLineInvalid();
+    }
+    if (m_owedReplies > 0) {
+        SettleOwedReplies();
     }
     m_ioHandler->WriteLine(command);
     if (OnProtocolLine) {

@@ -50,10 +50,21 @@ public:
     // -1 accepts every reply.
     int SendCommand(const std::string& command, int accepted);
     // Writes one command line without reading its reply; a line holding CR, LF or NUL
-    // is refused before anything is sent.
+    // is refused before anything is sent. Replies the server still owes are read
+    // first; one that does not come within the read time-out closes the connection
+    // (EIdRepliesOutOfStep).
     void WriteCommand(const std::string& command);
+    // A reply whose reading fails before its end (a time-out, say) is still owed by the
+    // server: the next command first reads it (see WriteCommand).
     int ReadReply(const TIdReplyCodes& accepted = {});
     int ReadReply(std::initializer_list<int> accepted);
+    // Replies the server still owes beyond those whose reading failed (ABOR's own, when
+    // the aborted transfer's reply never came either).
+    void OweReplies(int count) { m_owedReplies += count; }
+    int OwedReplies() const { return m_owedReplies; }
+    // Reads the owed replies now (as the next command would); one that does not come
+    // within the read time-out closes the connection (EIdRepliesOutOfStep).
+    void SettleOwedReplies();
     // Raises EIdReplyRFCError unless the last reply's code is accepted.
     void CheckResponse(const TIdReplyCodes& accepted);
 
@@ -84,6 +95,8 @@ protected:
     void CreateOwnedIOHandler();
     void ReleaseOwnedIOHandler();
     void DoStatus(TIdStatus status, const std::string& text);
+    // A new connection owes nothing (the last one may have been cut without a close).
+    void ForgetOwedReplies() { m_owedReplies = 0; }
 
 private:
     void attachHandler(TIdIOHandler* handler);
@@ -94,4 +107,5 @@ private:
     std::unique_ptr<TIdIOHandler> m_ownedHandler;
     std::unique_ptr<TIdReply> m_greeting;
     std::unique_ptr<TIdReply> m_lastCmdResult;
+    int m_owedReplies = 0;
 };

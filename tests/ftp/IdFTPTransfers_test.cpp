@@ -5,6 +5,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -649,6 +650,50 @@ TEST(IdFTPTransfers, SilentDataConnectionTimesOut) {
     EXPECT_EQ(errorOf([&] { s.ftp.Download("f", stream); }), "Read timed out.");
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
     EXPECT_EQ(stream.Bytes(), "a little");
+}
+
+// A server that stalls a download answers only after the client gave up on it: that
+// late reply is the download's, and the next command still gets its own (it used to get
+// the 426, and every later command the reply of the one before). One that never
+// answers closes the connection before the next command goes out.
+TEST(IdFTPTransfers, ALateReplyIsNotTakenForTheNextCommands) {
+    for (const bool late : {true, false}) {
+        SCOPED_TRACE(late ? "answers late" : "never answers");
+        FtpScript script = loggedIn();
+        script.passive("PASV", kPasv).acceptData().on("RETR f", "150 ok").sendData("a little").pause(1500);
+        if (late) {
+            script.closeData().reply("426 Transfer aborted").on("SIZE f", "213 5").on("MDTM f", "213 20260101120000");
+        } else {
+            script.hang();
+        }
+        ScriptedFtp s(script);
+        s.ftp.SetPassive(true);
+        s.ftp.SetReadTimeout(300);
+        s.ftp.SetTransferTimeout(300);
+        s.ftp.Connect();
+        TMemoryStream stream;
+        const auto start = Clock::now();
+        EXPECT_EQ(errorOf([&] { s.ftp.Download("f", stream); }), "Read timed out.");
+        EXPECT_EQ(s.ftp.OwedReplies(), 1) << "the download's own reply is owed";
+        // Well after the late reply (and longer than a read time-out after the failure).
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(1900));
+        if (late) {
+            EXPECT_EQ(s.ftp.FileSize("f"), 5);
+            EXPECT_EQ(s.ftp.FileStamp("f"), "20260101120000");
+            EXPECT_EQ(s.ftp.OwedReplies(), 0);
+            EXPECT_TRUE(s.ftp.Connected());
+        } else {
+            const auto asked = Clock::now();
+            EXPECT_EQ(errorOf([&] { s.ftp.FileSize("f"); }), EIdRepliesOutOfStep().what());
+            EXPECT_LT(Clock::now() - asked, std::chrono::seconds(2)) << "one read time-out";
+            EXPECT_FALSE(s.ftp.Connected());
+            const Lines sent = s.server.received();
+            EXPECT_TRUE(std::none_of(sent.begin(), sent.end(), [](const std::string& line) {
+                return line.rfind("SIZE", 0) == 0;
+            })) << "SIZE was not sent";
+        }
+        EXPECT_TRUE(s.server.failures().empty()) << s.server.failures().front();
+    }
 }
 
 TEST(IdFTPTransfers, ServerThatNeverConnectsInActiveMode) {
