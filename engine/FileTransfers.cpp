@@ -604,8 +604,10 @@ void UploadResumable(TIdFTP& connection, const std::string& localFile, const std
     if (size > 0 && previous.localFile == localFile && previous.remoteName == remoteName &&
         previous.localSize == size && previous.localTime == time) {
         const std::int64_t stored = connection.FileSize(remoteName);
-        if (stored > 0 && stored < size) {
-            // Ours, and short: the rest goes on its end.
+        if (stored > 0 && stored <= size) {
+            // Ours, and short: the rest goes on its end. Ours and whole: every byte went
+            // out and only the server's last word was missing (it may have come late);
+            // nothing is sent again.
             ContinueUpload(connection, localFile, remoteName);
             partial = {};
             return;

@@ -128,7 +128,8 @@ bool ParsePartialUpload(const std::string& text, PartialUpload& partial);
 // An upload that a later attempt can continue. When `partial` is the record of an
 // earlier attempt of this local file to this remote name, the local file is unchanged
 // since (size and time) and the server holds less of it than the whole (SIZE), the rest
-// is appended (APPE from the server's size); otherwise the file is uploaded whole. The
+// is appended (APPE from the server's size), and when it holds the whole, nothing more
+// is sent; otherwise the file is uploaded whole. The
 // stored size must then equal the local size (where the server answers SIZE). `onPart`
 // hears the record before a byte goes out; on failure `partial` is that record.
 void UploadResumable(TIdFTP& connection, const std::string& localFile, const std::string& remoteName,

@@ -287,23 +287,27 @@ TEST(ResumeDownloadScripted, AnInterruptedDownloadLeavesARecordAndTheOldFile) {
 
 // A server that hung in an upload of ours and woke up drains the old data connection
 // into the file while the retry asks for its size. The rest is appended only once the
-// size has stopped changing; a file that keeps growing is refused with nothing sent.
+// size has stopped changing; a file that keeps growing is refused with nothing sent; a
+// file that is already whole (only the server's last reply was missing) gets nothing.
 TEST(ResumeUploadScripted, TheRestGoesOnlyOnAFileThatStoppedGrowing) {
     std::string content;
     for (int i = 0; content.size() < 1000; ++i) {
         content += "row " + std::to_string(i) + "\n";
     }
     content.resize(1000);
-    for (const bool settles : {true, false}) {
-        SCOPED_TRACE(settles ? "settles at 300" : "keeps growing");
+    enum class Server { SettlesShort, AlreadyWhole, KeepsGrowing };
+    for (const Server kind : {Server::SettlesShort, Server::AlreadyWhole, Server::KeepsGrowing}) {
+        SCOPED_TRACE(kind == Server::SettlesShort   ? "settles at 300"
+                     : kind == Server::AlreadyWhole ? "already whole"
+                                                    : "keeps growing");
         TempDir local;
         writeFile(local.file("up.bin"), content);
         struct stat info {};
         ASSERT_EQ(::stat(local.file("up.bin").c_str(), &info), 0);
         FtpScript script = loggedIn();
-        script.on("SIZE up.bin", "213 100");
-        if (settles) {
-            script.on("SIZE up.bin", "213 200")
+        if (kind == Server::SettlesShort) {
+            script.on("SIZE up.bin", "213 100")
+                .on("SIZE up.bin", "213 200")
                 .on("SIZE up.bin", "213 300")
                 .on("SIZE up.bin", "213 300")
                 .passive("PASV", "227 Entering Passive Mode (127,0,0,1,{p1},{p2})")
@@ -312,7 +316,10 @@ TEST(ResumeUploadScripted, TheRestGoesOnlyOnAFileThatStoppedGrowing) {
                 .receiveData()
                 .reply("226 done")
                 .on("SIZE up.bin", "213 1000");
+        } else if (kind == Server::AlreadyWhole) {
+            script.on("SIZE up.bin", "213 1000").on("SIZE up.bin", "213 1000").on("SIZE up.bin", "213 1000");
         } else {
+            script.on("SIZE up.bin", "213 100");
             for (int size = 200; size < 1000; size += 20) {
                 script.on("SIZE up.bin", "213 " + std::to_string(size));
             }
@@ -328,11 +335,7 @@ TEST(ResumeUploadScripted, TheRestGoesOnlyOnAFileThatStoppedGrowing) {
         client.SetPassive(true);
         client.Connect();
         PartialUpload partial{local.file("up.bin"), 1000, static_cast<std::int64_t>(info.st_mtime), "up.bin"};
-        if (settles) {
-            UploadResumable(client, local.file("up.bin"), "up.bin", partial);
-            EXPECT_TRUE(server.failures().empty()) << server.failures().front();
-            EXPECT_EQ(server.receivedData(), content.substr(300)) << "appended behind the settled size";
-        } else {
+        if (kind == Server::KeepsGrowing) {
             try {
                 UploadResumable(client, local.file("up.bin"), "up.bin", partial);
                 ADD_FAILURE() << "appended to a file that kept growing";
@@ -340,6 +343,14 @@ TEST(ResumeUploadScripted, TheRestGoesOnlyOnAFileThatStoppedGrowing) {
                 EXPECT_NE(std::string(error.what()).find("up.bin"), std::string::npos) << error.what();
                 EXPECT_NE(std::string(error.what()).find("still growing"), std::string::npos) << error.what();
             }
+        } else {
+            UploadResumable(client, local.file("up.bin"), "up.bin", partial);
+            EXPECT_TRUE(partial.Empty());
+            EXPECT_TRUE(server.failures().empty()) << server.failures().front();
+            EXPECT_EQ(server.receivedData(), kind == Server::SettlesShort ? content.substr(300) : "")
+                << "appended behind the settled size";
+        }
+        if (kind != Server::SettlesShort) {
             for (const std::string& line : server.received()) {
                 EXPECT_NE(line.rfind("APPE", 0), 0u) << "nothing sent";
                 EXPECT_NE(line.rfind("STOR", 0), 0u) << "nothing sent";
