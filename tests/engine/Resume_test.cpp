@@ -192,6 +192,17 @@ TEST_F(ResumeDownload, AnUploadContinuesFromTheServersSize) {
     EXPECT_EQ(told.localTime, info.st_mtime + 60) << "the new attempt's record was told first";
 }
 
+// `client` logged in to the scripted server, passive.
+void connectTo(TIdFTP& client, const ScriptedFtpServer& server) {
+    client.SetHost(server.host());
+    client.SetPort(server.port());
+    client.SetUsername("u");
+    client.SetPassword("p");
+    client.SetReadTimeout(3000);
+    client.SetPassive(true);
+    client.Connect();
+}
+
 // Cut in the middle over an old file (the data connection reset after 8000 of 20000
 // bytes): the old file stays whole, the part is kept with its record, and the next
 // attempt asks for the rest from 4 KiB before the part's end and finishes it. A server
@@ -244,13 +255,7 @@ TEST(ResumeDownloadScripted, AnInterruptedDownloadLeavesARecordAndTheOldFile) {
         InitTransferList();
         TempDir local;
         TIdFTP client;
-        client.SetHost(server.host());
-        client.SetPort(server.port());
-        client.SetUsername("u");
-        client.SetPassword("p");
-        client.SetReadTimeout(3000);
-        client.SetPassive(true);
-        client.Connect();
+        connectTo(client, server);
         writeFile(local.file("t"), "the old copy");
         PartialDownload partial;
         PartialDownload told;
@@ -327,13 +332,7 @@ TEST(ResumeUploadScripted, TheRestGoesOnlyOnAFileThatStoppedGrowing) {
         ScriptedFtpServer server(script);
         InitTransferList();
         TIdFTP client;
-        client.SetHost(server.host());
-        client.SetPort(server.port());
-        client.SetUsername("u");
-        client.SetPassword("p");
-        client.SetReadTimeout(3000);
-        client.SetPassive(true);
-        client.Connect();
+        connectTo(client, server);
         PartialUpload partial{local.file("up.bin"), 1000, static_cast<std::int64_t>(info.st_mtime), "up.bin"};
         if (kind == Server::KeepsGrowing) {
             try {
