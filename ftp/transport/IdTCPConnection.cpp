@@ -168,6 +168,11 @@ void TIdTCPConnection::SettleOwedReplies() {
     // A late reply would be taken for the next command's (a size for a date, a 426 for
     // a SIZE): read and dropped first. A few preliminary ones may come before each.
     constexpr int kMostReplies = 8;
+    if (!Connected()) {
+        // Gone already: nothing more comes, and the command fails as on any closed one.
+        m_owedReplies = 0;
+        return;
+    }
     try {
         for (int read = 0; m_owedReplies > 0; ++read) {
             if (read == kMostReplies) {

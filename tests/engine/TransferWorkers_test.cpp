@@ -18,7 +18,9 @@
 #include "engine/QueueEntries.h"
 #include "engine/RateLimit.h"
 #include "engine/TransferList.h"
+#include "tests/ftp/FtpTestSupport.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/ScriptedFtpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDispatcher.h"
 
@@ -29,13 +31,17 @@ namespace fs = std::filesystem;
 
 class FakeHost : public ITransferHost {
 public:
-    explicit FakeHost(const PyFtpdServer& server) : site{server.host(), server.port(), server.user()} {
+    explicit FakeHost(const PyFtpdServer& server)
+        : FakeHost(server.host(), server.port(), server.user(), server.password()) {}
+    FakeHost(const std::string& host, std::uint16_t port, const std::string& user, const std::string& password,
+             int readTimeoutMs = 10000)
+        : site{host, port, user} {
         gui.RunAndWait([&] {
-            main.SetHost(server.host());
-            main.SetPort(server.port());
-            main.SetUsername(server.user());
-            main.SetPassword(server.password());
-            main.SetReadTimeout(10000);
+            main.SetHost(host);
+            main.SetPort(port);
+            main.SetUsername(user);
+            main.SetPassword(password);
+            main.SetReadTimeout(readTimeoutMs);
             main.SetPassive(true);
             main.Connect();
         });
@@ -686,6 +692,60 @@ TEST_F(TransferWorkers, AFailingFileOfASpreadTreeFailsItsEntry) {
     EXPECT_EQ(items[0].error, host.errors[0]);
     EXPECT_EQ(items[1].state, QueueState::Finished);
     EXPECT_TRUE(fs::exists(server.root() + "/single"));
+}
+
+// The server never sent the reply of the first entry's download (it timed out, and then
+// the owed reply did not come either): the worker's connection is out of step, and the
+// second entry goes over a new login instead of failing for it.
+TEST(TransferWorkersScripted, AnEntryAfterAServerThatNeverAnsweredGoesOverANewLogin) {
+    InitDirListings();
+    InitTransferList();
+    const char* pasv = "227 Entering Passive Mode (127,0,0,1,{p1},{p2})";
+    auto worker = [] {
+        FtpScript script = loggedIn();
+        return script.on("CWD /", "250 ok");
+    };
+    FtpScript main = loggedIn();
+    main.on("PWD", "257 \"/\"");
+    FtpScript first = worker();
+    first.on("SIZE /a", "213 8")
+        .on("SIZE /a", "213 8")
+        .on("MDTM /a", "213 20260101120000")
+        .passive("PASV", pasv)
+        .acceptData()
+        .on("RETR /a", "150 here")
+        .sendData("abc")
+        .hang();
+    FtpScript second = worker();
+    second.on("SIZE /b", "213 5")
+        .on("SIZE /b", "213 5")
+        .on("MDTM /b", "213 20260101120000")
+        .passive("PASV", pasv)
+        .acceptData()
+        .on("RETR /b", "150 here")
+        .sendData("12345")
+        .closeData()
+        .reply("226 done");
+    ScriptedFtpServer server(std::vector<FtpScript>{main, first, second});
+    TempDir local;
+    TTransferQueue queue;
+    {
+        FakeHost host(server.host(), server.port(), "u", "p", 400);
+        host.gui.RunAndWait([&] { host.main.SetTransferTimeout(400); });
+        queue.Add(DownloadQueueEntry("/", "a", false, local.path()), host.site);
+        queue.Add(DownloadQueueEntry("/", "b", false, local.path()), host.site);
+        DownloadThreadBody(host, queue, 1);
+        ASSERT_EQ(host.errors.size(), 1u) << "only the first entry failed";
+        EXPECT_EQ(host.errors[0], "Read timed out.");
+    }
+    EXPECT_TRUE(server.failures().empty()) << server.failures().front();
+    EXPECT_EQ(server.connectionCount(), 3u) << "the main one, the worker's, and its new login";
+    EXPECT_EQ(readFile(local.file("b")), "12345");
+    const std::vector<QueueItem> items = queue.Items();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].state, QueueState::Failed);
+    EXPECT_EQ(items[1].state, QueueState::Finished);
+    DoneDirListings();
 }
 
 }  // namespace
