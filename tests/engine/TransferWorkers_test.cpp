@@ -701,31 +701,25 @@ TEST(TransferWorkersScripted, AnEntryAfterAServerThatNeverAnsweredGoesOverANewLo
     InitDirListings();
     InitTransferList();
     const char* pasv = "227 Entering Passive Mode (127,0,0,1,{p1},{p2})";
-    auto worker = [] {
+    // A worker's login, then the start of a download of /`name` (`size` bytes) up to its
+    // data connection.
+    auto downloading = [&](const std::string& name, const std::string& size) {
         FtpScript script = loggedIn();
-        return script.on("CWD /", "250 ok");
+        script.on("CWD /", "250 ok")
+            .on("SIZE /" + name, "213 " + size)
+            .on("SIZE /" + name, "213 " + size)
+            .on("MDTM /" + name, "213 20260101120000")
+            .passive("PASV", pasv)
+            .acceptData()
+            .on("RETR /" + name, "150 here");
+        return script;
     };
     FtpScript main = loggedIn();
     main.on("PWD", "257 \"/\"");
-    FtpScript first = worker();
-    first.on("SIZE /a", "213 8")
-        .on("SIZE /a", "213 8")
-        .on("MDTM /a", "213 20260101120000")
-        .passive("PASV", pasv)
-        .acceptData()
-        .on("RETR /a", "150 here")
-        .sendData("abc")
-        .hang();
-    FtpScript second = worker();
-    second.on("SIZE /b", "213 5")
-        .on("SIZE /b", "213 5")
-        .on("MDTM /b", "213 20260101120000")
-        .passive("PASV", pasv)
-        .acceptData()
-        .on("RETR /b", "150 here")
-        .sendData("12345")
-        .closeData()
-        .reply("226 done");
+    FtpScript first = downloading("a", "8");
+    first.sendData("abc").hang();
+    FtpScript second = downloading("b", "5");
+    second.sendData("12345").closeData().reply("226 done");
     ScriptedFtpServer server(std::vector<FtpScript>{main, first, second});
     TempDir local;
     TTransferQueue queue;
