@@ -321,13 +321,18 @@ TIdListingLines TIdListingLines::FromBlocks(std::vector<std::string> blocks) {
 }
 
 std::size_t TIdListingLines::WholeLinesLength(std::string_view text) {
-    const std::size_t lf = text.rfind('\n');
-    std::size_t whole = lf == std::string_view::npos ? 0 : lf + 1;
-    // A CR at the very end may be the first half of a CR LF still to come.
-    if (text.size() >= 2) {
-        const std::size_t cr = text.rfind('\r', text.size() - 2);
-        if (cr != std::string_view::npos && cr + 1 > whole) {
-            whole = cr + 1;
+    if (text.empty()) {
+        return 0;
+    }
+    const auto* const lf = static_cast<const char*>(memrchr(text.data(), '\n', text.size()));
+    std::size_t whole = lf == nullptr ? 0 : static_cast<std::size_t>(lf - text.data()) + 1;
+    // A CR after it ends a line too, unless it is at the very end: it may be the first
+    // half of a CR LF still to come. (Only what follows the last LF is searched: a
+    // listing with LF breaks alone must not be searched through at every block.)
+    if (text.size() - 1 > whole) {
+        const auto* const cr = static_cast<const char*>(memrchr(text.data() + whole, '\r', text.size() - 1 - whole));
+        if (cr != nullptr) {
+            whole = static_cast<std::size_t>(cr - text.data()) + 1;
         }
     }
     return whole;
@@ -336,15 +341,14 @@ std::size_t TIdListingLines::WholeLinesLength(std::string_view text) {
 bool TIdArrivingListing::Add(const char* bytes, std::size_t count) {
     bool joined = false;
     while (count > 0) {
-        if (m_block.capacity() < m_blockSize) {
-            m_block.reserve(m_blockSize);
-        }
-        const std::size_t room = m_block.size() < m_blockSize ? m_blockSize - m_block.size() : m_blockSize;
+        const std::size_t room = m_openSize < m_blockSize ? m_blockSize - m_openSize : m_blockSize;
         const std::size_t taken = std::min(count, room);
-        m_block.append(bytes, taken);
+        m_open = m_lines.Room(m_openSize, taken);
+        std::memcpy(m_open + m_openSize, bytes, taken);
+        m_openSize += taken;
         bytes += taken;
         count -= taken;
-        if (m_block.size() >= m_blockSize) {
+        if (m_openSize >= m_blockSize) {
             joined = seal() || joined;
         }
     }
@@ -354,24 +358,23 @@ bool TIdArrivingListing::Add(const char* bytes, std::size_t count) {
 bool TIdArrivingListing::seal() {
     // Only what came since the last look can end a line (or follow the CR before it).
     const std::size_t from = m_searchFrom;
-    const std::size_t found = TIdListingLines::WholeLinesLength(std::string_view(m_block).substr(from));
+    const std::size_t found = TIdListingLines::WholeLinesLength(std::string_view(m_open + from, m_openSize - from));
     if (found == 0) {
-        m_searchFrom = m_block.size() - 1;
+        m_searchFrom = m_openSize - 1;
         return false;
     }
     const std::size_t whole = from + found;
-    std::string rest;
-    rest.reserve(std::max(m_blockSize, m_block.size() - whole));
-    rest.append(m_block, whole, std::string::npos);
-    m_block.resize(whole);
-    m_lines.Append(std::move(m_block));
-    m_block = std::move(rest);
-    m_searchFrom = m_block.empty() ? 0 : m_block.size() - 1;
+    m_lines.AppendWritten(whole);
+    m_open += whole;
+    m_openSize -= whole;
+    m_searchFrom = m_openSize == 0 ? 0 : m_openSize - 1;
     return true;
 }
 
 TIdListingLines TIdArrivingListing::Finish() {
-    m_lines.Append(std::move(m_block));
+    if (m_openSize > 0) {
+        m_lines.AppendWritten(m_openSize);
+    }
     TIdListingLines lines = std::move(m_lines);
     Clear();
     return lines;
@@ -379,7 +382,8 @@ TIdListingLines TIdArrivingListing::Finish() {
 
 void TIdArrivingListing::Clear() {
     m_lines = TIdListingLines();
-    m_block = std::string();
+    m_open = nullptr;
+    m_openSize = 0;
     m_searchFrom = 0;
 }
 
@@ -391,15 +395,33 @@ void TIdListingLines::Append(std::string text) {
         m_texts = std::make_unique<std::deque<std::string>>();
     }
     const std::string& block = m_texts->emplace_back(std::move(text));
-    const char* const begin = block.data();
+    appendLines(block.data(), block.data() + block.size());
+}
+
+char* TIdListingLines::Room(std::size_t open, std::size_t count) {
+    return m_written.Room(open, count);
+}
+
+void TIdListingLines::AppendWritten(std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    const char* const begin = m_written.Keep(count);
+    appendLines(begin, begin + count);
+}
+
+void TIdListingLines::appendLines(const char* const begin, const char* const end) {
+    // Text written in place goes on where the last piece of its block ended: one span.
+    auto after = std::upper_bound(m_spans.begin(), m_spans.end(), begin,
+                                  [](const char* at, const auto& span) { return std::less<>()(at, span.first); });
+    if (after != m_spans.begin() && (after - 1)->second == begin) {
+        (after - 1)->second = end;
+    } else {
+        m_spans.emplace(after, begin, end);
+    }
+    const char* at = begin;
     // A NUL does not end the text: a server that sends one in a name must not hide
     // every line after it (and cut that name into another one a walk would fetch).
-    const char* const end = begin + block.size();
-    const std::pair<const char*, const char*> span(begin, end);
-    m_spans.insert(std::upper_bound(m_spans.begin(), m_spans.end(), span,
-                                    [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); }),
-                   span);
-    const char* at = begin;
     // The next LF at or after `at` (or the end), found again only once passed: a
     // listing broken by lone CRs must not search the rest of the text for each line.
     const char* limit = nullptr;
@@ -412,6 +434,12 @@ void TIdListingLines::Append(std::string text) {
         }
         const auto* cr = static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(limit - at)));
         const char* stop = cr != nullptr ? cr : limit;
+        if (m_lines.size() == m_lines.capacity()) {
+            // Doubled, to all of the large pages it then takes: a table of 100,000
+            // lines fills one, instead of being copied into three more on its way.
+            const std::size_t wanted = std::max<std::size_t>(2 * m_lines.capacity(), 64);
+            m_lines.reserve(harbrook::largeCapacity(wanted * sizeof(std::string_view)) / sizeof(std::string_view));
+        }
         m_lines.emplace_back(at, static_cast<std::size_t>(stop - at));
         if (stop < end && *stop == '\r' && stop + 1 < end && stop[1] == '\n') {
             ++stop;

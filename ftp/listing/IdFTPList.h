@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/DateTime.h"
+#include "platform/LargeMemory.h"
 
 enum TIdDirItemType : std::uint8_t {
     ditDirectory,
@@ -185,6 +186,14 @@ public:
     // end unless it is the last piece: its lines join the end; the earlier lines, and
     // the texts they view, stay where they are (entries made from them stay valid).
     void Append(std::string text);
+    // The same for a listing written straight into the listing's own text: room for
+    // `count` bytes after the `open` ones written there last that are no lines yet
+    // (they move along when a new block must be taken). Returns where the open bytes
+    // now start, the room after them.
+    char* Room(std::size_t open, std::size_t count);
+    // The first `count` of the open bytes end at a line's end unless they are the last
+    // piece: their lines join the end.
+    void AppendWritten(std::size_t count);
     // How much of `text` ends at a line break that the next byte cannot change: up to
     // the last LF, or to a CR followed by something else than LF. 0 when none.
     static std::size_t WholeLinesLength(std::string_view text);
@@ -210,14 +219,18 @@ public:
 
 private:
     void assignLines(const std::string_view* first, std::size_t count);
+    void appendLines(const char* begin, const char* end);
 
     // On the heap of their own, so the views stay valid when the listing moves; a text
     // is never changed once views into it are taken (a deque: texts added later do not
     // move the earlier ones, not even those short enough to live inside the string).
     std::unique_ptr<std::deque<std::string>> m_texts;
+    // Text written in place (an arriving listing's).
+    harbrook::LargeText m_written;
     // Where each text lies, ordered by address (for Contains).
     std::vector<std::pair<const char*, const char*>> m_spans;
-    std::vector<std::string_view> m_lines;
+    // A million lines' table is 16 MB: in large pages.
+    std::vector<std::string_view, harbrook::LargeAllocator<std::string_view>> m_lines;
 };
 
 // A listing read as it arrives, in pieces of any size. Each time a block of `block`
@@ -242,9 +255,11 @@ private:
 
     std::size_t m_blockSize;
     TIdListingLines m_lines;
-    std::string m_block;
-    // Where a break may still be found: a line of many megabytes is not searched again
-    // at each piece.
+    // The bytes at the end of the lines' text that are no lines yet.
+    char* m_open = nullptr;
+    std::size_t m_openSize = 0;
+    // Where in them a break may still be found: a line of many megabytes is not
+    // searched again at each piece.
     std::size_t m_searchFrom = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "tools/harbrook-cli/ListingOutput.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -10,7 +12,9 @@
 
 namespace harbrook::cli {
 
-std::string itemTypeName(TIdDirItemType type) {
+namespace {
+
+std::string_view itemTypeText(TIdDirItemType type) {
     switch (type) {
         case ditDirectory: return "dir";
         case ditFile: return "file";
@@ -24,49 +28,74 @@ std::string itemTypeName(TIdDirItemType type) {
     return "file";
 }
 
-namespace {
-
 // "2007-12-31 23:59:00"; written by hand, as it runs once per entry of a listing.
 void appendDateTime(std::string& out, const DateTimeParts& parts) {
-    auto digits = [&](int value, int width) {
-        char text[8];
-        for (int i = width - 1; i >= 0; --i) {
-            text[i] = static_cast<char>('0' + value % 10);
-            value /= 10;
-        }
-        out.append(text, static_cast<std::size_t>(width));
-    };
     if (parts.year < 0 || parts.year > 9999) {
-        out += "-";
+        out += '-';
         return;
     }
-    digits(parts.year, 4);
-    out += '-';
-    digits(parts.month, 2);
-    out += '-';
-    digits(parts.day, 2);
-    out += ' ';
-    digits(parts.hour, 2);
-    out += ':';
-    digits(parts.minute, 2);
-    out += ':';
-    digits(parts.second, 2);
+    char text[19];
+    auto digits = [&](std::size_t at, int value, int width) {
+        for (int i = width - 1; i >= 0; --i) {
+            text[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        }
+    };
+    digits(0, parts.year, 4);
+    text[4] = '-';
+    digits(5, parts.month, 2);
+    text[7] = '-';
+    digits(8, parts.day, 2);
+    text[10] = ' ';
+    digits(11, parts.hour, 2);
+    text[13] = ':';
+    digits(14, parts.minute, 2);
+    text[16] = ':';
+    digits(17, parts.second, 2);
+    out.append(text, sizeof text);
+}
+
+// The line of one entry at the end of `out`. Only the name can hold what a terminal
+// must not get: `shown` is asked about it alone (the rest is ours, and plain), and
+// only when it is not plain already (nearly every name of a long listing is).
+void appendEntryLine(std::string& out, const TIdFTPListItem& item, std::string (*shown)(std::string)) {
+    out += itemTypeText(item.ItemType);
+    out += '\t';
+    if (item.SizeAvail) {
+        char digits[24];
+        const auto written = std::to_chars(digits, digits + sizeof digits, item.Size);
+        out.append(digits, written.ptr);
+    } else {
+        out += '-';
+    }
+    out += '\t';
+    if (item.ModifiedAvail && item.ModifiedDate != 0) {
+        appendDateTime(out, decodeDateTime(item.ModifiedDate));
+    } else {
+        out += '-';
+    }
+    out += '\t';
+    const std::string_view name = item.FileName();
+    const bool plain = std::all_of(name.begin(), name.end(), [](char ch) {
+        const auto c = static_cast<unsigned char>(ch);
+        return c == '\t' || (c >= 0x20 && c < 0x7F);
+    });
+    if (plain || shown == nullptr) {
+        out += name;
+    } else {
+        out += shown(std::string(name));
+    }
 }
 
 }  // namespace
 
+std::string itemTypeName(TIdDirItemType type) {
+    return std::string(itemTypeText(type));
+}
+
 std::string entryLine(const TIdFTPListItem& item) {
-    std::string line = itemTypeName(item.ItemType);
-    line += '\t';
-    line += item.SizeAvail ? std::to_string(item.Size) : "-";
-    line += '\t';
-    if (item.ModifiedAvail && item.ModifiedDate != 0) {
-        appendDateTime(line, decodeDateTime(item.ModifiedDate));
-    } else {
-        line += '-';
-    }
-    line += '\t';
-    line += item.FileName();
+    std::string line;
+    appendEntryLine(line, item, nullptr);
     return line;
 }
 
@@ -87,35 +116,33 @@ void TEntryPrinter::Add(const std::string& layout, const TIdFTPListItems& items)
     // as one text, nor written a line at a time.
     start(layout);
     for (const auto& item : items) {
-        add(entryLine(*item));
+        appendEntryLine(m_block, *item, m_shown);
+        m_block += '\n';
         if (m_block.size() >= 64 * 1024) {
             if (m_holding) {
-                // Kept as the blocks they are: one text grown by doubling would copy
-                // a large listing's output over and over.
-                m_held.push_back(std::move(m_block));
-                m_block = {};
-                m_block.reserve(65 * 1024);
+                // Kept in blocks: one text grown by doubling would copy a large
+                // listing's output over and over.
+                m_held.Append(m_block.data(), m_block.size());
             } else {
                 m_out.write(m_block.data(), static_cast<std::streamsize>(m_block.size()));
-                m_block.clear();
             }
+            m_block.clear();
         }
     }
 }
 
 void TEntryPrinter::Discard() {
     m_block.clear();
-    m_held.clear();
+    m_held.Clear();
     m_started = false;
     m_holding = false;
 }
 
 void TEntryPrinter::Finish(const std::string& layout) {
     start(layout);
-    for (const std::string& held : m_held) {
-        m_out.write(held.data(), static_cast<std::streamsize>(held.size()));
-    }
-    m_held.clear();
+    m_held.ForEachBlock(
+        [&](const char* text, std::size_t size) { m_out.write(text, static_cast<std::streamsize>(size)); });
+    m_held.Clear();
     m_holding = false;
     m_out.write(m_block.data(), static_cast<std::streamsize>(m_block.size()));
     m_block.clear();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ftp/listing/IdFTPList.h"
+#include "platform/LargeMemory.h"
 
 namespace harbrook::cli {
 
@@ -38,7 +39,7 @@ private:
     std::ostream& m_out;
     std::string (*m_shown)(std::string);
     std::string m_block;
-    std::vector<std::string> m_held;
+    harbrook::LargeText m_held;
     bool m_started = false;
     bool m_holding = false;
 };

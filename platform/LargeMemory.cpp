@@ -1,0 +1,127 @@
+#include "platform/LargeMemory.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+namespace harbrook {
+
+namespace {
+
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+// From here on a piece is worth a large page of its own: a small page's fault costs
+// more than clearing a large page the kernel has ready.
+constexpr std::size_t kLargeFrom = 256 << 10;
+constexpr std::size_t kFirstBlock = 64 << 10;
+constexpr std::size_t kLastBlock = 4 << 20;
+
+std::size_t roundedToLargePages(std::size_t bytes) {
+    return (bytes + kLargePage - 1) / kLargePage * kLargePage;
+}
+
+}  // namespace
+
+std::size_t largeCapacity(std::size_t bytes) {
+    return bytes < kLargeFrom ? bytes : std::max(roundedToLargePages(bytes), bytes);
+}
+
+void* allocateLarge(std::size_t bytes) {
+    if (bytes < kLargeFrom) {
+        return ::operator new(std::max<std::size_t>(bytes, 1));
+    }
+    const std::size_t size = roundedToLargePages(bytes);
+    if (size < bytes || size + kLargePage < size) {
+        throw std::bad_alloc();
+    }
+    // Mapped one large page longer, then trimmed to a large-page boundary at both ends.
+    void* const mapped = mmap(nullptr, size + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) {
+        throw std::bad_alloc();
+    }
+    const auto first = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (first + kLargePage - 1) / kLargePage * kLargePage;
+    if (aligned > first) {
+        munmap(mapped, aligned - first);
+    }
+    const std::uintptr_t end = first + size + kLargePage;
+    if (end > aligned + size) {
+        munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
+    }
+    // Advice only: a kernel without large pages maps small ones, as for any memory.
+    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
+}
+
+void releaseLarge(void* at, std::size_t bytes) noexcept {
+    if (at == nullptr) {
+        return;
+    }
+    if (bytes < kLargeFrom) {
+        ::operator delete(at);
+        return;
+    }
+    munmap(at, roundedToLargePages(bytes));
+}
+
+LargeText::LargeText(LargeText&& other) noexcept : m_blocks(std::move(other.m_blocks)) {
+    other.m_blocks.clear();
+}
+
+LargeText& LargeText::operator=(LargeText&& other) noexcept {
+    if (this != &other) {
+        Clear();
+        m_blocks = std::move(other.m_blocks);
+        other.m_blocks.clear();
+    }
+    return *this;
+}
+
+char* LargeText::Room(std::size_t open, std::size_t count) {
+    if (!m_blocks.empty()) {
+        Block& last = m_blocks.back();
+        if (last.size - last.kept >= open && last.size - last.kept - open >= count) {
+            return last.data + last.kept;
+        }
+    }
+    // The first block small (most folders are), every later one of large pages.
+    std::size_t size = m_blocks.empty() ? kFirstBlock : kLastBlock;
+    if (open + count > size) {
+        // A line longer than a block: room for it and as much again.
+        size = open + count + std::max(open + count, kFirstBlock);
+    }
+    m_blocks.reserve(m_blocks.size() + 1);
+    Block block{static_cast<char*>(allocateLarge(size)), size, 0};
+    if (open > 0) {
+        const Block& last = m_blocks.back();
+        std::memcpy(block.data, last.data + last.kept, open);
+    }
+    m_blocks.push_back(block);
+    return block.data;
+}
+
+const char* LargeText::Keep(std::size_t count) {
+    Block& last = m_blocks.back();
+    const char* const kept = last.data + last.kept;
+    last.kept += count;
+    return kept;
+}
+
+const char* LargeText::Append(const char* bytes, std::size_t count) {
+    char* const at = Room(0, count);
+    if (count > 0) {
+        std::memcpy(at, bytes, count);
+    }
+    return Keep(count);
+}
+
+void LargeText::Clear() noexcept {
+    for (const Block& block : m_blocks) {
+        releaseLarge(block.data, block.size);
+    }
+    m_blocks.clear();
+}
+
+}  // namespace harbrook
