@@ -3,8 +3,12 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace harbrook {
@@ -21,6 +25,68 @@ constexpr std::size_t kLastBlock = 4 << 20;
 std::size_t roundedToLargePages(std::size_t bytes) {
     return (bytes + kLargePage - 1) / kLargePage * kLargePage;
 }
+
+// The pages of a new large piece made ready on another core, a large page at a time,
+// while the one who asked for it goes on filling its start: clearing fresh memory is
+// what a large listing costs most here (on a virtual machine it often comes from the
+// host untouched), and the core that reads and parses the listing need not wait for it.
+class PageWarmer {
+public:
+    static PageWarmer& instance() {
+        // Never destroyed: pieces may be given back while the program ends.
+        static PageWarmer* const warmer = new PageWarmer();
+        return *warmer;
+    }
+
+    void Warm(char* at, std::size_t bytes) {
+        const std::lock_guard lock(m_mutex);
+        if (!m_started) {
+            m_started = true;
+            std::thread([this] { run(); }).detach();
+        }
+        for (std::size_t offset = 0; offset < bytes; offset += kLargePage) {
+            m_queue.push_back({at + offset, std::min(kLargePage, bytes - offset)});
+        }
+        m_wake.notify_one();
+    }
+
+    // [at, at + bytes) is about to be given back: nothing more is made ready in it (the
+    // addresses may soon belong to another mapping).
+    void Forget(char* at, std::size_t bytes) {
+        std::unique_lock lock(m_mutex);
+        const auto inside = [&](const Range& range) { return range.at >= at && range.at < at + bytes; };
+        m_queue.erase(std::remove_if(m_queue.begin(), m_queue.end(), inside), m_queue.end());
+        m_idle.wait(lock, [&] { return m_current.at == nullptr || !inside(m_current); });
+    }
+
+private:
+    struct Range {
+        char* at = nullptr;
+        std::size_t bytes = 0;
+    };
+
+    void run() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return !m_queue.empty(); });
+            m_current = m_queue.front();
+            m_queue.pop_front();
+            lock.unlock();
+            // Advice: where the kernel cannot, the pages fault in when first written.
+            madvise(m_current.at, m_current.bytes, MADV_POPULATE_WRITE);
+            lock.lock();
+            m_current = {};
+            m_idle.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    std::deque<Range> m_queue;
+    Range m_current;
+    bool m_started = false;
+};
 
 }  // namespace
 
@@ -52,6 +118,7 @@ void* allocateLarge(std::size_t bytes) {
     }
     // Advice only: a kernel without large pages maps small ones, as for any memory.
     madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+    PageWarmer::instance().Warm(reinterpret_cast<char*>(aligned), size);
     return reinterpret_cast<void*>(aligned);
 }
 
@@ -63,6 +130,7 @@ void releaseLarge(void* at, std::size_t bytes) noexcept {
         ::operator delete(at);
         return;
     }
+    PageWarmer::instance().Forget(static_cast<char*>(at), roundedToLargePages(bytes));
     munmap(at, roundedToLargePages(bytes));
 }
 

@@ -458,15 +458,29 @@ void TIdFTP::listDirectory(std::vector<std::string>* destination, const std::str
             return;
         }
         ahead->Arrived(lines);
-        // Entries handed on while the listing arrives are asked for their layout.
-        m_listParserIdentifier = ahead->Identifier();
-        if (!started && !m_listParserIdentifier.empty()) {
-            started = true;
-            if (OnDirParseStart) {
-                OnDirParseStart();
+        if (!started) {
+            // Entries handed on while the listing arrives are asked for their layout:
+            // it is set once (they are handed on from the thread that parses them).
+            m_listParserIdentifier = ahead->Identifier();
+            if (!m_listParserIdentifier.empty()) {
+                started = true;
+                if (OnDirParseStart) {
+                    OnDirParseStart();
+                }
             }
         }
     });
+    // The parse beside reads the listing's text: a listing that fails stops it before
+    // the text goes.
+    struct HaltParseUnlessDone {
+        TIdListingParseAhead* ahead;
+        bool done = false;
+        ~HaltParseUnlessDone() {
+            if (!done && ahead != nullptr) {
+                ahead->Halt();
+            }
+        }
+    } haltParse{ahead};
     bool machineList = false;
     if (m_usingMLIS && details) {
         if (ahead != nullptr) {
@@ -499,8 +513,13 @@ void TIdFTP::listDirectory(std::vector<std::string>* destination, const std::str
         }
     }
     keepLayout.done = true;
+    haltParse.done = true;
     m_directoryItems.reset();
-    m_listParserIdentifier = ahead != nullptr ? ahead->Identifier() : std::string();
+    // (Left alone when it is the same: entries may still be handed on beside.)
+    if (std::string identifier = ahead != nullptr ? ahead->Identifier() : std::string();
+        identifier != m_listParserIdentifier) {
+        m_listParserIdentifier = std::move(identifier);
+    }
     m_listResult.Lines = text.TakeLines();
     m_listResult.Detailed = details;
     m_listResult.MachineList = machineList;

@@ -398,6 +398,27 @@ void TIdListingLines::Append(std::string text) {
     appendLines(block.data(), block.data() + block.size());
 }
 
+TIdListingLines TIdListingLines::Borrowing(const std::string_view* first, std::size_t count) {
+    TIdListingLines borrowed;
+    borrowed.m_lines.assign(first, first + count);
+    // Where the lines lie, for Contains: runs of lines that follow one another (a line
+    // break between them) make one span.
+    for (std::size_t i = 0; i < count; ++i) {
+        const char* const begin = first[i].data();
+        const char* const end = begin + first[i].size();
+        auto& spans = borrowed.m_spans;
+        if (!spans.empty() && std::less_equal<>()(spans.back().second, begin) &&
+            std::less_equal<>()(begin, spans.back().second + 2)) {
+            spans.back().second = end;
+        } else {
+            spans.emplace_back(begin, end);
+        }
+    }
+    std::sort(borrowed.m_spans.begin(), borrowed.m_spans.end(),
+              [](const auto& a, const auto& b) { return std::less<>()(a.first, b.first); });
+    return borrowed;
+}
+
 char* TIdListingLines::Room(std::size_t open, std::size_t count) {
     return m_written.Room(open, count);
 }

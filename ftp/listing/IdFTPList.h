@@ -194,6 +194,10 @@ public:
     // The first `count` of the open bytes end at a line's end unless they are the last
     // piece: their lines join the end.
     void AppendWritten(std::size_t count);
+    // Lines of another listing, borrowed: their text stays that listing's and must
+    // outlive these (a piece of an arriving listing, parsed on another thread while
+    // the listing grows).
+    static TIdListingLines Borrowing(const std::string_view* first, std::size_t count);
     // How much of `text` ends at a line break that the next byte cannot change: up to
     // the last LF, or to a CR followed by something else than LF. 0 when none.
     static std::size_t WholeLinesLength(std::string_view text);

@@ -35,12 +35,67 @@ void TIdListingParseAhead::Arrived(const TIdListingLines& lines) {
         }
         m_layout = layout;
     }
-    if (!m_cursor) {
+    if (!m_cursor || lines.size() <= m_parsed) {
         return;
     }
-    m_items.ReferTo(&lines);
-    m_cursor->Parse(lines, m_parsed, lines.size());
+    TIdListingLines piece = TIdListingLines::Borrowing(&*(lines.begin() + static_cast<std::ptrdiff_t>(m_parsed)),
+                                                                lines.size() - m_parsed);
     m_parsed = lines.size();
+    const std::lock_guard lock(m_mutex);
+    if (m_failure) {
+        std::rethrow_exception(m_failure);
+    }
+    m_pieces.push_back(std::move(piece));
+    if (!m_beside.joinable()) {
+        m_beside = std::thread([this] { parseBeside(); });
+    }
+    m_wake.notify_one();
+}
+
+void TIdListingParseAhead::parseBeside() {
+    const harbrook::ScopedListingClock scope(m_clock);
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [&] { return m_closing || !m_pieces.empty(); });
+        if (m_pieces.empty()) {
+            return;
+        }
+        const TIdListingLines piece = std::move(m_pieces.front());
+        m_pieces.pop_front();
+        lock.unlock();
+        try {
+            m_items.ReferTo(&piece);
+            m_cursor->Parse(piece, 0, piece.size());
+            m_items.ReferTo(nullptr);
+        } catch (...) {
+            m_items.ReferTo(nullptr);
+            lock.lock();
+            m_failure = std::current_exception();
+            m_pieces.clear();
+            return;
+        }
+        lock.lock();
+    }
+}
+
+void TIdListingParseAhead::waitForParseBeside() {
+    if (!m_beside.joinable()) {
+        return;
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_closing = true;
+    }
+    m_wake.notify_one();
+    m_beside.join();
+}
+
+void TIdListingParseAhead::Halt() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_pieces.clear();
+    }
+    waitForParseBeside();
 }
 
 std::string TIdListingParseAhead::Identifier() const {
@@ -48,6 +103,10 @@ std::string TIdListingParseAhead::Identifier() const {
 }
 
 std::optional<std::string> TIdListingParseAhead::Finish(const TIdListingLines& lines) {
+    waitForParseBeside();
+    if (m_failure) {
+        std::rethrow_exception(std::exchange(m_failure, nullptr));
+    }
     if (!m_cursor) {
         return std::nullopt;
     }

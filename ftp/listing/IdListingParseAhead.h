@@ -1,10 +1,15 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "ftp/listing/IdFTPList.h"
 #include "ftp/listing/IdFTPListParseBase.h"
@@ -15,10 +20,17 @@
 // listing is in, detection asks again over every line, and only when it settles on the
 // same layout is what was handed on the listing's parse. Otherwise nothing more is
 // handed on, what was is void, and the caller parses the whole listing as usual.
+//
+// The pieces are parsed on a thread of their own while the caller reads on: a server
+// may send a large listing faster than one core parses it. `take` is then called on
+// that thread, one batch after another, and never once Finish has returned.
 class TIdListingParseAhead {
 public:
     TIdListingParseAhead(const TIdFTPListParserRegistry& registry, bool detailed, std::string systemDescription,
                          std::size_t batch, std::function<void(const TIdFTPListItems&)> take);
+    ~TIdListingParseAhead() { Halt(); }
+    TIdListingParseAhead(const TIdListingParseAhead&) = delete;
+    TIdListingParseAhead& operator=(const TIdListingParseAhead&) = delete;
 
     // The listing is known to be of this layout (no detection, before or after).
     void Expect(const std::string& identifier);
@@ -28,8 +40,12 @@ public:
     // The layout being parsed ahead ("" when none).
     std::string Identifier() const;
     // The whole listing is in `lines` (the same lines, perhaps moved). The layout's name
-    // when every entry has now been handed on; none when the caller must parse.
+    // when every entry has now been handed on; none when the caller must parse. A
+    // failure of the parse (or of `take`) beside is raised here or by Arrived.
     std::optional<std::string> Finish(const TIdListingLines& lines);
+    // Stops the parse beside at once, what is queued dropped: the listing failed, and
+    // its text is about to go.
+    void Halt();
     // Whether entries were handed on (void when Finish gave none).
     bool HandedOn() const { return m_handedOn; }
 
@@ -46,4 +62,14 @@ private:
     std::size_t m_parsed = 0;
     TIdFTPListItems m_items;
     std::unique_ptr<TIdListingCursor> m_cursor;
+
+    // The parse beside: pieces borrowed from the arriving lines, in order.
+    void parseBeside();
+    void waitForParseBeside();
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<TIdListingLines> m_pieces;
+    bool m_closing = false;
+    std::exception_ptr m_failure;
+    std::thread m_beside;
 };

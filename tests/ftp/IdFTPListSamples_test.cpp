@@ -217,13 +217,12 @@ TEST(ListingSamples, AParseAheadThatTheWholeListingOverrulesIsVoid) {
         arriving.Append("-rw-r--r-- 1 u g 1 Jan  1  2000 a\r\n-rw-r--r-- 1 u g 2 Jan  1  2000 b\r\n");
         ahead.Arrived(arriving);
         EXPECT_EQ(ahead.Identifier(), "Unix");
-        EXPECT_EQ(handed, 2) << "handed on while arriving";
         arriving.Append(std::string(marked ? "MARK\r\n" : "") + "-rw-r--r-- 1 u g 3 Jan  1  2000 c\r\n");
         const std::optional<std::string> settled = ahead.Finish(arriving);
         if (marked) {
             EXPECT_FALSE(settled.has_value());
             EXPECT_TRUE(ahead.HandedOn());
-            EXPECT_EQ(handed, 2) << "nothing more handed on once overruled";
+            EXPECT_EQ(handed, 2) << "the two handed on while arriving, nothing more once overruled";
         } else {
             EXPECT_EQ(settled.value_or("none"), "Unix");
             EXPECT_EQ(handed, 3);
@@ -277,3 +276,42 @@ TEST(ListingSamples, EveryCaseOfEveryRegisteredLayout) {
 
 }  // namespace
 }  // namespace harbrook::testing
+
+// Pieces are parsed beside the reader: what fails there (here the taker) is raised to
+// the reader, by the next piece or by Finish, and stops the parse; a halted parse ends
+// at once, whatever was still queued.
+TEST(ListingSamples, AFailureOfTheParseBesideReachesTheReader) {
+    for (const bool halt : {false, true}) {
+        SCOPED_TRACE(halt ? "halted" : "taker fails");
+        int batches = 0;
+        TIdListingParseAhead ahead(DefaultListParsers(), true, "", 10, [&](const TIdFTPListItems&) {
+            if (!halt && ++batches == 3) {
+                throw std::runtime_error("taker failed");
+            }
+        });
+        TIdListingLines arriving;
+        std::string raised;
+        try {
+            for (int piece = 0; piece < 200; ++piece) {
+                std::string text;
+                for (int i = 0; i < 50; ++i) {
+                    text += "-rw-r--r-- 1 u g " + std::to_string(piece * 50 + i) + " Jan  1  2000 f\r\n";
+                }
+                arriving.Append(std::move(text));
+                ahead.Arrived(arriving);
+            }
+            if (halt) {
+                ahead.Halt();
+                ahead.Halt();
+            } else {
+                ahead.Finish(arriving);
+            }
+        } catch (const std::runtime_error& failure) {
+            raised = failure.what();
+        }
+        EXPECT_EQ(raised, halt ? "" : "taker failed");
+        if (!halt) {
+            EXPECT_EQ(batches, 3) << "nothing more was parsed after the failure";
+        }
+    }
+}

@@ -230,6 +230,8 @@ TEST(IdFTPTransfers, AListingThatFailsWhileParsedAheadLeavesTheLastOne) {
         .on("LIST", "150 Here it comes")
         .sendData(unix)
         .closeData()
+        // Time for the parse beside to hand entries on before the failure.
+        .pause(300)
         .reply("451 Local error in processing")
         .on("TYPE I", "200 ok");
     ScriptedFtp s(script);

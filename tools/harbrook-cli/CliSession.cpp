@@ -291,7 +291,7 @@ void CliSession::list(const CliCommand& command) {
             m_ftp.ListDirectory(nullptr);
         } else {
             m_ftp.ListDirectoryHandingOn(
-                4096, [&](const TIdFTPListItems& items) { printer.Add(m_ftp.ListParserIdentifier(), items); },
+                4096, [&](const TIdFTPListItems& items) { printer.AddHeld(items); },
                 [&] { printer.Discard(); });
         }
     } catch (...) {

@@ -112,9 +112,18 @@ void TEntryPrinter::start(const std::string& layout) {
 }
 
 void TEntryPrinter::Add(const std::string& layout, const TIdFTPListItems& items) {
+    start(layout);
+    addEntries(items);
+}
+
+void TEntryPrinter::AddHeld(const TIdFTPListItems& items) {
+    m_holding = true;
+    addEntries(items);
+}
+
+void TEntryPrinter::addEntries(const TIdFTPListItems& items) {
     // Written in blocks: a folder of a million entries must not be held a second time
     // as one text, nor written a line at a time.
-    start(layout);
     for (const auto& item : items) {
         appendEntryLine(m_block, *item, m_shown);
         m_block += '\n';
@@ -139,7 +148,14 @@ void TEntryPrinter::Discard() {
 }
 
 void TEntryPrinter::Finish(const std::string& layout) {
-    start(layout);
+    if (!m_started) {
+        // Before what was held (and added without its layout).
+        m_started = true;
+        std::string line = "layout: " + layout;
+        line = m_shown != nullptr ? m_shown(std::move(line)) : line;
+        line += '\n';
+        m_out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    }
     m_held.ForEachBlock(
         [&](const char* text, std::size_t size) { m_out.write(text, static_cast<std::streamsize>(size)); });
     m_held.Clear();

@@ -25,8 +25,10 @@ public:
     explicit TEntryPrinter(std::ostream& out, std::string (*shown)(std::string) = nullptr)
         : m_out(out), m_shown(shown) {}
     void Add(const std::string& layout, const TIdFTPListItems& items);
-    // Nothing is written before Finish: for entries that may yet be taken back.
+    // Nothing is written before Finish: for entries that may yet be taken back. Their
+    // layout is only known then: held entries are added without it.
     void Hold() { m_holding = true; }
+    void AddHeld(const TIdFTPListItems& items);
     // Forgets what was added (and holds no more).
     void Discard();
     // Writes what is left (the layout line alone for a listing without entries).
@@ -35,6 +37,7 @@ public:
 private:
     void add(std::string line);
     void start(const std::string& layout);
+    void addEntries(const TIdFTPListItems& items);
 
     std::ostream& m_out;
     std::string (*m_shown)(std::string);
