@@ -20,7 +20,7 @@ constexpr std::size_t kLargePage = std::size_t{2} << 20;
 // more than clearing a large page the kernel has ready.
 constexpr std::size_t kLargeFrom = 256 << 10;
 constexpr std::size_t kFirstBlock = 64 << 10;
-constexpr std::size_t kLastBlock = 4 << 20;
+constexpr std::size_t kLaterBlock = 2 << 20;
 
 std::size_t roundedToLargePages(std::size_t bytes) {
     return (bytes + kLargePage - 1) / kLargePage * kLargePage;
@@ -154,8 +154,7 @@ char* LargeText::Room(std::size_t open, std::size_t count) {
             return last.data + last.kept;
         }
     }
-    // The first block small (most folders are), every later one of large pages.
-    std::size_t size = m_blocks.empty() ? kFirstBlock : kLastBlock;
+    std::size_t size = m_blocks.empty() ? kFirstBlock : kLaterBlock;
     if (open + count > size) {
         // A line longer than a block: room for it and as much again.
         size = open + count + std::max(open + count, kFirstBlock);

@@ -39,8 +39,8 @@ struct LargeAllocator {
 };
 
 // Text written piece by piece and kept where it was written (views into it stay valid):
-// blocks of the large memory above, each twice the last up to 4 MiB, so a short text
-// costs a short block and a long one few faults.
+// a first block of 64 KiB (most folders fit), then blocks of one large page each (a long
+// text costs a fault per 2 MiB, and at most one page is left part empty).
 class LargeText {
 public:
     LargeText() = default;

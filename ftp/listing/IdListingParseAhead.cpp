@@ -41,7 +41,7 @@ void TIdListingParseAhead::Arrived(const TIdListingLines& lines) {
     TIdListingLines piece = TIdListingLines::Borrowing(&*(lines.begin() + static_cast<std::ptrdiff_t>(m_parsed)),
                                                                 lines.size() - m_parsed);
     m_parsed = lines.size();
-    const std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (m_failure) {
         std::rethrow_exception(m_failure);
     }
@@ -50,6 +50,11 @@ void TIdListingParseAhead::Arrived(const TIdListingLines& lines) {
         m_beside = std::thread([this] { parseBeside(); });
     }
     m_wake.notify_one();
+    // A few pieces ahead at most: a reader far ahead of the parse would hold a copy of
+    // the table of every line not parsed yet (a server faster than the parse is then
+    // paced by it, as it was when the reader parsed).
+    constexpr std::size_t kPiecesAhead = 4;
+    m_room.wait(lock, [&] { return m_pieces.size() <= kPiecesAhead || m_failure; });
 }
 
 void TIdListingParseAhead::parseBeside() {
@@ -62,6 +67,7 @@ void TIdListingParseAhead::parseBeside() {
         }
         const TIdListingLines piece = std::move(m_pieces.front());
         m_pieces.pop_front();
+        m_room.notify_one();
         lock.unlock();
         try {
             m_items.ReferTo(&piece);
@@ -72,6 +78,7 @@ void TIdListingParseAhead::parseBeside() {
             lock.lock();
             m_failure = std::current_exception();
             m_pieces.clear();
+            m_room.notify_one();
             return;
         }
         lock.lock();

@@ -68,6 +68,7 @@ private:
     void waitForParseBeside();
     std::mutex m_mutex;
     std::condition_variable m_wake;
+    std::condition_variable m_room;
     std::deque<TIdListingLines> m_pieces;
     bool m_closing = false;
     std::exception_ptr m_failure;
