@@ -221,8 +221,10 @@ TEST(ListingSamples, AParseAheadThatTheWholeListingOverrulesIsVoid) {
         const std::optional<std::string> settled = ahead.Finish(arriving);
         if (marked) {
             EXPECT_FALSE(settled.has_value());
-            EXPECT_TRUE(ahead.HandedOn());
-            EXPECT_EQ(handed, 2) << "the two handed on while arriving, nothing more once overruled";
+            // The two parsed while arriving may have been handed on by then (and are
+            // void, which HandedOn says); nothing is handed on once overruled.
+            EXPECT_EQ(ahead.HandedOn(), handed > 0);
+            EXPECT_TRUE(handed == 0 || handed == 2) << handed;
         } else {
             EXPECT_EQ(settled.value_or("none"), "Unix");
             EXPECT_EQ(handed, 3);
@@ -277,19 +279,20 @@ TEST(ListingSamples, EveryCaseOfEveryRegisteredLayout) {
 }  // namespace
 }  // namespace harbrook::testing
 
-// Pieces are parsed beside the reader: what fails there (here the taker) is raised to
-// the reader, by the next piece or by Finish, and stops the parse; a halted parse ends
-// at once, whatever was still queued.
+// Pieces are parsed beside the reader and taken on the reader's thread: a taker that
+// fails is raised to the reader, and nothing more is taken; a halted parse ends at
+// once, whatever was still queued.
 TEST(ListingSamples, AFailureOfTheParseBesideReachesTheReader) {
     for (const bool halt : {false, true}) {
         SCOPED_TRACE(halt ? "halted" : "taker fails");
         int batches = 0;
+        // The lines outlive the parse of them (as a session's listing does).
+        TIdListingLines arriving;
         TIdListingParseAhead ahead(DefaultListParsers(), true, "", 10, [&](const TIdFTPListItems&) {
             if (!halt && ++batches == 3) {
                 throw std::runtime_error("taker failed");
             }
         });
-        TIdListingLines arriving;
         std::string raised;
         try {
             for (int piece = 0; piece < 200; ++piece) {

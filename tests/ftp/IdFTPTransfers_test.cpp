@@ -228,10 +228,14 @@ TEST(IdFTPTransfers, AListingThatFailsWhileParsedAheadLeavesTheLastOne) {
         .passive("PASV", kPasv)
         .acceptData()
         .on("LIST", "150 Here it comes")
-        .sendData(unix)
+        // In three parts, time between them for the parse beside: the entries of the
+        // first are handed on while the rest arrives.
+        .sendData(unix.substr(0, 300000))
+        .pause(150)
+        .sendData(unix.substr(300000, 300000))
+        .pause(150)
+        .sendData(unix.substr(600000))
         .closeData()
-        // Time for the parse beside to hand entries on before the failure.
-        .pause(300)
         .reply("451 Local error in processing")
         .on("TYPE I", "200 ok");
     ScriptedFtp s(script);
