@@ -8,16 +8,10 @@ TIdListingParseAhead::TIdListingParseAhead(const TIdFTPListParserRegistry& regis
     : m_registry(registry),
       m_detailed(detailed),
       m_systemDescription(std::move(systemDescription)),
-      m_clock(harbrook::listingClock()),
-      m_take(std::move(take)) {
-    // A full batch is set aside for the caller's thread, where `take` is called: the
-    // entries are taken over whole (they are ours), the parse goes on with new ones.
-    m_items.HandOnEvery(batch, [this](const TIdFTPListItems& items) {
-        TIdFTPListItems batchOfEntries = std::move(const_cast<TIdFTPListItems&>(items));
-        batchOfEntries.ReferTo(nullptr);
-        const std::lock_guard lock(m_mutex);
-        m_ready.push_back(std::move(batchOfEntries));
-        m_room.notify_one();
+      m_clock(harbrook::listingClock()) {
+    m_items.HandOnEvery(batch, [this, take = std::move(take)](const TIdFTPListItems& items) {
+        m_handedOn = true;
+        take(items);
     });
 }
 
@@ -45,7 +39,7 @@ void TIdListingParseAhead::Arrived(const TIdListingLines& lines) {
         return;
     }
     TIdListingLines piece = TIdListingLines::Borrowing(&*(lines.begin() + static_cast<std::ptrdiff_t>(m_parsed)),
-                                                       lines.size() - m_parsed);
+                                                                lines.size() - m_parsed);
     m_parsed = lines.size();
     std::unique_lock lock(m_mutex);
     if (m_failure) {
@@ -58,32 +52,9 @@ void TIdListingParseAhead::Arrived(const TIdListingLines& lines) {
     m_wake.notify_one();
     // A few pieces ahead at most: a reader far ahead of the parse would hold a copy of
     // the table of every line not parsed yet (a server faster than the parse is then
-    // paced by it, as it was when the reader parsed). Meanwhile the reader takes what
-    // was parsed.
+    // paced by it, as it was when the reader parsed).
     constexpr std::size_t kPiecesAhead = 4;
-    for (;;) {
-        m_room.wait(lock, [&] { return m_pieces.size() <= kPiecesAhead || m_failure || !m_ready.empty(); });
-        if (m_ready.empty()) {
-            return;
-        }
-        handOnReady(lock);
-    }
-}
-
-void TIdListingParseAhead::handOnReady(std::unique_lock<std::mutex>& lock) {
-    while (!m_ready.empty()) {
-        const TIdFTPListItems batchOfEntries = std::move(m_ready.front());
-        m_ready.pop_front();
-        lock.unlock();
-        m_handedOn = true;
-        try {
-            m_take(batchOfEntries);
-        } catch (...) {
-            lock.lock();
-            throw;
-        }
-        lock.lock();
-    }
+    m_room.wait(lock, [&] { return m_pieces.size() <= kPiecesAhead || m_failure; });
 }
 
 void TIdListingParseAhead::parseBeside() {
@@ -92,7 +63,7 @@ void TIdListingParseAhead::parseBeside() {
     for (;;) {
         m_wake.wait(lock, [&] { return m_closing || !m_pieces.empty(); });
         if (m_pieces.empty()) {
-            break;
+            return;
         }
         const TIdListingLines piece = std::move(m_pieces.front());
         m_pieces.pop_front();
@@ -107,30 +78,22 @@ void TIdListingParseAhead::parseBeside() {
             lock.lock();
             m_failure = std::current_exception();
             m_pieces.clear();
-            break;
+            m_room.notify_one();
+            return;
         }
         lock.lock();
     }
-    m_besideDone = true;
-    m_room.notify_one();
 }
 
-void TIdListingParseAhead::waitForParseBeside(bool handOn) {
+void TIdListingParseAhead::waitForParseBeside() {
     if (!m_beside.joinable()) {
         return;
     }
-    std::unique_lock lock(m_mutex);
-    m_closing = true;
-    m_wake.notify_one();
-    // What is parsed meanwhile is taken as it comes (unless the listing failed).
-    for (;;) {
-        m_room.wait(lock, [&] { return m_besideDone || (handOn && !m_ready.empty()); });
-        if (!handOn || m_ready.empty()) {
-            break;
-        }
-        handOnReady(lock);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_closing = true;
     }
-    lock.unlock();
+    m_wake.notify_one();
     m_beside.join();
 }
 
@@ -139,8 +102,7 @@ void TIdListingParseAhead::Halt() {
         const std::lock_guard lock(m_mutex);
         m_pieces.clear();
     }
-    waitForParseBeside(false);
-    m_ready.clear();
+    waitForParseBeside();
 }
 
 std::string TIdListingParseAhead::Identifier() const {
@@ -148,26 +110,20 @@ std::string TIdListingParseAhead::Identifier() const {
 }
 
 std::optional<std::string> TIdListingParseAhead::Finish(const TIdListingLines& lines) {
-    // Detection over every line while the last pieces are parsed beside.
-    const harbrook::ScopedListingClock scope(m_clock);
-    const TIdFTPListBase* const layout =
-        !m_cursor || m_expected != nullptr ? m_expected : m_registry.Detect(lines, m_detailed, m_systemDescription);
-    if (m_cursor && layout != m_layout) {
-        // Overruled: what was parsed is void, and nothing more is handed on.
-        Halt();
-        m_cursor.reset();
-        m_items.HandOnEvery(1, {});
-        m_items.Clear();
-        if (m_failure) {
-            std::rethrow_exception(std::exchange(m_failure, nullptr));
-        }
-        return std::nullopt;
-    }
-    waitForParseBeside(true);
+    waitForParseBeside();
     if (m_failure) {
         std::rethrow_exception(std::exchange(m_failure, nullptr));
     }
     if (!m_cursor) {
+        return std::nullopt;
+    }
+    const harbrook::ScopedListingClock scope(m_clock);
+    const TIdFTPListBase* const layout =
+        m_expected != nullptr ? m_expected : m_registry.Detect(lines, m_detailed, m_systemDescription);
+    if (layout != m_layout) {
+        m_cursor.reset();
+        m_items.HandOnEvery(1, {});
+        m_items.Clear();
         return std::nullopt;
     }
     m_items.ReferTo(&lines);
@@ -175,7 +131,5 @@ std::optional<std::string> TIdListingParseAhead::Finish(const TIdListingLines& l
     m_parsed = lines.size();
     m_items.HandOnRest();
     m_cursor.reset();
-    std::unique_lock lock(m_mutex);
-    handOnReady(lock);
     return m_layout->Identifier();
 }

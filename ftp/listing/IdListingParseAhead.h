@@ -22,8 +22,8 @@
 // handed on, what was is void, and the caller parses the whole listing as usual.
 //
 // The pieces are parsed on a thread of their own while the caller reads on: a server
-// may send a large listing faster than one core parses it. `take` is still called on
-// the caller's thread (from Arrived and Finish), batch after batch in listing order.
+// may send a large listing faster than one core parses it. `take` is then called on
+// that thread, one batch after another, and never once Finish has returned.
 class TIdListingParseAhead {
 public:
     TIdListingParseAhead(const TIdFTPListParserRegistry& registry, bool detailed, std::string systemDescription,
@@ -65,17 +65,12 @@ private:
 
     // The parse beside: pieces borrowed from the arriving lines, in order.
     void parseBeside();
-    void waitForParseBeside(bool handOn);
-    void handOnReady(std::unique_lock<std::mutex>& lock);
+    void waitForParseBeside();
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_room;
     std::deque<TIdListingLines> m_pieces;
-    // Batches parsed, waiting for the caller's thread.
-    std::deque<TIdFTPListItems> m_ready;
-    std::function<void(const TIdFTPListItems&)> m_take;
     bool m_closing = false;
-    bool m_besideDone = false;
     std::exception_ptr m_failure;
     std::thread m_beside;
 };

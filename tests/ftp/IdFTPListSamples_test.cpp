@@ -279,9 +279,9 @@ TEST(ListingSamples, EveryCaseOfEveryRegisteredLayout) {
 }  // namespace
 }  // namespace harbrook::testing
 
-// Pieces are parsed beside the reader and taken on the reader's thread: a taker that
-// fails is raised to the reader, and nothing more is taken; a halted parse ends at
-// once, whatever was still queued.
+// Pieces are parsed beside the reader: what fails there (here the taker) is raised to
+// the reader, by the next piece or by Finish, and stops the parse; a halted parse ends
+// at once, whatever was still queued.
 TEST(ListingSamples, AFailureOfTheParseBesideReachesTheReader) {
     for (const bool halt : {false, true}) {
         SCOPED_TRACE(halt ? "halted" : "taker fails");
