@@ -39,7 +39,7 @@ void TIdListingParseAhead::Arrived(const TIdListingLines& lines) {
         return;
     }
     TIdListingLines piece = TIdListingLines::Borrowing(&*(lines.begin() + static_cast<std::ptrdiff_t>(m_parsed)),
-                                                                lines.size() - m_parsed);
+                                                       lines.size() - m_parsed);
     m_parsed = lines.size();
     std::unique_lock lock(m_mutex);
     if (m_failure) {

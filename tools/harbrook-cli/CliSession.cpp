@@ -285,7 +285,6 @@ void CliSession::list(const CliCommand& command) {
     // lines suggest may not be the one all its lines settle on, and what was printed
     // cannot be taken back.
     TEntryPrinter printer(m_out, forTerminal);
-    printer.Hold();
     try {
         if (command.raw) {
             m_ftp.ListDirectory(nullptr);

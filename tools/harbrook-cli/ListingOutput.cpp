@@ -99,15 +99,16 @@ std::string entryLine(const TIdFTPListItem& item) {
     return line;
 }
 
-void TEntryPrinter::add(std::string line) {
-    m_block += m_shown != nullptr ? m_shown(std::move(line)) : line;
-    m_block += '\n';
+std::string TEntryPrinter::layoutLine(const std::string& layout) const {
+    std::string line = "layout: " + layout;
+    line = m_shown != nullptr ? m_shown(std::move(line)) : line;
+    return line + '\n';
 }
 
 void TEntryPrinter::start(const std::string& layout) {
     if (!m_started) {
         m_started = true;
-        add("layout: " + layout);
+        m_block += layoutLine(layout);
     }
 }
 
@@ -151,9 +152,7 @@ void TEntryPrinter::Finish(const std::string& layout) {
     if (!m_started) {
         // Before what was held (and added without its layout).
         m_started = true;
-        std::string line = "layout: " + layout;
-        line = m_shown != nullptr ? m_shown(std::move(line)) : line;
-        line += '\n';
+        const std::string line = layoutLine(layout);
         m_out.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
     m_held.ForEachBlock(

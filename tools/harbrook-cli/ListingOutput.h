@@ -27,7 +27,6 @@ public:
     void Add(const std::string& layout, const TIdFTPListItems& items);
     // Nothing is written before Finish: for entries that may yet be taken back. Their
     // layout is only known then: held entries are added without it.
-    void Hold() { m_holding = true; }
     void AddHeld(const TIdFTPListItems& items);
     // Forgets what was added (and holds no more).
     void Discard();
@@ -35,7 +34,7 @@ public:
     void Finish(const std::string& layout);
 
 private:
-    void add(std::string line);
+    std::string layoutLine(const std::string& layout) const;
     void start(const std::string& layout);
     void addEntries(const TIdFTPListItems& items);
 
