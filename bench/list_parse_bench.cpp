@@ -64,4 +64,20 @@ void ParseWindowsNtListing(benchmark::State& state) {
 }
 BENCHMARK(ParseWindowsNtListing)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+// Detection alone, as the client asks it twice per listing: over the first block that
+// arrives (its lines are parsed while the rest arrives) and over the whole listing.
+void DetectUnixListing(benchmark::State& state) {
+    const std::vector<std::string> lines = unixListing(static_cast<int>(state.range(0)));
+    const TIdListingLines listing(lines);
+    for (auto _ : state) {
+        const TIdFTPListBase* layout = DefaultListParsers().Detect(listing, true, "");
+        if (layout == nullptr || layout->Identifier() != "Unix") {
+            state.SkipWithError("the listing was not detected as Unix");
+        }
+        benchmark::DoNotOptimize(layout);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(listing.size()));
+}
+BENCHMARK(DetectUnixListing)->Arg(4000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 }  // namespace

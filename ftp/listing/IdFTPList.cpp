@@ -66,7 +66,11 @@ void TIdFTPListItem::SetFileName(std::string_view name) {
         bool hasLower = false;
         bool hasUpper = false;
         for (const char c : name) {
-            hasLower = hasLower || (c >= 'a' && c <= 'z');
+            if (c >= 'a' && c <= 'z') {
+                // Settled: a name with a lower-case letter is kept as it is.
+                hasLower = true;
+                break;
+            }
             hasUpper = hasUpper || (c >= 'A' && c <= 'Z');
         }
         if (!hasLower && hasUpper) {

@@ -89,11 +89,18 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && equalsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
-bool isNumber(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 std::int64_t toInt64(std::string_view text, std::int64_t fallback) {
+    // Up to 18 digits cannot overflow: read in one pass (sizes and dates of every line).
+    if (!text.empty() && text.size() <= 18) {
+        std::int64_t value = 0;
+        for (const char c : text) {
+            if (c < '0' || c > '9') {
+                return fallback;
+            }
+            value = value * 10 + (c - '0');
+        }
+        return value;
+    }
     if (!isNumber(text)) {
         return fallback;
     }
@@ -127,22 +134,6 @@ std::string fetchWord(std::string& text) {
     return word;
 }
 
-std::string_view fetchWord(std::string_view& text) {
-    // Plain loops: listing words are a few characters long, shorter than a library
-    // search takes to set up.
-    const char* at = text.data();
-    const char* const end = at + text.size();
-    while (at != end && *at == ' ') {
-        ++at;
-    }
-    const char* const start = at;
-    while (at != end && *at != ' ') {
-        ++at;
-    }
-    text = std::string_view(at, static_cast<std::size_t>(end - at));
-    return {start, static_cast<std::size_t>(at - start)};
-}
-
 WordViews wordViews(std::string_view line, std::size_t limit) {
     WordViews result;
     limit = std::min(limit, kMaxWordViews);
@@ -154,14 +145,6 @@ WordViews wordViews(std::string_view line, std::size_t limit) {
         result.word[result.count++] = word;
     }
     return result;
-}
-
-std::string_view withoutLeadingSpaces(std::string_view text) {
-    std::size_t start = 0;
-    while (start < text.size() && text[start] == ' ') {
-        ++start;
-    }
-    return text.substr(start);
 }
 
 std::string trimLeft(std::string_view text) {

@@ -148,7 +148,14 @@ std::string upper(std::string_view text);
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 // Only decimal digits (at least one).
-bool isNumber(std::string_view text);
+inline bool isNumber(std::string_view text) {
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return !text.empty();
+}
 // The value of a number word; `fallback` when it is not one or does not fit.
 std::int64_t toInt64(std::string_view text, std::int64_t fallback = 0);
 int toInt(std::string_view text, int fallback = 0);
@@ -156,8 +163,22 @@ int toInt(std::string_view text, int fallback = 0);
 std::vector<std::string> words(std::string_view line, std::size_t limit = SIZE_MAX);
 // Removes leading spaces, then takes the text up to the next space (or the end).
 std::string fetchWord(std::string& text);
-// The same on a view: nothing is copied, the view moves past the word.
-std::string_view fetchWord(std::string_view& text);
+// The same on a view: nothing is copied, the view moves past the word. Inline, as
+// plain loops: it runs several times on every line of a listing, and listing words are
+// a few characters long, shorter than a library search takes to set up.
+inline std::string_view fetchWord(std::string_view& text) {
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while (at != end && *at == ' ') {
+        ++at;
+    }
+    const char* const start = at;
+    while (at != end && *at != ' ') {
+        ++at;
+    }
+    text = std::string_view(at, static_cast<std::size_t>(end - at));
+    return {start, static_cast<std::size_t>(at - start)};
+}
 // The words of a line as views into it, at most kMaxWordViews (the first ones). For
 // the checks run on every line of a listing: they must not allocate.
 inline constexpr std::size_t kMaxWordViews = 12;
@@ -170,7 +191,13 @@ struct WordViews {
 };
 WordViews wordViews(std::string_view line, std::size_t limit = kMaxWordViews);
 // The text without its leading spaces.
-std::string_view withoutLeadingSpaces(std::string_view text);
+inline std::string_view withoutLeadingSpaces(std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size() && text[start] == ' ') {
+        ++start;
+    }
+    return text.substr(start);
+}
 std::string trimSpaces(std::string_view text);
 std::string trimLeft(std::string_view text);
 // Only spaces and tabs (or empty).

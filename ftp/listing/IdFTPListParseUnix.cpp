@@ -63,21 +63,26 @@ using namespace harbrook::listing;
 
 namespace {
 
+// Whether, from the owner's column on, the columns are a month, a day and a year or time
+// (so that what looked like the owner is the size, and there is no group).
+bool dateAfterOwner(std::string_view rest) {
+    fetchWord(rest);
+    if (monthNumber(fetchWord(rest)) == 0 || !isNumber(fetchWord(rest))) {
+        return false;
+    }
+    const std::string_view yearOrTime = fetchWord(rest);
+    return isNumber(yearOrTime) || yearOrTime.find(':') != std::string_view::npos;
+}
+
 // Whether the line lacks the owner and group columns: after any inode and block
 // numbers, the fourth word is a month, the fifth a day and the sixth a year or time.
 bool lacksOwnerAndGroup(std::string_view line) {
-    // Word by word, stopping at the first that settles it: this runs on every line.
     std::string_view word = fetchWord(line);
     for (int dropped = 0; dropped < 2 && isNumber(word); ++dropped) {
         word = fetchWord(line);
     }
     fetchWord(line);
-    fetchWord(line);
-    if (monthNumber(fetchWord(line)) == 0 || !isNumber(fetchWord(line))) {
-        return false;
-    }
-    const std::string_view yearOrTime = fetchWord(line);
-    return isNumber(yearOrTime) || yearOrTime.find(':') != std::string_view::npos;
+    return dateAfterOwner(line);
 }
 
 std::string joined(const std::vector<std::string>& parts, std::size_t from, std::size_t to) {
@@ -121,8 +126,10 @@ bool TIdFTPLPUnix::ParseListing(const TIdListingLines& listing, TIdFTPListItems&
 }
 
 std::unique_ptr<TIdListingCursor> TIdFTPLPUnix::StartParse(TIdFTPListItems& dir) const {
-    // All a line carries to the next is the folder of a recursive listing's last header.
-    return lineByLine([this, &dir, path = std::string()](std::string_view line) mutable {
+    // All a line carries to the next is the folder of a recursive listing's last header,
+    // and the date columns it read.
+    return lineByLine([this, &dir, path = std::string(),
+                       lastDate = harbrook::listing::unixline::RepeatedDate()](std::string_view line) mutable {
         if (line.empty() || isTotalLine(line) || line.rfind("/bin/ls:", 0) == 0 || isUnitreeBanner(line)) {
             return;
         }
@@ -131,7 +138,7 @@ std::unique_ptr<TIdListingCursor> TIdFTPLPUnix::StartParse(TIdFTPListItems& dir)
             return;
         }
         TIdFTPListItem& item = addItem(dir, line);
-        ParseLine(item, path);
+        parseLine(item, path, &lastDate);
         dir.Settled();
     });
 }
@@ -159,6 +166,11 @@ When startingFrom(const ListingClock& clock) {
 }
 
 void readInodeAndBlocks(std::string_view& text, TIdUnixFTPListItem& entry) {
+    if (isUnixPermissions(text)) {
+        // The permissions first, as nearly every line has them: their word is the
+        // permissions' (nothing before it, no space within its ten columns).
+        return;
+    }
     std::string_view look = text;
     if (!isUnixPermissions(fetchWord(look))) {
         entry.Inode = toInt64(fetchWord(text));
@@ -172,10 +184,13 @@ void readInodeAndBlocks(std::string_view& text, TIdUnixFTPListItem& entry) {
 char readPermissions(std::string_view& text, TIdUnixFTPListItem& entry) {
     const std::string_view permissions = fetchWord(text);
     entry.SetPermissionDisplay(permissions.substr(0, 10));
-    return permissions.empty() ? '-' : static_cast<char>(std::toupper(static_cast<unsigned char>(permissions[0])));
+    // Only ASCII letters name a type (and the locale's case rules are not asked per line).
+    const char first = permissions.empty() ? '-' : permissions[0];
+    return first >= 'a' && first <= 'z' ? static_cast<char>(first - 'a' + 'A') : first;
 }
 
-bool readLinksOwnerGroup(std::string_view& text, TIdUnixFTPListItem& entry, std::string_view line) {
+bool readLinksOwnerGroup(std::string_view& text, TIdUnixFTPListItem& entry, std::string_view line,
+                         bool permissionsFirst) {
     const std::string_view linkWord = fetchWord(text);
     // Puts the word back, from its `skip`th character on, in front of the rest.
     const auto fromWord = [&](std::size_t skip) {
@@ -200,6 +215,20 @@ bool readLinksOwnerGroup(std::string_view& text, TIdUnixFTPListItem& entry, std:
         fromWord(1);
     } else {
         entry.LinkCount = toInt(linkWord);
+    }
+    // From the permissions on, the words before the rest are the ones the whole line's
+    // reading skips: the rest is read alone, and a group that is no month settles it
+    // (this runs on every line).
+    if (!noLinkCount && permissionsFirst && !(linkWord.size() >= 4 && linkWord[0] == '0')) {
+        std::string_view rest = text;
+        const std::string_view owner = fetchWord(rest);
+        const std::string_view group = fetchWord(rest);
+        if (monthNumber(group) == 0 || !dateAfterOwner(text)) {
+            entry.SetOwnerName(owner);
+            entry.SetGroupName(group);
+            text = rest;
+        }
+        return false;
     }
     if (noLinkCount || !lacksOwnerAndGroup(line)) {
         entry.SetOwnerName(fetchWord(text));
@@ -406,7 +435,7 @@ TIdDirItemType itemTypeFor(char typeLetter) {
     }
 }
 
-void setModified(TIdFTPListItem& item, const When& when) {
+bool setModified(TIdFTPListItem& item, const When& when) {
     // An impossible date (an unknown month name, day 0) leaves the entry without a
     // modification date; one odd line must not make the folder unreadable.
     harbrook::TDateTime date = 0;
@@ -414,9 +443,55 @@ void setModified(TIdFTPListItem& item, const When& when) {
     if (harbrook::tryEncodeDate(when.year, when.month, when.day, date) &&
         harbrook::tryEncodeTime(when.hour, when.minute, when.second, when.millisecond, time)) {
         item.ModifiedDate = date + time;
-    } else {
-        item.ModifiedDate = 0;
-        item.ModifiedAvail = false;
+        return true;
+    }
+    item.ModifiedDate = 0;
+    item.ModifiedAvail = false;
+    return false;
+}
+
+namespace {
+
+// Whether date columns read as `read` (with `after` left of the line) read the same in
+// any line where they are followed by one space and more: nothing past them was looked
+// at. Not so for a time with seconds (a year may follow it) or for columns at the
+// line's end (the next line's name would be read as their year).
+bool mayRepeat(std::string_view read, std::string_view after) {
+    if (read.empty() || after.empty()) {
+        return false;
+    }
+    const std::string_view last = read.substr(read.rfind(' ') + 1);
+    return isNumber(last) || std::count(last.begin(), last.end(), ':') == 1;
+}
+
+}  // namespace
+
+void readModified(std::string_view& text, TIdFTPListItem& item, const ListingClock& clock, RepeatedDate* last) {
+    const When start = startingFrom(clock);
+    const std::string_view from = withoutLeadingSpaces(text);
+    if (last != nullptr && !last->text.empty() && last->start == start && from.size() > last->text.size() + 1 &&
+        from.starts_with(last->text) && from[last->text.size()] == ' ' && from[last->text.size() + 1] != ' ') {
+        text = from.substr(last->text.size());
+        item.ModifiedDate = last->modified;
+        if (!last->dated) {
+            item.ModifiedAvail = false;
+        }
+        return;
+    }
+    When when = start;
+    readDate(text, when);
+    readYearOrTime(text, when, clock);
+    const bool dated = setModified(item, when);
+    if (last != nullptr) {
+        const std::string_view read = from.substr(0, from.size() - text.size());
+        if (mayRepeat(read, text)) {
+            last->text.assign(read);
+            last->start = start;
+            last->modified = item.ModifiedDate;
+            last->dated = dated;
+        } else {
+            last->text.clear();
+        }
     }
 }
 
@@ -457,20 +532,22 @@ void setName(TIdUnixFTPListItem& entry, std::string_view name, const std::string
 // The columns in order: [inode [blocks]] permissions links owner group size date
 // year-or-time name.
 bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) const {
+    parseLine(item, path, nullptr);
+    return true;
+}
+
+void TIdFTPLPUnix::parseLine(TIdFTPListItem& item, const std::string& path,
+                             harbrook::listing::unixline::RepeatedDate* lastDate) const {
     using namespace harbrook::listing::unixline;
     auto& entry = static_cast<TIdUnixFTPListItem&>(item);
-    const harbrook::ListingClock clock = harbrook::listingClock();
-    When when = startingFrom(clock);
     std::string_view text = item.Data;
     readInodeAndBlocks(text, entry);
+    const bool permissionsFirst = text.data() == item.Data.data();
     const char typeLetter = readPermissions(text, entry);
-    const bool macFolder = readLinksOwnerGroup(text, entry, item.Data);
+    const bool macFolder = readLinksOwnerGroup(text, entry, item.Data, permissionsFirst);
     readSize(text, entry, IsUnitree(), macFolder);
-    readDate(text, when);
-    readYearOrTime(text, when, clock);
+    readModified(text, item, harbrook::listingClock(), lastDate);
     item.ItemType = itemTypeFor(typeLetter);
-    setModified(item, when);
     // The name: what follows the single space after the year or time.
     setName(entry, text.empty() ? std::string_view() : text.substr(1), path);
-    return true;
 }

@@ -36,6 +36,10 @@ public:
     bool ParseLine(TIdFTPListItem& item, const std::string& path) const override;
 };
 
+namespace harbrook::listing::unixline {
+struct RepeatedDate;
+}
+
 // ls -l output, with its many variants.
 class TIdFTPLPUnix : public TIdFTPListBase {
 public:
@@ -50,6 +54,11 @@ public:
 protected:
     // Unitree's ls shares this parse; its lines carry "AR" or "DK" and a file family.
     virtual bool IsUnitree() const { return false; }
+
+private:
+    // One line; `lastDate` (may be null) carries the date columns from line to line.
+    void parseLine(TIdFTPListItem& item, const std::string& path,
+                   harbrook::listing::unixline::RepeatedDate* lastDate) const;
 };
 
 class TIdFTPLPUnitree : public TIdFTPLPUnix {
@@ -87,20 +96,40 @@ struct When {
     int second = 0;
     int millisecond = 0;
     bool yearFromDate = false;
+    bool operator==(const When&) const = default;
 };
 When startingFrom(const ListingClock& clock);
 void readInodeAndBlocks(std::string_view& text, TIdUnixFTPListItem& entry);
 // Returns the type letter, upper-cased.
 char readPermissions(std::string_view& text, TIdUnixFTPListItem& entry);
-// Returns true for a Mac server's "folder" in place of the three columns.
-bool readLinksOwnerGroup(std::string_view& text, TIdUnixFTPListItem& entry, std::string_view line);
+// Returns true for a Mac server's "folder" in place of the three columns. `line` is the
+// whole line; `permissionsFirst` says that it starts with the permissions column.
+bool readLinksOwnerGroup(std::string_view& text, TIdUnixFTPListItem& entry, std::string_view line,
+                         bool permissionsFirst = false);
 void readSize(std::string_view& text, TIdUnixFTPListItem& entry, bool unitree, bool macFolder);
 void readDate(std::string_view& text, When& when);
 // A year ("2007") or a time ("23:59", "23:59:59 2007"); a time without a year takes
 // the year that puts the date at most about half a year ahead of `clock`.
 void readYearOrTime(std::string_view& text, When& when, const ListingClock& clock);
 TIdDirItemType itemTypeFor(char typeLetter);
-void setModified(TIdFTPListItem& item, const When& when);
+// Whether the date could be encoded (else the entry has none).
+bool setModified(TIdFTPListItem& item, const When& when);
+// The date columns of the line read last ("Dec 31 23:59") and what they made of the
+// entry's date: the lines of a folder mostly repeat them, and reading them is a good
+// part of reading a line.
+struct RepeatedDate {
+    // Empty while none is kept.
+    std::string text;
+    // The day the reading started from (today's).
+    When start;
+    harbrook::TDateTime modified = 0;
+    bool dated = false;
+};
+// The date and year-or-time columns into the entry's modification date (readDate,
+// readYearOrTime, setModified), taken from `last` when its text is the same, and kept
+// there when it may be.
+void readModified(std::string_view& text, TIdFTPListItem& item, const ListingClock& clock,
+                  RepeatedDate* last = nullptr);
 // Link targets, "/" and "*" marks, and the path prefix of a recursive listing.
 void setName(TIdUnixFTPListItem& entry, std::string_view name, const std::string& path);
 }  // namespace unixline

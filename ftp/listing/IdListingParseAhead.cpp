@@ -110,6 +110,12 @@ std::string TIdListingParseAhead::Identifier() const {
 }
 
 std::optional<std::string> TIdListingParseAhead::Finish(const TIdListingLines& lines) {
+    const harbrook::ScopedListingClock scope(m_clock);
+    // Asked while the parse beside works through its last pieces (it only reads the
+    // lines, as detection does).
+    const TIdFTPListBase* const layout = m_expected != nullptr || !m_cursor
+                                             ? m_expected
+                                             : m_registry.Detect(lines, m_detailed, m_systemDescription);
     waitForParseBeside();
     if (m_failure) {
         std::rethrow_exception(std::exchange(m_failure, nullptr));
@@ -117,9 +123,6 @@ std::optional<std::string> TIdListingParseAhead::Finish(const TIdListingLines& l
     if (!m_cursor) {
         return std::nullopt;
     }
-    const harbrook::ScopedListingClock scope(m_clock);
-    const TIdFTPListBase* const layout =
-        m_expected != nullptr ? m_expected : m_registry.Detect(lines, m_detailed, m_systemDescription);
     if (layout != m_layout) {
         m_cursor.reset();
         m_items.HandOnEvery(1, {});

@@ -508,6 +508,67 @@ TEST(ListParsers, RecursiveListingsCarryTheirFolder) {
     EXPECT_EQ(nt.items[0].LocalFileName(), "REPORT.TXT");
 }
 
+// The date columns of a folder's lines mostly repeat, and a parse carries the last ones
+// read from line to line: every line must still read as it does alone, whatever line
+// came before it (columns that only look the same, a name after two spaces, a year that
+// may follow a time with seconds, columns at the line's end).
+TEST(ListParsers, AUnixLineReadsAsAloneWhateverLineCameBefore) {
+    FixedClock clock;
+    const Lines lines = {
+        "-rw-r--r--   1 user group 10 Dec 31 23:59 plain",
+        "-rw-r--r--   1 user group 10 Dec 31 23:59  leading space",
+        "-rw-r--r--   1 user group 10 Dec 31 23:59",
+        "-rw-r--r--   1 user group 10 Dec 31 23:59 ",
+        "-rw-r--r--   1 user group 10 Dec 31",
+        "-rw-r--r--   1 user group 10 Dec 31 later",
+        "-rw-r--r--   1 user group 10 Mar  1 2003  .welcome",
+        "-rw-r--r--   1 user group 10 Mar  1 2003 x",
+        "-rw-r--r--   1 user group 10 Mar 18  2007  spaced",
+        "-rw-r--r--   1 user group 10 Mar 18  2007 y",
+        "-rw-r--r--   1 user group 10 Dec 31 23:59:59 2007 full",
+        "-rw-r--r--   1 user group 10 Dec 31 23:59:59 z",
+        "-rw-r--r--   1 user group 10 Dec 31 23:59:59 2008 next year",
+        "-rw-r--r--   1 user group 10 Feb 30 12:00 no such day",
+        "-rw-r--r--   1 user group 10 Feb 30 12:00 again",
+        "-rw-r--r--   1 user group 10 2007-12-31 23:59 iso",
+        "-rw-r--r--   1 user group 10 Dec 31 23:59 2007",
+        "-rw-r--r--   1 5 Dec 31 23:59 no owner",
+        "12345 8 -rw-r--r-- 1 u g 10 Dec 31 23:59 inode",
+        "-rw-r--r--   01234owner group 10 Dec 31 23:59 zero links",
+        "drwxr-xr-x   folder 0 Dec 31 23:59 mac",
+        "crw-rw-rw-   1 root tty 5, 0 Dec 31 23:59 tty",
+        "-rw-r--r--   1 user Dec 10 Dec 31 23:59 month group",
+        "garbage line",
+    };
+    const auto fields = [](const TIdFTPListItem& item) {
+        const auto& unix = static_cast<const TIdUnixFTPListItem&>(item);
+        return std::to_string(item.ItemType) + "|" + std::to_string(item.Size) + "|" +
+               std::to_string(item.SizeAvail) + "|" + when(item) + "|" + std::to_string(item.ModifiedDate) + "|" +
+               std::string(item.FileName()) + "|" + std::string(item.LocalFileName()) + "|" +
+               std::string(item.PermissionDisplay()) + "|" + std::to_string(unix.LinkCount) + "|" +
+               std::string(unix.OwnerName()) + "|" + std::string(unix.GroupName()) + "|" +
+               std::string(unix.LinkedItemName()) + "|" + std::to_string(unix.Inode);
+    };
+    const TIdFTPListBase& layout = *DefaultListParsers().Find("Unix");
+    std::vector<std::string> alone;
+    for (const std::string& line : lines) {
+        TIdFTPListItems items;
+        DefaultListParsers().ParseListing(Lines{line}, items, "Unix");
+        ASSERT_EQ(items.Count(), 1u) << line;
+        alone.push_back(fields(items[0]));
+    }
+    for (std::size_t before = 0; before < lines.size(); ++before) {
+        for (std::size_t after = 0; after < lines.size(); ++after) {
+            const TIdListingLines pair(Lines{lines[before], lines[after]});
+            TIdFTPListItems items;
+            items.ReferTo(&pair);
+            layout.StartParse(items)->Parse(pair, 0, pair.size());
+            ASSERT_EQ(items.Count(), 2u);
+            EXPECT_EQ(fields(items[1]), alone[after]) << "\"" << lines[after] << "\" after \"" << lines[before] << "\"";
+        }
+    }
+}
+
 TEST(ListParsers, LocalFileNameRule) {
     TIdFTPListItem item;
     item.SetFileName("README.TXT");

@@ -276,6 +276,35 @@ TEST(ListingSamples, EveryCaseOfEveryRegisteredLayout) {
     EXPECT_GE(checked, 52) << "the samples of the layouts built so far";
 }
 
+// A parse carries the date columns it read last from line to line (they mostly repeat):
+// in every real Unix listing each entry is still what its line makes alone.
+TEST(ListingSamples, EveryUnixEntryIsWhatItsLineMakesAlone) {
+    int checked = 0;
+    forEachKeptParse([&](const KeptParse& kept) {
+        const std::string layout = kept.layout->Identifier();
+        if (layout != "Unix" && layout != "Unitree") {
+            return;
+        }
+        const auto shown = [](const TIdFTPListItem& item) {
+            return typeName(item.ItemType) + "\t" + (item.SizeAvail ? std::to_string(item.Size) : "-") + "\t" +
+                   (item.ModifiedAvail ? std::to_string(item.ModifiedDate) : "-") + "\t" +
+                   std::string(item.LocalFileName());
+        };
+        const TIdListingLines lines(kept.lines);
+        TIdFTPListItems items;
+        items.ReferTo(&lines);
+        DefaultListParsers().ParseListing(lines, items, layout);
+        for (const auto& item : items) {
+            TIdFTPListItems alone;
+            DefaultListParsers().ParseListing(std::vector<std::string>{std::string(item->Data)}, alone, layout);
+            ASSERT_EQ(alone.Count(), 1u) << item->Data;
+            EXPECT_EQ(shown(*item), shown(alone[0])) << item->Data;
+            ++checked;
+        }
+    });
+    EXPECT_GE(checked, 100);
+}
+
 }  // namespace
 }  // namespace harbrook::testing
 

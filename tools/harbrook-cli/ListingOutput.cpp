@@ -28,53 +28,64 @@ std::string_view itemTypeText(TIdDirItemType type) {
     return "file";
 }
 
-// "2007-12-31 23:59:00"; written by hand, as it runs once per entry of a listing.
-void appendDateTime(std::string& out, const DateTimeParts& parts) {
+// "2007-12-31 23:59:00" at `at` (at most 19 characters); written by hand, as it runs
+// once per entry of a listing. Returns the end.
+char* writeDateTime(char* at, const DateTimeParts& parts) {
     if (parts.year < 0 || parts.year > 9999) {
-        out += '-';
-        return;
+        *at = '-';
+        return at + 1;
     }
-    char text[19];
-    auto digits = [&](std::size_t at, int value, int width) {
+    auto digits = [&](std::size_t from, int value, int width) {
         for (int i = width - 1; i >= 0; --i) {
-            text[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+            at[from + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
             value /= 10;
         }
     };
     digits(0, parts.year, 4);
-    text[4] = '-';
+    at[4] = '-';
     digits(5, parts.month, 2);
-    text[7] = '-';
+    at[7] = '-';
     digits(8, parts.day, 2);
-    text[10] = ' ';
+    at[10] = ' ';
     digits(11, parts.hour, 2);
-    text[13] = ':';
+    at[13] = ':';
     digits(14, parts.minute, 2);
-    text[16] = ':';
+    at[16] = ':';
     digits(17, parts.second, 2);
-    out.append(text, sizeof text);
+    return at + 19;
 }
 
 // The line of one entry at the end of `out`. Only the name can hold what a terminal
 // must not get: `shown` is asked about it alone (the rest is ours, and plain), and
 // only when it is not plain already (nearly every name of a long listing is).
-void appendEntryLine(std::string& out, const TIdFTPListItem& item, std::string (*shown)(std::string)) {
-    out += itemTypeText(item.ItemType);
-    out += '\t';
+void appendEntryLine(std::string& out, const TIdFTPListItem& item, std::string (*shown)(std::string),
+                     TEntryPrinter::LastDate* lastDate = nullptr) {
+    // What comes before the name is written into one buffer and added at once: type
+    // (7), size (20), date (19) and three tabs.
+    char head[64];
+    const std::string_view type = itemTypeText(item.ItemType);
+    char* at = std::copy(type.begin(), type.end(), head);
+    *at++ = '\t';
     if (item.SizeAvail) {
-        char digits[24];
-        const auto written = std::to_chars(digits, digits + sizeof digits, item.Size);
-        out.append(digits, written.ptr);
+        at = std::to_chars(at, head + sizeof head, item.Size).ptr;
     } else {
-        out += '-';
+        *at++ = '-';
     }
-    out += '\t';
-    if (item.ModifiedAvail && item.ModifiedDate != 0) {
-        appendDateTime(out, decodeDateTime(item.ModifiedDate));
+    *at++ = '\t';
+    if (!item.ModifiedAvail || item.ModifiedDate == 0) {
+        *at++ = '-';
+    } else if (lastDate != nullptr && lastDate->size != 0 && lastDate->date == item.ModifiedDate) {
+        at = std::copy(lastDate->text, lastDate->text + lastDate->size, at);
     } else {
-        out += '-';
+        char* const from = at;
+        at = writeDateTime(at, decodeDateTime(item.ModifiedDate));
+        if (lastDate != nullptr) {
+            lastDate->date = item.ModifiedDate;
+            lastDate->size = static_cast<std::size_t>(std::copy(from, at, lastDate->text) - lastDate->text);
+        }
     }
-    out += '\t';
+    *at++ = '\t';
+    out.append(head, at);
     const std::string_view name = item.FileName();
     const bool plain = std::all_of(name.begin(), name.end(), [](char ch) {
         const auto c = static_cast<unsigned char>(ch);
@@ -126,7 +137,7 @@ void TEntryPrinter::addEntries(const TIdFTPListItems& items) {
     // Written in blocks: a folder of a million entries must not be held a second time
     // as one text, nor written a line at a time.
     for (const auto& item : items) {
-        appendEntryLine(m_block, *item, m_shown);
+        appendEntryLine(m_block, *item, m_shown, &m_lastDate);
         m_block += '\n';
         if (m_block.size() >= 64 * 1024) {
             if (m_holding) {

@@ -33,6 +33,14 @@ public:
     // Writes what is left (the layout line alone for a listing without entries).
     void Finish(const std::string& layout);
 
+    // The date written last and its text: the entries of a folder mostly repeat it.
+    struct LastDate {
+        harbrook::TDateTime date = 0;
+        char text[24] = {};
+        // 0 while none is kept.
+        std::size_t size = 0;
+    };
+
 private:
     std::string layoutLine(const std::string& layout) const;
     void start(const std::string& layout);
@@ -44,6 +52,7 @@ private:
     harbrook::LargeText m_held;
     bool m_started = false;
     bool m_holding = false;
+    LastDate m_lastDate;
 };
 
 // harbrook-cli parse-listing [--syst TEXT] [--nlst | --mlsd] [FILE]: parses a raw listing
