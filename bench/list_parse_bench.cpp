@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,19 @@ std::vector<std::string> unixListing(int lines) {
                           std::string("owner    group    ") + std::to_string(1000 + i) +
                           (i % 2 == 0 ? " Dec 31 23:59 " : " Mar  5  2007 ") + "file number " +
                           std::to_string(i) + ".bin");
+    }
+    return listing;
+}
+
+// As vsftpd lists a folder whose files were made in the same minute: wide columns, one
+// date throughout.
+std::vector<std::string> sameDateListing(int lines) {
+    std::vector<std::string> listing;
+    listing.reserve(static_cast<size_t>(lines));
+    char line[128];
+    for (int i = 0; i < lines; ++i) {
+        std::snprintf(line, sizeof line, "-rw-r--r--    1 0        0               0 Dec 11 12:56 entry-%07d.dat", i);
+        listing.emplace_back(line);
     }
     return listing;
 }
@@ -58,6 +72,11 @@ void ParseUnixListing(benchmark::State& state) {
     parse(state, unixListing(static_cast<int>(state.range(0))), "Unix");
 }
 BENCHMARK(ParseUnixListing)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void ParseUnixSameDateListing(benchmark::State& state) {
+    parse(state, sameDateListing(static_cast<int>(state.range(0))), "Unix");
+}
+BENCHMARK(ParseUnixSameDateListing)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void ParseWindowsNtListing(benchmark::State& state) {
     parse(state, windowsListing(static_cast<int>(state.range(0))), "Windows NT");

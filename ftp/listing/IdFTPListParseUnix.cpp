@@ -130,15 +130,20 @@ std::unique_ptr<TIdListingCursor> TIdFTPLPUnix::StartParse(TIdFTPListItems& dir)
     // and the date columns it read.
     return lineByLine([this, &dir, path = std::string(),
                        lastDate = harbrook::listing::unixline::RepeatedDate()](std::string_view line) mutable {
-        if (line.empty() || isTotalLine(line) || line.rfind("/bin/ls:", 0) == 0 || isUnitreeBanner(line)) {
-            return;
-        }
-        if (isDirectoryHeader(line) && !isUnixLine(line)) {
-            path = line.substr(0, line.size() - 1);
-            return;
+        // Nearly every line starts with its permissions, and none such is a total, an
+        // error, a banner or a header: only other lines are asked.
+        const bool permissionsFirst = isUnixPermissions(line);
+        if (!permissionsFirst) {
+            if (line.empty() || isTotalLine(line) || line.rfind("/bin/ls:", 0) == 0 || isUnitreeBanner(line)) {
+                return;
+            }
+            if (isDirectoryHeader(line) && !isUnixLine(line)) {
+                path = line.substr(0, line.size() - 1);
+                return;
+            }
         }
         TIdFTPListItem& item = addItem(dir, line);
-        parseLine(item, path, &lastDate);
+        parseLine(item, path, &lastDate, permissionsFirst);
         dir.Settled();
     });
 }
@@ -295,6 +300,8 @@ void readSize(std::string_view& text, TIdUnixFTPListItem& entry, bool unitree, b
         oddSize = sizeAfterOddGroup(text, entry, rest);
         sizeWord = oddSize;
     } else {
+        // From the size on (its spaces are counted once).
+        text = rest;
         sizeWord = fetchWord(text);
         if (sizeWord.find(',') != std::string_view::npos) {
             // A device's "major, minor": no byte size. The minor number is a word of
@@ -532,16 +539,18 @@ void setName(TIdUnixFTPListItem& entry, std::string_view name, const std::string
 // The columns in order: [inode [blocks]] permissions links owner group size date
 // year-or-time name.
 bool TIdFTPLPUnix::ParseLine(TIdFTPListItem& item, const std::string& path) const {
-    parseLine(item, path, nullptr);
+    parseLine(item, path, nullptr, false);
     return true;
 }
 
 void TIdFTPLPUnix::parseLine(TIdFTPListItem& item, const std::string& path,
-                             harbrook::listing::unixline::RepeatedDate* lastDate) const {
+                             harbrook::listing::unixline::RepeatedDate* lastDate, bool startsWithPermissions) const {
     using namespace harbrook::listing::unixline;
     auto& entry = static_cast<TIdUnixFTPListItem&>(item);
     std::string_view text = item.Data;
-    readInodeAndBlocks(text, entry);
+    if (!startsWithPermissions) {
+        readInodeAndBlocks(text, entry);
+    }
     const bool permissionsFirst = text.data() == item.Data.data();
     const char typeLetter = readPermissions(text, entry);
     const bool macFolder = readLinksOwnerGroup(text, entry, item.Data, permissionsFirst);

@@ -57,8 +57,9 @@ protected:
 
 private:
     // One line; `lastDate` (may be null) carries the date columns from line to line.
-    void parseLine(TIdFTPListItem& item, const std::string& path,
-                   harbrook::listing::unixline::RepeatedDate* lastDate) const;
+    // `startsWithPermissions`: the line is known to (no inode or block columns).
+    void parseLine(TIdFTPListItem& item, const std::string& path, harbrook::listing::unixline::RepeatedDate* lastDate,
+                   bool startsWithPermissions) const;
 };
 
 class TIdFTPLPUnitree : public TIdFTPLPUnix {
