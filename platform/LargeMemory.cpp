@@ -15,21 +15,21 @@ namespace harbrook {
 
 namespace {
 
-constexpr std::size_t kLargePage = std::size_t{2} << 20;
-// From here on a piece is worth a large page of its own: a small page's fault costs
-// more than clearing a large page the kernel has ready.
+// Large pieces are mapped in whole units of 2 MiB: a container grown into one (a line
+// table, say) is not copied again for a long while.
+constexpr std::size_t kUnit = std::size_t{2} << 20;
+// From here on a piece is mapped on its own and made ready on another core.
 constexpr std::size_t kLargeFrom = 256 << 10;
 constexpr std::size_t kFirstBlock = 64 << 10;
 constexpr std::size_t kLaterBlock = 2 << 20;
 
-std::size_t roundedToLargePages(std::size_t bytes) {
-    return (bytes + kLargePage - 1) / kLargePage * kLargePage;
+std::size_t roundedToUnits(std::size_t bytes) {
+    return (bytes + kUnit - 1) / kUnit * kUnit;
 }
 
-// The pages of a new large piece made ready on another core, a large page at a time,
-// while the one who asked for it goes on filling its start: clearing fresh memory is
-// what a large listing costs most here (on a virtual machine it often comes from the
-// host untouched), and the core that reads and parses the listing need not wait for it.
+// The pages of a new large piece made ready on another core, a unit at a time, while
+// the one who asked for it goes on filling its start: clearing fresh memory is much of
+// what a large listing costs, and the core that reads and parses it need not wait.
 class PageWarmer {
 public:
     static PageWarmer& instance() {
@@ -44,8 +44,8 @@ public:
             m_started = true;
             std::thread([this] { run(); }).detach();
         }
-        for (std::size_t offset = 0; offset < bytes; offset += kLargePage) {
-            m_queue.push_back({at + offset, std::min(kLargePage, bytes - offset)});
+        for (std::size_t offset = 0; offset < bytes; offset += kUnit) {
+            m_queue.push_back({at + offset, std::min(kUnit, bytes - offset)});
         }
         m_wake.notify_one();
     }
@@ -91,35 +91,28 @@ private:
 }  // namespace
 
 std::size_t largeCapacity(std::size_t bytes) {
-    return bytes < kLargeFrom ? bytes : std::max(roundedToLargePages(bytes), bytes);
+    return bytes < kLargeFrom ? bytes : std::max(roundedToUnits(bytes), bytes);
 }
 
 void* allocateLarge(std::size_t bytes) {
     if (bytes < kLargeFrom) {
         return ::operator new(std::max<std::size_t>(bytes, 1));
     }
-    const std::size_t size = roundedToLargePages(bytes);
-    if (size < bytes || size + kLargePage < size) {
+    const std::size_t size = roundedToUnits(bytes);
+    if (size < bytes) {
         throw std::bad_alloc();
     }
-    // Mapped one large page longer, then trimmed to a large-page boundary at both ends.
-    void* const mapped = mmap(nullptr, size + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) {
+    void* const at = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (at == MAP_FAILED) {
         throw std::bad_alloc();
     }
-    const auto first = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t aligned = (first + kLargePage - 1) / kLargePage * kLargePage;
-    if (aligned > first) {
-        munmap(mapped, aligned - first);
-    }
-    const std::uintptr_t end = first + size + kLargePage;
-    if (end > aligned + size) {
-        munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
-    }
-    // Advice only: a kernel without large pages maps small ones, as for any memory.
-    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
-    PageWarmer::instance().Warm(reinterpret_cast<char*>(aligned), size);
-    return reinterpret_cast<void*>(aligned);
+    // Small pages, even where the kernel would give large ones unasked: a virtual
+    // machine that hands free memory back to its host (as these do) backs a fresh large
+    // page anew at its first touch, which made a listing's 16 MiB cost 25-50 ms to
+    // clear, where the small pages the kernel recycles took 6-9 ms. Advice only.
+    madvise(at, size, MADV_NOHUGEPAGE);
+    PageWarmer::instance().Warm(static_cast<char*>(at), size);
+    return at;
 }
 
 void releaseLarge(void* at, std::size_t bytes) noexcept {
@@ -130,8 +123,8 @@ void releaseLarge(void* at, std::size_t bytes) noexcept {
         ::operator delete(at);
         return;
     }
-    PageWarmer::instance().Forget(static_cast<char*>(at), roundedToLargePages(bytes));
-    munmap(at, roundedToLargePages(bytes));
+    PageWarmer::instance().Forget(static_cast<char*>(at), roundedToUnits(bytes));
+    munmap(at, roundedToUnits(bytes));
 }
 
 LargeText::LargeText(LargeText&& other) noexcept : m_blocks(std::move(other.m_blocks)) {

@@ -7,16 +7,16 @@
 namespace harbrook {
 
 // Memory for buffers that grow large and are kept: a listing's text and its line table,
-// output held back until it may be written. Pieces of 2 MiB and more come straight from
-// the system on 2 MiB boundaries, marked for the kernel's large pages: they fill with one
-// page fault per 2 MiB instead of 512. On a virtual machine a fault costs microseconds;
-// a listing of 100,000 lines spent a third of its time in them. Smaller pieces come from
-// the heap as usual (a small folder does not take 2 MiB).
+// output held back until it may be written. Pieces of 256 KiB and more come straight
+// from the system in whole units of 2 MiB, and their pages are made ready on another
+// core while the first of them fill: a listing of 100,000 lines spent a third of its
+// time clearing fresh memory. Smaller pieces come from the heap as usual (a small
+// folder does not take 2 MiB).
 [[nodiscard]] void* allocateLarge(std::size_t bytes);
 // `bytes` as given to allocateLarge.
 void releaseLarge(void* at, std::size_t bytes) noexcept;
 // How many bytes a piece asked for with `bytes` really has (all of it may be used, and
-// given as its size): whole large pages for one from the system.
+// given as its size): whole units for one from the system.
 std::size_t largeCapacity(std::size_t bytes);
 
 template <class T>
@@ -39,8 +39,8 @@ struct LargeAllocator {
 };
 
 // Text written piece by piece and kept where it was written (views into it stay valid):
-// a first block of 64 KiB (most folders fit), then blocks of one large page each (a long
-// text costs a fault per 2 MiB, and at most one page is left part empty).
+// a first block of 64 KiB (most folders fit), then blocks of one unit each (at most one
+// is left part empty).
 class LargeText {
 public:
     LargeText() = default;

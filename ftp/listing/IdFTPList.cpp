@@ -460,7 +460,7 @@ void TIdListingLines::appendLines(const char* const begin, const char* const end
         const auto* cr = static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(limit - at)));
         const char* stop = cr != nullptr ? cr : limit;
         if (m_lines.size() == m_lines.capacity()) {
-            // Doubled, to all of the large pages it then takes: a table of 100,000
+            // Doubled, to all of the memory it then takes (whole units): a table of 100,000
             // lines fills one, instead of being copied into three more on its way.
             const std::size_t wanted = std::max<std::size_t>(2 * m_lines.capacity(), 64);
             m_lines.reserve(harbrook::largeCapacity(wanted * sizeof(std::string_view)) / sizeof(std::string_view));

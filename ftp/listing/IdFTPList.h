@@ -233,7 +233,7 @@ private:
     harbrook::LargeText m_written;
     // Where each text lies, ordered by address (for Contains).
     std::vector<std::pair<const char*, const char*>> m_spans;
-    // A million lines' table is 16 MB: in large pages.
+    // A million lines' table is 16 MB: in large pieces, made ready on another core.
     std::vector<std::string_view, harbrook::LargeAllocator<std::string_view>> m_lines;
 };
 
