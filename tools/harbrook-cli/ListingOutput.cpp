@@ -55,19 +55,34 @@ char* writeDateTime(char* at, const DateTimeParts& parts) {
     return at + 19;
 }
 
-// The line of one entry at the end of `out`. Only the name can hold what a terminal
-// must not get: `shown` is asked about it alone (the rest is ours, and plain), and
-// only when it is not plain already (nearly every name of a long listing is).
-void appendEntryLine(std::string& out, const TIdFTPListItem& item, std::string (*shown)(std::string),
-                     TEntryPrinter::LastDate* lastDate = nullptr) {
-    // What comes before the name is written into one buffer and added at once: type
-    // (7), size (20), date (19) and three tabs.
-    char head[64];
+// The most an entry's line takes besides its name: type (7), size (20), date (19),
+// three tabs and the line's end.
+constexpr std::size_t kLineBesidesName = 64;
+
+// The name as it may be written. Only the name can hold what a terminal must not get:
+// `shown` is asked about it alone (the rest is ours, and plain), and only when it is not
+// plain already (nearly every name of a long listing is). `kept` holds a changed name.
+std::string_view writableName(std::string_view name, std::string (*shown)(std::string), std::string& kept) {
+    const bool plain = std::all_of(name.begin(), name.end(), [](char ch) {
+        const auto c = static_cast<unsigned char>(ch);
+        return c == '\t' || (c >= 0x20 && c < 0x7F);
+    });
+    if (plain || shown == nullptr) {
+        return name;
+    }
+    kept = shown(std::string(name));
+    return kept;
+}
+
+// The line of one entry, without its end, at `at` (room for kLineBesidesName bytes and
+// the name); returns its end. Written by hand into place: it runs for every entry.
+char* writeEntryLine(char* at, const TIdFTPListItem& item, std::string_view name,
+                     TEntryPrinter::LastDate* lastDate) {
     const std::string_view type = itemTypeText(item.ItemType);
-    char* at = std::copy(type.begin(), type.end(), head);
+    at = std::copy(type.begin(), type.end(), at);
     *at++ = '\t';
     if (item.SizeAvail) {
-        at = std::to_chars(at, head + sizeof head, item.Size).ptr;
+        at = std::to_chars(at, at + 20, item.Size).ptr;
     } else {
         *at++ = '-';
     }
@@ -85,17 +100,21 @@ void appendEntryLine(std::string& out, const TIdFTPListItem& item, std::string (
         }
     }
     *at++ = '\t';
-    out.append(head, at);
-    const std::string_view name = item.FileName();
-    const bool plain = std::all_of(name.begin(), name.end(), [](char ch) {
-        const auto c = static_cast<unsigned char>(ch);
-        return c == '\t' || (c >= 0x20 && c < 0x7F);
-    });
-    if (plain || shown == nullptr) {
-        out += name;
-    } else {
-        out += shown(std::string(name));
+    return std::copy(name.begin(), name.end(), at);
+}
+
+// The line of one entry (and its end, when asked) at the end of `out`.
+void appendEntryLine(std::string& out, const TIdFTPListItem& item, std::string (*shown)(std::string),
+                     TEntryPrinter::LastDate* lastDate, bool ended) {
+    std::string kept;
+    const std::string_view name = writableName(item.FileName(), shown, kept);
+    const std::size_t from = out.size();
+    out.resize(from + kLineBesidesName + name.size());
+    char* end = writeEntryLine(out.data() + from, item, name, lastDate);
+    if (ended) {
+        *end++ = '\n';
     }
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 }  // namespace
@@ -106,7 +125,7 @@ std::string itemTypeName(TIdDirItemType type) {
 
 std::string entryLine(const TIdFTPListItem& item) {
     std::string line;
-    appendEntryLine(line, item, nullptr);
+    appendEntryLine(line, item, nullptr, nullptr, false);
     return line;
 }
 
@@ -134,21 +153,32 @@ void TEntryPrinter::AddHeld(const TIdFTPListItems& items) {
 }
 
 void TEntryPrinter::addEntries(const TIdFTPListItems& items) {
-    // Written in blocks: a folder of a million entries must not be held a second time
-    // as one text, nor written a line at a time.
-    for (const auto& item : items) {
-        appendEntryLine(m_block, *item, m_shown, &m_lastDate);
-        m_block += '\n';
-        if (m_block.size() >= 64 * 1024) {
-            if (m_holding) {
-                // Kept in blocks: one text grown by doubling would copy a large
-                // listing's output over and over.
-                m_held.Append(m_block.data(), m_block.size());
-            } else {
+    if (!m_holding) {
+        // Written in blocks: a folder of a million entries must not be written a line
+        // at a time.
+        for (const auto& item : items) {
+            appendEntryLine(m_block, *item, m_shown, &m_lastDate, true);
+            if (m_block.size() >= 64 * 1024) {
                 m_out.write(m_block.data(), static_cast<std::streamsize>(m_block.size()));
+                m_block.clear();
             }
-            m_block.clear();
         }
+        return;
+    }
+    if (!m_block.empty()) {
+        // Whatever was added before comes first.
+        m_held.Append(m_block.data(), m_block.size());
+        m_block.clear();
+    }
+    // Written straight into the blocks that hold them: a large listing's output is
+    // megabytes, and a copy of it was a good part of what printing it cost.
+    for (const auto& item : items) {
+        std::string kept;
+        const std::string_view name = writableName(item->FileName(), m_shown, kept);
+        char* const at = m_held.Room(0, kLineBesidesName + name.size());
+        char* end = writeEntryLine(at, *item, name, &m_lastDate);
+        *end++ = '\n';
+        m_held.Keep(static_cast<std::size_t>(end - at));
     }
 }
 
