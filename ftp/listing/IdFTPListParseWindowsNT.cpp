@@ -73,6 +73,11 @@ bool startsWithNumericDate(std::string_view line) {
 }
 
 bool hasDate(std::string_view line) {
+    // Both start with a digit: other lines (every line of a long listing of another
+    // layout, as detection reads them all) are passed at once.
+    if (line.empty() || line[0] < '0' || line[0] > '9') {
+        return false;
+    }
     return firstEightAreDate(line) || startsWithNumericDate(line);
 }
 
