@@ -18,7 +18,7 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-void TIdFTPListItem::setText(TextField& field, std::string_view text) {
+void TIdFTPListItem::setTextElsewhere(TextField& field, std::string_view text) {
     const char* const line = Data.data();
     TextField inLine;
     bool fits = text.empty();

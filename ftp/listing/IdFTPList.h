@@ -72,8 +72,20 @@ protected:
         return field.at + field.length <= Data.size() ? std::string_view(Data.data() + field.at, field.length)
                                                       : std::string_view();
     }
-    // `text` may be a view of anything, this entry's own texts included.
-    void setText(TextField& field, std::string_view text);
+    // `text` may be a view of anything, this entry's own texts included. Inline for
+    // the usual case, a text of the line in a field that holds none of its own: a
+    // parse sets several on every line.
+    void setText(TextField& field, std::string_view text) {
+        const char* const line = Data.data();
+        if (field.at != kOwnText && !text.empty() && line != nullptr && std::less_equal<>()(line, text.data()) &&
+            std::less_equal<>()(text.data() + text.size(), line + Data.size()) &&
+            static_cast<std::size_t>(text.data() - line) < kOwnText && text.size() <= 0xFFFF) {
+            field = {static_cast<std::uint16_t>(text.data() - line), static_cast<std::uint16_t>(text.size())};
+            return;
+        }
+        setTextElsewhere(field, text);
+    }
+    void setTextElsewhere(TextField& field, std::string_view text);
 
 private:
     static constexpr std::uint16_t kOwnText = 0xFFFF;

@@ -435,26 +435,6 @@ const TIdFTPListBase* TIdFTPListParserRegistry::Detect(const TIdListingLines& li
 
 namespace harbrook::listing {
 
-namespace {
-
-class LineByLine : public TIdListingCursor {
-public:
-    explicit LineByLine(std::function<void(std::string_view)> parseLine) : m_parseLine(std::move(parseLine)) {}
-    void Parse(const TIdListingLines& listing, std::size_t from, std::size_t to) override {
-        for (std::size_t index = from; index < to; ++index) {
-            m_parseLine(listing[index]);
-        }
-    }
-
-private:
-    std::function<void(std::string_view)> m_parseLine;
-};
-
-}  // namespace
-
-std::unique_ptr<TIdListingCursor> lineByLine(std::function<void(std::string_view line)> parseLine) {
-    return std::make_unique<LineByLine>(std::move(parseLine));
-}
 
 bool hasAllWords(std::string_view line, std::initializer_list<const char*> wanted) {
     const std::vector<std::string> present = words(upper(line), 64);

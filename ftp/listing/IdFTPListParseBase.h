@@ -141,8 +141,24 @@ namespace harbrook {
 namespace listing {
 
 // A parse that gives each line in turn to `parseLine` (which keeps whatever it carries
-// from line to line): for layouts read one line at a time.
-std::unique_ptr<TIdListingCursor> lineByLine(std::function<void(std::string_view line)> parseLine);
+// from line to line): for layouts read one line at a time. A template, so that the call
+// for each line is a direct one.
+template <class ParseLine>
+std::unique_ptr<TIdListingCursor> lineByLine(ParseLine parseLine) {
+    class LineByLine : public TIdListingCursor {
+    public:
+        explicit LineByLine(ParseLine parse) : m_parseLine(std::move(parse)) {}
+        void Parse(const TIdListingLines& listing, std::size_t from, std::size_t to) override {
+            for (std::size_t index = from; index < to; ++index) {
+                m_parseLine(listing[index]);
+            }
+        }
+
+    private:
+        ParseLine m_parseLine;
+    };
+    return std::make_unique<LineByLine>(std::move(parseLine));
+}
 
 std::string upper(std::string_view text);
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
