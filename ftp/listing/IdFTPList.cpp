@@ -19,16 +19,8 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 void TIdFTPListItem::setTextElsewhere(TextField& field, std::string_view text) {
-    const char* const line = Data.data();
     TextField inLine;
-    bool fits = text.empty();
-    if (!fits && line != nullptr && std::less_equal<>()(line, text.data()) &&
-        std::less_equal<>()(text.data() + text.size(), line + Data.size())) {
-        const auto at = static_cast<std::size_t>(text.data() - line);
-        fits = at < kOwnText && text.size() <= 0xFFFF;
-        inLine = {static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(text.size())};
-    }
-    if (fits) {
+    if (text.empty() || placeInLine(text, inLine)) {
         if (field.at == kOwnText) {
             // An own string is never empty while in use: an empty one is a free slot.
             std::string().swap((*m_ownTexts)[field.length]);

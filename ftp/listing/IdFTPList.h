@@ -76,16 +76,26 @@ protected:
     // the usual case, a text of the line in a field that holds none of its own: a
     // parse sets several on every line.
     void setText(TextField& field, std::string_view text) {
-        const char* const line = Data.data();
-        if (field.at != kOwnText && !text.empty() && line != nullptr && std::less_equal<>()(line, text.data()) &&
-            std::less_equal<>()(text.data() + text.size(), line + Data.size()) &&
-            static_cast<std::size_t>(text.data() - line) < kOwnText && text.size() <= 0xFFFF) {
-            field = {static_cast<std::uint16_t>(text.data() - line), static_cast<std::uint16_t>(text.size())};
-            return;
+        if (field.at == kOwnText || text.empty() || !placeInLine(text, field)) {
+            setTextElsewhere(field, text);
         }
-        setTextElsewhere(field, text);
     }
     void setTextElsewhere(TextField& field, std::string_view text);
+    // Sets `place` to where `text` stands in Data, when it stands there whole (and a
+    // field can say so).
+    bool placeInLine(std::string_view text, TextField& place) const {
+        const char* const line = Data.data();
+        if (line == nullptr || !std::less_equal<>()(line, text.data()) ||
+            !std::less_equal<>()(text.data() + text.size(), line + Data.size())) {
+            return false;
+        }
+        const auto at = static_cast<std::size_t>(text.data() - line);
+        if (at >= kOwnText || text.size() > 0xFFFF) {
+            return false;
+        }
+        place = {static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(text.size())};
+        return true;
+    }
 
 private:
     static constexpr std::uint16_t kOwnText = 0xFFFF;

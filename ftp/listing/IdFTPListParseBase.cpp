@@ -435,7 +435,6 @@ const TIdFTPListBase* TIdFTPListParserRegistry::Detect(const TIdListingLines& li
 
 namespace harbrook::listing {
 
-
 bool hasAllWords(std::string_view line, std::initializer_list<const char*> wanted) {
     const std::vector<std::string> present = words(upper(line), 64);
     return std::all_of(wanted.begin(), wanted.end(), [&](const char* word) {

@@ -171,11 +171,6 @@ When startingFrom(const ListingClock& clock) {
 }
 
 void readInodeAndBlocks(std::string_view& text, TIdUnixFTPListItem& entry) {
-    if (isUnixPermissions(text)) {
-        // The permissions first, as nearly every line has them: their word is the
-        // permissions' (nothing before it, no space within its ten columns).
-        return;
-    }
     std::string_view look = text;
     if (!isUnixPermissions(fetchWord(look))) {
         entry.Inode = toInt64(fetchWord(text));

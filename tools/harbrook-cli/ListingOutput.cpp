@@ -103,18 +103,30 @@ char* writeEntryLine(char* at, const TIdFTPListItem& item, std::string_view name
     return std::copy(name.begin(), name.end(), at);
 }
 
-// The line of one entry (and its end, when asked) at the end of `out`.
-void appendEntryLine(std::string& out, const TIdFTPListItem& item, std::string (*shown)(std::string),
-                     TEntryPrinter::LastDate* lastDate, bool ended) {
+// The line of one entry (and its end, when asked) written into the room `roomFor(most)`
+// gives for `most` bytes; returns how many it took.
+template <class RoomFor>
+std::size_t writeEntry(RoomFor roomFor, const TIdFTPListItem& item, std::string (*shown)(std::string),
+                       TEntryPrinter::LastDate* lastDate, bool ended) {
     std::string kept;
     const std::string_view name = writableName(item.FileName(), shown, kept);
-    const std::size_t from = out.size();
-    out.resize(from + kLineBesidesName + name.size());
-    char* end = writeEntryLine(out.data() + from, item, name, lastDate);
+    char* const at = roomFor(kLineBesidesName + name.size());
+    char* end = writeEntryLine(at, item, name, lastDate);
     if (ended) {
         *end++ = '\n';
     }
-    out.resize(static_cast<std::size_t>(end - out.data()));
+    return static_cast<std::size_t>(end - at);
+}
+
+// The line of one entry (and its end, when asked) at the end of `out`.
+void appendEntryLine(std::string& out, const TIdFTPListItem& item, std::string (*shown)(std::string),
+                     TEntryPrinter::LastDate* lastDate, bool ended) {
+    const std::size_t from = out.size();
+    const auto roomFor = [&](std::size_t most) {
+        out.resize(from + most);
+        return out.data() + from;
+    };
+    out.resize(from + writeEntry(roomFor, item, shown, lastDate, ended));
 }
 
 }  // namespace
@@ -172,13 +184,9 @@ void TEntryPrinter::addEntries(const TIdFTPListItems& items) {
     }
     // Written straight into the blocks that hold them: a large listing's output is
     // megabytes, and a copy of it was a good part of what printing it cost.
+    const auto roomFor = [&](std::size_t most) { return m_held.Room(0, most); };
     for (const auto& item : items) {
-        std::string kept;
-        const std::string_view name = writableName(item->FileName(), m_shown, kept);
-        char* const at = m_held.Room(0, kLineBesidesName + name.size());
-        char* end = writeEntryLine(at, *item, name, &m_lastDate);
-        *end++ = '\n';
-        m_held.Keep(static_cast<std::size_t>(end - at));
+        m_held.Keep(writeEntry(roomFor, *item, m_shown, &m_lastDate, true));
     }
 }
 
