@@ -11,6 +11,7 @@ CloneSnapshot TakeCloneSnapshot(TIdFTP& main) {
     snapshot.user = main.Username();
     snapshot.password = main.Password();
     snapshot.passive = main.Passive();
+    snapshot.useExtensionDataPort = main.UseExtensionDataPort();
     snapshot.connectTimeout = main.ConnectTimeout();
     snapshot.readTimeout = main.ReadTimeout();
     snapshot.listenTimeout = main.ListenTimeout();
@@ -52,6 +53,9 @@ void ConnectClone(const CloneSnapshot& snapshot, TIdFTP& clone) {
     clone.SetListenTimeout(snapshot.listenTimeout);
     clone.SetTransferTimeout(snapshot.transferTimeout);
     clone.SetIPVersion(snapshot.ipVersion);
+    if (snapshot.useExtensionDataPort) {
+        clone.SetUseExtensionDataPort(true);
+    }
     clone.SetUseMLIS(snapshot.useMLIS);
     clone.SetAskForUtf8(snapshot.askForUtf8);
     clone.SetAutoLogin(true);

@@ -15,6 +15,7 @@ struct CloneSnapshot {
     std::string user;
     std::string password;
     bool passive = false;
+    bool useExtensionDataPort = false;
     int connectTimeout = 0;
     int readTimeout = 0;
     int listenTimeout = 0;

@@ -12,6 +12,9 @@ void ChooseAddressFamily(SessionSettings& settings) {
 
 void PrepareSessionClient(TIdFTP& client, const SessionSettings& settings) {
     client.SetIPVersion(settings.ipVersion);
+    if (settings.extendedDataPort) {
+        client.SetUseExtensionDataPort(true);
+    }
     client.SetAutoLogin(true);
     client.SetConnectTimeout(settings.connectTimeoutMs);
     client.SetReadTimeout(settings.readTimeoutMs);

@@ -22,6 +22,9 @@ struct SessionSettings {
     // store; empty: the system's.
     std::string caFile;
     bool passive = true;
+    // EPSV and EPRT instead of PASV and PORT, where the server lists both (IPv6 always
+    // uses them).
+    bool extendedDataPort = false;
     // The folder to enter once logged in (an address's path); empty: the login's own.
     std::string startFolder;
     // The window's rule: after any failure in passive mode, one more try in active mode.

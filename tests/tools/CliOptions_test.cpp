@@ -17,7 +17,7 @@ using Args = std::vector<std::string>;
 TEST(CliOptions, ParsesOptionsHostAndCommands) {
     std::string error;
     const auto options = parseCliOptions(
-        {"--port", "2121", "--user", "u", "--pass", "p", "--tls", "--active", "--timeout", "3",
+        {"--port", "2121", "--user", "u", "--pass", "p", "--tls", "--active", "--epsv", "--timeout", "3",
          "ftp.example", "mkdir x", "cd x", "pwd"},
         error);
     ASSERT_TRUE(options) << error;
@@ -27,6 +27,7 @@ TEST(CliOptions, ParsesOptionsHostAndCommands) {
     EXPECT_EQ(options->password, "p");
     EXPECT_TRUE(options->tls);
     EXPECT_TRUE(options->active);
+    EXPECT_TRUE(options->extendedDataPort);
     EXPECT_EQ(options->readTimeoutMs, 3000);
     EXPECT_EQ(options->host, "ftp.example");
     EXPECT_EQ(options->commands, (Args{"mkdir x", "cd x", "pwd"}));

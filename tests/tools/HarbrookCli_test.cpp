@@ -6,11 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <thread>
 
 #include <fcntl.h>
@@ -193,6 +195,52 @@ TEST_F(HarbrookCli, VerboseShowsTheExchangeWithoutThePassword) {
         at = found;
     }
     EXPECT_EQ(run.err.find(server.password()), std::string::npos) << run.err;
+}
+
+// How the data connections are asked for: PASV/PORT unless --epsv, on the main
+// connection and, passive, on the helpers of -P too (pyftpdlib leaves a helper's login
+// unanswered while the main connection transfers actively, so there main does it all).
+TEST_F(HarbrookCli, DataConnectionCommandsAsAsked) {
+    // Sent slowly enough that the helpers are logged in before the main connection has
+    // taken every file.
+    PyFtpdOptions slow;
+    slow.smoothRate = 1 << 20;
+    PyFtpdServer server(slow);
+    TempDir local;
+    std::filesystem::create_directories(server.root() + "/tree");
+    for (int i = 0; i < 4; ++i) {
+        writeRandomFile(server.root() + "/tree/f" + std::to_string(i), 150000 + i, static_cast<unsigned>(i + 40));
+    }
+    struct Case {
+        std::vector<std::string> options;
+        const char* used;
+    };
+    const std::vector<Case> cases = {
+        {{}, "PASV"}, {{"--epsv"}, "EPSV"}, {{"--active"}, "PORT"}, {{"--epsv", "--active"}, "EPRT"}};
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.used);
+        const bool active = std::find(c.options.begin(), c.options.end(), "--active") != c.options.end();
+        const std::string into = local.file(std::to_string(++round));
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"-v", "-P", active ? "1" : "2", "127.0.0.1", "ls", "get -r tree " + into});
+        const CliRun run = runCli(login(server, args));
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        for (int i = 0; i < 4; ++i) {
+            const std::string name = "/tree/f" + std::to_string(i);
+            EXPECT_EQ(sha256OfFile(into + name), sha256OfFile(server.root() + name));
+        }
+        EXPECT_NE(run.err.find("[main] > " + std::string(c.used)), std::string::npos) << run.err;
+        if (!active) {
+            const std::regex byHelper(std::string("\\[helper [0-9]+\\] > ") + c.used);
+            EXPECT_TRUE(std::regex_search(run.err, byHelper)) << run.err;
+        }
+        for (const char* other : {"PASV", "EPSV", "PORT", "EPRT"}) {
+            if (std::string(other) != c.used) {
+                EXPECT_EQ(run.err.find(std::string("] > ") + other), std::string::npos) << other;
+            }
+        }
+    }
 }
 
 TEST_F(HarbrookCli, RecursiveTransfersAndProgress) {

@@ -47,6 +47,9 @@ std::string usageText() {
            "  --insecure        do not check the server's certificate (anyone on the path\n"
            "                    could read the session)\n"
            "  --active          active data connections (default passive)\n"
+           "  --epsv            ask for data connections with EPSV (EPRT when active), as\n"
+           "                    curl does, where the server offers them (default PASV,\n"
+           "                    PORT)\n"
            "  --limit-rate RATE  at most RATE bytes per second in each direction (500k,\n"
            "                    10M: k, M, G are 1024-fold), all transfers together\n"
            "  -P N, --parallel N  up to N files at once (1 to 10, default 1) where a\n"
@@ -136,6 +139,8 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, 
             }
         } else if (arg == "--active") {
             options.active = true;
+        } else if (arg == "--epsv") {
+            options.extendedDataPort = true;
         } else if (arg == "-v" || arg == "--verbose") {
             options.verbose = true;
         } else if (arg == "--progress") {

@@ -28,6 +28,8 @@ struct CliOptions {
     std::vector<std::string> pinnedFingerprints;
     bool insecure = false;
     bool active = false;
+    // EPSV (with active, EPRT) for the data connections where the server offers it.
+    bool extendedDataPort = false;
     // Transfer list lines on stderr twice a second while a transfer runs.
     bool progress = false;
     // Every command and reply on stderr, as the window's message log has them.

@@ -61,6 +61,7 @@ SessionSettings cliSessionSettings(const CliOptions& options, const Credentials&
     // The mode asked for, and no other: a script must know how it connected.
     settings.passive = !options.active;
     settings.activeAfterFailure = false;
+    settings.extendedDataPort = options.extendedDataPort;
     settings.readTimeoutMs = options.readTimeoutMs;
     settings.connectTimeoutMs = options.connectTimeoutMs;
     settings.transferTimeoutMs = options.transferTimeoutMs;
