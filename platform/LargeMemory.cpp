@@ -2,7 +2,10 @@
 
 #include <sys/mman.h>
 
+#include <time.h>
+
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -27,6 +30,25 @@ std::size_t roundedToUnits(std::size_t bytes) {
     return (bytes + kUnit - 1) / kUnit * kUnit;
 }
 
+// A large page made ready in more than this (on the warmer's own clock) was backed anew
+// by the host: small pages cost less from then on. Large pages the kernel has at hand
+// take 0.1-0.3 ms; small pages 0.4-2.5 ms a unit; a fresh large page 3-6 ms.
+constexpr long kSlowLargeUnitNs = 1'500'000;
+
+long threadClockNs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1'000'000'000L + now.tv_nsec;
+}
+
+// Which pages a new large piece gets. Large pages where they come cheap: on the virtual
+// machines we run on, a small page costs a fault at its first touch that clearing does
+// not spare (16 MiB in small pages 7-40 ms, in large pages the kernel has ready about 1).
+// But a machine that hands free memory back to its host backs a fresh large page anew
+// at its first touch, slower than small pages there; once one proved so, small pages
+// for the rest of the run.
+std::atomic<bool> g_smallPages{false};
+
 // The pages of a new large piece made ready on another core, a unit at a time, while
 // the one who asked for it goes on filling its start: clearing fresh memory is much of
 // what a large listing costs, and the core that reads and parses it need not wait.
@@ -38,14 +60,14 @@ public:
         return *warmer;
     }
 
-    void Warm(char* at, std::size_t bytes) {
+    void Warm(char* at, std::size_t bytes, bool largePages) {
         const std::lock_guard lock(m_mutex);
         if (!m_started) {
             m_started = true;
             std::thread([this] { run(); }).detach();
         }
         for (std::size_t offset = 0; offset < bytes; offset += kUnit) {
-            m_queue.push_back({at + offset, std::min(kUnit, bytes - offset)});
+            m_queue.push_back({at + offset, std::min(kUnit, bytes - offset), largePages});
         }
         m_wake.notify_one();
     }
@@ -63,6 +85,7 @@ private:
     struct Range {
         char* at = nullptr;
         std::size_t bytes = 0;
+        bool largePages = false;
     };
 
     void run() {
@@ -73,7 +96,11 @@ private:
             m_queue.pop_front();
             lock.unlock();
             // Advice: where the kernel cannot, the pages fault in when first written.
+            const long started = threadClockNs();
             madvise(m_current.at, m_current.bytes, MADV_POPULATE_WRITE);
+            if (m_current.largePages && threadClockNs() - started > kSlowLargeUnitNs) {
+                g_smallPages = true;
+            }
             lock.lock();
             m_current = {};
             m_idle.notify_all();
@@ -90,6 +117,10 @@ private:
 
 }  // namespace
 
+void useSmallPagesForLargePieces() {
+    g_smallPages = true;
+}
+
 std::size_t largeCapacity(std::size_t bytes) {
     return bytes < kLargeFrom ? bytes : std::max(roundedToUnits(bytes), bytes);
 }
@@ -99,19 +130,33 @@ void* allocateLarge(std::size_t bytes) {
         return ::operator new(std::max<std::size_t>(bytes, 1));
     }
     const std::size_t size = roundedToUnits(bytes);
-    if (size < bytes) {
+    const bool largePages = !g_smallPages;
+    // For large pages, mapped one unit longer and trimmed to unit boundaries at both ends.
+    const std::size_t mapped = largePages ? size + kUnit : size;
+    if (size < bytes || mapped < size) {
         throw std::bad_alloc();
     }
-    void* const at = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (at == MAP_FAILED) {
+    void* const start = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (start == MAP_FAILED) {
         throw std::bad_alloc();
     }
-    // Small pages, even where the kernel would give large ones unasked: a virtual
-    // machine that hands free memory back to its host (as these do) backs a fresh large
-    // page anew at its first touch, which made a listing's 16 MiB cost 25-50 ms to
-    // clear, where the small pages the kernel recycles took 6-9 ms. Advice only.
-    madvise(at, size, MADV_NOHUGEPAGE);
-    PageWarmer::instance().Warm(static_cast<char*>(at), size);
+    char* at = static_cast<char*>(start);
+    if (largePages) {
+        const auto first = reinterpret_cast<std::uintptr_t>(start);
+        const std::uintptr_t aligned = (first + kUnit - 1) / kUnit * kUnit;
+        at = static_cast<char*>(start) + (aligned - first);
+        if (at > start) {
+            munmap(start, static_cast<std::size_t>(at - static_cast<char*>(start)));
+        }
+        char* const end = static_cast<char*>(start) + mapped;
+        if (end > at + size) {
+            munmap(at + size, static_cast<std::size_t>(end - (at + size)));
+        }
+    }
+    // Advice only; small pages are asked for also where the kernel would give large ones
+    // unasked.
+    madvise(at, size, largePages ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+    PageWarmer::instance().Warm(at, size, largePages);
     return at;
 }
 

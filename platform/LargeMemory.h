@@ -15,6 +15,9 @@ namespace harbrook {
 [[nodiscard]] void* allocateLarge(std::size_t bytes);
 // `bytes` as given to allocateLarge.
 void releaseLarge(void* at, std::size_t bytes) noexcept;
+// Small pages for the pieces mapped from now on, as when a large page proved slow to
+// come by (tests run that way of mapping too).
+void useSmallPagesForLargePieces();
 // How many bytes a piece asked for with `bytes` really has (all of it may be used, and
 // given as its size): whole units for one from the system.
 std::size_t largeCapacity(std::size_t bytes);

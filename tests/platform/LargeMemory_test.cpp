@@ -26,23 +26,30 @@ std::string pattern(std::size_t size, std::size_t seed) {
     return bytes;
 }
 
+// In large pages and, as after a large page proved slow, in small ones.
 TEST(LargeMemory, EveryPieceIsUsableToItsCapacity) {
-    for (const std::size_t bytes : {std::size_t{1}, std::size_t{4096}, std::size_t{(256 << 10) - 1},
-                                    std::size_t{256 << 10}, std::size_t{(2 << 20) - 1}, std::size_t{2 << 20},
-                                    std::size_t{(2 << 20) + 1}, std::size_t{5 << 20}}) {
-        SCOPED_TRACE(bytes);
-        const std::size_t capacity = harbrook::largeCapacity(bytes);
-        EXPECT_GE(capacity, bytes);
-        auto* const at = static_cast<unsigned char*>(harbrook::allocateLarge(bytes));
-        ASSERT_NE(at, nullptr);
-        if (bytes >= std::size_t{256 << 10}) {
-            // Whole units: a container grown into one fills it before it moves again.
-            EXPECT_EQ(capacity % (2 << 20), 0u);
+    for (const bool smallPages : {false, true}) {
+        SCOPED_TRACE(smallPages ? "small pages" : "large pages");
+        if (smallPages) {
+            harbrook::useSmallPagesForLargePieces();
         }
-        std::memset(at, 0xA5, capacity);
-        EXPECT_EQ(at[0], 0xA5);
-        EXPECT_EQ(at[capacity - 1], 0xA5);
-        harbrook::releaseLarge(at, bytes);
+        for (const std::size_t bytes : {std::size_t{1}, std::size_t{4096}, std::size_t{(256 << 10) - 1},
+                                        std::size_t{256 << 10}, std::size_t{(2 << 20) - 1}, std::size_t{2 << 20},
+                                        std::size_t{(2 << 20) + 1}, std::size_t{5 << 20}}) {
+            SCOPED_TRACE(bytes);
+            const std::size_t capacity = harbrook::largeCapacity(bytes);
+            EXPECT_GE(capacity, bytes);
+            auto* const at = static_cast<unsigned char*>(harbrook::allocateLarge(bytes));
+            ASSERT_NE(at, nullptr);
+            if (bytes >= std::size_t{256 << 10}) {
+                // Whole units: a container grown into one fills it before it moves again.
+                EXPECT_EQ(capacity % (2 << 20), 0u);
+            }
+            std::memset(at, 0xA5, capacity);
+            EXPECT_EQ(at[0], 0xA5);
+            EXPECT_EQ(at[capacity - 1], 0xA5);
+            harbrook::releaseLarge(at, bytes);
+        }
     }
 }
 
