@@ -198,8 +198,8 @@ TEST_F(HarbrookCli, VerboseShowsTheExchangeWithoutThePassword) {
 }
 
 // How the data connections are asked for: PASV/PORT unless --epsv, on the main
-// connection and, passive, on the helpers of -P too (pyftpdlib leaves a helper's login
-// unanswered while the main connection transfers actively, so there main does it all).
+// connection and, passive, on the helpers of -P too (active, one connection: pyftpdlib
+// now and then stalls one of two active transfers that run at once, curl's as well).
 TEST_F(HarbrookCli, DataConnectionCommandsAsAsked) {
     // Sent slowly enough that the helpers are logged in before the main connection has
     // taken every file.
