@@ -39,6 +39,15 @@ std::string waitForGrowingFile(const std::string& folder, const std::string& bes
     return {};
 }
 
+// Four files of random bytes, f0 to f3, in `folder` (made): `size` bytes, and `step` more
+// for each next one.
+void writeFourFiles(const std::string& folder, std::size_t size, std::size_t step, unsigned seed) {
+    std::filesystem::create_directories(folder);
+    for (unsigned i = 0; i < 4; ++i) {
+        writeRandomFile(folder + "/f" + std::to_string(i), size + i * step, seed + i);
+    }
+}
+
 std::size_t entriesIn(const std::string& folder) {
     std::size_t count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -207,10 +216,7 @@ TEST_F(HarbrookCli, DataConnectionCommandsAsAsked) {
     slow.smoothRate = 1 << 20;
     PyFtpdServer server(slow);
     TempDir local;
-    std::filesystem::create_directories(server.root() + "/tree");
-    for (int i = 0; i < 4; ++i) {
-        writeRandomFile(server.root() + "/tree/f" + std::to_string(i), 150000 + i, static_cast<unsigned>(i + 40));
-    }
+    writeFourFiles(server.root() + "/tree", 150000, 1, 40);
     struct Case {
         std::vector<std::string> options;
         const char* used;
@@ -296,10 +302,7 @@ TEST_F(HarbrookCli, ParallelTreesOverSeveralConnections) {
     slow.smoothRate = 256 << 10;
     PyFtpdServer server(slow);
     TempDir local;
-    std::filesystem::create_directories(server.root() + "/big");
-    for (int i = 0; i < 4; ++i) {
-        writeRandomFile(server.root() + "/big/f" + std::to_string(i), 4 << 20, static_cast<unsigned>(i + 20));
-    }
+    writeFourFiles(server.root() + "/big", 4 << 20, 0, 20);
     BackgroundCli cli(login(server, {"-P", "3", "127.0.0.1", "get -r /big " + local.path(), "mkdir after"}));
     // Until the walk has made the folder and files are arriving.
     for (int waited = 0; waited < 10000 && !std::filesystem::exists(local.path() + "/big"); waited += 10) {
